@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Marlit with AddressSanitizer and UndefinedBehaviorSanitizer,
+# and runs every test: unit tests, widget tests (offscreen), the end-to-end test on its own X
+# server, and short runs of the fuzz targets.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMARLIT_SANITIZE=ON
+cmake --build build-test -j "$jobs"
+(cd build-test && ctest --output-on-failure -j "$jobs")
+
+CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DMARLIT_WITH_WIDGETS=OFF -DMARLIT_FUZZ=ON
+cmake --build build-fuzz -j "$jobs"
+(cd build-fuzz && ctest --output-on-failure)

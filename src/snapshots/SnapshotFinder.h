@@ -1,0 +1,46 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace marlit {
+
+// Finds the snapshot picture of a ROM in a snapshot folder: first the ROM's name with its
+// extension replaced by ".*", then its title (the name before the first "[" or "(", less the one
+// character before the bracket) with ".*", last "NoShot.png" in the working directory. Among
+// several matches the first in name order ignoring case is taken. A folder is read once and then
+// looked up in memory until its modification time changes. Safe to call from several threads.
+class SnapshotFinder
+{
+public:
+    static constexpr const char *kNoShotFile = "NoShot.png";
+
+    // directory ends with the separator.
+    std::string find(const std::string &directory, const std::string &romName);
+
+    // The two patterns, as file-name patterns inside the folder; empty when the name gives none
+    // (no "." for the first; no bracket, or nothing before it, for the second).
+    static std::string firstPattern(const std::string &romName);
+    static std::string secondPattern(const std::string &romName);
+
+    void clear();
+
+private:
+    struct Folder
+    {
+        long long modifiedSeconds = 0;
+        long long modifiedNanoseconds = 0;
+        std::vector<std::string> names; // sorted ignoring case
+        std::vector<std::string> foldedNames; // the same, lower-cased, for prefix look-ups
+    };
+
+    const Folder &folder(const std::string &directory);
+    static std::string firstMatch(const Folder &folder, const std::string &pattern);
+
+    std::mutex m_mutex;
+    std::unordered_map<std::string, Folder> m_folders;
+};
+
+} // namespace marlit
