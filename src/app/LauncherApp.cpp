@@ -1,17 +1,19 @@
 #include "app/LauncherApp.h"
 
-#include <QWidget>
+#include "ui/MainFrame.h"
 
 LauncherApp::LauncherApp(int &argc, char **argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Marlit"));
+    setApplicationDisplayName(QString());
 }
 
 int LauncherApp::run()
 {
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("Marlit"));
-    window.show();
+    MainFrame frame;
+    frame.show();
     exec();
+    // A normal close is a success, whatever way the window was closed.
+    frame.writeSettings();
     return 0;
 }

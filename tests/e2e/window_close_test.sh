@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Starts the real program on its own X server with a window manager, in a fresh working
+# directory: the catalogue files must appear, a click on the "Console" tab must select it, and a
+# close through the window manager must end the program with status 0 after writing marlit.cfg.
+# Usage: window_close_test.sh MARLIT [SCREENSHOT.png]
+set -euo pipefail
+
+marlit=$1
+shot=${2:-}
+work=$(mktemp -d)
+pids=()
+
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# A display number nobody uses.
+display=
+for n in $(seq 91 160); do
+  if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then display=":$n"; break; fi
+done
+[ -n "$display" ] || fail "no free display number"
+
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+export DISPLAY=$display
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
+
+openbox >"$work/openbox.log" 2>&1 &
+pids+=($!)
+sleep 1
+
+mkdir "$work/ws"
+cd "$work/ws"
+QT_QPA_PLATFORM=xcb "$marlit" --no-such-option >"$work/marlit.log" 2>&1 &
+marlit_pid=$!
+
+wid=
+for _ in $(seq 300); do
+  wid=$(xdotool search --onlyvisible --name '^Marlit$' 2>/dev/null | head -n 1 || true)
+  [ -n "$wid" ] && break
+  sleep 0.1
+done
+[ -n "$wid" ] || { cat "$work/marlit.log" >&2; fail "the window did not appear"; }
+sleep 1
+
+for file in classic.ini console.ini handheld.ini computer.ini; do
+  [ -f "$file" ] || fail "$file was not created"
+  size=$(stat -c %s "$file")
+  [ "$size" -eq 104 ] || fail "$file has $size bytes, not 104"
+done
+
+# The "Console" tab is the second of the strip that starts at (11, 28) in the client area.
+eval "$(xdotool getwindowgeometry --shell "$wid")"
+xdotool mousemove --window "$wid" 75 39 click 1
+sleep 0.5
+[ -n "$shot" ] && import -window root "$shot" 2>/dev/null || true
+
+# Close as a user does: Alt+F4 through the window manager.
+xdotool windowactivate --sync "$wid" 2>/dev/null || true
+xdotool key --clearmodifiers alt+F4
+
+status=
+for _ in $(seq 200); do
+  if ! kill -0 "$marlit_pid" 2>/dev/null; then
+    set +e; wait "$marlit_pid"; status=$?; set -e
+    break
+  fi
+  sleep 0.1
+done
+[ -n "$status" ] || fail "the program did not end after the close"
+[ "$status" -eq 0 ] || { cat "$work/marlit.log" >&2; fail "exit status $status"; }
+
+[ -f marlit.cfg ] || fail "marlit.cfg was not written"
+size=$(stat -c %s marlit.cfg)
+[ "$size" -eq 128 ] || fail "marlit.cfg has $size bytes"
+
+hex=$(od -An -tx1 -v marlit.cfg | tr -d ' \n')
+expect() { # offset, hex bytes, what
+  local got=${hex:$(($1 * 2)):${#2}}
+  [ "$got" = "$2" ] || fail "$3: bytes at offset $1 are $got, expected $2"
+}
+expect 0 0101 "remember flags"
+expect 2 00 "snapshot mode"
+expect 3 02800 "client width 640"
+expect 3 028001e0 "client size 640 x 480"
+expect 7 01 "category Console"
+expect 8 00 "system"
+expect 9 313230 "font size 120"
+expect 12 3030303030303030 "colour 00000000"
+expect 20 417269616c00 "face Arial"
+echo "window close test passed"
