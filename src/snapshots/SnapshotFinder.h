@@ -32,7 +32,12 @@ private:
     {
         long long modifiedSeconds = 0;
         long long modifiedNanoseconds = 0;
-        std::vector<std::string> names; // sorted ignoring case
+        unsigned long long device = 0; // a folder replaced by another of the same age is read again
+        unsigned long long inode = 0;
+        // False while the folder was changed too recently for its time stamp to tell a later
+        // change apart (time stamps are coarse); such a folder is read again at the next look-up.
+        bool settled = false;
+        std::vector<std::string> names;       // sorted ignoring case
         std::vector<std::string> foldedNames; // the same, lower-cased, for prefix look-ups
     };
 
