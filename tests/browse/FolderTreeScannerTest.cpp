@@ -1,20 +1,16 @@
 #include "browse/FolderTreeScanner.h"
-#include "browse/DirectoryReader.h"
 #include "browse/RomFolderPath.h"
 
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
-using marlit::DirectoryEntry;
-using marlit::DirectoryReader;
 using marlit::FolderNode;
 using marlit::FolderTreeScanner;
 using marlit::RomFolderPath;
@@ -135,42 +131,6 @@ TEST(FolderTreeScannerTest, EmptyRootReadsTheWorkingDirectory)
     EXPECT_EQ(chdir(previous), 0);
     free(previous);
     EXPECT_EQ(lines, (Lines{"Here"}));
-}
-
-TEST(DirectoryReaderTest, ListsEntriesWithTheirKindAndSkipsTheDotEntries)
-{
-    TempDir dir;
-    dir.write("game.zip");
-    dir.write(".hidden");
-    dir.makeFolder("Sub");
-    link(dir, dir.file("Sub"), "SubLink");
-    link(dir, dir.file("game.zip"), "GameLink");
-    link(dir, dir.file("missing"), "Broken");
-
-    std::vector<DirectoryEntry> entries;
-    ASSERT_TRUE(DirectoryReader::list(dir.path(), entries));
-    std::vector<std::string> lines;
-    for (const DirectoryEntry &entry : entries)
-        lines.push_back(entry.name + (entry.isDirectory ? " dir" : " file"));
-    std::sort(lines.begin(), lines.end());
-    EXPECT_EQ(lines,
-              (Lines{".hidden file", "Broken file", "GameLink file", "Sub dir", "SubLink dir", "game.zip file"}));
-}
-
-TEST(DirectoryReaderTest, FolderThatCannotBeReadGivesFalseAndNoEntries)
-{
-    TempDir dir;
-    dir.write("file.zip");
-    std::vector<DirectoryEntry> entries = {{"stale", false}};
-    EXPECT_FALSE(DirectoryReader::list(dir.file("missing/"), entries));
-    EXPECT_TRUE(entries.empty());
-    EXPECT_FALSE(DirectoryReader::list(dir.file("file.zip"), entries));
-
-    if (!permissionsApply())
-        GTEST_SKIP() << "permissions do not apply to root";
-    dir.makeFolder("Locked");
-    ASSERT_EQ(chmod(dir.file("Locked").c_str(), 0), 0);
-    EXPECT_FALSE(DirectoryReader::list(dir.file("Locked/"), entries));
 }
 
 TEST(RomFolderPathTest, JoinsTheTreePathToTheRomRoot)

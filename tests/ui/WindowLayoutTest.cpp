@@ -248,15 +248,6 @@ TEST(WindowLayoutTest, ButtonGapTruncatesTowardZeroInANarrowWindow)
     EXPECT_EQ(controls.configButton.x, 397);
 }
 
-TEST(WindowLayoutTest, StaleSnapshotSizesWithoutPicturesTakeNoRoom)
-{
-    SnapshotGeometry stale;
-    stale.snapshotWidth = 200;
-    stale.snapshotHeight = 150;
-    EXPECT_EQ(WindowLayout::compute(800, 600, 2, stale).romList, (LayoutRect{235, 50, 555, 510}));
-    EXPECT_EQ(WindowLayout::compute(800, 600, 1, stale).searchEdit.y, 570);
-}
-
 TEST(SnapshotLayoutTest, PictureCountFromTheSystemEntry)
 {
     struct Case
