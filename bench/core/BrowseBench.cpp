@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,26 @@ std::size_t countNodes(const std::vector<FolderNode> &nodes)
     return count;
 }
 
+// Times the baseline and each candidate in turn, run after run, so that a change in the load of
+// the machine during the benchmark touches all of them alike.
+std::vector<Timing> measureInterleaved(int runs, const std::vector<std::function<void()>> &works)
+{
+    std::vector<std::vector<double>> samples(works.size());
+    for (const auto &work : works)
+        work();
+    for (int run = 0; run < runs; ++run) {
+        for (std::size_t i = 0; i < works.size(); ++i) {
+            const auto start = std::chrono::steady_clock::now();
+            works[i]();
+            samples[i].push_back(elapsedMs(start));
+        }
+    }
+    std::vector<Timing> timings;
+    for (auto &series : samples)
+        timings.push_back(summarise(std::move(series)));
+    return timings;
+}
+
 void verdict(const char *what, const Timing &timing, const Timing &baseline, double target)
 {
     const double ratio = timing.medianMs / baseline.medianMs;
@@ -80,21 +101,29 @@ int main(int argc, char **argv)
                 all.size(), countNodes(tree), RomListing::list(flat, FilterMode::SearchFor, false, ".").size(),
                 RomListing::list(flat, FilterMode::SearchFor, true, "mario").size());
 
-    const Timing deepBaseline = measure(runs, [&] {
-        std::vector<std::string> names;
-        plainList(deep, names, true);
-    });
-    const Timing selection = measure(runs, [&] {
-        const std::vector<FolderNode> nodes = FolderTreeScanner::scan(deep);
-        const std::vector<std::string> roms = RomListing::list(deep, FilterMode::SearchFor, false, ".");
-    });
-    const Timing flatBaseline = measure(runs, [&] {
-        std::vector<std::string> names;
-        plainList(flat, names, false);
-    });
-    const Timing flatList = measure(runs, [&] { RomListing::list(flat, FilterMode::SearchFor, false, "."); });
-    const Timing flatSearch = measure(runs, [&] { RomListing::list(flat, FilterMode::SearchFor, true, "mario"); });
-    const Timing flatFilter = measure(runs, [&] { RomListing::list(flat, FilterMode::FilterOut, true, "(J)"); });
+    const std::vector<Timing> deepTimings =
+        measureInterleaved(runs, {[&] {
+                                      std::vector<std::string> names;
+                                      plainList(deep, names, true);
+                                  },
+                                  [&] {
+                                      FolderTreeScanner::scan(deep);
+                                      RomListing::list(deep, FilterMode::SearchFor, false, ".");
+                                  }});
+    const std::vector<Timing> flatTimings =
+        measureInterleaved(runs, {[&] {
+                                      std::vector<std::string> names;
+                                      plainList(flat, names, false);
+                                  },
+                                  [&] { RomListing::list(flat, FilterMode::SearchFor, false, "."); },
+                                  [&] { RomListing::list(flat, FilterMode::SearchFor, true, "mario"); },
+                                  [&] { RomListing::list(flat, FilterMode::FilterOut, true, "(J)"); }});
+    const Timing &deepBaseline = deepTimings[0];
+    const Timing &selection = deepTimings[1];
+    const Timing &flatBaseline = flatTimings[0];
+    const Timing &flatList = flatTimings[1];
+    const Timing &flatSearch = flatTimings[2];
+    const Timing &flatFilter = flatTimings[3];
 
     report("deep tree: plain readdir walk (baseline)", deepBaseline, deepBaseline);
     report("deep tree: folder tree scan + root listing", selection, deepBaseline);

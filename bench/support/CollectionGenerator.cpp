@@ -59,7 +59,7 @@ constexpr std::array kSecondWords = {
 constexpr std::array kSequels = {"",    "",     "",    "",        " 2",       " 3",
                                  " II", " III", " 64", " Deluxe", " Advance", " & Knuckles"};
 constexpr std::array kSubtitles = {
-    "", "", "", "", "", " - The Lost Levels", " - Part 2", ", The", " - Special Edition"};
+    "", "", "", "", "", " - The Lost Levels", " - Chapter 2", ", The", " - Special Edition"};
 constexpr std::array kRegions = {"(U)",     "(E)", "(J)", "(USA)",         "(Europe)", "(Japan)",
                                  "(World)", "(F)", "(G)", "(USA, Europe)", "(j)",      "(Japan, Korea)"};
 constexpr std::array kVersions = {"", "", "", "", " (Rev 1)", " (V1.1)", " (Beta)", " (Proto)", " (Disc 1)"};
@@ -98,6 +98,9 @@ template <typename Words> const char *pick(std::mt19937 &random, const Words &wo
 }
 
 // The description of what is on disk, written last, so a run that stopped half-way is noticed.
+// Raised whenever the names change, so that an older collection is made again.
+constexpr const char *kNamesVersion = "names 2";
+
 std::string stampPath(const std::string &folder)
 {
     std::string path = folder;
@@ -110,13 +113,13 @@ bool isComplete(const std::string &folder, const std::string &description)
 {
     std::ifstream in(stampPath(folder));
     const std::string found((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return found == description;
+    return found == kNamesVersion + std::string(" ") + description;
 }
 
 bool markComplete(const std::string &folder, const std::string &description)
 {
     std::ofstream out(stampPath(folder), std::ios::trunc);
-    out << description;
+    out << kNamesVersion << ' ' << description;
     return static_cast<bool>(out);
 }
 
