@@ -1,0 +1,233 @@
+#include "catalogue/CatalogueFile.h"
+
+#include "app/Paths.h"
+#include "app/SafeFile.h"
+#include "catalogue/CategoryTable.h"
+
+#include <cstring>
+#include <optional>
+
+namespace marlit {
+
+namespace {
+
+// Reads a catalogue by position: one value per "=", key names never looked at. Every scan stops
+// at the end of the data.
+class RecordScanner
+{
+public:
+    explicit RecordScanner(std::string_view data) : m_data(data) {}
+
+    // Moves past the first "=" of the next record. False when a NUL or the end of the data comes
+    // first: the catalogue ends there.
+    bool startRecord()
+    {
+        const std::optional<std::size_t> equals = findEquals();
+        if (!equals || std::memchr(m_data.data() + m_pos, '\0', *equals - m_pos))
+            return false;
+        m_pos = *equals + 1;
+        skipSpaces();
+        return true;
+    }
+
+    // Moves past the next "=", the one character after it (the space of " = ") and any further
+    // spaces. A line end is never taken as that one character, so that a value left empty in a
+    // file with bare LF or CR line ends stays empty instead of swallowing the next line. False
+    // when the data ends first.
+    bool nextValue()
+    {
+        const std::optional<std::size_t> equals = findEquals();
+        if (!equals) {
+            m_pos = m_data.size();
+            return false;
+        }
+        m_pos = *equals + 1;
+        if (m_pos < m_data.size() && !isLineEnd(m_data[m_pos]))
+            ++m_pos;
+        skipSpaces();
+        return true;
+    }
+
+    bool skipIf(char c)
+    {
+        if (m_pos < m_data.size() && m_data[m_pos] == c) {
+            ++m_pos;
+            return true;
+        }
+        return false;
+    }
+
+    // The text up to the line end, which is left for the next scan. A NUL ends the stored text.
+    std::string readValue()
+    {
+        const std::size_t start = m_pos;
+        std::size_t nul = std::string_view::npos;
+        for (; m_pos < m_data.size(); ++m_pos) {
+            const auto c = static_cast<unsigned char>(m_data[m_pos]);
+            if (c > '\r') // the common case first: no control character can end the value
+                continue;
+            if (isLineEnd(static_cast<char>(c)))
+                break;
+            if (c == '\0' && nul == std::string_view::npos)
+                nul = m_pos;
+        }
+        const std::size_t end = nul == std::string_view::npos ? m_pos : nul;
+        return std::string(m_data.substr(start, end - start));
+    }
+
+private:
+    static bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+    std::optional<std::size_t> findEquals() const
+    {
+        const char *begin = m_data.data() + m_pos;
+        const void *found = std::memchr(begin, '=', m_data.size() - m_pos);
+        if (!found)
+            return std::nullopt;
+        return m_pos + static_cast<std::size_t>(static_cast<const char *>(found) - begin);
+    }
+
+    void skipSpaces()
+    {
+        while (m_pos < m_data.size() && m_data[m_pos] == ' ')
+            ++m_pos;
+    }
+
+    std::string_view m_data;
+    std::size_t m_pos = 0;
+};
+
+// Splits at the last separator, which goes with the file part. Without one the whole value is
+// the file, as the configuration dialog splits it.
+void setEmulatorPath(SystemEntry &entry, std::string value)
+{
+    const std::size_t separator = value.rfind(kPathSeparator);
+    if (separator == std::string::npos) {
+        entry.emulatorDirectory.clear();
+        entry.emulatorFile = std::move(value);
+        return;
+    }
+    entry.emulatorFile = value.substr(separator);
+    value.resize(separator);
+    entry.emulatorDirectory = std::move(value);
+}
+
+// Reads the eight values after NAME into entry. False when the data ends before all of them;
+// the values not reached stay empty.
+bool readValuesAfterName(RecordScanner &scanner, SystemEntry &entry)
+{
+    if (!scanner.nextValue())
+        return false;
+    entry.description = scanner.readValue();
+    if (!scanner.nextValue())
+        return false;
+    entry.romDirectory = withTrailingSeparator(scanner.readValue());
+    if (!scanner.nextValue())
+        return false;
+    setEmulatorPath(entry, scanner.readValue());
+    if (!scanner.nextValue())
+        return false;
+    entry.paramsAfterRom = scanner.skipIf('@');
+    entry.commandLine = scanner.readValue();
+    if (!scanner.nextValue())
+        return false;
+    entry.iconPath = scanner.readValue();
+    if (!scanner.nextValue())
+        return false;
+    entry.snapshotDirA = withTrailingSeparator(scanner.readValue());
+    if (!scanner.nextValue())
+        return false;
+    entry.snapshotDirB = withTrailingSeparator(scanner.readValue());
+    if (!scanner.nextValue())
+        return false;
+    entry.defaultSnapshot = scanner.readValue();
+    return true;
+}
+
+void appendLine(std::string &out, std::string_view key, std::string_view value, std::string_view more = {})
+{
+    out.append(key).append(value).append(more).append("\r\n");
+}
+
+void appendEntry(std::string &out, const SystemEntry &entry)
+{
+    appendLine(out, "NAME = ", entry.name);
+    appendLine(out, "DESC = ", entry.description);
+    appendLine(out, "ROMDIR = ", entry.romDirectory);
+    appendLine(out, "EMU = ", entry.emulatorDirectory, entry.emulatorFile);
+    appendLine(out, "COMMAND LINE = ", entry.paramsAfterRom ? "@" : "", entry.commandLine);
+    appendLine(out, "ICON = ", entry.iconPath);
+    appendLine(out, "SNAPADIR = ", entry.snapshotDirA);
+    appendLine(out, "SNAPBDIR = ", entry.snapshotDirB);
+    appendLine(out, "SNAPSHOT = ", entry.defaultSnapshot);
+    out.append("\r\n");
+}
+
+std::size_t serializedSize(const SystemEntry &entry)
+{
+    // The template is exactly the keys and line ends of a record with empty values.
+    return CatalogueTemplate.size() + entry.name.size() + entry.description.size() + entry.romDirectory.size() +
+           entry.emulatorDirectory.size() + entry.emulatorFile.size() + (entry.paramsAfterRom ? 1 : 0) +
+           entry.commandLine.size() + entry.iconPath.size() + entry.snapshotDirA.size() + entry.snapshotDirB.size() +
+           entry.defaultSnapshot.size();
+}
+
+} // namespace
+
+CategoryCatalogue CatalogueFile::parse(std::string_view bytes)
+{
+    std::vector<SystemEntry> entries;
+    RecordScanner scanner(bytes);
+    while (scanner.startRecord()) {
+        SystemEntry &entry = entries.emplace_back();
+        entry.name = scanner.readValue();
+        // A record cut short by the end of the data stays, with its missing values empty.
+        if (!readValuesAfterName(scanner, entry))
+            break;
+    }
+    return CategoryCatalogue(std::move(entries));
+}
+
+std::string CatalogueFile::serializeEntry(const SystemEntry &entry)
+{
+    std::string out;
+    out.reserve(serializedSize(entry));
+    appendEntry(out, entry);
+    return out;
+}
+
+std::string CatalogueFile::serialize(const CategoryCatalogue &catalogue)
+{
+    std::size_t size = 0;
+    for (const SystemEntry &entry : catalogue.entries())
+        size += serializedSize(entry);
+    std::string out;
+    out.reserve(size);
+    for (const SystemEntry &entry : catalogue.entries())
+        appendEntry(out, entry);
+    return out;
+}
+
+CategoryCatalogue CatalogueFile::load(const std::string &path)
+{
+    const std::optional<std::string> bytes = SafeFile::readAll(path);
+    return bytes ? parse(*bytes) : CategoryCatalogue{};
+}
+
+bool CatalogueFile::save(const std::string &path, const CategoryCatalogue &catalogue)
+{
+    return SafeFile::writeAll(path, serialize(catalogue));
+}
+
+void CatalogueFile::ensureCatalogueFiles(const std::string &folder)
+{
+    const std::string prefix = withTrailingSeparator(folder);
+    for (int index = 0; index < CategoryTable::kCount; ++index) {
+        const std::string path = prefix + CategoryTable::fileName(index);
+        // Whatever is there already, even an empty or read-only file, is the user's.
+        if (!SafeFile::exists(path))
+            SafeFile::writeAll(path, CatalogueTemplate);
+    }
+}
+
+} // namespace marlit
