@@ -7,6 +7,7 @@
 #include "launch/CommandLine.h"
 #include "launch/ProcessLauncher.h"
 #include "snapshots/SnapshotLoader.h"
+#include "ui/CategoryTabBar.h"
 #include "ui/RomListBox.h"
 #include "ui/WindowLayout.h"
 
@@ -84,6 +85,13 @@ MainFrame::~MainFrame() = default;
 
 void MainFrame::OnCreate()
 {
+    // Where Tahoma is missing, a face of similar width keeps the four tabs inside their strip.
+    static const bool substituted = [] {
+        QFont::insertSubstitutions(QStringLiteral("Tahoma"),
+                                   {QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+        return true;
+    }();
+    Q_UNUSED(substituted);
     tabFont = QFont(QStringLiteral("Tahoma"));
     tabFont.setPointSizeF(8.5);
 
@@ -97,12 +105,9 @@ void MainFrame::OnCreate()
     folderTree = makeControl<RomFolderTree>(this, "folderTree", IdFolderTree);
     placeByEdges(folderTree, 10, 294, 225, 480);
 
-    categoryTabs = makeControl<QTabBar>(this, "categoryTabs", IdCategoryTabs);
+    categoryTabs = makeControl<CategoryTabBar>(this, "categoryTabs", IdCategoryTabs);
     placeByEdges(categoryTabs, 11, 28, 225, 50);
     categoryTabs->setFont(tabFont);
-    categoryTabs->setExpanding(false);
-    categoryTabs->setUsesScrollButtons(true);
-    categoryTabs->setDrawBase(false);
     for (int index = 0; index < marlit::CategoryTable::kCount; ++index)
         categoryTabs->addTab(QString::fromLatin1(marlit::CategoryTable::tabText(index)));
 
@@ -454,12 +459,13 @@ void MainFrame::OnSize(int width, int height)
     if (!romList)
         return;
     LayoutSnapshots();
-    const marlit::ControlGeometry controls = marlit::WindowLayout::compute(width, height, settings.snapshotMode, geometry);
+    const marlit::ControlGeometry controls =
+        marlit::WindowLayout::compute(width, height, settings.snapshotMode, geometry);
     const std::pair<QWidget *, marlit::LayoutRect> places[] = {
-        {folderTree, controls.folderTree},         {romList, controls.romList},
-        {playButton, controls.playButton},         {setupButton, controls.setupButton},
-        {configButton, controls.configButton},     {filterModeButton, controls.filterModeButton},
-        {searchEdit, controls.searchEdit},         {applyButton, controls.applyButton},
+        {folderTree, controls.folderTree},     {romList, controls.romList},
+        {playButton, controls.playButton},     {setupButton, controls.setupButton},
+        {configButton, controls.configButton}, {filterModeButton, controls.filterModeButton},
+        {searchEdit, controls.searchEdit},     {applyButton, controls.applyButton},
     };
     for (const auto &[widget, rect] : places) {
         widget->setGeometry(toQRect(rect));

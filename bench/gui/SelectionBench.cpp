@@ -1,0 +1,154 @@
+// A full system selection in the real window (folder tree fill, ROM list fill and sort, the list
+// painted) and an Apply with a search text, each against a plain readdir of the same folders.
+
+#include "BenchSupport.h"
+#include "CollectionGenerator.h"
+
+#include "ui/MainFrame.h"
+#include "ui/RomListBox.h"
+#include "ui/SystemListBox.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <dirent.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+using namespace marlit::bench;
+
+namespace {
+
+void plainList(const std::string &folder, std::vector<std::string> &names, bool recurse)
+{
+    DIR *dir = opendir(folder.c_str());
+    if (!dir)
+        return;
+    while (const dirent *entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        names.push_back(name);
+        if (recurse && entry->d_type == DT_DIR)
+            plainList(folder + name + "/", names, true);
+    }
+    closedir(dir);
+}
+
+std::string record(const std::string &name, const std::string &romDirectory)
+{
+    return "NAME = " + name + "\r\nDESC = benchmark\r\nROMDIR = " + romDirectory +
+           "\r\nEMU = /bin/true\r\nCOMMAND LINE = \r\nICON = \r\nSNAPADIR = \r\nSNAPBDIR = \r\nSNAPSHOT = \r\n\r\n";
+}
+
+// Runs each piece of work in turn, run after run, so a change of load touches all alike.
+std::vector<Timing> interleave(int runs, const std::vector<std::function<void()>> &works)
+{
+    std::vector<std::vector<double>> samples(works.size());
+    for (const auto &work : works)
+        work();
+    for (int run = 0; run < runs; ++run) {
+        for (std::size_t i = 0; i < works.size(); ++i) {
+            const auto start = std::chrono::steady_clock::now();
+            works[i]();
+            samples[i].push_back(elapsedMs(start));
+        }
+    }
+    std::vector<Timing> timings;
+    for (auto &series : samples)
+        timings.push_back(summarise(std::move(series)));
+    return timings;
+}
+
+void verdict(const char *what, const Timing &timing, const Timing &baseline, double target)
+{
+    const double ratio = timing.medianMs / baseline.medianMs;
+    std::printf("  %-46s %.2fx (target <= %.1fx): %s\n", what, ratio, target, ratio <= target ? "met" : "MISSED");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(3, std::atoi(argv[1])) : 11;
+    const std::string root = (std::filesystem::temp_directory_path() / "marlit-bench-browse").string() + "/";
+    const std::string flat = root + "flat/";
+    const std::string deep = root + "deep/";
+    if (!CollectionGenerator::makeFlatFolder(flat) || !CollectionGenerator::makeDeepTree(deep)) {
+        std::fprintf(stderr, "cannot make the collections under %s\n", root.c_str());
+        return 1;
+    }
+
+    QTemporaryDir workspace;
+    QDir::setCurrent(workspace.path());
+    std::ofstream(workspace.filePath("classic.ini").toStdString(), std::ios::binary)
+        << record("Deep", deep) << record("Flat", flat);
+
+    MainFrame frame;
+    frame.show();
+    QApplication::processEvents();
+    auto *systems = frame.findChild<SystemListBox *>(QStringLiteral("systemList"));
+    auto *roms = frame.findChild<RomListBox *>(QStringLiteral("romList"));
+    auto *edit = frame.findChild<QLineEdit *>(QStringLiteral("searchEdit"));
+    auto *apply = frame.findChild<QPushButton *>(QStringLiteral("applyButton"));
+
+    const auto select = [&](int row) {
+        systems->setCurrentRow(row);
+        frame.OnSelChangeSystem();
+        roms->viewport()->repaint(); // the list shown, not only filled
+    };
+
+    select(0);
+    std::printf("deep system: %d ROMs in its root; ", roms->count());
+    select(1);
+    std::printf("flat system: %d ROMs\n", roms->count());
+
+    const std::vector<Timing> deepTimings = interleave(runs, {[&] {
+                                                                  std::vector<std::string> names;
+                                                                  plainList(deep, names, true);
+                                                              },
+                                                              [&] { select(0); }});
+    const std::vector<Timing> flatTimings = interleave(runs, {[&] {
+                                                                  std::vector<std::string> names;
+                                                                  plainList(flat, names, false);
+                                                              },
+                                                              [&] { select(1); }});
+    // An Apply alone is timed; the Clear that follows it is not.
+    edit->setText(QStringLiteral("mario"));
+    std::vector<double> baselineSamples;
+    std::vector<double> applySamples;
+    for (int run = 0; run <= runs; ++run) {
+        auto start = std::chrono::steady_clock::now();
+        std::vector<std::string> names;
+        plainList(flat, names, false);
+        const double baselineMs = elapsedMs(start);
+        start = std::chrono::steady_clock::now();
+        apply->click();
+        roms->viewport()->repaint();
+        const double applyMs = elapsedMs(start);
+        apply->click();
+        if (run > 0) { // the first run warms the caches
+            baselineSamples.push_back(baselineMs);
+            applySamples.push_back(applyMs);
+        }
+    }
+    const std::vector<Timing> searchTimings{summarise(baselineSamples), summarise(applySamples)};
+
+    report("deep tree: plain readdir walk (baseline)", deepTimings[0], deepTimings[0]);
+    report("deep tree: system selection in the window", deepTimings[1], deepTimings[0]);
+    report("flat folder: plain readdir (baseline)", flatTimings[0], flatTimings[0]);
+    report("flat folder: system selection in the window", flatTimings[1], flatTimings[0]);
+    report("flat folder: Apply \"mario\"", searchTimings[1], searchTimings[0]);
+    verdict("deep system selection", deepTimings[1], deepTimings[0], 1.5);
+    verdict("flat system selection (sort included)", flatTimings[1], flatTimings[0], 3.0);
+    frame.writeSettings(); // into the temporary workspace, not the caller's folder
+    return 0;
+}
