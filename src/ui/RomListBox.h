@@ -46,9 +46,11 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
     RomListModel *m_model = nullptr;
     RomRowDelegate *m_delegate = nullptr;
+    bool m_selectingQuietly = false; // set while the program itself changes the selection
 };

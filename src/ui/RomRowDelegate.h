@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QIcon>
+#include <QRect>
+#include <QStyledItemDelegate>
+
+#include <optional>
+
+// Draws one row of the ROM list: a striped or highlighted background, the focus frame, a 16x16
+// file icon and the name in the list's font and colour.
+class RomRowDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kIconSize = 16;
+    static constexpr int kTextIndent = 18; // the icon and a 2-pixel gap
+    static inline const QColor kOddRowColor{224, 224, 224};
+    static inline const QColor kEvenRowColor{255, 255, 255};
+
+    // Where the parts of a row go, from the row's rectangle.
+    struct ItemLayout
+    {
+        QRect row;
+        QRect icon; // 16x16, at the left edge, centred vertically (rounded up)
+        QRect text; // from the icon's right to the row's right, the row's full height
+
+        static ItemLayout forRow(const QRect &row);
+    };
+
+    RomRowDelegate(const QIcon &icon, QObject *parent = nullptr);
+
+    // The font, text colour and row height of every row.
+    void setItemFont(const QFont &font, const QColor &color, int rowHeight);
+    const QFont &font() const { return m_font; }
+    const QColor &textColor() const { return m_textColor; }
+    int rowHeight() const { return m_rowHeight; }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+
+    // The band an empty list shows where its first row would be when it has the focus.
+    void paintEmptyFocusBand(QPainter *painter, const QRect &row, const QWidget *widget) const;
+
+private:
+    static void paintFocusFrame(QPainter *painter, const QRect &rect, const QColor &background,
+                                const QStyleOptionViewItem *option, const QWidget *widget);
+
+    QIcon m_icon;
+    QFont m_font;
+    QColor m_textColor = Qt::black;
+    int m_rowHeight = 18;
+    mutable std::optional<QSize> m_sizeHint; // every row has the same size
+};
