@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class QAction;
 class QMenu;
 class SystemListModel;
 class SystemCardDelegate;
@@ -34,6 +35,15 @@ class SystemListBox : public QListView
 public:
     static constexpr int kItemHeight = 38;
 
+    // The context menu's commands; each menu item carries its id as its data.
+    enum Command : int {
+        SetupSystemCommand = 40001,
+        MoveUpCommand = 40003,
+        MoveDownCommand = 40004,
+        DeleteSystemCommand = 40005,
+        LaunchEmuCommand = 40006,
+    };
+
     explicit SystemListBox(QWidget *parent = nullptr);
     ~SystemListBox() override;
 
@@ -60,12 +70,17 @@ signals:
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    // Shows the menu at a screen position and gives the item chosen, or nullptr.
+    virtual QAction *execMenu(QMenu &menu, const QPoint &globalPos);
 
 private:
     void runCommand(int commandId);
+    bool hasCurrentSystem() const;
 
     SystemListHost *m_host = nullptr;
     SystemListModel *m_model = nullptr;
     SystemCardDelegate *m_delegate = nullptr;
     std::function<bool(QWidget *)> m_confirmDelete;
+    bool m_selectingQuietly = false; // set while the program itself changes the selection
 };

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QRect>
+#include <QStyledItemDelegate>
+
+#include <string>
+#include <unordered_map>
+
+// Draws one system as a card: its icon at the left, the name in white on a band whose colour
+// follows the row, and the description on a white line below. A selected card is drawn lifted
+// up and to the right, inside a double black outline.
+class SystemCardDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kCardHeight = 38;
+    static constexpr int kIconSize = 32;
+
+    // Where the parts of a card go. Rectangles are in Qt's terms (right and bottom inclusive);
+    // those that a selected card pushes past the item are clipped when drawn.
+    struct CardLayout
+    {
+        QRect item;
+        QRect icon;
+        QRect band;
+        QRect name;
+        QRect description;
+        bool framed = false;
+        QRect outerFrame; // two 1-pixel outlines, offset so that they leave the top-left and
+        QRect innerFrame; // bottom-right corner pixels of the item unpainted
+
+        static CardLayout forItem(const QRect &item, bool selected);
+    };
+
+    // The band colour of a row: eight colours, repeating.
+    static QColor bandColor(int row);
+
+    explicit SystemCardDelegate(int logicalDpiY, QObject *parent = nullptr);
+
+    // Forgets the decoded icons, so that changed icon files are read again.
+    void clearIconCache();
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+
+private:
+    // The icon of a file as drawn, 32x32; a null image when the file cannot be read.
+    const QImage &iconFor(const std::string &path) const;
+
+    QFont m_nameFont;
+    QFont m_descriptionFont;
+    mutable std::unordered_map<std::string, QImage> m_icons;
+};
