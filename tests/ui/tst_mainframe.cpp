@@ -11,6 +11,7 @@
 #include "ui/RomListBox.h"
 #include "ui/SystemListBox.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QImage>
 #include <QLineEdit>
@@ -31,13 +32,13 @@ namespace {
 
 struct SystemSpec
 {
-    std::string name;
-    std::string romDirectory;
-    std::string snapshotDirA;
-    std::string snapshotDirB;
-    std::string defaultSnapshot;
+    std::string name = {};
+    std::string romDirectory = {};
+    std::string snapshotDirA = {};
+    std::string snapshotDirB = {};
+    std::string defaultSnapshot = {};
     std::string emulator = "/bin/true";
-    std::string commandLine;
+    std::string commandLine = {};
 };
 
 std::string recordText(const SystemSpec &spec)
@@ -91,6 +92,7 @@ private slots:
     void tabChangeSelectsTheFirstSystem();
     void createsMissingCatalogueFiles();
     void controlsCarryTheirTextsAndIds();
+    void activatingTheWindowFocusesTheRomList();
     void folderTreeListsSubFoldersAndSelectingOneListsItsFiles();
     void searchAndFilterThroughTheirStates();
     void textTypedWhileClearShowsHasNoEffect();
@@ -255,6 +257,18 @@ void MainFrameTest::controlsCarryTheirTextsAndIds()
     QCOMPARE(child<QWidget>(*frame, "searchEdit")->property("controlId").toInt(), 210);
     QCOMPARE(frame->windowTitle(), QStringLiteral("Marlit"));
     QCOMPARE(frame->minimumSize(), QSize(640, 480));
+}
+
+void MainFrameTest::activatingTheWindowFocusesTheRomList()
+{
+    auto frame = makeFrame();
+    frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+    auto *edit = child<QLineEdit>(*frame, "searchEdit");
+    edit->setFocus();
+    QEvent activation(QEvent::WindowActivate);
+    QApplication::sendEvent(frame.get(), &activation);
+    QTRY_COMPARE(QApplication::focusWidget(), child<QWidget>(*frame, "romList"));
 }
 
 void MainFrameTest::folderTreeListsSubFoldersAndSelectingOneListsItsFiles()
