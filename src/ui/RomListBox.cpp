@@ -124,6 +124,18 @@ void RomListBox::keyPressEvent(QKeyEvent *event)
     QListView::keyPressEvent(event);
 }
 
+QItemSelectionModel::SelectionFlags RomListBox::selectionCommand(const QModelIndex &index, const QEvent *event) const
+{
+    // Like a list box, the list never loses its selection to the user: a click beside the rows
+    // or a Ctrl+click on the selected row leaves it as it is.
+    if (!index.isValid())
+        return QItemSelectionModel::NoUpdate;
+    const QItemSelectionModel::SelectionFlags command = QListView::selectionCommand(index, event);
+    if (command & QItemSelectionModel::Deselect)
+        return QItemSelectionModel::NoUpdate;
+    return command;
+}
+
 void RomListBox::mouseDoubleClickEvent(QMouseEvent *event)
 {
     QListView::mouseDoubleClickEvent(event);

@@ -138,6 +138,18 @@ QAction *SystemListBox::execMenu(QMenu &menu, const QPoint &globalPos)
     return menu.exec(globalPos);
 }
 
+QItemSelectionModel::SelectionFlags SystemListBox::selectionCommand(const QModelIndex &index, const QEvent *event) const
+{
+    // Like a list box, the list never loses its selection to the user: a click beside the rows
+    // or a Ctrl+click on the selected row leaves it as it is.
+    if (!index.isValid())
+        return QItemSelectionModel::NoUpdate;
+    const QItemSelectionModel::SelectionFlags command = QListView::selectionCommand(index, event);
+    if (command & QItemSelectionModel::Deselect)
+        return QItemSelectionModel::NoUpdate;
+    return command;
+}
+
 void SystemListBox::mouseDoubleClickEvent(QMouseEvent *event)
 {
     QListView::mouseDoubleClickEvent(event);

@@ -71,6 +71,8 @@ signals:
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
+                                                         const QEvent *event = nullptr) const override;
     // Shows the menu at a screen position and gives the item chosen, or nullptr.
     virtual QAction *execMenu(QMenu &menu, const QPoint &globalPos);
 

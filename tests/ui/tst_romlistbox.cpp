@@ -90,6 +90,7 @@ private slots:
     void doubleClickOnARowRequestsPlay();
     void refillsAndProgrammaticSelectionAreSilent();
     void userSelectionIsReported();
+    void clickBesideTheRowsKeepsTheSelection();
 };
 
 void TestRomListBox::modelKeepsItsContractThroughRefills()
@@ -339,6 +340,20 @@ void TestRomListBox::userSelectionIsReported()
     QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, row0.center());
     QCOMPARE(list.currentRow(), 0);
     QCOMPARE(selection.count(), 3);
+}
+
+void TestRomListBox::clickBesideTheRowsKeepsTheSelection()
+{
+    ShownList shown(numberedNames(3));
+    RomListBox &list = shown.list;
+    list.setCurrentRow(1);
+    QSignalSpy selection(&list, &RomListBox::romSelectionChanged);
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 5 * list.itemHeight()));
+    QCOMPARE(list.currentRow(), 1);
+    const QRect row1 = list.visualRect(list.romModel()->index(1, 0));
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::ControlModifier, row1.center());
+    QCOMPARE(list.currentRow(), 1);
+    QCOMPARE(selection.count(), 0);
 }
 
 QTEST_MAIN(TestRomListBox)

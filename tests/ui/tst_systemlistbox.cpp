@@ -589,6 +589,11 @@ void TestSystemListBox::userSelectionAndDoubleClickAreReported()
     QCOMPARE(f.list.currentRow(), 3);
     QCOMPARE(selection.count(), 2);
 
+    // A click below the cards leaves the selection, and so the current system, alone.
+    QTest::mouseClick(f.list.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 5 * 38 + 5));
+    QCOMPARE(f.list.currentRow(), 3);
+    QCOMPARE(selection.count(), 2);
+
     QTest::mouseDClick(f.list.viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(f.list, 2));
     QCOMPARE(doubleClicks.count(), 1);
     QTest::mouseDClick(f.list.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 5 * 38 + 5));
