@@ -4,6 +4,9 @@
 #include "app/SafeFile.h"
 #include "catalogue/CategoryTable.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 
@@ -48,6 +51,8 @@ public:
         return true;
     }
 
+    std::size_t position() const { return m_pos; }
+
     bool skipIf(char c)
     {
         if (m_pos < m_data.size() && m_data[m_pos] == c) {
@@ -61,12 +66,11 @@ public:
     std::string readValue()
     {
         const std::size_t start = m_pos;
+        m_pos = controlCharacterFrom(m_pos);
         std::size_t nul = std::string_view::npos;
-        for (; m_pos < m_data.size(); ++m_pos) {
-            const auto c = static_cast<unsigned char>(m_data[m_pos]);
-            if (c > '\r') // the common case first: no control character can end the value
-                continue;
-            if (isLineEnd(static_cast<char>(c)))
+        for (; m_pos < m_data.size(); m_pos = controlCharacterFrom(m_pos + 1)) {
+            const char c = m_data[m_pos];
+            if (isLineEnd(c))
                 break;
             if (c == '\0' && nul == std::string_view::npos)
                 nul = m_pos;
@@ -76,6 +80,30 @@ public:
     }
 
 private:
+    // The position of the first byte from pos that may end a value (any byte up to CR, which
+    // covers CR, LF and NUL), or the end of the data. Values are mostly printable text, so eight
+    // bytes are tested at a time.
+    std::size_t controlCharacterFrom(std::size_t pos) const
+    {
+        constexpr std::uint64_t ones = 0x0101010101010101u;
+        constexpr std::uint64_t highs = 0x8080808080808080u;
+        for (; pos + 8 <= m_data.size(); pos += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, m_data.data() + pos, 8);
+            // Sets the high bit of each byte below 14, exactly for the first such byte (later ones
+            // may be marked wrongly by a borrow, which does not matter).
+            const std::uint64_t found = (word - ones * 14) & ~word & highs;
+            if (found) {
+                if constexpr (std::endian::native == std::endian::little)
+                    return pos + static_cast<std::size_t>(std::countr_zero(found)) / 8;
+                break;
+            }
+        }
+        while (pos < m_data.size() && static_cast<unsigned char>(m_data[pos]) > '\r')
+            ++pos;
+        return pos;
+    }
+
     static bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
 
     std::optional<std::size_t> findEquals() const
@@ -179,11 +207,19 @@ CategoryCatalogue CatalogueFile::parse(std::string_view bytes)
     std::vector<SystemEntry> entries;
     RecordScanner scanner(bytes);
     while (scanner.startRecord()) {
+        const std::size_t recordStart = scanner.position();
         SystemEntry &entry = entries.emplace_back();
         entry.name = scanner.readValue();
         // A record cut short by the end of the data stays, with its missing values empty.
         if (!readValuesAfterName(scanner, entry))
             break;
+        if (entries.size() == 1) {
+            // Sizes the list from the first record, so that a large catalogue is not moved as it
+            // grows; counting a record as at least a template's size keeps an odd first record
+            // from reserving more than a file of canonical records could need.
+            const std::size_t used = std::max(scanner.position() - recordStart, CatalogueTemplate.size());
+            entries.reserve(bytes.size() / used + 1);
+        }
     }
     return CategoryCatalogue(std::move(entries));
 }

@@ -240,6 +240,25 @@ TEST(CatalogueFileReader, EmptyValueInLfOrCrOnlyFileDoesNotSwallowTheNextLine)
     }
 }
 
+// Values are scanned a word at a time: a line end must be found wherever it falls in a word,
+// among bytes just inside and just outside the range that can end a value.
+TEST(CatalogueFileReader, ValueEndsAtItsLineEndWhereverItFallsInAWord)
+{
+    const std::string bytesAround = "\x0e\x01\x7f\x80\x8d\x8e\xff\t=x ";
+    for (std::size_t length = 0; length <= 24; ++length) {
+        std::string value = "v";
+        for (std::size_t i = 0; i < length; ++i)
+            value += bytesAround[(i * 7 + length) % bytesAround.size()];
+        for (const char *lineEnd : {"\r", "\n"}) {
+            SCOPED_TRACE(testing::PrintToString(value + lineEnd));
+            const CategoryCatalogue read = CatalogueFile::parse("NAME = " + value + lineEnd + "DESC = d");
+            ASSERT_EQ(read.size(), 1);
+            EXPECT_EQ(read.entryAt(0)->name, value);
+            EXPECT_EQ(read.entryAt(0)->description, "d");
+        }
+    }
+}
+
 TEST(CatalogueFileReader, EdgesOfTheData)
 {
     struct Case
