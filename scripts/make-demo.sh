@@ -406,6 +406,16 @@ EMU=$EMUS/standin-emu
         "$ICONS/zxspectrum.ico" "$SNAPS/zx/" "" ""
 } | catalogue computer.ini
 
+# Window options: snapshots below the ROM list in a 1000 x 700 window, the "Console" tab, its
+# first system, 12-point Arial in black. Flags, big-endian size, category, system, "%03d" size,
+# "%08x" colour, then the face with its NUL, padded to 128 bytes.
+if [[ ! -e $DIR/marlit.cfg ]]; then
+    {
+        printf '\x01\x01\x01\x03\xe8\x02\xbc\x01\x00%s%s%s' 120 00000000 Arial
+        head -c 103 /dev/zero
+    } >"$DIR/marlit.cfg"
+fi
+
 touch -- "$DIR/.marlit-demo"
 echo "Demo workspace ready in $DIR ($(find "$DIR/roms" -type f | wc -l) ROM files)."
 echo "Run marlit from there; launches are logged to $DIR/emulator-log.txt."
