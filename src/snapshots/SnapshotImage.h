@@ -4,6 +4,8 @@
 #include <QPixmap>
 #include <QRect>
 
+#include <functional>
+
 // One loaded snapshot picture. A picture that could not be read is a null image and draws
 // nothing. The picture is drawn stretched into its rectangle; the scaled pixmap is kept until
 // the rectangle's size changes, so a repaint does not scale again.
@@ -20,8 +22,10 @@ public:
     void draw(QPainter &painter, const QRect &target) const;
 
     // Decodes a picture file (BMP, GIF, JPEG, PNG, ...); with a valid target size the scaled
-    // copy is made too. Safe on any thread.
-    static SnapshotImage load(const QString &path, const QSize &targetSize = {});
+    // copy is made too. Safe on any thread. When wanted is given and turns false, the decode stops
+    // at its next read of the file and a null picture is returned.
+    static SnapshotImage load(const QString &path, const QSize &targetSize = {},
+                              const std::function<bool()> &wanted = {});
 
 private:
     QImage m_image;

@@ -9,9 +9,29 @@
 #include <new>
 #include <utility>
 
+#ifdef __linux__
+#include <pthread.h>
+#include <sched.h>
+#endif
+
 namespace {
 
 constexpr int kSlots = 2;
+
+// A decoder that wakes up must not take the processor from the UI thread in the middle of handling
+// a key press (with two cores and two decoders it would, for a whole time slice). Linux's batch
+// policy keeps a thread's share of the processor but gives up preempting others when it wakes.
+void yieldToTheUiThread()
+{
+#ifdef __linux__
+    thread_local bool done = false;
+    if (!done) {
+        done = true;
+        const sched_param parameters{};
+        pthread_setschedparam(pthread_self(), SCHED_BATCH, &parameters);
+    }
+#endif
+}
 
 // What a task hands back to the UI thread.
 struct Outcome
@@ -81,6 +101,7 @@ void SnapshotLoader::start(int slot, std::string directory, std::string romName,
         const auto current = [&] { return (*generations)[index].load() == generation; };
         if (!current())
             return {};
+        yieldToTheUiThread();
         try {
             // Nothing to look for gives no file, which reads as a null picture.
             const std::string file = !path.empty()     ? path
@@ -90,7 +111,13 @@ void SnapshotLoader::start(int slot, std::string directory, std::string romName,
                 return {};
             if (file.empty())
                 return {false, SnapshotImage()};
-            return {false, SnapshotImage::load(QFile::decodeName(QByteArray::fromStdString(file)), targetSize)};
+            // A newer request stops this decode at its next read of the file.
+            const std::function<bool()> wanted = current;
+            SnapshotImage image =
+                SnapshotImage::load(QFile::decodeName(QByteArray::fromStdString(file)), targetSize, wanted);
+            if (!current())
+                return {};
+            return {false, std::move(image)};
         } catch (const std::bad_alloc &) {
             return {false, SnapshotImage()}; // shown as a picture that could not be read
         }

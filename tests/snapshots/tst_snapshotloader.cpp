@@ -102,6 +102,7 @@ private slots:
     void slotsAreIndependent();
     void cancelDropsWhatIsPending();
     void destroyedWhileDecoding();
+    void decodeStopsOnceNoLongerWanted();
     void drawStretchesIntoTheTarget();
     void drawUsesTheScaledCopyOnlyAtItsSize();
     void nullPictureDrawsNothing();
@@ -290,6 +291,27 @@ void SnapshotLoaderTest::destroyedWhileDecoding()
     }
     QCoreApplication::processEvents(); // deliveries posted to the dead loader must go nowhere
     QCOMPARE(delivered, 0);
+}
+
+void SnapshotLoaderTest::decodeStopsOnceNoLongerWanted()
+{
+    QVERIFY(noise({1000, 800}).save(qPath(m_temp.file("large.png"))));
+    const QString path = qPath(m_temp.file("large.png"));
+
+    int asked = 0;
+    const SnapshotImage whole = SnapshotImage::load(path, {50, 40}, [&asked] {
+        ++asked;
+        return true;
+    });
+    QCOMPARE(whole.image().size(), QSize(1000, 800));
+    const int readsOfAWholeDecode = asked;
+    QVERIFY2(readsOfAWholeDecode > 10, "asked while reading, not only at the end");
+
+    // Turned false after the third read: the decoder gives up instead of reading on.
+    asked = 0;
+    const SnapshotImage stopped = SnapshotImage::load(path, {50, 40}, [&asked] { return ++asked < 3; });
+    QVERIFY(stopped.isNull());
+    QVERIFY2(asked <= 5, qPrintable(QStringLiteral("asked %1 times of %2").arg(asked).arg(readsOfAWholeDecode)));
 }
 
 void SnapshotLoaderTest::drawStretchesIntoTheTarget()
