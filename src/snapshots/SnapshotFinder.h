@@ -10,7 +10,7 @@ namespace marlit {
 // Finds the snapshot picture of a ROM in a snapshot folder: first the ROM's name with its
 // extension replaced by ".*", then its title (the name before the first "[" or "(", less the one
 // character before the bracket) with ".*", last "NoShot.png" in the working directory. Among
-// several matches the first in name order ignoring case is taken. A folder is read once and then
+// several matches the first in name order ignoring case is taken; folders never match. A folder is read once and then
 // looked up in memory until its modification time changes. Safe to call from several threads.
 class SnapshotFinder
 {
