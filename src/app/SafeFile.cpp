@@ -186,6 +186,21 @@ bool SafeFile::writeAll(const std::string &path, std::string_view bytes)
     return true;
 }
 
+bool SafeFile::createNew(const std::string &path, std::string_view bytes)
+{
+    if (path.empty())
+        return false;
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!fd.valid())
+        return false;
+    const bool ok = writeFully(fd.get(), bytes) && ::fsync(fd.get()) == 0;
+    if (!fd.close() || !ok) {
+        ::unlink(path.c_str());
+        return false;
+    }
+    return true;
+}
+
 bool SafeFile::exists(const std::string &path)
 {
     struct stat info

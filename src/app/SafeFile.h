@@ -21,6 +21,11 @@ public:
     // file keeps its mode. A path that is a symbolic link writes the file the link points to.
     static bool writeAll(const std::string &path, std::string_view bytes);
 
+    // Creates the file with bytes only if nothing is at path yet, in one step that cannot replace
+    // a file another program creates meanwhile. Returns false when something is there already or
+    // the file cannot be written (a file it began is removed again).
+    static bool createNew(const std::string &path, std::string_view bytes);
+
     static bool exists(const std::string &path);
 };
 

@@ -260,9 +260,9 @@ void CatalogueFile::ensureCatalogueFiles(const std::string &folder)
     const std::string prefix = withTrailingSeparator(folder);
     for (int index = 0; index < CategoryTable::kCount; ++index) {
         const std::string path = prefix + CategoryTable::fileName(index);
-        // Whatever is there already, even an empty or read-only file, is the user's.
-        if (!SafeFile::exists(path))
-            SafeFile::writeAll(path, CatalogueTemplate);
+        // Whatever is there already, even an empty or read-only file, is the user's: the file is
+        // only created where nothing exists, and a file made meanwhile by someone else is kept.
+        SafeFile::createNew(path, CatalogueTemplate);
     }
 }
 

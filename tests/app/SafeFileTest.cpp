@@ -131,4 +131,19 @@ TEST(SafeFileWrite, SymbolicLinkWritesTheFileItPointsTo)
     EXPECT_FALSE(dir.exists("real/nothing"));
 }
 
+TEST(SafeFileCreate, CreatesOnlyWhereNothingIsYet)
+{
+    TempDir dir;
+    EXPECT_TRUE(SafeFile::createNew(dir.file("new.ini"), "template"));
+    EXPECT_EQ(dir.read("new.ini"), "template");
+
+    // An existing file, even an empty one, and a folder in the way are left alone.
+    dir.write("empty.ini", "");
+    EXPECT_FALSE(SafeFile::createNew(dir.file("empty.ini"), "template"));
+    EXPECT_EQ(dir.read("empty.ini"), "");
+    dir.makeFolder("folder.ini");
+    EXPECT_FALSE(SafeFile::createNew(dir.file("folder.ini"), "template"));
+    EXPECT_FALSE(SafeFile::createNew(dir.file("missing/inner.ini"), "template"));
+}
+
 } // namespace
