@@ -319,8 +319,11 @@ TEST(ProcessLauncher, LeavesNoZombieAndNoChild)
 TEST(ProcessLauncher, ProgramStartsWithDefaultSignalHandling)
 {
     TempDir temp;
-    temp.write("emu.sh", "#!/bin/sh\ngrep -E '^Sig(Blk|Ign)' /proc/$$/status > '" + temp.file("part") + "' && mv '" +
-                             temp.file("part") + "' '" + temp.file("record") + "'\n");
+    // The shell reads its own status with builtins only: while it waits for a command it runs,
+    // it blocks every signal itself, which would be read as the mask it was started with.
+    temp.write("emu.sh", "#!/bin/sh\nwhile IFS= read -r line; do case $line in SigBlk:*|SigIgn:*) printf '%s\\n' "
+                         "\"$line\";; esac; done < /proc/$$/status > '" +
+                             temp.file("part") + "'\nmv '" + temp.file("part") + "' '" + temp.file("record") + "'\n");
     chmod(temp.file("emu.sh").c_str(), 0755);
 
     // A program of ours may ignore or block signals; the emulator must not inherit that.
