@@ -53,9 +53,24 @@ public:
             if (isFolder)
                 nodes.push_back(FolderNode{entry->d_name, {}});
         }
+        descend(dirFd, nodes);
+    }
+
+    // The same for a folder whose entries were read already; fd stays the caller's.
+    void folder(int fd, const std::vector<DirectoryEntry> &entries, std::vector<FolderNode> &nodes)
+    {
+        for (const DirectoryEntry &entry : entries) {
+            if (entry.isDirectory && !entry.name.empty() && entry.name[0] != '.')
+                nodes.push_back(FolderNode{entry.name, {}});
+        }
+        descend(fd, nodes);
+    }
+
+    // Sorts the sub-folders of the folder open as dirFd and reads each of them in turn.
+    void descend(int dirFd, std::vector<FolderNode> &nodes)
+    {
         std::sort(nodes.begin(), nodes.end(),
                   [](const FolderNode &a, const FolderNode &b) { return NameOrder::less(a.name, b.name); });
-
         for (FolderNode &node : nodes) {
             // Opened relative to the parent, so no path is looked up again from the root.
             const int childFd = openat(dirFd, node.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -102,6 +117,19 @@ std::vector<FolderNode> FolderTreeScanner::scan(const std::string &root)
         return nodes;
     }
     scan.folder(fd, nodes);
+    return nodes;
+}
+
+std::vector<FolderNode> FolderTreeScanner::scan(const std::string &root, const std::vector<DirectoryEntry> &rootEntries)
+{
+    std::vector<FolderNode> nodes;
+    const int fd = open(root.empty() ? "." : root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return nodes;
+    Scan scan;
+    if (scan.enter(fd))
+        scan.folder(fd, rootEntries, nodes);
+    close(fd);
     return nodes;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "browse/DirectoryReader.h"
+
 #include <string>
 #include <vector>
 
@@ -22,6 +24,9 @@ public:
     // The sub-folders of root (which ends with the separator, or is empty for the working
     // directory). A folder that cannot be read has no children.
     static std::vector<FolderNode> scan(const std::string &root);
+    // The same, with the root's own entries already read (a system selection reads the ROM
+    // directory once for both the tree and the ROM list).
+    static std::vector<FolderNode> scan(const std::string &root, const std::vector<DirectoryEntry> &rootEntries);
 };
 
 } // namespace marlit

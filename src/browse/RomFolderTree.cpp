@@ -30,12 +30,12 @@ RomFolderTree::RomFolderTree(QWidget *parent) : QTreeWidget(parent)
     m_folderIcon.addPixmap(style()->standardIcon(QStyle::SP_DirOpenIcon).pixmap(16, 16), QIcon::Selected);
 }
 
-void RomFolderTree::FillFolderTree(const std::string &romRoot)
+void RomFolderTree::FillFolderTree(const std::vector<marlit::FolderNode> &folders)
 {
     clear();
     auto *root = new QTreeWidgetItem(this, QStringList(QString::fromLatin1(kRootText)));
     root->setIcon(0, m_folderIcon);
-    addChildren(root, marlit::FolderTreeScanner::scan(romRoot));
+    addChildren(root, folders);
     root->setExpanded(true);
 }
 

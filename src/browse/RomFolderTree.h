@@ -20,8 +20,9 @@ public:
 
     explicit RomFolderTree(QWidget *parent = nullptr);
 
-    // Empties the tree and fills it with the folders below romRoot; only the root is expanded.
-    void FillFolderTree(const std::string &romRoot);
+    // Empties the tree and fills it with the folders below the ROM directory (as the folder
+    // scanner gives them); only the root is expanded.
+    void FillFolderTree(const std::vector<marlit::FolderNode> &folders);
 
     // The folder names from the root's child down to the selected item; empty for the root
     // item or when nothing is selected.

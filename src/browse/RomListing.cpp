@@ -28,11 +28,16 @@ std::string RomListing::searchPattern(FilterMode mode, const std::string &search
 std::vector<std::string> RomListing::list(const std::string &folder, FilterMode mode, bool searchApplied,
                                           const std::string &searchText)
 {
-    std::vector<std::string> names;
     std::vector<DirectoryEntry> entries;
     if (!DirectoryReader::list(folder, entries))
-        return names;
+        return {};
+    return fromEntries(std::move(entries), mode, searchApplied, searchText);
+}
 
+std::vector<std::string> RomListing::fromEntries(std::vector<DirectoryEntry> entries, FilterMode mode,
+                                                 bool searchApplied, const std::string &searchText)
+{
+    std::vector<std::string> names;
     const std::string pattern = searchPattern(mode, searchText);
     const bool matchAll = matchesEverything(pattern);
     const bool filterOut = searchApplied && mode == FilterMode::FilterOut;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "browse/DirectoryReader.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,6 +23,9 @@ public:
     // cannot be read gives an empty list.
     static std::vector<std::string> list(const std::string &folder, FilterMode mode, bool searchApplied,
                                          const std::string &searchText);
+    // The same for a folder's entries read already.
+    static std::vector<std::string> fromEntries(std::vector<DirectoryEntry> entries, FilterMode mode,
+                                                bool searchApplied, const std::string &searchText);
 };
 
 } // namespace marlit

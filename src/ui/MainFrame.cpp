@@ -1,5 +1,7 @@
 #include "ui/MainFrame.h"
 
+#include "browse/DirectoryReader.h"
+#include "browse/FolderTreeScanner.h"
 #include "browse/RomFolderPath.h"
 #include "browse/RomFolderTree.h"
 #include "catalogue/CatalogueFile.h"
@@ -252,11 +254,19 @@ void MainFrame::OnSelChangeSystem()
     loader->cancel(kSlotA);
     loader->cancel(kSlotB);
 
+    // The ROM directory is read once, for both the tree and the ROM list: with no folder
+    // selected in the new tree, the list shows the ROM directory itself.
     if (entry) {
-        const QSignalBlocker blocker(folderTree);
-        folderTree->FillFolderTree(romRoot);
+        std::vector<marlit::DirectoryEntry> rootEntries;
+        const bool readable = marlit::DirectoryReader::list(romRoot, rootEntries);
+        {
+            const QSignalBlocker blocker(folderTree);
+            folderTree->FillFolderTree(readable ? marlit::FolderTreeScanner::scan(romRoot, rootEntries)
+                                                : std::vector<marlit::FolderNode>());
+        }
+        romList->setNames(
+            marlit::RomListing::fromEntries(std::move(rootEntries), filterMode, searchApplied, searchText));
     }
-    OnSelChangedFolder();
 
     OnSize(width(), height());
     requestDefaultSnapshot();
@@ -320,7 +330,7 @@ void MainFrame::OnApplyClear()
 {
     if (searchApplied) {
         applyButton->setText(QStringLiteral("Apply"));
-        searchText = ".";
+        searchText.assign(1, '.'); // not from a literal: GCC 12 warns falsely on that in release builds
     } else {
         applyButton->setText(QStringLiteral("Clear"));
         searchText = searchEdit->text().toLocal8Bit().toStdString();

@@ -101,6 +101,22 @@ TEST(FolderTreeScannerTest, LinkBackToAnAncestorIsShownOnceWithoutChildren)
                                           "Side/B/parent", "Side/B/up", "Side/self"}));
 }
 
+TEST(FolderTreeScannerTest, RootEntriesReadBeforehandGiveTheSameTree)
+{
+    TempDir dir;
+    dir.makeFolder("A/B");
+    dir.makeFolder(".hidden");
+    dir.makeFolder("c");
+    dir.write("rom.zip");
+    link(dir, dir.path(), "A/B/up");
+    link(dir, dir.file("A"), "Side");
+    std::vector<marlit::DirectoryEntry> entries;
+    ASSERT_TRUE(marlit::DirectoryReader::list(dir.path(), entries));
+    std::vector<std::string> fromEntries;
+    flatten(FolderTreeScanner::scan(dir.path(), entries), "", fromEntries);
+    EXPECT_EQ(fromEntries, scanned(dir.path()));
+}
+
 TEST(FolderTreeScannerTest, UnreadableFolderHasNoChildren)
 {
     if (!permissionsApply())
