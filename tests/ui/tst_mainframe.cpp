@@ -30,7 +30,7 @@ using marlit::test::TempDir;
 
 namespace {
 
-struct SystemSpec
+struct TestSystem
 {
     std::string name = {};
     std::string romDirectory = {};
@@ -41,12 +41,12 @@ struct SystemSpec
     std::string commandLine = {};
 };
 
-std::string recordText(const SystemSpec &spec)
+std::string recordText(const TestSystem &system)
 {
-    return "NAME = " + spec.name + "\r\nDESC = about " + spec.name + "\r\nROMDIR = " + spec.romDirectory +
-           "\r\nEMU = " + spec.emulator + "\r\nCOMMAND LINE = " + spec.commandLine +
-           "\r\nICON = \r\nSNAPADIR = " + spec.snapshotDirA + "\r\nSNAPBDIR = " + spec.snapshotDirB +
-           "\r\nSNAPSHOT = " + spec.defaultSnapshot + "\r\n\r\n";
+    return "NAME = " + system.name + "\r\nDESC = about " + system.name + "\r\nROMDIR = " + system.romDirectory +
+           "\r\nEMU = " + system.emulator + "\r\nCOMMAND LINE = " + system.commandLine +
+           "\r\nICON = \r\nSNAPADIR = " + system.snapshotDirA + "\r\nSNAPBDIR = " + system.snapshotDirB +
+           "\r\nSNAPSHOT = " + system.defaultSnapshot + "\r\n\r\n";
 }
 
 std::string settingsBytes(bool rememberSize, bool rememberSystem, int mode, int width, int height, int category,
@@ -115,7 +115,7 @@ private:
         return widget;
     }
     std::vector<std::string> romNames(MainFrame &frame);
-    void writeCatalogue(const std::string &file, const std::vector<SystemSpec> &systems);
+    void writeCatalogue(const std::string &file, const std::vector<TestSystem> &systems);
 
     std::unique_ptr<TempDir> m_dir;
     QString m_previousDirectory;
@@ -146,11 +146,11 @@ void MainFrameTest::cleanup()
     m_dir.reset();
 }
 
-void MainFrameTest::writeCatalogue(const std::string &file, const std::vector<SystemSpec> &systems)
+void MainFrameTest::writeCatalogue(const std::string &file, const std::vector<TestSystem> &systems)
 {
     std::string text;
-    for (const SystemSpec &spec : systems)
-        text += recordText(spec);
+    for (const TestSystem &system : systems)
+        text += recordText(system);
     m_dir->write(file, text);
 }
 
@@ -466,7 +466,7 @@ void MainFrameTest::playStartsTheEmulatorWithTheRomPath()
     m_dir->write("emu/stand-in.sh",
                  "#!/bin/sh\n{ pwd; for a in \"$@\"; do printf '[%s]' \"$a\"; done; echo; } > '" + log + "'\n");
     QCOMPARE(::chmod(m_dir->file("emu/stand-in.sh").c_str(), 0755), 0);
-    SystemSpec nes{"NES", m_dir->path() + "roms/nes"};
+    TestSystem nes{"NES", m_dir->path() + "roms/nes"};
     nes.emulator = m_dir->path() + "emu/stand-in.sh";
     nes.commandLine = "-fs \"two words\"";
     writeCatalogue("console.ini", {nes});
@@ -490,8 +490,8 @@ void MainFrameTest::snapshotSlotsFollowTheirFolders()
     savePicture(m_dir->file("snaps/a/MARIO.png"), Qt::green);
     savePicture(m_dir->file("default.png"), Qt::blue);
     savePicture(m_dir->file("NoShot.png"), Qt::black);
-    SystemSpec aOnly{"NES", m_dir->path() + "roms/nes", m_dir->path() + "snaps/a", "", m_dir->file("default.png")};
-    SystemSpec noFolders{"SNES", m_dir->path() + "roms/snes", "", "", m_dir->file("default.png")};
+    TestSystem aOnly{"NES", m_dir->path() + "roms/nes", m_dir->path() + "snaps/a", "", m_dir->file("default.png")};
+    TestSystem noFolders{"SNES", m_dir->path() + "roms/snes", "", "", m_dir->file("default.png")};
     writeCatalogue("console.ini", {aOnly, noFolders});
     m_dir->write("marlit.cfg", settingsBytes(true, true, 1, 800, 600, 1, 0));
     auto frame = makeFrame();
