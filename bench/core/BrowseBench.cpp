@@ -16,8 +16,6 @@
 #include <string>
 #include <vector>
 
-#include <dirent.h>
-
 using marlit::FilterMode;
 using marlit::FolderNode;
 using marlit::FolderTreeScanner;
@@ -26,55 +24,12 @@ using namespace marlit::bench;
 
 namespace {
 
-// The baseline: every name of a folder, no stat, no sort; folders by d_type only.
-void plainList(const std::string &folder, std::vector<std::string> &names, bool recurse)
-{
-    DIR *dir = opendir(folder.c_str());
-    if (!dir)
-        return;
-    while (const dirent *entry = readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..")
-            continue;
-        names.push_back(name);
-        if (recurse && entry->d_type == DT_DIR)
-            plainList(folder + name + "/", names, true);
-    }
-    closedir(dir);
-}
-
 std::size_t countNodes(const std::vector<FolderNode> &nodes)
 {
     std::size_t count = nodes.size();
     for (const FolderNode &node : nodes)
         count += countNodes(node.children);
     return count;
-}
-
-// Times the baseline and each candidate in turn, run after run, so that a change in the load of
-// the machine during the benchmark touches all of them alike.
-std::vector<Timing> measureInterleaved(int runs, const std::vector<std::function<void()>> &works)
-{
-    std::vector<std::vector<double>> samples(works.size());
-    for (const auto &work : works)
-        work();
-    for (int run = 0; run < runs; ++run) {
-        for (std::size_t i = 0; i < works.size(); ++i) {
-            const auto start = std::chrono::steady_clock::now();
-            works[i]();
-            samples[i].push_back(elapsedMs(start));
-        }
-    }
-    std::vector<Timing> timings;
-    for (auto &series : samples)
-        timings.push_back(summarise(std::move(series)));
-    return timings;
-}
-
-void verdict(const char *what, const Timing &timing, const Timing &baseline, double target)
-{
-    const double ratio = timing.medianMs / baseline.medianMs;
-    std::printf("  %-46s %.2fx (target <= %.1fx): %s\n", what, ratio, target, ratio <= target ? "met" : "MISSED");
 }
 
 } // namespace
@@ -95,7 +50,7 @@ int main(int argc, char **argv)
 
     // What each measurement sees, so a broken collection cannot pass for a fast one.
     std::vector<std::string> all;
-    plainList(deep, all, true);
+    plainReaddir(deep, all, true);
     const std::vector<FolderNode> tree = FolderTreeScanner::scan(deep);
     std::printf("deep tree: %zu entries, %zu folders in the tree; flat folder: %zu files, %zu match \"mario\"\n",
                 all.size(), countNodes(tree), RomListing::list(flat, FilterMode::SearchFor, false, ".").size(),
@@ -104,7 +59,7 @@ int main(int argc, char **argv)
     const std::vector<Timing> deepTimings =
         measureInterleaved(runs, {[&] {
                                       std::vector<std::string> names;
-                                      plainList(deep, names, true);
+                                      plainReaddir(deep, names, true);
                                   },
                                   [&] {
                                       FolderTreeScanner::scan(deep);
@@ -113,7 +68,7 @@ int main(int argc, char **argv)
     const std::vector<Timing> flatTimings =
         measureInterleaved(runs, {[&] {
                                       std::vector<std::string> names;
-                                      plainList(flat, names, false);
+                                      plainReaddir(flat, names, false);
                                   },
                                   [&] { RomListing::list(flat, FilterMode::SearchFor, false, "."); },
                                   [&] { RomListing::list(flat, FilterMode::SearchFor, true, "mario"); },

@@ -79,26 +79,6 @@ bool plainWriteSynced(const std::string &path, const std::string &bytes)
     return close(fd) == 0 && ok;
 }
 
-// Runs the works in turn, run after run, so that a change in the machine's load touches all of
-// them alike. One untimed round first warms the caches.
-std::vector<Timing> measureInterleaved(int runs, const std::vector<std::function<void()>> &works)
-{
-    std::vector<std::vector<double>> samples(works.size());
-    for (const auto &work : works)
-        work();
-    for (int run = 0; run < runs; ++run) {
-        for (std::size_t i = 0; i < works.size(); ++i) {
-            const auto start = std::chrono::steady_clock::now();
-            works[i]();
-            samples[i].push_back(elapsedMs(start));
-        }
-    }
-    std::vector<Timing> timings;
-    for (auto &sample : samples)
-        timings.push_back(summarise(std::move(sample)));
-    return timings;
-}
-
 } // namespace
 
 int main()

@@ -14,8 +14,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
-#include <dirent.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -26,51 +24,10 @@ using namespace marlit::bench;
 
 namespace {
 
-void plainList(const std::string &folder, std::vector<std::string> &names, bool recurse)
-{
-    DIR *dir = opendir(folder.c_str());
-    if (!dir)
-        return;
-    while (const dirent *entry = readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..")
-            continue;
-        names.push_back(name);
-        if (recurse && entry->d_type == DT_DIR)
-            plainList(folder + name + "/", names, true);
-    }
-    closedir(dir);
-}
-
 std::string record(const std::string &name, const std::string &romDirectory)
 {
     return "NAME = " + name + "\r\nDESC = benchmark\r\nROMDIR = " + romDirectory +
            "\r\nEMU = /bin/true\r\nCOMMAND LINE = \r\nICON = \r\nSNAPADIR = \r\nSNAPBDIR = \r\nSNAPSHOT = \r\n\r\n";
-}
-
-// Runs each piece of work in turn, run after run, so a change of load touches all alike.
-std::vector<Timing> interleave(int runs, const std::vector<std::function<void()>> &works)
-{
-    std::vector<std::vector<double>> samples(works.size());
-    for (const auto &work : works)
-        work();
-    for (int run = 0; run < runs; ++run) {
-        for (std::size_t i = 0; i < works.size(); ++i) {
-            const auto start = std::chrono::steady_clock::now();
-            works[i]();
-            samples[i].push_back(elapsedMs(start));
-        }
-    }
-    std::vector<Timing> timings;
-    for (auto &series : samples)
-        timings.push_back(summarise(std::move(series)));
-    return timings;
-}
-
-void verdict(const char *what, const Timing &timing, const Timing &baseline, double target)
-{
-    const double ratio = timing.medianMs / baseline.medianMs;
-    std::printf("  %-46s %.2fx (target <= %.1fx): %s\n", what, ratio, target, ratio <= target ? "met" : "MISSED");
 }
 
 } // namespace
@@ -111,16 +68,16 @@ int main(int argc, char **argv)
     select(1);
     std::printf("flat system: %d ROMs\n", roms->count());
 
-    const std::vector<Timing> deepTimings = interleave(runs, {[&] {
-                                                                  std::vector<std::string> names;
-                                                                  plainList(deep, names, true);
-                                                              },
-                                                              [&] { select(0); }});
-    const std::vector<Timing> flatTimings = interleave(runs, {[&] {
-                                                                  std::vector<std::string> names;
-                                                                  plainList(flat, names, false);
-                                                              },
-                                                              [&] { select(1); }});
+    const std::vector<Timing> deepTimings = measureInterleaved(runs, {[&] {
+                                                                          std::vector<std::string> names;
+                                                                          plainReaddir(deep, names, true);
+                                                                      },
+                                                                      [&] { select(0); }});
+    const std::vector<Timing> flatTimings = measureInterleaved(runs, {[&] {
+                                                                          std::vector<std::string> names;
+                                                                          plainReaddir(flat, names, false);
+                                                                      },
+                                                                      [&] { select(1); }});
     // An Apply alone is timed; the Clear that follows it is not.
     edit->setText(QStringLiteral("mario"));
     std::vector<double> baselineSamples;
@@ -128,7 +85,7 @@ int main(int argc, char **argv)
     for (int run = 0; run <= runs; ++run) {
         auto start = std::chrono::steady_clock::now();
         std::vector<std::string> names;
-        plainList(flat, names, false);
+        plainReaddir(flat, names, false);
         const double baselineMs = elapsedMs(start);
         start = std::chrono::steady_clock::now();
         apply->click();

@@ -20,7 +20,19 @@ Timing summarise(std::vector<double> samplesMs);
 
 double elapsedMs(std::chrono::steady_clock::time_point since);
 
+// Times each piece of work in turn, run after run, so that a change in the load of the machine
+// during the benchmark touches all of them alike. One untimed round first warms the caches. The
+// timings come in the order of the works.
+std::vector<Timing> measureInterleaved(int runs, const std::vector<std::function<void()>> &works);
+
+// The baseline of folder reading: every name of a folder (a path ending in '/'), no stat, no
+// sort; subfolders, known by d_type only, are walked when recurse is set.
+void plainReaddir(const std::string &folder, std::vector<std::string> &names, bool recurse);
+
 // Prints one line: what was measured, its median, and its ratio to the baseline's median.
 void report(const std::string &what, const Timing &timing, const Timing &baseline);
+
+// Prints whether the ratio of timing to baseline (medians) is within its target.
+void verdict(const char *what, const Timing &timing, const Timing &baseline, double target);
 
 } // namespace marlit::bench
