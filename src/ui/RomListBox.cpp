@@ -4,9 +4,7 @@
 #include "ui/RomRowDelegate.h"
 
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPainter>
-#include <QScopedValueRollback>
 #include <QStyle>
 
 #include <algorithm>
@@ -24,21 +22,13 @@ int pixelHeightOf(int pointSizeTenths, int logicalDpiY)
 } // namespace
 
 RomListBox::RomListBox(QWidget *parent)
-    : QListView(parent), m_model(new RomListModel(this)),
+    : ListBoxView(parent), m_model(new RomListModel(this)),
       m_delegate(new RomRowDelegate(style()->standardIcon(QStyle::SP_FileIcon), this))
 {
-    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setUniformItemSizes(true);
     setItemDelegate(m_delegate);
     setModel(m_model);
-
-    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        if (!m_selectingQuietly)
-            emit romSelectionChanged();
-    });
+    connect(this, &ListBoxView::selectionChangedByUser, this, &RomListBox::romSelectionChanged);
+    connect(this, &ListBoxView::rowDoubleClicked, this, &RomListBox::playRequested);
 
     SetItemFont(QStringLiteral("Arial"), 120, Qt::black);
 }
@@ -47,14 +37,12 @@ RomListBox::~RomListBox() = default;
 
 void RomListBox::setNames(std::vector<std::string> names)
 {
-    const QScopedValueRollback quiet(m_selectingQuietly, true);
-    m_model->setNames(std::move(names));
+    changeQuietly([&] { m_model->setNames(std::move(names)); });
 }
 
 void RomListBox::clearNames()
 {
-    const QScopedValueRollback quiet(m_selectingQuietly, true);
-    m_model->clear();
+    changeQuietly([&] { m_model->clear(); });
 }
 
 int RomListBox::count() const
@@ -65,25 +53,6 @@ int RomListBox::count() const
 const std::string &RomListBox::nameAt(int row) const
 {
     return m_model->nameAt(row);
-}
-
-int RomListBox::currentRow() const
-{
-    // The selected row: with the keyboard the cursor can rest on a row that is not selected.
-    const QModelIndexList selected = selectionModel()->selectedIndexes();
-    return selected.isEmpty() ? -1 : selected.first().row();
-}
-
-void RomListBox::setCurrentRow(int row)
-{
-    const QScopedValueRollback quiet(m_selectingQuietly, true);
-    const QModelIndex index = m_model->index(row, 0);
-    if (!index.isValid()) {
-        selectionModel()->clear();
-        return;
-    }
-    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-    scrollTo(index);
 }
 
 void RomListBox::SetItemFont(const QString &face, int pointSizeTenths, const QColor &color)
@@ -121,31 +90,12 @@ void RomListBox::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    QListView::keyPressEvent(event);
-}
-
-QItemSelectionModel::SelectionFlags RomListBox::selectionCommand(const QModelIndex &index, const QEvent *event) const
-{
-    // Like a list box, the list never loses its selection to the user: a click beside the rows
-    // or a Ctrl+click on the selected row leaves it as it is.
-    if (!index.isValid())
-        return QItemSelectionModel::NoUpdate;
-    const QItemSelectionModel::SelectionFlags command = QListView::selectionCommand(index, event);
-    if (command & QItemSelectionModel::Deselect)
-        return QItemSelectionModel::NoUpdate;
-    return command;
-}
-
-void RomListBox::mouseDoubleClickEvent(QMouseEvent *event)
-{
-    QListView::mouseDoubleClickEvent(event);
-    if (event->button() == Qt::LeftButton && indexAt(event->position().toPoint()).isValid())
-        emit playRequested();
+    ListBoxView::keyPressEvent(event);
 }
 
 void RomListBox::paintEvent(QPaintEvent *event)
 {
-    QListView::paintEvent(event);
+    ListBoxView::paintEvent(event);
     if (m_model->rowCount() == 0 && (hasFocus() || viewport()->hasFocus())) {
         QPainter painter(viewport());
         m_delegate->paintEmptyFocusBand(&painter, QRect(0, 0, viewport()->width(), itemHeight()), this);

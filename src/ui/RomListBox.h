@@ -1,7 +1,8 @@
 #pragma once
 
+#include "ui/ListBoxView.h"
+
 #include <QColor>
-#include <QListView>
 #include <QString>
 
 #include <string>
@@ -12,7 +13,7 @@ class RomRowDelegate;
 
 // The ROM list: striped rows, each led by a small file icon, the file name in the user's font and
 // colour. Uniform row heights, so tens of thousands of names scroll and fill at once.
-class RomListBox : public QListView
+class RomListBox : public ListBoxView
 {
     Q_OBJECT
 
@@ -25,9 +26,6 @@ public:
     void clearNames();
     int count() const;
     const std::string &nameAt(int row) const;
-
-    int currentRow() const; // -1 when no row is current
-    void setCurrentRow(int row);
 
     // Font face and size (tenths of a point) and text colour of every row; the row height
     // follows the font (its pixel height + 2) and every row is repainted.
@@ -46,13 +44,9 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
-    void mouseDoubleClickEvent(QMouseEvent *event) override;
-    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
-                                                         const QEvent *event = nullptr) const override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
     RomListModel *m_model = nullptr;
     RomRowDelegate *m_delegate = nullptr;
-    bool m_selectingQuietly = false; // set while the program itself changes the selection
 };

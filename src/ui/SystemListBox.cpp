@@ -7,8 +7,6 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QMessageBox>
-#include <QMouseEvent>
-#include <QScopedValueRollback>
 
 #include <memory>
 
@@ -33,48 +31,23 @@ QAction *addCommand(QMenu &menu, const QString &text, SystemListBox::Command id,
 } // namespace
 
 SystemListBox::SystemListBox(QWidget *parent)
-    : QListView(parent), m_model(new SystemListModel(this)), m_delegate(new SystemCardDelegate(logicalDpiY(), this)),
+    : ListBoxView(parent), m_model(new SystemListModel(this)), m_delegate(new SystemCardDelegate(logicalDpiY(), this)),
       m_confirmDelete(askDeleteConfirmation)
 {
-    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setUniformItemSizes(true);
     setItemDelegate(m_delegate);
     setModel(m_model);
-
-    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        if (!m_selectingQuietly)
-            emit systemSelectionChanged();
-    });
+    connect(this, &ListBoxView::selectionChangedByUser, this, &SystemListBox::systemSelectionChanged);
+    connect(this, &ListBoxView::rowDoubleClicked, this, &SystemListBox::systemDoubleClicked);
 }
 
 SystemListBox::~SystemListBox() = default;
 
 void SystemListBox::setCatalogue(const marlit::CategoryCatalogue *catalogue)
 {
-    const QScopedValueRollback quiet(m_selectingQuietly, true);
-    m_delegate->clearIconCache();
-    m_model->setCatalogue(catalogue);
-}
-
-int SystemListBox::currentRow() const
-{
-    const QModelIndexList selected = selectionModel()->selectedIndexes();
-    return selected.isEmpty() ? -1 : selected.first().row();
-}
-
-void SystemListBox::setCurrentRow(int row)
-{
-    const QScopedValueRollback quiet(m_selectingQuietly, true);
-    const QModelIndex index = m_model->index(row, 0);
-    if (!index.isValid()) {
-        selectionModel()->clear();
-        return;
-    }
-    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-    scrollTo(index);
+    changeQuietly([&] {
+        m_delegate->clearIconCache();
+        m_model->setCatalogue(catalogue);
+    });
 }
 
 bool SystemListBox::hasCurrentSystem() const
@@ -136,25 +109,6 @@ void SystemListBox::contextMenuEvent(QContextMenuEvent *event)
 QAction *SystemListBox::execMenu(QMenu &menu, const QPoint &globalPos)
 {
     return menu.exec(globalPos);
-}
-
-QItemSelectionModel::SelectionFlags SystemListBox::selectionCommand(const QModelIndex &index, const QEvent *event) const
-{
-    // Like a list box, the list never loses its selection to the user: a click beside the rows
-    // or a Ctrl+click on the selected row leaves it as it is.
-    if (!index.isValid())
-        return QItemSelectionModel::NoUpdate;
-    const QItemSelectionModel::SelectionFlags command = QListView::selectionCommand(index, event);
-    if (command & QItemSelectionModel::Deselect)
-        return QItemSelectionModel::NoUpdate;
-    return command;
-}
-
-void SystemListBox::mouseDoubleClickEvent(QMouseEvent *event)
-{
-    QListView::mouseDoubleClickEvent(event);
-    if (event->button() == Qt::LeftButton && indexAt(event->position().toPoint()).isValid())
-        emit systemDoubleClicked();
 }
 
 void SystemListBox::runCommand(int commandId)

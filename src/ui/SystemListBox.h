@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QListView>
+#include "ui/ListBoxView.h"
 
 #include <functional>
 
@@ -28,7 +28,7 @@ public:
 
 // The system list: one 38-pixel card per system (icon, name on a coloured band, description
 // below), in catalogue order, with the context menu of a system.
-class SystemListBox : public QListView
+class SystemListBox : public ListBoxView
 {
     Q_OBJECT
 
@@ -52,10 +52,6 @@ public:
     // Shows the catalogue's entries (the list keeps a pointer; call again after every change).
     void setCatalogue(const marlit::CategoryCatalogue *catalogue);
 
-    int currentRow() const; // -1 when none
-    // Selects a row without telling the host, as a programmatic selection does; -1 clears.
-    void setCurrentRow(int row);
-
     // The context menu for the host's current system, with its items greyed as they must be.
     // The caller owns the menu.
     QMenu *createContextMenu();
@@ -70,9 +66,6 @@ signals:
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
-    void mouseDoubleClickEvent(QMouseEvent *event) override;
-    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
-                                                         const QEvent *event = nullptr) const override;
     // Shows the menu at a screen position and gives the item chosen, or nullptr.
     virtual QAction *execMenu(QMenu &menu, const QPoint &globalPos);
 
@@ -84,5 +77,4 @@ private:
     SystemListModel *m_model = nullptr;
     SystemCardDelegate *m_delegate = nullptr;
     std::function<bool(QWidget *)> m_confirmDelete;
-    bool m_selectingQuietly = false; // set while the program itself changes the selection
 };
