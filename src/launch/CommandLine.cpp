@@ -1,6 +1,11 @@
 #include "launch/CommandLine.h"
 
+#include "app/Paths.h"
 #include "catalogue/SystemEntry.h"
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 
 namespace marlit {
 
@@ -9,6 +14,22 @@ namespace {
 std::string emulatorPath(const SystemEntry &entry)
 {
     return entry.emulatorDirectory + entry.emulatorFile;
+}
+
+// The emulator runs in its own folder, so a ROM path relative to ours would name another file
+// there (and a bare name such as "-v" would read as an option): it is made absolute first.
+std::string absolutePath(std::string path)
+{
+    if (!path.empty() && path.front() == kPathSeparator)
+        return path;
+    std::string current(4096, '\0');
+    while (!getcwd(current.data(), current.size())) {
+        if (errno != ERANGE)
+            return path; // no better name to give
+        current.resize(current.size() * 2);
+    }
+    current.resize(std::strlen(current.c_str()));
+    return withTrailingSeparator(std::move(current)) + path;
 }
 
 bool isBlank(char c)
@@ -38,7 +59,7 @@ LaunchRequest CommandLine::request(const SystemEntry &entry, const std::string &
     request.program = emulatorPath(entry);
     request.workingDirectory = entry.emulatorDirectory;
     std::vector<std::string> words = splitWords(entry.commandLine);
-    std::string romPath = romFolder + romName;
+    std::string romPath = absolutePath(romFolder + romName);
     if (entry.paramsAfterRom) {
         request.arguments.reserve(words.size() + 1);
         request.arguments.push_back(std::move(romPath));

@@ -22,7 +22,7 @@ public:
 
     // The same as an argument vector: the program, then the words of commandLine and the ROM path
     // as one argument, before or after those words as paramsAfterRom says. Working directory:
-    // emulatorDirectory.
+    // emulatorDirectory; a relative ROM path is therefore made absolute against ours.
     static LaunchRequest request(const SystemEntry &entry, const std::string &romFolder, const std::string &romName);
     // The emulator with no argument at all.
     static LaunchRequest emulatorOnlyRequest(const SystemEntry &entry);

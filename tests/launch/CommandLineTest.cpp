@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 using marlit::CommandLine;
@@ -118,6 +119,18 @@ TEST(CommandLineRequest, ParametersAreSplitLikeAShellWithoutExpansion)
         CommandLine::request(emulator("-a \"x y\" 'z w' b\\ c $HOME `id` $(id) ; | * ~", false), "/r/", "a.nes");
     EXPECT_EQ(request.arguments,
               (Words{"-a", "x y", "z w", "b c", "$HOME", "`id`", "$(id)", ";", "|", "*", "~", "/r/a.nes"}));
+}
+
+TEST(CommandLineRequest, RelativeRomPathIsMadeAbsoluteForTheEmulatorsOwnFolder)
+{
+    char current[4096];
+    ASSERT_NE(getcwd(current, sizeof current), nullptr);
+    const std::string here = std::string(current) + "/";
+    EXPECT_EQ(CommandLine::request(emulator("", false), "roms/", "a.nes").arguments, Words{here + "roms/a.nes"});
+    // A ROM directory left empty means our own folder; the name must not pass for an option.
+    EXPECT_EQ(CommandLine::request(emulator("", true), "", "-v").arguments, Words{here + "-v"});
+    // The reference text stays as the user wrote the folder.
+    EXPECT_EQ(CommandLine::text(emulator("", false), "roms/", "a.nes"), "/emu/emu.sh  \"roms/a.nes\"");
 }
 
 TEST(CommandLineRequest, EmulatorAloneHasNoArgumentAtAll)
