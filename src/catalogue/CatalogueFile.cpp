@@ -21,12 +21,13 @@ class RecordScanner
 public:
     explicit RecordScanner(std::string_view data) : m_data(data) {}
 
-    // Moves past the first "=" of the next record. False when a NUL or the end of the data comes
-    // first: the catalogue ends there.
+    // Moves past the first "=" of the next record. False when the data ends first: the catalogue
+    // ends there. A NUL between records is passed over like any other text there, since ending
+    // the catalogue at it would drop the later systems from the file at its next save.
     bool startRecord()
     {
         const std::optional<std::size_t> equals = findEquals();
-        if (!equals || std::memchr(m_data.data() + m_pos, '\0', *equals - m_pos))
+        if (!equals)
             return false;
         m_pos = *equals + 1;
         skipSpaces();

@@ -281,9 +281,10 @@ TEST(CatalogueFileReader, EdgesOfTheData)
          catalogueOf({SystemEntry{}, SystemEntry{}})},
         {"NUL inside a value ends the stored text only", std::string("NAME = ab\0cd\r\nDESC = x\r\n", 24),
          catalogueOf({entryOf("ab", "x")})},
-        {"NUL before a record's first \"=\" ends the loading",
+        // Stopping there would lose every later system at the next save of the catalogue.
+        {"NUL between records does not end the loading",
          std::string(CatalogueTemplate) + std::string(1, '\0') + std::string(CatalogueTemplate),
-         catalogueOf({SystemEntry{}})},
+         catalogueOf({SystemEntry{}, SystemEntry{}})},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
