@@ -1,33 +1,11 @@
 #include "snapshots/SnapshotImage.h"
 
-#include <QFile>
+#include "snapshots/PictureFile.h"
+
 #include <QImageReader>
 #include <QPainter>
 
 #include <utility>
-
-namespace {
-
-// A file that fails its reads once its picture is no longer wanted, so that the decoder gives up
-// early instead of finishing a large picture nobody will see.
-class CancellableFile : public QFile
-{
-public:
-    CancellableFile(const QString &path, const std::function<bool()> &wanted) : QFile(path), m_wanted(wanted) {}
-
-protected:
-    qint64 readData(char *data, qint64 maxSize) override
-    {
-        if (m_wanted && !m_wanted())
-            return -1;
-        return QFile::readData(data, maxSize);
-    }
-
-private:
-    const std::function<bool()> &m_wanted;
-};
-
-} // namespace
 
 SnapshotImage::SnapshotImage(QImage image, QImage scaled) : m_image(std::move(image)), m_scaled(std::move(scaled))
 {
@@ -37,7 +15,7 @@ void SnapshotImage::draw(QPainter &painter, const QRect &target) const
 {
     if (isNull() || target.isEmpty())
         return;
-    if (m_pixmap.size() != target.size()) {
+    if (!m_pixmap || m_pixmap->size() != target.size()) {
         // The copy scaled with the picture serves while the cell keeps its size; a new size is
         // scaled here, once, and kept for the repaints that follow.
         if (m_scaled.size() == target.size())
@@ -46,13 +24,13 @@ void SnapshotImage::draw(QPainter &painter, const QRect &target) const
             m_pixmap =
                 QPixmap::fromImage(m_image.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     }
-    painter.drawPixmap(target.topLeft(), m_pixmap);
+    painter.drawPixmap(target.topLeft(), *m_pixmap);
 }
 
-SnapshotImage SnapshotImage::load(const QString &path, const QSize &targetSize, const std::function<bool()> &wanted)
+SnapshotImage SnapshotImage::load(const std::string &path, const QSize &targetSize, const std::function<bool()> &wanted)
 {
-    CancellableFile file(path, wanted);
-    if (!file.open(QIODevice::ReadOnly))
+    PictureFile file(wanted);
+    if (!file.openPicture(path))
         return {};
     QImageReader reader(&file);
     // A snapshot is a screen grab: shown as stored, whatever orientation a camera tag claims.

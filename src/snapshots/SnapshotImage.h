@@ -5,6 +5,8 @@
 #include <QRect>
 
 #include <functional>
+#include <optional>
+#include <string>
 
 // One loaded snapshot picture. A picture that could not be read is a null image and draws
 // nothing. The picture is drawn stretched into its rectangle; the scaled pixmap is kept until
@@ -22,13 +24,16 @@ public:
     void draw(QPainter &painter, const QRect &target) const;
 
     // Decodes a picture file (BMP, GIF, JPEG, PNG, ...); with a valid target size the scaled
-    // copy is made too. Safe on any thread. When wanted is given and turns false, the decode stops
-    // at its next read of the file and a null picture is returned.
-    static SnapshotImage load(const QString &path, const QSize &targetSize = {},
+    // copy is made too. Safe on any thread. The path is the file name's own bytes. When wanted is
+    // given and turns false, the decode stops at its next read of the file and a null picture is
+    // returned.
+    static SnapshotImage load(const std::string &path, const QSize &targetSize = {},
                               const std::function<bool()> &wanted = {});
 
 private:
     QImage m_image;
     QImage m_scaled;
-    mutable QPixmap m_pixmap; // made on the UI thread, at the first draw
+    // Made on the UI thread at the first draw; empty (no QPixmap at all) while the picture is
+    // decoded and handed over on other threads.
+    mutable std::optional<QPixmap> m_pixmap;
 };

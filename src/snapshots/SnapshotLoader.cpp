@@ -113,8 +113,7 @@ void SnapshotLoader::start(int slot, std::string directory, std::string romName,
                 return {false, SnapshotImage()};
             // A newer request stops this decode at its next read of the file.
             const std::function<bool()> wanted = current;
-            SnapshotImage image =
-                SnapshotImage::load(QFile::decodeName(QByteArray::fromStdString(file)), targetSize, wanted);
+            SnapshotImage image = SnapshotImage::load(file, targetSize, wanted);
             if (!current())
                 return {};
             return {false, std::move(image)};

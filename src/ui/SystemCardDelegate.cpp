@@ -1,10 +1,11 @@
 #include "ui/SystemCardDelegate.h"
 
+#include "snapshots/PictureFile.h"
+
 #include "catalogue/SystemEntry.h"
 #include "ui/SystemListModel.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QImageReader>
 #include <QPainter>
 #include <QStyle>
@@ -44,12 +45,15 @@ void frameRect(QPainter *painter, const QRect &rect, const QColor &color)
     painter->fillRect(QRect(rect.right(), rect.top(), 1, rect.height()), color);
 }
 
-QImage readIcon(const QString &fileName)
+QImage readIcon(const std::string &path)
 {
+    PictureFile file;
+    if (!file.openPicture(path))
+        return {};
     QImage image;
     {
         // An icon file holds several sizes; the one of the card's size needs no scaling.
-        QImageReader reader(fileName);
+        QImageReader reader(&file);
         if (reader.imageCount() > 1) {
             for (int i = 0; i < reader.imageCount() && image.isNull(); ++i) {
                 if (reader.jumpToImage(i) &&
@@ -58,8 +62,8 @@ QImage readIcon(const QString &fileName)
             }
         }
     }
-    if (image.isNull()) {
-        QImageReader reader(fileName);
+    if (image.isNull() && file.seek(0)) {
+        QImageReader reader(&file);
         image = reader.read();
     }
     if (image.isNull())
@@ -127,9 +131,8 @@ const QImage &SystemCardDelegate::iconFor(const std::string &path) const
 {
     auto found = m_icons.find(path);
     if (found == m_icons.end()) {
-        const QString fileName = QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
         // A file that cannot be read is remembered too, so it is not tried at every repaint.
-        found = m_icons.emplace(path, readIcon(fileName)).first;
+        found = m_icons.emplace(path, readIcon(path)).first;
     }
     return found->second;
 }

@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <memory>
+#include <sys/stat.h>
 #include <vector>
 
 using marlit::test::TempDir;
@@ -98,6 +99,8 @@ private slots:
     void findsThePictureOfARom();
     void fallsBackToNoShotInTheWorkingDirectory();
     void unreadableFilesGiveNullPictures();
+    void opensByTheNamesOwnBytesAndNotByItsExtension();
+    void fifoIsRefusedWithoutBlocking();
     void staleResultIsNeverDelivered();
     void slotsAreIndependent();
     void cancelDropsWhatIsPending();
@@ -141,7 +144,7 @@ void SnapshotLoaderTest::decodesCommonFormats()
 void SnapshotLoaderTest::decodesGif()
 {
     m_temp.write("tiny.gif", std::string_view(reinterpret_cast<const char *>(kTinyGif), sizeof kTinyGif));
-    const SnapshotImage picture = SnapshotImage::load(qPath(m_temp.file("tiny.gif")));
+    const SnapshotImage picture = SnapshotImage::load(m_temp.file("tiny.gif"));
     QCOMPARE(picture.image().size(), QSize(2, 1));
     QCOMPARE(describe(picture.image().pixel(0, 0)), describe(qRgb(255, 0, 0)));
     QCOMPARE(describe(picture.image().pixel(1, 0)), describe(qRgb(0, 0, 255)));
@@ -180,6 +183,29 @@ void SnapshotLoaderTest::fallsBackToNoShotInTheWorkingDirectory()
     QCOMPARE(recorder.deliveries.size(), std::size_t(1));
     QCOMPARE(recorder.deliveries[0].image.image().size(), QSize(6, 6));
     QVERIFY(near(recorder.deliveries[0].image.image().pixel(1, 1), Qt::yellow));
+}
+
+void SnapshotLoaderTest::opensByTheNamesOwnBytesAndNotByItsExtension()
+{
+    QVERIFY(halves({32, 32}, Qt::red, Qt::blue).save(qPath(m_temp.file("source.png"))));
+    // A Latin-1 name is not valid UTF-8: converted to text and back it would name another file.
+    const std::string latin1 = m_temp.file("Pok\xe9mon.png");
+    const std::string misnamed = m_temp.file("really a png.jpg");
+    QVERIFY(QFile::copy(qPath(m_temp.file("source.png")), qPath(misnamed)));
+    m_temp.write("Pok\xe9mon.png", m_temp.read("source.png"));
+    for (const std::string &path : {latin1, misnamed}) {
+        const SnapshotImage picture = SnapshotImage::load(path);
+        QVERIFY2(!picture.isNull(), path.c_str());
+        QCOMPARE(picture.image().size(), QSize(32, 32));
+    }
+}
+
+void SnapshotLoaderTest::fifoIsRefusedWithoutBlocking()
+{
+    // Opening a FIFO for reading waits for a writer: a picture there would hang the decoder.
+    const std::string fifo = m_temp.file("pipe.png");
+    QCOMPARE(::mkfifo(fifo.c_str(), 0644), 0);
+    QVERIFY(SnapshotImage::load(fifo).isNull());
 }
 
 void SnapshotLoaderTest::unreadableFilesGiveNullPictures()
@@ -296,7 +322,7 @@ void SnapshotLoaderTest::destroyedWhileDecoding()
 void SnapshotLoaderTest::decodeStopsOnceNoLongerWanted()
 {
     QVERIFY(noise({1000, 800}).save(qPath(m_temp.file("large.png"))));
-    const QString path = qPath(m_temp.file("large.png"));
+    const std::string path = m_temp.file("large.png");
 
     int asked = 0;
     const SnapshotImage whole = SnapshotImage::load(path, {50, 40}, [&asked] {
@@ -311,7 +337,9 @@ void SnapshotLoaderTest::decodeStopsOnceNoLongerWanted()
     asked = 0;
     const SnapshotImage stopped = SnapshotImage::load(path, {50, 40}, [&asked] { return ++asked < 3; });
     QVERIFY(stopped.isNull());
-    QVERIFY2(asked <= 5, qPrintable(QStringLiteral("asked %1 times of %2").arg(asked).arg(readsOfAWholeDecode)));
+    // The format is told from the content first, which takes a few reads of its own.
+    QVERIFY2(asked <= readsOfAWholeDecode / 4,
+             qPrintable(QStringLiteral("asked %1 times of %2").arg(asked).arg(readsOfAWholeDecode)));
 }
 
 void SnapshotLoaderTest::drawStretchesIntoTheTarget()
