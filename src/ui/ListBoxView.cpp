@@ -57,6 +57,15 @@ void ListBoxView::onSelectionChanged()
         emit selectionChangedByUser();
 }
 
+void ListBoxView::focusInEvent(QFocusEvent *event)
+{
+    QListView::focusInEvent(event);
+    // Qt rests the cursor on the first row when a list without a current row gets the focus. In a
+    // list box that row is neither selected nor where the next Down lands, so it stays unmarked.
+    if (selectionModel() && !selectionModel()->hasSelection() && currentIndex().isValid())
+        selectionModel()->clearCurrentIndex();
+}
+
 void ListBoxView::mouseDoubleClickEvent(QMouseEvent *event)
 {
     QListView::mouseDoubleClickEvent(event);

@@ -30,6 +30,7 @@ protected:
     // Runs a change of the program's own, such as a refill, without reporting it.
     void changeQuietly(const std::function<void()> &change);
 
+    void focusInEvent(QFocusEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
                                                          const QEvent *event = nullptr) const override;

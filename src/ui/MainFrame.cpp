@@ -141,6 +141,11 @@ void MainFrame::OnCreate()
     applyButton->setText(QStringLiteral("Apply"));
     placeByEdges(applyButton, 640, 450, 700, 470);
 
+    // The controls that follow the window's size stand above the others, should they overlap.
+    for (QWidget *widget : std::initializer_list<QWidget *>{folderTree, romList, playButton, setupButton, configButton,
+                                                            filterModeButton, searchEdit, applyButton})
+        widget->raise();
+
     // Buttons keep the focus in the ROM list, where the arrow keys and Enter are meant to act.
     for (QPushButton *button : {playButton, setupButton, configButton, filterModeButton, applyButton})
         button->setFocusPolicy(Qt::NoFocus);
@@ -204,7 +209,9 @@ void MainFrame::writeSettings()
     record.height = height();
     record.category = currentCategory;
     const int row = systemList->currentRow();
-    record.system = row < 0 ? 0xFF : row; // no selection is stored as 0xFF
+    // One byte holds the row: no selection, or a row it cannot hold, is stored as 0xFF, which
+    // the next start takes as a row past the end and so falls back to the first system.
+    record.system = row < 0 || row > 0xFF ? 0xFF : row;
     record.fontPointSize = fontPointSize;
     record.fontColor = fontColor;
     record.fontFace = fontFace.toLocal8Bit().toStdString();
@@ -263,6 +270,9 @@ void MainFrame::OnSelChangeSystem()
             const QSignalBlocker blocker(folderTree);
             folderTree->FillFolderTree(readable ? marlit::FolderTreeScanner::scan(romRoot, rootEntries)
                                                 : std::vector<marlit::FolderNode>());
+            // The root is made current without being selected, so that the tree gaining the
+            // focus later does not pick it and refill the ROM list under the user's selection.
+            folderTree->setCurrentItem(folderTree->topLevelItem(0), 0, QItemSelectionModel::NoUpdate);
         }
         romList->setNames(
             marlit::RomListing::fromEntries(std::move(rootEntries), filterMode, searchApplied, searchText));
@@ -477,10 +487,8 @@ void MainFrame::OnSize(int width, int height)
         {configButton, controls.configButton}, {filterModeButton, controls.filterModeButton},
         {searchEdit, controls.searchEdit},     {applyButton, controls.applyButton},
     };
-    for (const auto &[widget, rect] : places) {
+    for (const auto &[widget, rect] : places)
         widget->setGeometry(toQRect(rect));
-        widget->raise();
-    }
 }
 
 QRect MainFrame::snapshotAreaRect() const

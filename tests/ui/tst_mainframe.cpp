@@ -93,6 +93,7 @@ private slots:
     void createsMissingCatalogueFiles();
     void controlsCarryTheirTextsAndIds();
     void activatingTheWindowFocusesTheRomList();
+    void focusMovesNeitherTheRomSelectionNorTheFolder();
     void folderTreeListsSubFoldersAndSelectingOneListsItsFiles();
     void searchAndFilterThroughTheirStates();
     void textTypedWhileClearShowsHasNoEffect();
@@ -269,6 +270,26 @@ void MainFrameTest::activatingTheWindowFocusesTheRomList()
     QEvent activation(QEvent::WindowActivate);
     QApplication::sendEvent(frame.get(), &activation);
     QTRY_COMPARE(QApplication::focusWidget(), child<QWidget>(*frame, "romList"));
+}
+
+void MainFrameTest::focusMovesNeitherTheRomSelectionNorTheFolder()
+{
+    m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 1, 0));
+    auto frame = makeFrame();
+    frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+    auto *list = child<RomListBox>(*frame, "romList");
+    list->setFocus();
+    // Focus alone marks no row: the first Down selects the first ROM, and Enter then plays it.
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(list->currentRow(), 0);
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(list->currentRow(), 1);
+    // The folder tree taking the focus does not refill the list under the user's selection.
+    child<RomFolderTree>(*frame, "folderTree")->setFocus();
+    QApplication::processEvents();
+    QCOMPARE(list->currentRow(), 1);
+    QCOMPARE(frame->currentRomFolder(), m_dir->path() + "roms/nes/");
 }
 
 void MainFrameTest::folderTreeListsSubFoldersAndSelectingOneListsItsFiles()
