@@ -26,7 +26,6 @@ void RomRowDelegate::setItemFont(const QFont &font, const QColor &color, int row
     m_font = font;
     m_textColor = color;
     m_rowHeight = rowHeight;
-    m_sizeHint.reset();
 }
 
 void RomRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
@@ -57,9 +56,7 @@ void RomRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option
 QSize RomRowDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
 {
     // No width of its own: a row spans the view, and a long name is clipped, not scrolled to.
-    if (!m_sizeHint)
-        m_sizeHint = QSize(0, m_rowHeight);
-    return *m_sizeHint;
+    return QSize(0, m_rowHeight);
 }
 
 void RomRowDelegate::paintEmptyFocusBand(QPainter *painter, const QRect &row, const QWidget *widget) const

@@ -6,8 +6,6 @@
 #include <QRect>
 #include <QStyledItemDelegate>
 
-#include <optional>
-
 // Draws one row of the ROM list: a striped or highlighted background, the focus frame, a 16x16
 // file icon and the name in the list's font and colour.
 class RomRowDelegate : public QStyledItemDelegate
@@ -52,5 +50,4 @@ private:
     QFont m_font;
     QColor m_textColor = Qt::black;
     int m_rowHeight = 18;
-    mutable std::optional<QSize> m_sizeHint; // every row has the same size
 };
