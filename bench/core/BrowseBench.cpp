@@ -4,8 +4,8 @@
 #include "BenchSupport.h"
 #include "CollectionGenerator.h"
 
-#include "browse/FolderTreeScanner.h"
-#include "browse/RomListing.h"
+#include "core/browse/FolderTreeScanner.h"
+#include "core/browse/RomListing.h"
 
 #include <algorithm>
 #include <chrono>

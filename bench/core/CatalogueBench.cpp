@@ -5,7 +5,7 @@
 
 #include "BenchSupport.h"
 
-#include "catalogue/CatalogueFile.h"
+#include "core/catalogue/CatalogueFile.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -4,9 +4,9 @@
 #include "BenchSupport.h"
 #include "CollectionGenerator.h"
 
-#include "ui/MainFrame.h"
-#include "ui/RomListBox.h"
-#include "ui/SystemListBox.h"
+#include "gui/ui/MainFrame.h"
+#include "gui/ui/RomListBox.h"
+#include "gui/ui/SystemListBox.h"
 
 #include <QApplication>
 #include <QDir>

@@ -4,9 +4,9 @@
 
 #include "BenchSupport.h"
 
-#include "browse/DirectoryReader.h"
-#include "snapshots/SnapshotFinder.h"
-#include "snapshots/SnapshotLoader.h"
+#include "core/fs/DirectoryReader.h"
+#include "core/snapshots/SnapshotFinder.h"
+#include "gui/snapshots/SnapshotLoader.h"
 
 #include <QApplication>
 #include <QEventLoop>

@@ -1,4 +1,4 @@
-#include "app/SettingsFile.h"
+#include "core/app/SettingsFile.h"
 
 #include <cstdint>
 #include <cstdio>

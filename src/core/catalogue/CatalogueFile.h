@@ -1,0 +1,34 @@
+#pragma once
+
+#include "core/catalogue/CategoryCatalogue.h"
+
+#include <string>
+#include <string_view>
+
+namespace marlit {
+
+// The content of a newly created catalogue file: one record with every value empty.
+inline constexpr std::string_view CatalogueTemplate =
+    "NAME = \r\nDESC = \r\nROMDIR = \r\nEMU = \r\nCOMMAND LINE = \r\nICON = \r\n"
+    "SNAPADIR = \r\nSNAPBDIR = \r\nSNAPSHOT = \r\n\r\n";
+
+// Catalogue files: records read by position (one value per "=", key names never looked at),
+// written in the canonical ten-line CR LF layout.
+class CatalogueFile
+{
+public:
+    static CategoryCatalogue parse(std::string_view bytes);
+    static std::string serialize(const CategoryCatalogue &catalogue);
+    static std::string serializeEntry(const SystemEntry &entry);
+
+    // The catalogue in the file; empty when the file cannot be read.
+    static CategoryCatalogue load(const std::string &path);
+    // Writes the whole catalogue safely; false (file unchanged) when it cannot be written.
+    static bool save(const std::string &path, const CategoryCatalogue &catalogue);
+
+    // Creates each of the four category files that does not exist in folder (empty: the working
+    // directory) with the template. An existing file, even an empty one, is never touched.
+    static void ensureCatalogueFiles(const std::string &folder = {});
+};
+
+} // namespace marlit

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "core/catalogue/SystemEntry.h"
+
+#include <vector>
+
+namespace marlit {
+
+// The systems of one category, in file order. Index i is row i of the system list.
+class CategoryCatalogue
+{
+public:
+    // The list operation codes; each is also how far the selection moves afterwards.
+    enum ListOperation : int { MoveUp = -1, Delete = 0, MoveDown = 1 };
+
+    CategoryCatalogue() = default;
+    explicit CategoryCatalogue(std::vector<SystemEntry> entries);
+
+    const std::vector<SystemEntry> &entries() const { return m_entries; }
+    int size() const { return static_cast<int>(m_entries.size()); }
+    bool empty() const { return m_entries.empty(); }
+    int lastIndex() const { return size() - 1; } // -1 when empty
+
+    // The entry at index, or nullptr outside the catalogue.
+    const SystemEntry *entryAt(int index) const;
+    SystemEntry *entryAt(int index);
+
+    // Moves the entry at index one place up or down, or deletes it. Returns false and changes
+    // nothing when the index is outside the catalogue or there is no entry to trade places with.
+    bool apply(ListOperation operation, int index);
+
+    void append(const SystemEntry &entry);
+
+    bool operator==(const CategoryCatalogue &) const = default;
+
+private:
+    std::vector<SystemEntry> m_entries;
+};
+
+} // namespace marlit

@@ -1,0 +1,212 @@
+#include "core/fs/SafeFile.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace marlit {
+
+namespace {
+
+// Closes the descriptor when the scope ends, whatever path leaves it.
+class FileDescriptor
+{
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor() { reset(); }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+
+    // Closes now and reports whether the close succeeded: a failing close can mean lost data.
+    bool close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+    void reset() { close(); }
+
+private:
+    int m_fd;
+};
+
+bool writeFully(int fd, std::string_view bytes)
+{
+    const char *data = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, left);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// The process's umask, read without changing it: setting and restoring it would briefly affect
+// files created by other threads.
+mode_t currentUmask()
+{
+    if (std::FILE *status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned int mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status))
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(status);
+        if (found)
+            return static_cast<mode_t>(mask);
+    }
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
+std::string folderOf(const std::string &path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+// The file a write really replaces: the end of a symbolic link, else the path itself.
+std::optional<std::string> resolveTarget(const std::string &path)
+{
+    struct stat info
+    {
+    };
+    if (::lstat(path.c_str(), &info) != 0)
+        return errno == ENOENT ? std::optional<std::string>(path) : std::nullopt;
+    if (!S_ISLNK(info.st_mode))
+        return path;
+    // A dangling link has no target to resolve; writing through it is refused.
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+    if (!resolved)
+        return std::nullopt;
+    return std::string(resolved.get());
+}
+
+} // namespace
+
+std::optional<std::string> SafeFile::readAll(const std::string &path)
+{
+    // O_NONBLOCK keeps a FIFO at this path from blocking the open; it is refused below anyway.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid())
+        return std::nullopt;
+    struct stat info
+    {
+    };
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+
+    std::string bytes;
+    // The size is only a hint: the file may grow or shrink while it is read.
+    bytes.resize(static_cast<std::size_t>(info.st_size) + 1);
+    std::size_t used = 0;
+    for (;;) {
+        if (used == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        const ssize_t got = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        used += static_cast<std::size_t>(got);
+    }
+    bytes.resize(used);
+    return bytes;
+}
+
+bool SafeFile::writeAll(const std::string &path, std::string_view bytes)
+{
+    if (path.empty())
+        return false;
+    const std::optional<std::string> target = resolveTarget(path);
+    if (!target)
+        return false;
+
+    mode_t mode = 0666 & ~currentUmask();
+    struct stat old
+    {
+    };
+    const bool replacing = ::stat(target->c_str(), &old) == 0;
+    if (replacing) {
+        if (!S_ISREG(old.st_mode))
+            return false;
+        // No write bit at all means the user made it read-only; root would be allowed to write
+        // it, so the bits are checked and not only the access rights.
+        if ((old.st_mode & 0222) == 0 || ::faccessat(AT_FDCWD, target->c_str(), W_OK, AT_EACCESS) != 0)
+            return false;
+        mode = old.st_mode & 07777;
+    } else if (errno != ENOENT) {
+        return false;
+    }
+
+    const std::string folder = folderOf(*target);
+    std::string temporary = (folder == "/" ? "" : folder) + "/.marlit-XXXXXX";
+    FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (!fd.valid())
+        return false;
+
+    bool ok = writeFully(fd.get(), bytes) && ::fsync(fd.get()) == 0 && ::fchmod(fd.get(), mode) == 0;
+    if (ok && replacing && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
+        // Keep the owner of a replaced file where we may; failing that it becomes ours.
+        [[maybe_unused]] const int ignored = ::fchown(fd.get(), old.st_uid, old.st_gid);
+    }
+    ok = fd.close() && ok;
+    if (!ok || ::rename(temporary.c_str(), target->c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+
+    // Makes the rename itself durable. The new content is already in place, so a folder that
+    // cannot be synced (some file systems refuse) does not turn the write into a failure.
+    FileDescriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folderFd.valid())
+        ::fsync(folderFd.get());
+    return true;
+}
+
+bool SafeFile::createNew(const std::string &path, std::string_view bytes)
+{
+    if (path.empty())
+        return false;
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!fd.valid())
+        return false;
+    const bool ok = writeFully(fd.get(), bytes) && ::fsync(fd.get()) == 0;
+    if (!fd.close() || !ok) {
+        ::unlink(path.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool SafeFile::exists(const std::string &path)
+{
+    struct stat info
+    {
+    };
+    return !path.empty() && ::stat(path.c_str(), &info) == 0;
+}
+
+} // namespace marlit

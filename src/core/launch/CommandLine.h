@@ -1,0 +1,37 @@
+#pragma once
+
+#include "core/launch/LaunchRequest.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace marlit {
+
+struct SystemEntry;
+
+// What an emulator is started with.
+class CommandLine
+{
+public:
+    // The command line as one text, the reference for the order of its parts: the emulator path
+    // unquoted, then the parameters and the quoted ROM path in the order paramsAfterRom says.
+    static std::string text(const SystemEntry &entry, const std::string &romFolder, const std::string &romName);
+    // The emulator path alone, for starting the emulator without a ROM.
+    static std::string emulatorOnlyText(const SystemEntry &entry);
+
+    // The same as an argument vector: the program, then the words of commandLine and the ROM path
+    // as one argument, before or after those words as paramsAfterRom says. Working directory:
+    // emulatorDirectory; a relative ROM path is therefore made absolute against ours.
+    static LaunchRequest request(const SystemEntry &entry, const std::string &romFolder, const std::string &romName);
+    // The emulator with no argument at all.
+    static LaunchRequest emulatorOnlyRequest(const SystemEntry &entry);
+
+    // Splits text into words as a POSIX shell does: blanks, tabs and newlines separate; single
+    // quotes keep everything literally; double quotes keep everything but a backslash before
+    // $ ` " \ or a newline; a backslash outside quotes keeps the next character. Nothing is
+    // expanded, substituted or run. An unterminated quote runs to the end of the text.
+    static std::vector<std::string> splitWords(std::string_view text);
+};
+
+} // namespace marlit

@@ -1,0 +1,512 @@
+#include "gui/ui/MainFrame.h"
+
+#include "core/fs/DirectoryReader.h"
+#include "core/browse/FolderTreeScanner.h"
+#include "core/browse/RomFolderPath.h"
+#include "gui/browse/RomFolderTree.h"
+#include "core/catalogue/CatalogueFile.h"
+#include "core/catalogue/CategoryTable.h"
+#include "core/launch/CommandLine.h"
+#include "core/launch/ProcessLauncher.h"
+#include "gui/snapshots/SnapshotLoader.h"
+#include "gui/ui/CategoryTabBar.h"
+#include "gui/ui/RomListBox.h"
+#include "core/ui/WindowLayout.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTabBar>
+
+#include <algorithm>
+#include <cstdio>
+
+using marlit::CategoryCatalogue;
+using marlit::SystemEntry;
+
+namespace {
+
+constexpr int kSlotA = 0;
+constexpr int kSlotB = 1;
+
+QColor colorFromColorRef(std::uint32_t color)
+{
+    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+                  static_cast<int>((color >> 16) & 0xFF));
+}
+
+QRect toQRect(const marlit::LayoutRect &rect)
+{
+    return QRect(rect.x, rect.y, rect.width, rect.height);
+}
+
+// Rectangles at creation are given by their edges; the layout moves most controls at once.
+void placeByEdges(QWidget *widget, int left, int top, int right, int bottom)
+{
+    widget->setGeometry(left, top, right - left, bottom - top);
+}
+
+template <typename Widget> Widget *makeControl(QWidget *parent, const char *objectName, int id)
+{
+    auto *widget = new Widget(parent);
+    widget->setObjectName(QString::fromLatin1(objectName));
+    widget->setProperty("controlId", id);
+    return widget;
+}
+
+} // namespace
+
+MainFrame::MainFrame(QWidget *parent) : QWidget(parent)
+{
+    setWindowTitle(QStringLiteral("Marlit"));
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
+
+    // The remembered options, font, selection and client size.
+    const marlit::SettingsRecord start =
+        marlit::SettingsFile::startupValues(marlit::SettingsFile::load(marlit::SettingsFile::kFileName));
+    settings = start.settings;
+    fontPointSize = start.fontPointSize;
+    fontColor = start.fontColor;
+    fontFace = QString::fromLocal8Bit(start.fontFace);
+    currentCategory = start.category;
+    currentSystem = start.system;
+    // The file keeps the client size, so it is applied as the client size: the window no longer
+    // shrinks by its frame at every start.
+    resize(std::max(start.width, kMinimumWidth), std::max(start.height, kMinimumHeight));
+
+    loader = new SnapshotLoader(this);
+    connect(loader, &SnapshotLoader::snapshotReady, this, &MainFrame::onSnapshotReady);
+
+    OnCreate();
+}
+
+MainFrame::~MainFrame() = default;
+
+void MainFrame::OnCreate()
+{
+    // Where Tahoma is missing, a face of similar width keeps the four tabs inside their strip.
+    static const bool substituted = [] {
+        QFont::insertSubstitutions(QStringLiteral("Tahoma"),
+                                   {QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+        return true;
+    }();
+    Q_UNUSED(substituted);
+    tabFont = QFont(QStringLiteral("Tahoma"));
+    tabFont.setPointSizeF(8.5);
+
+    systemList = makeControl<SystemListBox>(this, "systemList", IdSystemList);
+    placeByEdges(systemList, 10, 50, 225, 284);
+    systemList->setHost(this);
+
+    romList = makeControl<RomListBox>(this, "romList", IdRomList);
+    placeByEdges(romList, 235, 50, 700, 440);
+
+    folderTree = makeControl<RomFolderTree>(this, "folderTree", IdFolderTree);
+    placeByEdges(folderTree, 10, 294, 225, 480);
+
+    categoryTabs = makeControl<CategoryTabBar>(this, "categoryTabs", IdCategoryTabs);
+    placeByEdges(categoryTabs, 11, 28, 225, 50);
+    categoryTabs->setFont(tabFont);
+    for (int index = 0; index < marlit::CategoryTable::kCount; ++index)
+        categoryTabs->addTab(QString::fromLatin1(marlit::CategoryTable::tabText(index)));
+
+    categoryLabel = makeControl<QLabel>(this, "categoryLabel", IdCategoryLabel);
+    categoryLabel->setText(QStringLiteral("Catagory Select"));
+    placeByEdges(categoryLabel, 60, 10, 180, 30);
+
+    playButton = makeControl<QPushButton>(this, "playButton", IdPlayButton);
+    playButton->setText(QStringLiteral("Play!"));
+    playButton->setDefault(true);
+    placeByEdges(playButton, 235, 10, 355, 40);
+
+    setupButton = makeControl<QPushButton>(this, "setupButton", IdSetupButton);
+    setupButton->setText(QStringLiteral("Setup"));
+    placeByEdges(setupButton, 375, 10, 495, 40);
+
+    configButton = makeControl<QPushButton>(this, "configButton", IdConfigButton);
+    configButton->setText(QStringLiteral("Config"));
+    placeByEdges(configButton, 515, 10, 635, 40);
+
+    filterModeButton = makeControl<QPushButton>(this, "filterModeButton", IdFilterModeButton);
+    filterModeButton->setText(QStringLiteral("Search For"));
+    placeByEdges(filterModeButton, 235, 450, 315, 470);
+
+    searchEdit = makeControl<QLineEdit>(this, "searchEdit", IdSearchEdit);
+    placeByEdges(searchEdit, 325, 450, 630, 470);
+
+    applyButton = makeControl<QPushButton>(this, "applyButton", IdApplyButton);
+    applyButton->setText(QStringLiteral("Apply"));
+    placeByEdges(applyButton, 640, 450, 700, 470);
+
+    // The controls that follow the window's size stand above the others, should they overlap.
+    for (QWidget *widget : std::initializer_list<QWidget *>{folderTree, romList, playButton, setupButton, configButton,
+                                                            filterModeButton, searchEdit, applyButton})
+        widget->raise();
+
+    // Buttons keep the focus in the ROM list, where the arrow keys and Enter are meant to act.
+    for (QPushButton *button : {playButton, setupButton, configButton, filterModeButton, applyButton})
+        button->setFocusPolicy(Qt::NoFocus);
+
+    connect(categoryTabs, &QTabBar::currentChanged, this, &MainFrame::OnSelChangeCategory);
+    connect(systemList, &SystemListBox::systemSelectionChanged, this, &MainFrame::OnSelChangeSystem);
+    connect(systemList, &SystemListBox::systemDoubleClicked, this, &MainFrame::OnLaunchEmulator);
+    connect(folderTree, &QTreeWidget::currentItemChanged, this, &MainFrame::OnSelChangedFolder);
+    connect(romList, &RomListBox::romSelectionChanged, this, &MainFrame::OnSelChangeRom);
+    connect(romList, &RomListBox::playRequested, this, &MainFrame::OnPlay);
+    connect(playButton, &QPushButton::clicked, this, &MainFrame::OnPlay);
+    connect(setupButton, &QPushButton::clicked, this, &MainFrame::OnSetup);
+    connect(configButton, &QPushButton::clicked, this, &MainFrame::OnConfig);
+    connect(filterModeButton, &QPushButton::clicked, this, &MainFrame::OnSearchMode);
+    connect(applyButton, &QPushButton::clicked, this, &MainFrame::OnApplyClear);
+
+    marlit::CatalogueFile::ensureCatalogueFiles();
+
+    // A remembered category the tabs do not have falls back to the first.
+    if (currentCategory < 0 || currentCategory >= marlit::CategoryTable::kCount)
+        currentCategory = 0;
+    {
+        const QSignalBlocker blocker(categoryTabs);
+        categoryTabs->setCurrentIndex(currentCategory);
+    }
+    OnSelChangeCategory();
+
+    SetRomListFont(fontFace, fontPointSize, fontColor);
+    creating = false;
+}
+
+bool MainFrame::event(QEvent *event)
+{
+    // Whenever the window becomes active the keys act on the ROM list.
+    if (event->type() == QEvent::WindowActivate && romList)
+        romList->setFocus(Qt::ActiveWindowFocusReason);
+    return QWidget::event(event);
+}
+
+void MainFrame::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    OnSize(width(), height());
+}
+
+void MainFrame::closeEvent(QCloseEvent *event)
+{
+    writeSettings();
+    event->accept();
+}
+
+void MainFrame::writeSettings()
+{
+    if (settingsWritten)
+        return;
+    settingsWritten = true;
+
+    marlit::SettingsRecord record;
+    record.settings = settings;
+    record.width = width();
+    record.height = height();
+    record.category = currentCategory;
+    const int row = systemList->currentRow();
+    // One byte holds the row: no selection, or a row it cannot hold, is stored as 0xFF, which
+    // the next start takes as a row past the end and so falls back to the first system.
+    record.system = row < 0 || row > 0xFF ? 0xFF : row;
+    record.fontPointSize = fontPointSize;
+    record.fontColor = fontColor;
+    record.fontFace = fontFace.toLocal8Bit().toStdString();
+    marlit::SettingsFile::save(marlit::SettingsFile::kFileName, record);
+}
+
+void MainFrame::SetRomListFont(const QString &face, int pointSizeTenths, std::uint32_t color)
+{
+    fontFace = face;
+    fontPointSize = pointSizeTenths;
+    fontColor = color;
+    romList->SetItemFont(face, pointSizeTenths, colorFromColorRef(color));
+}
+
+// ---- Category and system selection -------------------------------------------------------
+
+void MainFrame::OnSelChangeCategory()
+{
+    currentCategory = categoryTabs->currentIndex();
+    if (const char *file = marlit::CategoryTable::fileName(currentCategory))
+        LoadCatalogue(file);
+
+    // The start-up call restores the remembered system; a later tab change takes the first.
+    // A remembered row the catalogue does not have falls back to the first, if there is one.
+    int row = creating ? currentSystem : 0;
+    if (!catalogue.entryAt(row))
+        row = catalogue.empty() ? -1 : 0;
+    systemList->setCurrentRow(row);
+    OnSelChangeSystem();
+}
+
+void MainFrame::OnSelChangeSystem()
+{
+    currentSystem = systemList->currentRow();
+    const SystemEntry *entry = selectedEntry();
+
+    {
+        const QSignalBlocker blocker(folderTree);
+        folderTree->clear();
+    }
+    romList->clearNames();
+    romRoot = entry ? entry->romDirectory : std::string();
+    romFolder = romRoot;
+
+    snapshotA.reset();
+    snapshotB.reset();
+    loader->cancel(kSlotA);
+    loader->cancel(kSlotB);
+
+    // The ROM directory is read once, for both the tree and the ROM list: with no folder
+    // selected in the new tree, the list shows the ROM directory itself.
+    if (entry) {
+        std::vector<marlit::DirectoryEntry> rootEntries;
+        const bool readable = marlit::DirectoryReader::list(romRoot, rootEntries);
+        {
+            const QSignalBlocker blocker(folderTree);
+            folderTree->FillFolderTree(readable ? marlit::FolderTreeScanner::scan(romRoot, rootEntries)
+                                                : std::vector<marlit::FolderNode>());
+            // The root is made current without being selected, so that the tree gaining the
+            // focus later does not pick it and refill the ROM list under the user's selection.
+            folderTree->setCurrentItem(folderTree->topLevelItem(0), 0, QItemSelectionModel::NoUpdate);
+        }
+        romList->setNames(
+            marlit::RomListing::fromEntries(std::move(rootEntries), filterMode, searchApplied, searchText));
+    }
+
+    OnSize(width(), height());
+    requestDefaultSnapshot();
+    update(snapshotAreaRect());
+}
+
+void MainFrame::requestDefaultSnapshot()
+{
+    // A slot whose snapshot folder is not set shows the system's default picture.
+    const SystemEntry *entry = selectedEntry();
+    if (!entry || entry->defaultSnapshot.empty())
+        return;
+    if (!entry->snapshotDirA.empty() && !entry->snapshotDirB.empty())
+        return;
+    const int slot = entry->snapshotDirA.empty() ? kSlotA : kSlotB;
+    const marlit::LayoutRect &rect = slot == kSlotA ? geometry.rectA : geometry.rectB;
+    loader->requestFile(slot, entry->defaultSnapshot, QSize(rect.width, rect.height));
+}
+
+void MainFrame::LoadCatalogue(const char *fileName)
+{
+    systemList->setCatalogue(nullptr);
+    catalogue = marlit::CatalogueFile::load(fileName);
+    systemList->setCatalogue(&catalogue);
+}
+
+bool MainFrame::SaveCatalogue(const char *fileName, const CategoryCatalogue &changed)
+{
+    return marlit::CatalogueFile::save(fileName, changed);
+}
+
+// ---- Folder tree and ROM list -------------------------------------------------------------
+
+void MainFrame::OnSelChangedFolder()
+{
+    romList->clearNames();
+    romFolder = marlit::RomFolderPath::fromTreePath(romRoot, folderTree->selectedPath());
+    // Without a system there is no ROM directory: nothing is listed, not the working directory.
+    if (selectedEntry())
+        FillRomList(romFolder);
+    update(snapshotAreaRect());
+}
+
+void MainFrame::FillRomList(const std::string &folder)
+{
+    romList->setNames(marlit::RomListing::list(folder, filterMode, searchApplied, searchText));
+}
+
+void MainFrame::OnSearchMode()
+{
+    if (filterMode == marlit::FilterMode::FilterOut) {
+        filterModeButton->setText(QStringLiteral("Search For"));
+        filterMode = marlit::FilterMode::SearchFor;
+    } else {
+        filterModeButton->setText(QStringLiteral("Filter Out"));
+        filterMode = marlit::FilterMode::FilterOut;
+    }
+}
+
+void MainFrame::OnApplyClear()
+{
+    if (searchApplied) {
+        applyButton->setText(QStringLiteral("Apply"));
+        searchText.assign(1, '.'); // not from a literal: GCC 12 warns falsely on that in release builds
+    } else {
+        applyButton->setText(QStringLiteral("Clear"));
+        searchText = searchEdit->text().toLocal8Bit().toStdString();
+    }
+    searchApplied = !searchApplied;
+    OnSelChangedFolder();
+}
+
+// ---- Snapshots ----------------------------------------------------------------------------
+
+void MainFrame::OnSelChangeRom()
+{
+    const SystemEntry *entry = selectedEntry();
+    const int row = romList->currentRow();
+    if (!entry || row < 0)
+        return;
+    const std::string &romName = romList->nameAt(row);
+
+    // The slots are emptied now and filled when their pictures are decoded; the area is
+    // repainted then, so the old pictures do not flash away while the arrow key is held.
+    if (!entry->snapshotDirA.empty()) {
+        snapshotA.reset();
+        loader->requestSnapshot(kSlotA, entry->snapshotDirA, romName,
+                                QSize(geometry.rectA.width, geometry.rectA.height));
+    }
+    if (!entry->snapshotDirB.empty()) {
+        snapshotB.reset();
+        loader->requestSnapshot(kSlotB, entry->snapshotDirB, romName,
+                                QSize(geometry.rectB.width, geometry.rectB.height));
+    }
+}
+
+void MainFrame::onSnapshotReady(int slot, const SnapshotImage &image)
+{
+    (slot == kSlotA ? snapshotA : snapshotB) = image;
+    update(snapshotAreaRect());
+}
+
+// ---- Launching ----------------------------------------------------------------------------
+
+void MainFrame::OnPlay()
+{
+    const SystemEntry *entry = selectedEntry();
+    const int row = romList->currentRow();
+    if (!entry || row < 0)
+        return;
+    const auto result =
+        marlit::ProcessLauncher::startDetached(marlit::CommandLine::request(*entry, romFolder, romList->nameAt(row)));
+    if (!result.started)
+        std::fprintf(stderr, "marlit: %s\n", result.error.c_str());
+}
+
+void MainFrame::OnLaunchEmulator()
+{
+    const SystemEntry *entry = selectedEntry();
+    if (!entry)
+        return;
+    const auto result = marlit::ProcessLauncher::startDetached(marlit::CommandLine::emulatorOnlyRequest(*entry));
+    if (!result.started)
+        std::fprintf(stderr, "marlit: %s\n", result.error.c_str());
+}
+
+// ---- Dialogs ------------------------------------------------------------------------------
+
+void MainFrame::OnSetup()
+{
+    // The system configuration dialog is not part of the program yet.
+}
+
+void MainFrame::OnConfig()
+{
+    // The options dialog is not part of the program yet.
+}
+
+// ---- Catalogue editing --------------------------------------------------------------------
+
+void MainFrame::ApplyListOperation(int operation)
+{
+    if (!selectedEntry())
+        return;
+    CategoryCatalogue changed = catalogue;
+    if (!changed.apply(static_cast<CategoryCatalogue::ListOperation>(operation), currentSystem))
+        return;
+    storeListChange(std::move(changed), operation);
+}
+
+void MainFrame::AppendEntry(const SystemEntry &entry)
+{
+    if (!selectedEntry())
+        return;
+    CategoryCatalogue changed = catalogue;
+    changed.append(entry);
+    changed.apply(CategoryCatalogue::MoveDown, currentSystem);
+    storeListChange(std::move(changed), CategoryCatalogue::MoveDown);
+}
+
+void MainFrame::storeListChange(CategoryCatalogue changed, int operation)
+{
+    currentCategory = categoryTabs->currentIndex();
+    const char *file = marlit::CategoryTable::fileName(currentCategory);
+    if (!file)
+        return;
+
+    // The file is written and read back, so file, catalogue and list agree afterwards.
+    const bool saved = SaveCatalogue(file, changed);
+    LoadCatalogue(file);
+
+    // The highlighted row and currentSystem stay together. After a move the highlight follows
+    // the moved system; after a delete it goes to the system that took its place (or the one
+    // before, when the last was deleted), which is another system, so the views follow it. A
+    // change that could not be written leaves the highlight on the same system.
+    int row = saved ? currentSystem + operation : currentSystem;
+    row = std::min(row, catalogue.lastIndex());
+    const bool sameSystem = !saved || operation != CategoryCatalogue::Delete;
+    systemList->setCurrentRow(row);
+    if (sameSystem && row >= 0)
+        currentSystem = row;
+    else
+        OnSelChangeSystem();
+}
+
+// ---- Layout and painting ------------------------------------------------------------------
+
+void MainFrame::LayoutSnapshots()
+{
+    const SystemEntry *entry = selectedEntry();
+    geometry = marlit::SnapshotLayout::compute(width(), height(), settings.snapshotMode,
+                                               marlit::SnapshotLayout::pictureCount(entry),
+                                               marlit::SnapshotLayout::singlePictureInSlotB(entry), geometry);
+    if (geometry.pictureCount > 0)
+        update(snapshotAreaRect());
+}
+
+void MainFrame::OnSize(int width, int height)
+{
+    if (!romList)
+        return;
+    LayoutSnapshots();
+    const marlit::ControlGeometry controls =
+        marlit::WindowLayout::compute(width, height, settings.snapshotMode, geometry);
+    const std::pair<QWidget *, marlit::LayoutRect> places[] = {
+        {folderTree, controls.folderTree},     {romList, controls.romList},
+        {playButton, controls.playButton},     {setupButton, controls.setupButton},
+        {configButton, controls.configButton}, {filterModeButton, controls.filterModeButton},
+        {searchEdit, controls.searchEdit},     {applyButton, controls.applyButton},
+    };
+    for (const auto &[widget, rect] : places)
+        widget->setGeometry(toQRect(rect));
+}
+
+QRect MainFrame::snapshotAreaRect() const
+{
+    const marlit::LayoutArea &area = geometry.snapshotArea;
+    return QRect(QPoint(area.left, area.top), QPoint(area.right - 1, area.bottom - 1));
+}
+
+void MainFrame::paintEvent(QPaintEvent *)
+{
+    if (settings.snapshotMode == marlit::NoSnapshots)
+        return;
+    QPainter painter(this);
+    if (snapshotA)
+        snapshotA->draw(painter, toQRect(geometry.rectA));
+    if (snapshotB)
+        snapshotB->draw(painter, toQRect(geometry.rectB));
+}
+
+// Compiled here so that programs using other widgets do not pull in the whole window.
+#include "moc_MainFrame.cpp"

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "gui/ui/ListBoxView.h"
+
+#include <QColor>
+#include <QString>
+
+#include <string>
+#include <vector>
+
+class RomListModel;
+class RomRowDelegate;
+
+// The ROM list: striped rows, each led by a small file icon, the file name in the user's font and
+// colour. Uniform row heights, so tens of thousands of names scroll and fill at once.
+class RomListBox : public ListBoxView
+{
+    Q_OBJECT
+
+public:
+    explicit RomListBox(QWidget *parent = nullptr);
+    ~RomListBox() override;
+
+    // Replaces the names (already sorted) in one step; no row is selected afterwards.
+    void setNames(std::vector<std::string> names);
+    void clearNames();
+    int count() const;
+    const std::string &nameAt(int row) const;
+
+    // Font face and size (tenths of a point) and text colour of every row; the row height
+    // follows the font (its pixel height + 2) and every row is repainted.
+    void SetItemFont(const QString &face, int pointSizeTenths, const QColor &color);
+    int itemHeight() const;
+    QFont itemFont() const;
+    QColor textColor() const;
+
+    RomListModel *romModel() const { return m_model; }
+
+signals:
+    // Enter pressed (each press, not each auto-repeat) or a row double-clicked.
+    void playRequested();
+    // The current row changed by the user (mouse or keyboard), not by a refill.
+    void romSelectionChanged();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    RomListModel *m_model = nullptr;
+    RomRowDelegate *m_delegate = nullptr;
+};

@@ -1,0 +1,87 @@
+#include "gui/ui/RomRowDelegate.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
+#include <QWidget>
+
+RomRowDelegate::ItemLayout RomRowDelegate::ItemLayout::forRow(const QRect &row)
+{
+    ItemLayout layout;
+    layout.row = row;
+    // Integer halves truncate, so an odd row height leaves the extra pixel below the icon.
+    const int iconTop = row.top() + row.height() / 2 - kIconSize / 2;
+    layout.icon = QRect(row.left(), iconTop, kIconSize, kIconSize);
+    layout.text = QRect(row.left() + kTextIndent, row.top(), row.width() - kTextIndent, row.height());
+    return layout;
+}
+
+RomRowDelegate::RomRowDelegate(const QIcon &icon, QObject *parent) : QStyledItemDelegate(parent), m_icon(icon)
+{
+}
+
+void RomRowDelegate::setItemFont(const QFont &font, const QColor &color, int rowHeight)
+{
+    m_font = font;
+    m_textColor = color;
+    m_rowHeight = rowHeight;
+}
+
+void RomRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    const ItemLayout layout = ItemLayout::forRow(option.rect);
+    painter->save();
+
+    // The highlight is the same whether or not the window is active.
+    const QColor background = (option.state & QStyle::State_Selected)
+                                  ? option.palette.color(QPalette::Active, QPalette::Highlight)
+                                  : ((index.row() % 2 != 0) ? kOddRowColor : kEvenRowColor);
+    painter->fillRect(layout.row, background);
+
+    if (option.state & QStyle::State_HasFocus)
+        paintFocusFrame(painter, layout.row, background, &option, option.widget);
+
+    m_icon.paint(painter, layout.icon);
+
+    painter->setClipRect(layout.row, Qt::IntersectClip);
+    painter->setFont(m_font);
+    painter->setPen(m_textColor);
+    painter->drawText(layout.text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                      index.data(Qt::DisplayRole).toString());
+
+    painter->restore();
+}
+
+QSize RomRowDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
+{
+    // No width of its own: a row spans the view, and a long name is clipped, not scrolled to.
+    return QSize(0, m_rowHeight);
+}
+
+void RomRowDelegate::paintEmptyFocusBand(QPainter *painter, const QRect &row, const QWidget *widget) const
+{
+    painter->save();
+    painter->fillRect(row, kOddRowColor);
+    paintFocusFrame(painter, row, kOddRowColor, nullptr, widget);
+    painter->restore();
+}
+
+void RomRowDelegate::paintFocusFrame(QPainter *painter, const QRect &rect, const QColor &background,
+                                     const QStyleOptionViewItem *option, const QWidget *widget)
+{
+    QStyleOptionFocusRect frame;
+    if (widget)
+        frame.initFrom(widget);
+    if (option) {
+        frame.palette = option->palette;
+        frame.state = option->state;
+    }
+    frame.rect = rect;
+    // Styles that only show focus after keyboard use would leave the row unframed; the list
+    // always shows which row Enter acts on.
+    frame.state |= QStyle::State_KeyboardFocusChange | QStyle::State_HasFocus;
+    frame.backgroundColor = background;
+    QStyle *style = widget ? widget->style() : QApplication::style();
+    style->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, painter, widget);
+}

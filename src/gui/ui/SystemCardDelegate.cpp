@@ -1,0 +1,185 @@
+#include "gui/ui/SystemCardDelegate.h"
+
+#include "gui/snapshots/PictureFile.h"
+
+#include "core/catalogue/SystemEntry.h"
+#include "gui/ui/SystemListModel.h"
+
+#include <QByteArray>
+#include <QImageReader>
+#include <QPainter>
+#include <QStyle>
+
+#include <array>
+
+namespace {
+
+constexpr int kBandIndent = 36; // the icon column
+constexpr int kDescriptionHeight = 16;
+constexpr int kLift = 2; // how far a selected card moves up and to the right
+
+const std::array<QColor, 8> kBandColors = {
+    QColor(255, 0, 0),   QColor(255, 128, 0), QColor(192, 192, 0), QColor(0, 192, 0),
+    QColor(0, 192, 192), QColor(0, 128, 255), QColor(0, 0, 255),   QColor(128, 0, 255),
+};
+
+// A rectangle given by its edges, right and bottom exclusive.
+QRect edges(int left, int top, int right, int bottom)
+{
+    return QRect(left, top, right - left, bottom - top);
+}
+
+QFont arialPixels(int pointSize, int logicalDpiY)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(qMax(1, qRound(pointSize * logicalDpiY / 72.0)));
+    return font;
+}
+
+// A 1-pixel outline along the inside of rect.
+void frameRect(QPainter *painter, const QRect &rect, const QColor &color)
+{
+    painter->fillRect(QRect(rect.left(), rect.top(), rect.width(), 1), color);
+    painter->fillRect(QRect(rect.left(), rect.bottom(), rect.width(), 1), color);
+    painter->fillRect(QRect(rect.left(), rect.top(), 1, rect.height()), color);
+    painter->fillRect(QRect(rect.right(), rect.top(), 1, rect.height()), color);
+}
+
+QImage readIcon(const std::string &path)
+{
+    PictureFile file;
+    if (!file.openPicture(path))
+        return {};
+    QImage image;
+    {
+        // An icon file holds several sizes; the one of the card's size needs no scaling.
+        QImageReader reader(&file);
+        if (reader.imageCount() > 1) {
+            for (int i = 0; i < reader.imageCount() && image.isNull(); ++i) {
+                if (reader.jumpToImage(i) &&
+                    reader.size() == QSize(SystemCardDelegate::kIconSize, SystemCardDelegate::kIconSize))
+                    image = reader.read();
+            }
+        }
+    }
+    if (image.isNull() && file.seek(0)) {
+        QImageReader reader(&file);
+        image = reader.read();
+    }
+    if (image.isNull())
+        return image;
+    if (image.size() != QSize(SystemCardDelegate::kIconSize, SystemCardDelegate::kIconSize))
+        image = image.scaled(SystemCardDelegate::kIconSize, SystemCardDelegate::kIconSize, Qt::IgnoreAspectRatio,
+                             Qt::SmoothTransformation);
+    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+} // namespace
+
+SystemCardDelegate::CardLayout SystemCardDelegate::CardLayout::forItem(const QRect &item, bool selected)
+{
+    const int left = item.left();
+    const int top = item.top();
+    const int right = item.left() + item.width();
+    const int bottom = item.top() + item.height();
+
+    CardLayout layout;
+    layout.item = item;
+
+    // The working rectangle: the item, or the item lifted for a selected card.
+    int wLeft = left, wTop = top, wRight = right, wBottom = bottom;
+    if (selected) {
+        wLeft += kLift;
+        wTop -= kLift;
+        wRight += kLift;
+        wBottom -= kLift;
+    }
+    layout.icon = QRect(wLeft + 2, wTop + 3, kIconSize, kIconSize);
+
+    wLeft += kBandIndent;
+    wBottom -= kDescriptionHeight;
+    // The band of a lifted card still starts at the item's top: it gets shorter, not higher.
+    layout.band = edges(wLeft, selected ? wTop + kLift : wTop, wRight, wBottom);
+    layout.name = edges(wLeft, wTop, wRight, wBottom);
+    layout.description = edges(wLeft, wBottom, wRight, wBottom + kDescriptionHeight);
+
+    layout.framed = selected;
+    if (selected) {
+        layout.outerFrame = edges(left, top + 1, right - 1, bottom);
+        layout.innerFrame = edges(left + 1, top, right, bottom - 1);
+    }
+    return layout;
+}
+
+QColor SystemCardDelegate::bandColor(int row)
+{
+    return kBandColors[static_cast<std::size_t>(row & 7)];
+}
+
+SystemCardDelegate::SystemCardDelegate(int logicalDpiY, QObject *parent)
+    : QStyledItemDelegate(parent), m_nameFont(arialPixels(16, logicalDpiY)),
+      m_descriptionFont(arialPixels(12, logicalDpiY))
+{
+}
+
+void SystemCardDelegate::clearIconCache()
+{
+    m_icons.clear();
+}
+
+const QImage &SystemCardDelegate::iconFor(const std::string &path) const
+{
+    auto found = m_icons.find(path);
+    if (found == m_icons.end()) {
+        // A file that cannot be read is remembered too, so it is not tried at every repaint.
+        found = m_icons.emplace(path, readIcon(path)).first;
+    }
+    return found->second;
+}
+
+void SystemCardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    const bool selected = option.state & QStyle::State_Selected;
+    const CardLayout layout = CardLayout::forItem(option.rect, selected);
+
+    painter->save();
+    // A lifted card must not spill into its neighbours, which are drawn on their own.
+    painter->setClipRect(option.rect, Qt::IntersectClip);
+    painter->fillRect(option.rect, Qt::white);
+
+    const auto *entry = index.data(SystemListModel::EntryRole).value<const marlit::SystemEntry *>();
+    if (entry) {
+        const QImage &icon = iconFor(entry->iconPath.empty() ? std::string("default.ico") : entry->iconPath);
+        if (!icon.isNull())
+            painter->drawImage(layout.icon.topLeft(), icon);
+    }
+
+    painter->fillRect(layout.band, bandColor(index.row()));
+
+    if (entry) {
+        painter->setFont(m_nameFont);
+        painter->setPen(Qt::white);
+        painter->setBackgroundMode(Qt::TransparentMode);
+        painter->drawText(layout.name, Qt::AlignLeft | Qt::AlignTop, QString::fromLocal8Bit(entry->name));
+
+        painter->setFont(m_descriptionFont);
+        painter->setPen(Qt::black);
+        painter->setBackgroundMode(Qt::OpaqueMode);
+        painter->setBackground(Qt::white);
+        painter->drawText(layout.description, Qt::AlignLeft | Qt::AlignBottom | Qt::TextSingleLine,
+                          QString::fromLocal8Bit(entry->description));
+    }
+
+    if (layout.framed) {
+        frameRect(painter, layout.outerFrame, Qt::black);
+        frameRect(painter, layout.innerFrame, Qt::black);
+    }
+    // No focus frame: the lifted, outlined card already shows where the selection is.
+    painter->restore();
+}
+
+QSize SystemCardDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
+{
+    // No width of its own: a card spans the view.
+    return QSize(0, kCardHeight);
+}

@@ -1,0 +1,142 @@
+#include "gui/ui/SystemListBox.h"
+
+#include "gui/ui/SystemCardDelegate.h"
+#include "gui/ui/SystemListModel.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMessageBox>
+
+#include <memory>
+
+namespace {
+
+bool askDeleteConfirmation(QWidget *parent)
+{
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Marlit"),
+                    QStringLiteral("Are you sure you want to delete this system?"), QMessageBox::Yes | QMessageBox::No,
+                    parent);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QAction *addCommand(QMenu &menu, const QString &text, SystemListBox::Command id, const char *objectName)
+{
+    QAction *action = menu.addAction(text);
+    action->setData(static_cast<int>(id));
+    action->setObjectName(QLatin1String(objectName));
+    return action;
+}
+
+} // namespace
+
+SystemListBox::SystemListBox(QWidget *parent)
+    : ListBoxView(parent), m_model(new SystemListModel(this)), m_delegate(new SystemCardDelegate(logicalDpiY(), this)),
+      m_confirmDelete(askDeleteConfirmation)
+{
+    setItemDelegate(m_delegate);
+    setModel(m_model);
+    connect(this, &ListBoxView::selectionChangedByUser, this, &SystemListBox::systemSelectionChanged);
+    connect(this, &ListBoxView::rowDoubleClicked, this, &SystemListBox::systemDoubleClicked);
+}
+
+SystemListBox::~SystemListBox() = default;
+
+void SystemListBox::setCatalogue(const marlit::CategoryCatalogue *catalogue)
+{
+    changeQuietly([&] {
+        m_delegate->clearIconCache();
+        m_model->setCatalogue(catalogue);
+    });
+}
+
+bool SystemListBox::hasCurrentSystem() const
+{
+    if (!m_host)
+        return false;
+    const int current = m_host->currentSystemIndex();
+    return current >= 0 && current <= m_host->lastSystemIndex();
+}
+
+QMenu *SystemListBox::createContextMenu()
+{
+    auto menu = std::make_unique<QMenu>(this);
+    QAction *setup = addCommand(*menu, QStringLiteral("Setup System"), SetupSystemCommand, "setupSystemAction");
+    QAction *launch = addCommand(*menu, QStringLiteral("Launch Emu"), LaunchEmuCommand, "launchEmuAction");
+    menu->addSeparator();
+    QAction *moveUp = addCommand(*menu, QStringLiteral("Move Up"), MoveUpCommand, "moveUpAction");
+    QAction *moveDown = addCommand(*menu, QStringLiteral("Move Down"), MoveDownCommand, "moveDownAction");
+    menu->addSeparator();
+    QAction *remove = addCommand(*menu, QStringLiteral("Delete System"), DeleteSystemCommand, "deleteSystemAction");
+
+    // No command may act on a system that is not there (an empty list, or the index left one
+    // past the end by deleting the last system).
+    const bool present = hasCurrentSystem();
+    const int current = present ? m_host->currentSystemIndex() : -1;
+    setup->setEnabled(present);
+    launch->setEnabled(present);
+    moveUp->setEnabled(present && current != 0);
+    moveDown->setEnabled(present && current != m_host->lastSystemIndex());
+    remove->setEnabled(present);
+    return menu.release();
+}
+
+void SystemListBox::contextMenuEvent(QContextMenuEvent *event)
+{
+    QPoint globalPos = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        // The menu acts on the system under the cursor: make it the current one first, as a
+        // click would, so that the host shows it before the menu opens.
+        const QModelIndex index = indexAt(event->pos());
+        if (index.isValid() && (!m_host || index.row() != m_host->currentSystemIndex())) {
+            setCurrentRow(index.row());
+            if (m_host)
+                m_host->OnSelChangeSystem();
+        }
+    } else {
+        // From the keyboard there is no cursor position: open beside the current row.
+        const QModelIndex current = m_model->index(currentRow(), 0);
+        globalPos = current.isValid() ? viewport()->mapToGlobal(visualRect(current).bottomLeft())
+                                      : viewport()->mapToGlobal(QPoint(0, 0));
+    }
+
+    const std::unique_ptr<QMenu> menu(createContextMenu());
+    if (QAction *chosen = execMenu(*menu, globalPos))
+        runCommand(chosen->data().toInt());
+    event->accept();
+}
+
+QAction *SystemListBox::execMenu(QMenu &menu, const QPoint &globalPos)
+{
+    return menu.exec(globalPos);
+}
+
+void SystemListBox::runCommand(int commandId)
+{
+    // The menu greys what cannot be done; the same rules hold here whatever asks.
+    if (!hasCurrentSystem())
+        return;
+    const int current = m_host->currentSystemIndex();
+    switch (commandId) {
+    case SetupSystemCommand:
+        m_host->OnSetup();
+        break;
+    case LaunchEmuCommand:
+        m_host->OnLaunchEmulator();
+        break;
+    case MoveUpCommand:
+        if (current != 0)
+            m_host->ApplyListOperation(-1);
+        break;
+    case MoveDownCommand:
+        if (current != m_host->lastSystemIndex())
+            m_host->ApplyListOperation(+1);
+        break;
+    case DeleteSystemCommand:
+        if (m_confirmDelete && m_confirmDelete(this))
+            m_host->ApplyListOperation(0);
+        break;
+    default:
+        break;
+    }
+}

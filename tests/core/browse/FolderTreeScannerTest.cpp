@@ -1,0 +1,160 @@
+#include "core/browse/FolderTreeScanner.h"
+#include "core/browse/RomFolderPath.h"
+
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using marlit::FolderNode;
+using marlit::FolderTreeScanner;
+using marlit::RomFolderPath;
+using marlit::test::TempDir;
+
+namespace {
+
+// The tree as one line per folder ("a/b"), depth first, so a failure shows the whole shape.
+void flatten(const std::vector<FolderNode> &nodes, const std::string &prefix, std::vector<std::string> &out)
+{
+    for (const FolderNode &node : nodes) {
+        out.push_back(prefix + node.name);
+        flatten(node.children, prefix + node.name + "/", out);
+    }
+}
+
+std::vector<std::string> scanned(const std::string &root)
+{
+    std::vector<std::string> out;
+    flatten(FolderTreeScanner::scan(root), "", out);
+    return out;
+}
+
+void link(const TempDir &dir, const std::string &target, const std::string &relative)
+{
+    ASSERT_EQ(symlink(target.c_str(), dir.file(relative).c_str()), 0) << relative;
+}
+
+// Root ignores permissions, so a folder made unreadable stays readable for it.
+bool permissionsApply()
+{
+    return geteuid() != 0;
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(FolderTreeScannerTest, OrdersFoldersIgnoringCaseAndLeavesFilesOut)
+{
+    TempDir dir;
+    for (const char *name : {"b", "A", "c"})
+        dir.makeFolder(name);
+    dir.write("b/game.zip");
+    dir.write("a.zip");
+    EXPECT_EQ(scanned(dir.path()), (Lines{"A", "b", "c"}));
+}
+
+TEST(FolderTreeScannerTest, HidesDotFoldersAndTheDotEntries)
+{
+    TempDir dir;
+    dir.makeFolder(".svn/inner");
+    dir.makeFolder(".config");
+    dir.makeFolder("Games");
+    EXPECT_EQ(scanned(dir.path()), (Lines{"Games"}));
+}
+
+TEST(FolderTreeScannerTest, ReadsEveryLevelDepthFirst)
+{
+    TempDir dir;
+    dir.makeFolder("Nintendo/Europe/Disk 2");
+    dir.makeFolder("Nintendo/Europe/disk 1");
+    dir.makeFolder("Nintendo/USA");
+    dir.makeFolder("Sega");
+    dir.makeFolder("ROMS/inner"); // a folder named like the tree's root is an ordinary folder
+    EXPECT_EQ(scanned(dir.path()), (Lines{"Nintendo", "Nintendo/Europe", "Nintendo/Europe/disk 1",
+                                          "Nintendo/Europe/Disk 2", "Nintendo/USA", "ROMS", "ROMS/inner", "Sega"}));
+}
+
+TEST(FolderTreeScannerTest, FollowsLinksToFoldersButNotToFiles)
+{
+    TempDir dir;
+    dir.makeFolder("Real/Inner");
+    dir.write("game.zip");
+    link(dir, dir.file("Real"), "Linked");
+    link(dir, dir.file("game.zip"), "FileLink");
+    link(dir, dir.file("missing"), "Broken");
+    EXPECT_EQ(scanned(dir.path()), (Lines{"Linked", "Linked/Inner", "Real", "Real/Inner"}));
+}
+
+TEST(FolderTreeScannerTest, LinkBackToAnAncestorIsShownOnceWithoutChildren)
+{
+    TempDir dir;
+    dir.makeFolder("A/B");
+    link(dir, dir.path(), "A/B/up");  // to the root
+    link(dir, "..", "A/B/parent");    // to A, relative
+    link(dir, ".", "A/self");         // to the folder itself
+    link(dir, dir.file("A"), "Side"); // not an ancestor of where it stands: followed
+    EXPECT_EQ(scanned(dir.path()), (Lines{"A", "A/B", "A/B/parent", "A/B/up", "A/self", "Side", "Side/B",
+                                          "Side/B/parent", "Side/B/up", "Side/self"}));
+}
+
+TEST(FolderTreeScannerTest, RootEntriesReadBeforehandGiveTheSameTree)
+{
+    TempDir dir;
+    dir.makeFolder("A/B");
+    dir.makeFolder(".hidden");
+    dir.makeFolder("c");
+    dir.write("rom.zip");
+    link(dir, dir.path(), "A/B/up");
+    link(dir, dir.file("A"), "Side");
+    std::vector<marlit::DirectoryEntry> entries;
+    ASSERT_TRUE(marlit::DirectoryReader::list(dir.path(), entries));
+    std::vector<std::string> fromEntries;
+    flatten(FolderTreeScanner::scan(dir.path(), entries), "", fromEntries);
+    EXPECT_EQ(fromEntries, scanned(dir.path()));
+}
+
+TEST(FolderTreeScannerTest, UnreadableFolderHasNoChildren)
+{
+    if (!permissionsApply())
+        GTEST_SKIP() << "permissions do not apply to root";
+    TempDir dir;
+    dir.makeFolder("Locked/Inner");
+    dir.makeFolder("Open");
+    ASSERT_EQ(chmod(dir.file("Locked").c_str(), 0), 0);
+    EXPECT_EQ(scanned(dir.path()), (Lines{"Locked", "Open"}));
+}
+
+TEST(FolderTreeScannerTest, MissingOrFileRootGivesNoFolders)
+{
+    TempDir dir;
+    dir.write("file.zip");
+    EXPECT_TRUE(scanned(dir.file("missing/")).empty());
+    EXPECT_TRUE(scanned(dir.file("file.zip/")).empty());
+}
+
+TEST(FolderTreeScannerTest, EmptyRootReadsTheWorkingDirectory)
+{
+    TempDir dir;
+    dir.makeFolder("Here");
+    char *previous = getcwd(nullptr, 0);
+    ASSERT_NE(previous, nullptr);
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    const Lines lines = scanned("");
+    EXPECT_EQ(chdir(previous), 0);
+    free(previous);
+    EXPECT_EQ(lines, (Lines{"Here"}));
+}
+
+TEST(RomFolderPathTest, JoinsTheTreePathToTheRomRoot)
+{
+    EXPECT_EQ(RomFolderPath::fromTreePath("/roms/", {"Nintendo", "Europe"}), "/roms/Nintendo/Europe/");
+    EXPECT_EQ(RomFolderPath::fromTreePath("/roms/", {}), "/roms/");
+    EXPECT_EQ(RomFolderPath::fromTreePath("", {"Sub"}), "Sub/");
+    EXPECT_EQ(RomFolderPath::fromTreePath("/roms/", {"ROMS"}), "/roms/ROMS/");
+}
+
+} // namespace

@@ -1,0 +1,110 @@
+#include "core/browse/RomListing.h"
+
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+using marlit::FilterMode;
+using marlit::RomListing;
+using marlit::test::TempDir;
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+// One folder with the names the search and filter cases need, a sub-folder and links.
+class RomListingTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (const char *name : {"Super Mario (U).zip", "MARIO.NES", "Zelda.zip", "Game (J).zip", "Game (j).zip",
+                                 "abc.zip", "a?c.zip", "README", ".hidden"})
+            dir.write(name);
+        dir.write("Sub/inside.zip");
+        dir.makeFolder("Sub.dir");
+        ASSERT_EQ(symlink(dir.file("Sub").c_str(), dir.file("SubLink").c_str()), 0);
+        ASSERT_EQ(symlink(dir.file("abc.zip").c_str(), dir.file("abc link.zip").c_str()), 0);
+    }
+
+    TempDir dir;
+};
+
+TEST_F(RomListingTest, ListsTheFilesOfEachSearchState)
+{
+    struct Case
+    {
+        const char *what;
+        FilterMode mode;
+        bool applied;
+        std::string text;
+        Names expected;
+    };
+    const Names all = {".hidden",   "a?c.zip", "abc link.zip",        "abc.zip",  "Game (J).zip", "Game (j).zip",
+                       "MARIO.NES", "README",  "Super Mario (U).zip", "Zelda.zip"};
+    const Case cases[] = {
+        {"initial state", FilterMode::SearchFor, false, ".", all},
+        {"filter mode, nothing applied", FilterMode::FilterOut, false, ".", all},
+        {"search mario", FilterMode::SearchFor, true, "mario", {"MARIO.NES", "Super Mario (U).zip"}},
+        {"search (J) folds case", FilterMode::SearchFor, true, "(J)", {"Game (J).zip", "Game (j).zip"}},
+        {"filter (J) keeps (j)",
+         FilterMode::FilterOut,
+         true,
+         "(J)",
+         {".hidden", "a?c.zip", "abc link.zip", "abc.zip", "Game (j).zip", "MARIO.NES", "README", "Super Mario (U).zip",
+          "Zelda.zip"}},
+        {"search empty text", FilterMode::SearchFor, true, "", all},
+        {"filter empty text", FilterMode::FilterOut, true, "", {}},
+        {"filter dot", FilterMode::FilterOut, true, ".", {"README"}},
+        {"search a?c is a wildcard", FilterMode::SearchFor, true, "a?c", {"a?c.zip", "abc link.zip", "abc.zip"}},
+        {"filter a?c is literal",
+         FilterMode::FilterOut,
+         true,
+         "a?c",
+         {".hidden", "abc link.zip", "abc.zip", "Game (J).zip", "Game (j).zip", "MARIO.NES", "README",
+          "Super Mario (U).zip", "Zelda.zip"}},
+        {"filter is case-sensitive",
+         FilterMode::FilterOut,
+         true,
+         "Mario",
+         {".hidden", "a?c.zip", "abc link.zip", "abc.zip", "Game (J).zip", "Game (j).zip", "MARIO.NES", "README",
+          "Zelda.zip"}},
+        // The pattern comes from the text whether or not it is applied.
+        {"search pattern without apply", FilterMode::SearchFor, false, "zelda", {"Zelda.zip"}},
+        {"search for a folder name", FilterMode::SearchFor, true, "Sub", {}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(RomListing::list(dir.path(), c.mode, c.applied, c.text), c.expected) << c.what;
+}
+
+TEST_F(RomListingTest, MissingFolderGivesAnEmptyList)
+{
+    EXPECT_TRUE(RomListing::list(dir.file("missing/"), FilterMode::SearchFor, false, ".").empty());
+    EXPECT_TRUE(RomListing::list(dir.file("README/"), FilterMode::FilterOut, false, ".").empty());
+}
+
+TEST_F(RomListingTest, EmptyFolderPathListsTheWorkingDirectory)
+{
+    char *previous = getcwd(nullptr, 0);
+    ASSERT_NE(previous, nullptr);
+    ASSERT_EQ(chdir(dir.file("Sub/").c_str()), 0);
+    const Names names = RomListing::list("", FilterMode::SearchFor, false, ".");
+    EXPECT_EQ(chdir(previous), 0);
+    free(previous);
+    EXPECT_EQ(names, (Names{"inside.zip"}));
+}
+
+TEST(RomListingPatternTest, BuildsThePatternFromModeAndText)
+{
+    EXPECT_EQ(RomListing::searchPattern(FilterMode::SearchFor, "mario"), "*mario*");
+    EXPECT_EQ(RomListing::searchPattern(FilterMode::SearchFor, "."), "*.*");
+    EXPECT_EQ(RomListing::searchPattern(FilterMode::SearchFor, ""), "**");
+    EXPECT_EQ(RomListing::searchPattern(FilterMode::FilterOut, "mario"), "*.*");
+}
+
+} // namespace

@@ -1,0 +1,178 @@
+#include "core/launch/CommandLine.h"
+
+#include "core/catalogue/SystemEntry.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using marlit::CommandLine;
+using marlit::LaunchRequest;
+using marlit::SystemEntry;
+using Words = std::vector<std::string>;
+
+namespace {
+
+SystemEntry emulator(std::string commandLine, bool paramsAfterRom)
+{
+    SystemEntry entry;
+    entry.emulatorDirectory = "/emu";
+    entry.emulatorFile = "/emu.sh";
+    entry.commandLine = std::move(commandLine);
+    entry.paramsAfterRom = paramsAfterRom;
+    return entry;
+}
+
+} // namespace
+
+struct TextCase
+{
+    const char *what;
+    SystemEntry entry;
+    std::string romFolder;
+    std::string romName;
+    std::string expected;
+};
+
+TEST(CommandLineText, BuildsTheLineCharacterForCharacter)
+{
+    SystemEntry blanks = emulator("-fs", false);
+    blanks.emulatorDirectory = "/opt/My Emulators/Nestopia 1.4";
+    blanks.emulatorFile = "/run emu";
+    SystemEntry dialogForm = emulator("-fs", false);
+    dialogForm.emulatorDirectory = "/emu/"; // as the dialog stores it: the separator on the directory
+    dialogForm.emulatorFile = "emu.sh";
+
+    const TextCase cases[] = {
+        {"parameters before", emulator("-fs", false), "/roms/NES/", "Zelda (U).nes",
+         "/emu/emu.sh -fs \"/roms/NES/Zelda (U).nes\""},
+        {"parameters after", emulator("-fs", true), "/roms/NES/", "Zelda (U).nes",
+         "/emu/emu.sh \"/roms/NES/Zelda (U).nes\" -fs"},
+        {"empty parameters before: two blanks", emulator("", false), "/roms/NES/", "Zelda (U).nes",
+         "/emu/emu.sh  \"/roms/NES/Zelda (U).nes\""},
+        {"empty parameters after: trailing blank", emulator("", true), "/roms/NES/", "Zelda (U).nes",
+         "/emu/emu.sh \"/roms/NES/Zelda (U).nes\" "},
+        {"ROM in a sub-folder", emulator("-fs", false), "/roms/NES/Europe/Zelda/", "Zelda (E).nes",
+         "/emu/emu.sh -fs \"/roms/NES/Europe/Zelda/Zelda (E).nes\""},
+        {"emulator path with blanks stays unquoted", blanks, "/roms/", "a.nes",
+         "/opt/My Emulators/Nestopia 1.4/run emu -fs \"/roms/a.nes\""},
+        {"parameters with quotes pass through as stored", emulator("-a \"x y\" 'z'", false), "/r/", "b.nes",
+         "/emu/emu.sh -a \"x y\" 'z' \"/r/b.nes\""},
+        {"separator on the directory", dialogForm, "/r/", "b.nes", "/emu/emu.sh -fs \"/r/b.nes\""},
+    };
+    for (const TextCase &c : cases)
+        EXPECT_EQ(CommandLine::text(c.entry, c.romFolder, c.romName), c.expected) << c.what;
+}
+
+TEST(CommandLineText, EmulatorAloneIsExactlyItsPath)
+{
+    EXPECT_EQ(CommandLine::emulatorOnlyText(emulator("-fs", false)), "/emu/emu.sh");
+    EXPECT_EQ(CommandLine::emulatorOnlyText(emulator("-fs", true)), "/emu/emu.sh");
+}
+
+TEST(CommandLineRequest, RomPathIsOneArgumentAfterOrBeforeTheParameters)
+{
+    const LaunchRequest before = CommandLine::request(emulator("-fs -v", false), "/roms/NES/", "Zelda (U).nes");
+    EXPECT_EQ(before.program, "/emu/emu.sh");
+    EXPECT_EQ(before.arguments, (Words{"-fs", "-v", "/roms/NES/Zelda (U).nes"}));
+    EXPECT_EQ(before.workingDirectory, "/emu");
+
+    const LaunchRequest after = CommandLine::request(emulator("-fs -v", true), "/roms/NES/", "Zelda (U).nes");
+    EXPECT_EQ(after.program, "/emu/emu.sh");
+    EXPECT_EQ(after.arguments, (Words{"/roms/NES/Zelda (U).nes", "-fs", "-v"}));
+    EXPECT_EQ(after.workingDirectory, "/emu");
+
+    // No empty argument stands in for empty parameters.
+    EXPECT_EQ(CommandLine::request(emulator("", false), "/r/", "a.nes").arguments, Words{"/r/a.nes"});
+    EXPECT_EQ(CommandLine::request(emulator("  ", true), "/r/", "a.nes").arguments, Words{"/r/a.nes"});
+}
+
+TEST(CommandLineRequest, RomNamesReachTheProgramUntouched)
+{
+    const std::string names[] = {
+        "Zelda (U) [!].nes",
+        "Tom's \"Best\" Game.nes",
+        "$HOME and ${PATH}.nes",
+        "a; rm -rf x | cat & b.nes",
+        "`touch pwned`.nes",
+        "$(touch pwned).nes",
+        "two\nlines.nes",
+        "*.nes ~ ? [a-z]",
+        "back\\slash.nes",
+        std::string("latin1 \xe9\xe8\xff.nes"),
+        " leading and trailing blanks ",
+    };
+    for (bool after : {false, true}) {
+        for (const std::string &name : names) {
+            const LaunchRequest request = CommandLine::request(emulator("-fs", after), "/roms/My NES/", name);
+            const Words expected = after ? Words{"/roms/My NES/" + name, "-fs"} : Words{"-fs", "/roms/My NES/" + name};
+            EXPECT_EQ(request.arguments, expected) << name;
+        }
+    }
+}
+
+TEST(CommandLineRequest, ParametersAreSplitLikeAShellWithoutExpansion)
+{
+    const LaunchRequest request =
+        CommandLine::request(emulator("-a \"x y\" 'z w' b\\ c $HOME `id` $(id) ; | * ~", false), "/r/", "a.nes");
+    EXPECT_EQ(request.arguments,
+              (Words{"-a", "x y", "z w", "b c", "$HOME", "`id`", "$(id)", ";", "|", "*", "~", "/r/a.nes"}));
+}
+
+TEST(CommandLineRequest, RelativeRomPathIsMadeAbsoluteForTheEmulatorsOwnFolder)
+{
+    char current[4096];
+    ASSERT_NE(getcwd(current, sizeof current), nullptr);
+    const std::string here = std::string(current) + "/";
+    EXPECT_EQ(CommandLine::request(emulator("", false), "roms/", "a.nes").arguments, Words{here + "roms/a.nes"});
+    // A ROM directory left empty means our own folder; the name must not pass for an option.
+    EXPECT_EQ(CommandLine::request(emulator("", true), "", "-v").arguments, Words{here + "-v"});
+    // The reference text stays as the user wrote the folder.
+    EXPECT_EQ(CommandLine::text(emulator("", false), "roms/", "a.nes"), "/emu/emu.sh  \"roms/a.nes\"");
+}
+
+TEST(CommandLineRequest, EmulatorAloneHasNoArgumentAtAll)
+{
+    const LaunchRequest request = CommandLine::emulatorOnlyRequest(emulator("-fs \"x\"", true));
+    EXPECT_EQ(request.program, "/emu/emu.sh");
+    EXPECT_TRUE(request.arguments.empty());
+    EXPECT_EQ(request.workingDirectory, "/emu");
+}
+
+struct SplitCase
+{
+    const char *text;
+    Words expected;
+};
+
+TEST(CommandLineSplitWords, FollowsShellQuoting)
+{
+    const SplitCase cases[] = {
+        {"", {}},
+        {"   ", {}},
+        {" \t\n ", {}},
+        {"a", {"a"}},
+        {"  a \t b\nc  ", {"a", "b", "c"}},
+        {"a\\ b", {"a b"}},
+        {"\\\\", {"\\"}},
+        {"a\\", {"a\\"}},         // nothing follows the backslash: it stays
+        {"a\\\nb", {"ab"}},       // backslash-newline joins the line
+        {"\"a\\\nb\"", {"ab"}},   // also inside double quotes
+        {"'a\\\nb'", {"a\\\nb"}}, // but not inside single quotes
+        {"\"a\"'b'c", {"abc"}},   // adjacent parts join into one word
+        {"\"\"", {""}},           // empty quotes are an empty word
+        {"a '' b", {"a", "", "b"}},
+        {"'a \"b\" \\c'", {"a \"b\" \\c"}}, // single quotes keep everything
+        {"\"a 'b' \\c \\$ \\` \\\" \\\\\"", {"a 'b' \\c $ ` \" \\"}},
+        {"\"unterminated double", {"unterminated double"}},
+        {"'unterminated single", {"unterminated single"}},
+        {"x 'a b", {"x", "a b"}},
+        {"\"$(id)\" `id` $X", {"$(id)", "`id`", "$X"}},
+        {"#not-a-comment", {"#not-a-comment"}},
+        {"\xe9t\xe9 \xff", {"\xe9t\xe9", "\xff"}},
+    };
+    for (const SplitCase &c : cases)
+        EXPECT_EQ(CommandLine::splitWords(c.text), c.expected) << "text: [" << c.text << "]";
+}

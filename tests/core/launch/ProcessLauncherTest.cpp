@@ -1,0 +1,387 @@
+#include "core/launch/ProcessLauncher.h"
+
+#include "TempDir.h"
+#include "core/catalogue/SystemEntry.h"
+#include "core/launch/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <climits>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using marlit::CommandLine;
+using marlit::LaunchRequest;
+using marlit::ProcessLauncher;
+using marlit::SystemEntry;
+using marlit::test::TempDir;
+using Words = std::vector<std::string>;
+
+namespace {
+
+// What the stand-in emulator saw: its working directory and its arguments.
+struct Record
+{
+    bool written = false;
+    std::string directory;
+    Words arguments;
+};
+
+// A stand-in emulator: a shell script that writes its working directory and its arguments, each
+// ended by a NUL so that any byte but NUL survives, then renames the record into place.
+void writeEmulator(const std::string &path, const std::string &record)
+{
+    std::ofstream script(path, std::ios::binary | std::ios::trunc);
+    script << "#!/bin/sh\n"
+           << "{ pwd -P; for a in \"$@\"; do printf '%s\\0' \"$a\"; done; } > '" << record << ".part' && mv '" << record
+           << ".part' '" << record << "'\n";
+    script.close();
+    chmod(path.c_str(), 0755);
+}
+
+std::string readFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+bool exists(const std::string &path)
+{
+    struct stat info
+    {
+    };
+    return stat(path.c_str(), &info) == 0;
+}
+
+// Waits up to ten seconds for the record: the program runs on its own, we do not wait for it.
+Record waitForRecord(const std::string &path)
+{
+    Record record;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!exists(path)) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return record;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const std::string bytes = readFile(path);
+    const std::size_t lineEnd = bytes.find('\n');
+    if (lineEnd == std::string::npos)
+        return record;
+    record.written = true;
+    record.directory = bytes.substr(0, lineEnd);
+    std::size_t start = lineEnd + 1;
+    while (start < bytes.size()) {
+        const std::size_t end = bytes.find('\0', start);
+        if (end == std::string::npos)
+            break;
+        record.arguments.push_back(bytes.substr(start, end - start));
+        start = end + 1;
+    }
+    return record;
+}
+
+std::string realPath(const std::string &path)
+{
+    return std::filesystem::canonical(path).string();
+}
+
+std::string currentDirectory()
+{
+    return std::filesystem::current_path().string();
+}
+
+// Processes whose parent is this process, from /proc; with zombiesOnly, only those not yet reaped.
+int countChildren(bool zombiesOnly)
+{
+    int count = 0;
+    const std::unique_ptr<DIR, int (*)(DIR *)> proc(opendir("/proc"), closedir);
+    if (!proc)
+        return -1;
+    while (const dirent *entry = readdir(proc.get())) {
+        if (entry->d_name[0] < '0' || entry->d_name[0] > '9')
+            continue;
+        const std::string stat = readFile(std::string("/proc/") + entry->d_name + "/stat");
+        const std::size_t nameEnd = stat.rfind(')');
+        if (nameEnd == std::string::npos)
+            continue;
+        char state = 0;
+        long parent = 0;
+        if (std::sscanf(stat.c_str() + nameEnd + 1, " %c %ld", &state, &parent) != 2)
+            continue;
+        if (parent == getpid() && (!zombiesOnly || state == 'Z'))
+            ++count;
+    }
+    return count;
+}
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnvironment
+{
+public:
+    ScopedEnvironment(const char *name, const std::string &value) : m_name(name)
+    {
+        if (const char *old = std::getenv(name))
+            m_old = old, m_hadOld = true;
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnvironment()
+    {
+        if (m_hadOld)
+            setenv(m_name, m_old.c_str(), 1);
+        else
+            unsetenv(m_name);
+    }
+
+private:
+    const char *m_name;
+    std::string m_old;
+    bool m_hadOld = false;
+};
+
+class ScopedCurrentDirectory
+{
+public:
+    explicit ScopedCurrentDirectory(const std::string &path) : m_old(currentDirectory())
+    {
+        std::filesystem::current_path(path);
+    }
+    ~ScopedCurrentDirectory() { std::filesystem::current_path(m_old); }
+
+private:
+    std::string m_old;
+};
+
+} // namespace
+
+TEST(ProcessLauncher, PassesEveryArgumentWholeAndRunsNothing)
+{
+    TempDir temp;
+    temp.makeFolder("My Emu");
+    writeEmulator(temp.file("My Emu/fake emu.sh"), temp.file("record"));
+
+    SystemEntry entry;
+    entry.emulatorDirectory = temp.file("My Emu");
+    entry.emulatorFile = "/fake emu.sh";
+    entry.commandLine = "-fs \"a b\" 'c \"d\"'";
+    const std::string romName = "Zelda (U) [!] 'x' \"y\" $(touch pwned) `touch pwned` ; touch pwned\nline2.nes";
+    const LaunchRequest request = CommandLine::request(entry, temp.file("roms/"), romName);
+
+    const ProcessLauncher::Result result = ProcessLauncher::startDetached(request);
+    ASSERT_TRUE(result.started) << result.error;
+    EXPECT_EQ(result.error, "");
+
+    const Record record = waitForRecord(temp.file("record"));
+    ASSERT_TRUE(record.written);
+    EXPECT_EQ(record.arguments, (Words{"-fs", "a b", "c \"d\"", temp.file("roms/") + romName}));
+    EXPECT_EQ(record.directory, realPath(temp.file("My Emu")));
+    EXPECT_FALSE(temp.exists("My Emu/pwned"));
+    EXPECT_FALSE(temp.exists("pwned"));
+    EXPECT_FALSE(exists("pwned"));
+}
+
+TEST(ProcessLauncher, EmulatorAloneGetsNoArgument)
+{
+    TempDir temp;
+    writeEmulator(temp.file("emu.sh"), temp.file("record"));
+    SystemEntry entry;
+    entry.emulatorDirectory = temp.path().substr(0, temp.path().size() - 1);
+    entry.emulatorFile = "/emu.sh";
+    entry.commandLine = "-fs";
+
+    ASSERT_TRUE(ProcessLauncher::startDetached(CommandLine::emulatorOnlyRequest(entry)).started);
+    const Record record = waitForRecord(temp.file("record"));
+    ASSERT_TRUE(record.written);
+    EXPECT_EQ(record.arguments, Words{});
+    EXPECT_EQ(record.directory, realPath(temp.path()));
+}
+
+TEST(ProcessLauncher, EmptyWorkingDirectoryKeepsTheCurrentOne)
+{
+    TempDir temp;
+    writeEmulator(temp.file("emu.sh"), temp.file("record"));
+    ASSERT_TRUE(ProcessLauncher::startDetached({temp.file("emu.sh"), {"x"}, ""}).started);
+    const Record record = waitForRecord(temp.file("record"));
+    ASSERT_TRUE(record.written);
+    EXPECT_EQ(record.directory, realPath(currentDirectory()));
+    EXPECT_EQ(record.arguments, Words{"x"});
+}
+
+TEST(ProcessLauncher, RelativeProgramPathIsTakenFromTheCallersDirectoryNotTheNewOne)
+{
+    TempDir temp;
+    temp.makeFolder("bin");
+    temp.makeFolder("elsewhere");
+    writeEmulator(temp.file("bin/emu.sh"), temp.file("record"));
+    const ScopedCurrentDirectory inTemp(temp.path());
+
+    const ProcessLauncher::Result result = ProcessLauncher::startDetached({"bin/emu.sh", {}, temp.file("elsewhere")});
+    ASSERT_TRUE(result.started) << result.error;
+    const Record record = waitForRecord(temp.file("record"));
+    ASSERT_TRUE(record.written);
+    EXPECT_EQ(record.directory, realPath(temp.file("elsewhere")));
+}
+
+TEST(ProcessLauncher, BareNameIsLookedUpOnPathSkippingWhatCannotRun)
+{
+    TempDir temp;
+    temp.makeFolder("first");
+    temp.makeFolder("second");
+    temp.makeFolder("third/fake-emu");                                // a folder of that name is not a program
+    temp.write("first/fake-emu", "#!/bin/sh\necho not executable\n"); // no execute permission
+    writeEmulator(temp.file("second/fake-emu"), temp.file("record"));
+    const ScopedEnvironment path("PATH", temp.file("third") + ":" + temp.file("first") +
+                                             ":/nonexistent:" + temp.file("second") + ":/usr/bin:/bin");
+
+    const ProcessLauncher::Result result = ProcessLauncher::startDetached({"fake-emu", {"--go"}, temp.path()});
+    ASSERT_TRUE(result.started) << result.error;
+    const Record record = waitForRecord(temp.file("record"));
+    ASSERT_TRUE(record.written);
+    EXPECT_EQ(record.arguments, Words{"--go"});
+}
+
+TEST(ProcessLauncher, FailuresAreReportedWithTheirCause)
+{
+    TempDir temp;
+    temp.write("plain.txt", "not a program");
+    writeEmulator(temp.file("emu.sh"), temp.file("record"));
+    const ScopedEnvironment path("PATH", temp.path());
+
+    struct Case
+    {
+        LaunchRequest request;
+        std::string error;
+    };
+    const Case cases[] = {
+        {{temp.file("missing.sh"), {}, ""}, "cannot start " + temp.file("missing.sh") + ": No such file or directory"},
+        {{"no-such-emulator", {}, ""}, "cannot start no-such-emulator: No such file or directory"},
+        {{"plain.txt", {}, ""}, "cannot start plain.txt: Permission denied"},
+        {{temp.file("plain.txt"), {}, ""}, "cannot start " + temp.file("plain.txt") + ": Permission denied"},
+        {{"", {}, ""}, "cannot start : No such file or directory"},
+        {{temp.file("emu.sh"), {}, temp.file("gone")},
+         "cannot change to " + temp.file("gone") + ": No such file or directory"},
+        {{temp.file("emu.sh"), {}, temp.file("plain.txt")},
+         "cannot change to " + temp.file("plain.txt") + ": Not a directory"},
+    };
+    for (const Case &c : cases) {
+        const ProcessLauncher::Result result = ProcessLauncher::startDetached(c.request);
+        EXPECT_FALSE(result.started) << c.request.program;
+        EXPECT_EQ(result.error, c.error);
+    }
+    EXPECT_FALSE(temp.exists("record")); // the failed changes of directory ran nothing
+    EXPECT_EQ(countChildren(false), 0);
+}
+
+TEST(ProcessLauncher, LeavesNoZombieAndNoChild)
+{
+    TempDir temp;
+    temp.makeFolder("pids");
+    // Each run notes its process id and stays alive, so that its parent can be checked.
+    temp.write("emu.sh",
+               "#!/bin/sh\necho $$ > '" + temp.file("pids/") + "'$$\nexec sleep 30 </dev/null >/dev/null 2>&1\n");
+    chmod(temp.file("emu.sh").c_str(), 0755);
+
+    constexpr int kRuns = 3;
+    for (int i = 0; i < kRuns; ++i)
+        ASSERT_TRUE(ProcessLauncher::startDetached({temp.file("emu.sh"), {}, ""}).started);
+    EXPECT_EQ(countChildren(true), 0);
+
+    std::vector<pid_t> emulators;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (static_cast<int>(emulators.size()) < kRuns && std::chrono::steady_clock::now() < deadline) {
+        emulators.clear();
+        for (const auto &entry : std::filesystem::directory_iterator(temp.file("pids")))
+            if (!temp.read("pids/" + entry.path().filename().string()).empty())
+                emulators.push_back(static_cast<pid_t>(std::stol(entry.path().filename().string())));
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(emulators.size(), static_cast<std::size_t>(kRuns));
+    // They belong to someone else now and run in sessions of their own.
+    EXPECT_EQ(countChildren(false), 0);
+    for (const pid_t emulator : emulators) {
+        EXPECT_NE(getsid(emulator), getsid(0));
+        kill(emulator, SIGTERM);
+    }
+}
+
+TEST(ProcessLauncher, ProgramStartsWithDefaultSignalHandling)
+{
+    TempDir temp;
+    // The shell reads its own status with builtins only: while it waits for a command it runs,
+    // it blocks every signal itself, which would be read as the mask it was started with.
+    temp.write("emu.sh", "#!/bin/sh\nwhile IFS= read -r line; do case $line in SigBlk:*|SigIgn:*) printf '%s\\n' "
+                         "\"$line\";; esac; done < /proc/$$/status > '" +
+                             temp.file("part") + "'\nmv '" + temp.file("part") + "' '" + temp.file("record") + "'\n");
+    chmod(temp.file("emu.sh").c_str(), 0755);
+
+    // A program of ours may ignore or block signals; the emulator must not inherit that.
+    sigset_t blocked, previousMask;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGUSR2);
+    pthread_sigmask(SIG_BLOCK, &blocked, &previousMask);
+    struct sigaction ignore
+    {
+    }, previousAction{};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGUSR1, &ignore, &previousAction);
+
+    const ProcessLauncher::Result result = ProcessLauncher::startDetached({temp.file("emu.sh"), {}, ""});
+
+    sigaction(SIGUSR1, &previousAction, nullptr);
+    pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
+
+    ASSERT_TRUE(result.started) << result.error;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!temp.exists("record") && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::istringstream lines(temp.read("record"));
+    std::string line;
+    int seen = 0;
+    while (std::getline(lines, line)) {
+        const unsigned long long mask = std::stoull(line.substr(line.find(':') + 1), nullptr, 16);
+        if (line.rfind("SigBlk", 0) == 0)
+            EXPECT_EQ(mask, 0ull) << line;
+        else
+            EXPECT_EQ(mask & (1ull << (SIGUSR1 - 1)), 0ull) << line;
+        ++seen;
+    }
+    EXPECT_EQ(seen, 2);
+}
+
+TEST(ProcessLauncher, ManyMayStartAtOnce)
+{
+    TempDir temp;
+    writeEmulator(temp.file("emu.sh"), "record"); // each run writes into its own working directory
+    constexpr int kRuns = 8;
+    std::vector<std::thread> threads;
+    std::vector<int> started(kRuns, 0);
+    for (int i = 0; i < kRuns; ++i) {
+        temp.makeFolder("run" + std::to_string(i));
+        threads.emplace_back([&, i] {
+            started[static_cast<std::size_t>(i)] =
+                ProcessLauncher::startDetached(
+                    {temp.file("emu.sh"), {std::to_string(i)}, temp.file("run" + std::to_string(i))})
+                    .started;
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    EXPECT_EQ(started, std::vector<int>(kRuns, 1));
+    for (int i = 0; i < kRuns; ++i) {
+        const Record record = waitForRecord(temp.file("run" + std::to_string(i) + "/record"));
+        EXPECT_EQ(record.arguments, Words{std::to_string(i)});
+    }
+    EXPECT_EQ(countChildren(true), 0);
+}

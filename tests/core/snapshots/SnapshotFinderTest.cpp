@@ -1,0 +1,231 @@
+#include "core/snapshots/SnapshotFinder.h"
+
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+using marlit::SnapshotFinder;
+using marlit::test::TempDir;
+
+namespace {
+
+constexpr const char *kNoShot = "NoShot.png";
+
+// Sets a folder's modification time, so that a test decides whether two states of the folder
+// carry the same time stamp.
+void setModified(const std::string &folder, timespec when)
+{
+    const timespec times[2] = {when, when};
+    ASSERT_EQ(utimensat(AT_FDCWD, folder.c_str(), times, 0), 0);
+}
+
+timespec modified(const std::string &folder)
+{
+    struct stat info
+    {
+    };
+    stat(folder.c_str(), &info);
+    return info.st_mtim;
+}
+
+timespec secondsAgo(int seconds)
+{
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    now.tv_sec -= seconds;
+    return now;
+}
+
+} // namespace
+
+struct PatternCase
+{
+    const char *romName;
+    const char *first;
+    const char *second;
+};
+
+TEST(SnapshotFinderPatterns, ExtensionBecomesWildcardAndTitleEndsBeforeTheBracket)
+{
+    const PatternCase cases[] = {
+        {"Zelda (U) [!].nes", "Zelda (U) [!].*", "Zelda.*"},
+        {"Zelda(U).nes", "Zelda(U).*", "Zeld.*"},       // the letter before the bracket goes too
+        {"Zelda  (U).nes", "Zelda  (U).*", "Zelda .*"}, // only one of two blanks goes
+        {"Zelda [b1] (U).nes", "Zelda [b1] (U).*", "Zelda.*"},
+        {"Game.v1.2 (E).zip", "Game.v1.2 (E).*", "Game.v1.2.*"}, // the last dot ends the title
+        {"Zelda (U)", "", "Zelda.*"},                            // no dot: no first search
+        {"Zelda.nes", "Zelda.*", ""},                            // no bracket: no second search
+        {"Zelda", "", ""},
+        {"Zelda.n(es", "Zelda.*", ""}, // a bracket in the extension is no title's end
+        {"(U) Zelda.nes", "(U) Zelda.*", ""},
+        {"a(U).nes", "a(U).*", ""}, // nothing is left before the bracket
+        {"ab(U).nes", "ab(U).*", "a.*"},
+        {".nes", "", ""}, // all extension: ".*" would take any dot file
+        {"", "", ""},
+    };
+    for (const PatternCase &c : cases) {
+        EXPECT_EQ(SnapshotFinder::firstPattern(c.romName), c.first) << c.romName;
+        EXPECT_EQ(SnapshotFinder::secondPattern(c.romName), c.second) << c.romName;
+    }
+}
+
+struct FindCase
+{
+    const char *what;
+    std::vector<std::string> files;
+    std::string romName;
+    std::string expected; // a name in the folder, or NoShot.png
+};
+
+TEST(SnapshotFinder, FindsByFullNameThenByTitleThenFallsBack)
+{
+    const FindCase cases[] = {
+        {"full name first", {"Zelda.png", "Zelda (U) [!].png"}, "Zelda (U) [!].nes", "Zelda (U) [!].png"},
+        {"title only", {"Zelda.png", "Mario.png"}, "Zelda (U) [!].nes", "Zelda.png"},
+        {"neither", {"Mario.png", "Zelda II.png"}, "Zelda (U) [!].nes", kNoShot},
+        {"no blank before the bracket", {"Zeld.png", "Zelda.png"}, "Zelda(U).nes", "Zeld.png"},
+        {"no blank before the bracket, only the title", {"Zelda.png"}, "Zelda(U).nes", kNoShot},
+        {"two blanks keep one", {"Zelda .png"}, "Zelda  (U).nes", "Zelda .png"},
+        {"two blanks, only the title", {"Zelda.png"}, "Zelda  (U).nes", kNoShot},
+        {"case does not matter", {"zelda (u) [!].PNG"}, "Zelda (U) [!].nes", "zelda (u) [!].PNG"},
+        {"any extension is taken", {"Zelda.nfo"}, "Zelda.nes", "Zelda.nfo"},
+        {"several: first ignoring case", {"zelda.png", "ZELDA.jpg", "Zelda.bmp"}, "Zelda.nes", "Zelda.bmp"},
+        {"same but for case: byte order", {"zelda.png", "Zelda.png"}, "Zelda.nes", "Zelda.png"},
+        {"the dot must follow the title", {"Zeldas.png", "Zelda2.png"}, "Zelda (U).nes", kNoShot},
+        {"no dot, bracket", {"Zelda.png"}, "Zelda (U)", "Zelda.png"},
+        {"no dot, no bracket", {"Zelda.png", "Zelda", "a.png"}, "Zelda", kNoShot},
+        {"no bracket, first search fails", {"Other.png", "a.png"}, "Zelda.nes", kNoShot},
+        {"bracket first", {"x.png", ".png"}, "(U) Zelda.nes", kNoShot},
+        {"all extension", {".hidden", "a.png"}, ".nes", kNoShot},
+        {"wildcards in the name still match", {"Zelda Deluxe.png"}, "Zelda*.nes", "Zelda Deluxe.png"},
+        {"question mark in the name", {"Zelda.png"}, "Zel?a.nes", "Zelda.png"},
+        {"non-ASCII bytes compared as they are", {"\xc9t\xe9.png", "\xe9t\xe9.png"}, "\xe9t\xe9.sfc", "\xe9t\xe9.png"},
+        {"empty folder", {}, "Zelda (U).nes", kNoShot},
+    };
+    for (const FindCase &c : cases) {
+        TempDir temp;
+        for (const std::string &file : c.files)
+            temp.write(file, "x");
+        SnapshotFinder finder;
+        const std::string expected = c.expected == kNoShot ? std::string(kNoShot) : temp.file(c.expected);
+        EXPECT_EQ(finder.find(temp.path(), c.romName), expected) << c.what;
+    }
+}
+
+TEST(SnapshotFinder, DotsAndBracketsInTheFolderPathAreIgnored)
+{
+    TempDir temp;
+    const std::string snaps[] = {"home/u/.snaps/", "roms/Nintendo (JP)/", "a.b [c]/d(e).f/"};
+    for (const std::string &folder : snaps) {
+        temp.write(folder + "Zelda.png", "x");
+        SnapshotFinder finder;
+        EXPECT_EQ(finder.find(temp.file(folder), "Zelda (U) [!].nes"), temp.file(folder) + "Zelda.png") << folder;
+        EXPECT_EQ(finder.find(temp.file(folder), "Zelda.nes"), temp.file(folder) + "Zelda.png") << folder;
+        // Were the folder's dot or bracket taken, these would search patterns cut inside the folder.
+        EXPECT_EQ(finder.find(temp.file(folder), "Zelda"), kNoShot) << folder;
+        EXPECT_EQ(finder.find(temp.file(folder), "Mario (U)"), kNoShot) << folder;
+    }
+}
+
+TEST(SnapshotFinder, FoldersAreNeverPictures)
+{
+    TempDir temp;
+    temp.makeFolder("Zelda (U) [!].d");
+    temp.makeFolder("elsewhere/Zelda.dir");
+    temp.write("Zelda.png", "x");
+    temp.write("elsewhere/Mario.png", "x");
+    std::filesystem::create_directory_symlink(temp.file("elsewhere/Zelda.dir"), temp.file("Zelda.a-link"));
+    std::filesystem::create_symlink(temp.file("elsewhere/Mario.png"), temp.file("Mario.png"));
+
+    SnapshotFinder finder;
+    EXPECT_EQ(finder.find(temp.path(), "Zelda (U) [!].nes"), temp.file("Zelda.png"));
+    EXPECT_EQ(finder.find(temp.path(), "Mario.nes"), temp.file("Mario.png")); // a link to a file counts
+}
+
+TEST(SnapshotFinder, MissingFolderGivesTheFallback)
+{
+    TempDir temp;
+    SnapshotFinder finder;
+    EXPECT_EQ(finder.find(temp.file("missing/"), "Zelda (U).nes"), kNoShot);
+    temp.write("missing/Zelda.png", "x"); // appears later
+    EXPECT_EQ(finder.find(temp.file("missing/"), "Zelda (U).nes"), temp.file("missing/Zelda.png"));
+}
+
+TEST(SnapshotFinder, FolderIsReadOnceUntilItChanges)
+{
+    TempDir temp;
+    temp.write("Zelda.png", "x");
+    const timespec past = secondsAgo(100);
+    setModified(temp.path(), past);
+
+    SnapshotFinder finder;
+    EXPECT_EQ(finder.find(temp.path(), "Mario.nes"), kNoShot);
+
+    // Same time stamp: the names in memory answer, the new file is not seen.
+    temp.write("Mario.png", "x");
+    setModified(temp.path(), past);
+    EXPECT_EQ(finder.find(temp.path(), "Mario.nes"), kNoShot);
+
+    // A new time stamp makes it read again.
+    setModified(temp.path(), secondsAgo(50));
+    EXPECT_EQ(finder.find(temp.path(), "Mario.nes"), temp.file("Mario.png"));
+
+    // A removed file goes too.
+    std::filesystem::remove(temp.file("Zelda.png"));
+    EXPECT_EQ(finder.find(temp.path(), "Zelda.nes"), kNoShot);
+
+    temp.write("Luigi.png", "x");
+    setModified(temp.path(), secondsAgo(40));
+    EXPECT_EQ(finder.find(temp.path(), "Luigi.nes"), temp.file("Luigi.png"));
+    temp.write("Peach.png", "x");
+    setModified(temp.path(), secondsAgo(40));
+    finder.clear(); // forgets what it read
+    EXPECT_EQ(finder.find(temp.path(), "Peach.nes"), temp.file("Peach.png"));
+}
+
+TEST(SnapshotFinder, FileAddedWithinTheSameTimeStampTickIsFound)
+{
+    // Time stamps are coarse: a file added right after the folder was read may leave its time
+    // stamp unchanged. A folder changed that recently is not trusted from memory.
+    TempDir temp;
+    temp.write("Zelda.png", "x");
+    const timespec stamp = modified(temp.path());
+    SnapshotFinder finder;
+    EXPECT_EQ(finder.find(temp.path(), "Mario.nes"), kNoShot);
+    temp.write("Mario.png", "x");
+    setModified(temp.path(), stamp);
+    EXPECT_EQ(finder.find(temp.path(), "Mario.nes"), temp.file("Mario.png"));
+}
+
+TEST(SnapshotFinder, ManyThreadsAtOnce)
+{
+    TempDir temp;
+    temp.write("a/Zelda.png", "x");
+    temp.write("b/Mario.png", "x");
+    SnapshotFinder finder;
+    std::vector<std::thread> threads;
+    std::vector<int> wrong(4, 0);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 200; ++i) {
+                if (t == 0 && i % 20 == 0)
+                    temp.write("a/Extra" + std::to_string(i) + ".png", "x"); // the folder changes meanwhile
+                if (finder.find(temp.file("a/"), "Zelda (U).nes") != temp.file("a/Zelda.png") ||
+                    finder.find(temp.file("b/"), "Mario.nes") != temp.file("b/Mario.png"))
+                    ++wrong[static_cast<std::size_t>(t)];
+            }
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong, std::vector<int>(4, 0));
+}

@@ -1,0 +1,580 @@
+// The main window as a user meets it: start-up on the remembered selection, the category and
+// system selection, the folder tree and the ROM list with its search, the list operations on a
+// real catalogue file, launching, the snapshot slots and the settings written at close.
+
+#include "TempDir.h"
+
+#include "gui/browse/RomFolderTree.h"
+#include "core/catalogue/CatalogueFile.h"
+#include "gui/snapshots/SnapshotLoader.h"
+#include "gui/ui/MainFrame.h"
+#include "gui/ui/RomListBox.h"
+#include "gui/ui/SystemListBox.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTest>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+using marlit::test::TempDir;
+
+namespace {
+
+struct TestSystem
+{
+    std::string name = {};
+    std::string romDirectory = {};
+    std::string snapshotDirA = {};
+    std::string snapshotDirB = {};
+    std::string defaultSnapshot = {};
+    std::string emulator = "/bin/true";
+    std::string commandLine = {};
+};
+
+std::string recordText(const TestSystem &system)
+{
+    return "NAME = " + system.name + "\r\nDESC = about " + system.name + "\r\nROMDIR = " + system.romDirectory +
+           "\r\nEMU = " + system.emulator + "\r\nCOMMAND LINE = " + system.commandLine +
+           "\r\nICON = \r\nSNAPADIR = " + system.snapshotDirA + "\r\nSNAPBDIR = " + system.snapshotDirB +
+           "\r\nSNAPSHOT = " + system.defaultSnapshot + "\r\n\r\n";
+}
+
+std::string settingsBytes(bool rememberSize, bool rememberSystem, int mode, int width, int height, int category,
+                          int system)
+{
+    std::string bytes(128, '\0');
+    bytes[0] = rememberSize ? 1 : 0;
+    bytes[1] = rememberSystem ? 1 : 0;
+    bytes[2] = static_cast<char>(mode);
+    bytes[3] = static_cast<char>(width >> 8);
+    bytes[4] = static_cast<char>(width & 0xFF);
+    bytes[5] = static_cast<char>(height >> 8);
+    bytes[6] = static_cast<char>(height & 0xFF);
+    bytes[7] = static_cast<char>(category);
+    bytes[8] = static_cast<char>(system);
+    bytes.replace(9, 3, "120");
+    bytes.replace(12, 8, "00000000");
+    bytes.replace(20, 5, "Arial");
+    return bytes;
+}
+
+void savePicture(const std::string &path, Qt::GlobalColor color)
+{
+    QImage image(64, 48, QImage::Format_RGB32);
+    image.fill(color);
+    QVERIFY(image.save(QString::fromStdString(path)));
+}
+
+} // namespace
+
+class MainFrameTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void startsOnTheRememberedCategoryAndSystem();
+    void startsOnTheFirstSystemWhenSelectionIsNotRemembered();
+    void rememberedSystemPastTheEndFallsBackToTheFirst();
+    void emptyCatalogueLeavesEverythingEmpty();
+    void tabChangeSelectsTheFirstSystem();
+    void createsMissingCatalogueFiles();
+    void controlsCarryTheirTextsAndIds();
+    void activatingTheWindowFocusesTheRomList();
+    void focusMovesNeitherTheRomSelectionNorTheFolder();
+    void folderTreeListsSubFoldersAndSelectingOneListsItsFiles();
+    void searchAndFilterThroughTheirStates();
+    void textTypedWhileClearShowsHasNoEffect();
+    void layoutFollowsTheSnapshotMode();
+    void moveDownKeepsTheHighlightOnTheMovedSystem();
+    void deleteMovesTheViewsToTheSystemInItsPlace();
+    void deletingTheOnlySystemLeavesAnEmptyFile();
+    void readOnlyCatalogueShowsNoLastingChange();
+    void appendEntryPutsTheCopyAfterTheSelectedLastSystem();
+    void playStartsTheEmulatorWithTheRomPath();
+    void snapshotSlotsFollowTheirFolders();
+    void closingWritesTheSettingsFile();
+
+private:
+    std::unique_ptr<MainFrame> makeFrame();
+    template <typename T> T *child(MainFrame &frame, const char *name)
+    {
+        T *widget = frame.findChild<T *>(QString::fromLatin1(name));
+        [&] { QVERIFY2(widget, name); }();
+        return widget;
+    }
+    std::vector<std::string> romNames(MainFrame &frame);
+    void writeCatalogue(const std::string &file, const std::vector<TestSystem> &systems);
+
+    std::unique_ptr<TempDir> m_dir;
+    QString m_previousDirectory;
+};
+
+void MainFrameTest::init()
+{
+    m_dir = std::make_unique<TempDir>();
+    m_previousDirectory = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString(m_dir->path()));
+
+    // Three systems in "Console", with ROM folders and sub-folders.
+    const std::string roms = m_dir->path() + "roms/";
+    m_dir->write("roms/nes/Zelda (U) [!].nes");
+    m_dir->write("roms/nes/Super Mario (U).zip");
+    m_dir->write("roms/nes/MARIO.NES");
+    m_dir->write("roms/nes/Europe/Elite (E).nes");
+    m_dir->write("roms/nes/Europe/Deep/Hidden Gem (E).nes");
+    m_dir->write("roms/nes/japan/Rockman (J).nes");
+    m_dir->write("roms/snes/F-Zero (U).sfc");
+    m_dir->write("roms/gb/Tetris (W).gb");
+    writeCatalogue("console.ini", {{"NES", roms + "nes"}, {"SNES", roms + "snes"}, {"Game Boy", roms + "gb"}});
+}
+
+void MainFrameTest::cleanup()
+{
+    QDir::setCurrent(m_previousDirectory);
+    m_dir.reset();
+}
+
+void MainFrameTest::writeCatalogue(const std::string &file, const std::vector<TestSystem> &systems)
+{
+    std::string text;
+    for (const TestSystem &system : systems)
+        text += recordText(system);
+    m_dir->write(file, text);
+}
+
+std::unique_ptr<MainFrame> MainFrameTest::makeFrame()
+{
+    return std::make_unique<MainFrame>();
+}
+
+std::vector<std::string> MainFrameTest::romNames(MainFrame &frame)
+{
+    RomListBox *list = child<RomListBox>(frame, "romList");
+    std::vector<std::string> names;
+    for (int row = 0; list && row < list->count(); ++row)
+        names.push_back(list->nameAt(row));
+    return names;
+}
+
+void MainFrameTest::startsOnTheRememberedCategoryAndSystem()
+{
+    m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 1, 2));
+    auto frame = makeFrame();
+    QCOMPARE(child<QTabBar>(*frame, "categoryTabs")->currentIndex(), 1);
+    QCOMPARE(child<SystemListBox>(*frame, "systemList")->currentRow(), 2);
+    QCOMPARE(frame->currentSystemIndex(), 2);
+    QCOMPARE(frame->currentRomFolder(), m_dir->path() + "roms/gb/");
+    QCOMPARE(romNames(*frame), std::vector<std::string>{"Tetris (W).gb"});
+    QCOMPARE(frame->size(), QSize(800, 600));
+}
+
+void MainFrameTest::startsOnTheFirstSystemWhenSelectionIsNotRemembered()
+{
+    m_dir->write("marlit.cfg", settingsBytes(false, false, 0, 900, 700, 1, 2));
+    auto frame = makeFrame();
+    QCOMPARE(child<QTabBar>(*frame, "categoryTabs")->currentIndex(), 0);
+    QCOMPARE(frame->currentSystemIndex(), 0);
+    QCOMPARE(frame->size(), QSize(640, 480));
+}
+
+void MainFrameTest::rememberedSystemPastTheEndFallsBackToTheFirst()
+{
+    for (int stored : {3, 0xFF}) {
+        m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 1, stored));
+        auto frame = makeFrame();
+        QCOMPARE(frame->currentSystemIndex(), 0);
+        QCOMPARE(child<SystemListBox>(*frame, "systemList")->currentRow(), 0);
+        QCOMPARE(frame->currentRomFolder(), m_dir->path() + "roms/nes/");
+    }
+}
+
+void MainFrameTest::emptyCatalogueLeavesEverythingEmpty()
+{
+    m_dir->write("handheld.ini", "");
+    m_dir->write("marlit.cfg", settingsBytes(true, true, 1, 800, 600, 2, 0));
+    auto frame = makeFrame();
+    QCOMPARE(frame->currentSystemIndex(), -1);
+    QCOMPARE(child<RomFolderTree>(*frame, "folderTree")->topLevelItemCount(), 0);
+    QVERIFY(romNames(*frame).empty());
+    QCOMPARE(frame->snapshotGeometry().pictureCount, 0);
+    // Nothing to act on: none of these may touch a missing entry.
+    frame->OnPlay();
+    frame->OnLaunchEmulator();
+    frame->ApplyListOperation(0);
+    frame->ApplyListOperation(1);
+    QCOMPARE(m_dir->read("handheld.ini"), std::string());
+}
+
+void MainFrameTest::tabChangeSelectsTheFirstSystem()
+{
+    m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 1, 2));
+    auto frame = makeFrame();
+    QTabBar *tabs = child<QTabBar>(*frame, "categoryTabs");
+    tabs->setCurrentIndex(0);
+    QCOMPARE(frame->category(), 0);
+    tabs->setCurrentIndex(1);
+    QCOMPARE(frame->currentSystemIndex(), 0);
+    QCOMPARE(frame->currentRomFolder(), m_dir->path() + "roms/nes/");
+}
+
+void MainFrameTest::createsMissingCatalogueFiles()
+{
+    auto frame = makeFrame();
+    for (const char *file : {"classic.ini", "handheld.ini", "computer.ini"})
+        QCOMPARE(m_dir->read(file), std::string(marlit::CatalogueTemplate));
+    QVERIFY(m_dir->read("console.ini") != std::string(marlit::CatalogueTemplate));
+}
+
+void MainFrameTest::controlsCarryTheirTextsAndIds()
+{
+    auto frame = makeFrame();
+    QTabBar *tabs = child<QTabBar>(*frame, "categoryTabs");
+    QCOMPARE(tabs->count(), 4);
+    const QStringList texts{"Classic", "Console", "Handheld", "Computer"};
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(tabs->tabText(i), texts[i]);
+    const std::pair<const char *, const char *> buttons[] = {{"playButton", "Play!"},
+                                                             {"setupButton", "Setup"},
+                                                             {"configButton", "Config"},
+                                                             {"filterModeButton", "Search For"},
+                                                             {"applyButton", "Apply"}};
+    for (const auto &[name, text] : buttons)
+        QCOMPARE(child<QPushButton>(*frame, name)->text(), QString::fromLatin1(text));
+    QCOMPARE(child<QWidget>(*frame, "categoryLabel")->property("text").toString(), QStringLiteral("Catagory Select"));
+    QCOMPARE(child<QWidget>(*frame, "romList")->property("controlId").toInt(), 102);
+    QCOMPARE(child<QWidget>(*frame, "searchEdit")->property("controlId").toInt(), 210);
+    QCOMPARE(frame->windowTitle(), QStringLiteral("Marlit"));
+    QCOMPARE(frame->minimumSize(), QSize(640, 480));
+}
+
+void MainFrameTest::activatingTheWindowFocusesTheRomList()
+{
+    auto frame = makeFrame();
+    frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+    auto *edit = child<QLineEdit>(*frame, "searchEdit");
+    edit->setFocus();
+    QEvent activation(QEvent::WindowActivate);
+    QApplication::sendEvent(frame.get(), &activation);
+    QTRY_COMPARE(QApplication::focusWidget(), child<QWidget>(*frame, "romList"));
+}
+
+void MainFrameTest::focusMovesNeitherTheRomSelectionNorTheFolder()
+{
+    m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 1, 0));
+    auto frame = makeFrame();
+    frame->show();
+    QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+    auto *list = child<RomListBox>(*frame, "romList");
+    list->setFocus();
+    // Focus alone marks no row: the first Down selects the first ROM, and Enter then plays it.
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(list->currentRow(), 0);
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(list->currentRow(), 1);
+    // The folder tree taking the focus does not refill the list under the user's selection.
+    child<RomFolderTree>(*frame, "folderTree")->setFocus();
+    QApplication::processEvents();
+    QCOMPARE(list->currentRow(), 1);
+    QCOMPARE(frame->currentRomFolder(), m_dir->path() + "roms/nes/");
+}
+
+void MainFrameTest::folderTreeListsSubFoldersAndSelectingOneListsItsFiles()
+{
+    m_dir->makeFolder("roms/nes/.svn");
+    m_dir->makeFolder("roms/nes/b");
+    m_dir->makeFolder("roms/nes/ROMS");
+    m_dir->write("roms/nes/ROMS/inner.nes");
+    m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 1, 0));
+    auto frame = makeFrame();
+    RomFolderTree *tree = child<RomFolderTree>(*frame, "folderTree");
+    QCOMPARE(tree->topLevelItemCount(), 1);
+    QTreeWidgetItem *root = tree->topLevelItem(0);
+    QCOMPARE(root->text(0), QStringLiteral("ROMS"));
+    QVERIFY(root->isExpanded());
+    QStringList children;
+    for (int i = 0; i < root->childCount(); ++i)
+        children << root->child(i)->text(0);
+    QCOMPARE(children, (QStringList{"b", "Europe", "japan", "ROMS"}));
+    QVERIFY(!root->child(1)->isExpanded());
+
+    // Sub-folders are never listed as ROMs; the list is sorted ignoring case.
+    QCOMPARE(romNames(*frame), (std::vector<std::string>{"MARIO.NES", "Super Mario (U).zip", "Zelda (U) [!].nes"}));
+
+    QVERIFY(tree->selectPath({"Europe", "Deep"}));
+    QCOMPARE(frame->currentRomFolder(), m_dir->path() + "roms/nes/Europe/Deep/");
+    QCOMPARE(romNames(*frame), std::vector<std::string>{"Hidden Gem (E).nes"});
+
+    QVERIFY(tree->selectPath({"ROMS"}));
+    QCOMPARE(romNames(*frame), std::vector<std::string>{"inner.nes"});
+
+    QVERIFY(tree->selectPath({}));
+    QCOMPARE(frame->currentRomFolder(), m_dir->path() + "roms/nes/");
+    QCOMPARE(romNames(*frame).size(), std::size_t(3));
+}
+
+void MainFrameTest::searchAndFilterThroughTheirStates()
+{
+    m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 1, 0));
+    auto frame = makeFrame();
+    auto *mode = child<QPushButton>(*frame, "filterModeButton");
+    auto *apply = child<QPushButton>(*frame, "applyButton");
+    auto *edit = child<QLineEdit>(*frame, "searchEdit");
+
+    edit->setText(QStringLiteral("mario"));
+    QTest::mouseClick(apply, Qt::LeftButton);
+    QCOMPARE(apply->text(), QStringLiteral("Clear"));
+    QCOMPARE(romNames(*frame), (std::vector<std::string>{"MARIO.NES", "Super Mario (U).zip"}));
+
+    // The mode button alone does not refill the list.
+    QTest::mouseClick(mode, Qt::LeftButton);
+    QCOMPARE(mode->text(), QStringLiteral("Filter Out"));
+    QCOMPARE(romNames(*frame).size(), std::size_t(2));
+
+    QTest::mouseClick(apply, Qt::LeftButton); // clear
+    QCOMPARE(apply->text(), QStringLiteral("Apply"));
+    QCOMPARE(frame->currentSearchText(), std::string("."));
+    QCOMPARE(romNames(*frame).size(), std::size_t(3));
+
+    // Filtering out is a case-sensitive substring test.
+    edit->setText(QStringLiteral("Mario"));
+    QTest::mouseClick(apply, Qt::LeftButton);
+    QCOMPARE(romNames(*frame), (std::vector<std::string>{"MARIO.NES", "Zelda (U) [!].nes"}));
+
+    QTest::mouseClick(mode, Qt::LeftButton);
+    QCOMPARE(mode->text(), QStringLiteral("Search For"));
+    QCOMPARE(frame->currentFilterMode(), marlit::FilterMode::SearchFor);
+}
+
+void MainFrameTest::textTypedWhileClearShowsHasNoEffect()
+{
+    m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 1, 0));
+    auto frame = makeFrame();
+    auto *apply = child<QPushButton>(*frame, "applyButton");
+    auto *edit = child<QLineEdit>(*frame, "searchEdit");
+    edit->setText(QStringLiteral("zelda"));
+    QTest::mouseClick(apply, Qt::LeftButton);
+    QCOMPARE(romNames(*frame), std::vector<std::string>{"Zelda (U) [!].nes"});
+    edit->setText(QStringLiteral("mario"));
+    QCOMPARE(romNames(*frame), std::vector<std::string>{"Zelda (U) [!].nes"});
+    QTest::mouseClick(apply, Qt::LeftButton); // clears: the typed text is not read
+    QCOMPARE(romNames(*frame).size(), std::size_t(3));
+    QTest::mouseClick(apply, Qt::LeftButton); // only now is it read
+    QCOMPARE(romNames(*frame), (std::vector<std::string>{"MARIO.NES", "Super Mario (U).zip"}));
+}
+
+void MainFrameTest::layoutFollowsTheSnapshotMode()
+{
+    const std::string snaps = m_dir->path() + "snaps/";
+    m_dir->makeFolder("snaps/a");
+    m_dir->makeFolder("snaps/b");
+    writeCatalogue("console.ini", {{"NES", m_dir->path() + "roms/nes", snaps + "a", snaps + "b"},
+                                   {"SNES", m_dir->path() + "roms/snes"}});
+    m_dir->write("marlit.cfg", settingsBytes(true, true, 1, 800, 600, 1, 0));
+    auto frame = makeFrame();
+    QCOMPARE(child<QWidget>(*frame, "romList")->geometry(), QRect(235, 50, 555, 320));
+    QCOMPARE(child<QWidget>(*frame, "applyButton")->geometry(), QRect(730, 380, 60, 20));
+    QCOMPARE(child<QWidget>(*frame, "playButton")->geometry(), QRect(283, 10, 120, 30));
+    const marlit::SnapshotGeometry &geometry = frame->snapshotGeometry();
+    QCOMPARE(geometry.rectA, (marlit::LayoutRect{260, 410, 252, 180}));
+    QCOMPARE(geometry.rectB, (marlit::LayoutRect{522, 410, 252, 180}));
+
+    // A system without pictures gives the ROM list its full size.
+    child<SystemListBox>(*frame, "systemList")->setCurrentRow(1);
+    frame->OnSelChangeSystem();
+    QCOMPARE(child<QWidget>(*frame, "romList")->geometry(), QRect(235, 50, 555, 510));
+    QCOMPARE(child<QWidget>(*frame, "searchEdit")->geometry(), QRect(325, 570, 395, 20));
+}
+
+void MainFrameTest::moveDownKeepsTheHighlightOnTheMovedSystem()
+{
+    m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 1, 0));
+    auto frame = makeFrame();
+    frame->ApplyListOperation(+1);
+    QCOMPARE(frame->systems().entryAt(1)->name, std::string("NES"));
+    QCOMPARE(frame->currentSystemIndex(), 1);
+    QCOMPARE(child<SystemListBox>(*frame, "systemList")->currentRow(), 1);
+    QCOMPARE(frame->currentRomFolder(), m_dir->path() + "roms/nes/");
+    QCOMPARE(marlit::CatalogueFile::load("console.ini").entryAt(0)->name, std::string("SNES"));
+
+    frame->ApplyListOperation(-1);
+    QCOMPARE(frame->systems().entryAt(0)->name, std::string("NES"));
+    QCOMPARE(frame->currentSystemIndex(), 0);
+    // Nothing above the first system: no change, no write.
+    const std::string before = m_dir->read("console.ini");
+    frame->ApplyListOperation(-1);
+    QCOMPARE(m_dir->read("console.ini"), before);
+}
+
+void MainFrameTest::deleteMovesTheViewsToTheSystemInItsPlace()
+{
+    m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 1, 1));
+    auto frame = makeFrame();
+    frame->ApplyListOperation(0);
+    QCOMPARE(frame->systems().size(), 2);
+    QCOMPARE(frame->currentSystemIndex(), 1);
+    QCOMPARE(frame->systems().entryAt(1)->name, std::string("Game Boy"));
+    QCOMPARE(frame->currentRomFolder(), m_dir->path() + "roms/gb/");
+
+    // Deleting the last system highlights the one before it, and the views follow.
+    frame->ApplyListOperation(0);
+    QCOMPARE(frame->systems().size(), 1);
+    QCOMPARE(frame->currentSystemIndex(), 0);
+    QCOMPARE(child<SystemListBox>(*frame, "systemList")->currentRow(), 0);
+    QCOMPARE(frame->currentRomFolder(), m_dir->path() + "roms/nes/");
+}
+
+void MainFrameTest::deletingTheOnlySystemLeavesAnEmptyFile()
+{
+    writeCatalogue("console.ini", {{"NES", m_dir->path() + "roms/nes"}});
+    m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 1, 0));
+    auto frame = makeFrame();
+    frame->ApplyListOperation(0);
+    QCOMPARE(m_dir->read("console.ini"), std::string());
+    QCOMPARE(frame->systems().size(), 0);
+    QCOMPARE(frame->lastSystemIndex(), -1);
+    QCOMPARE(frame->currentSystemIndex(), -1);
+    QVERIFY(romNames(*frame).empty());
+}
+
+void MainFrameTest::readOnlyCatalogueShowsNoLastingChange()
+{
+    m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 1, 0));
+    const std::string before = m_dir->read("console.ini");
+    QCOMPARE(::chmod(m_dir->file("console.ini").c_str(), 0444), 0);
+    auto frame = makeFrame();
+    frame->ApplyListOperation(+1);
+    QCOMPARE(m_dir->read("console.ini"), before);
+    QCOMPARE(frame->systems().entryAt(0)->name, std::string("NES"));
+    // The highlight stays on the system the user chose.
+    QCOMPARE(frame->currentSystemIndex(), 0);
+    QCOMPARE(child<SystemListBox>(*frame, "systemList")->currentRow(), 0);
+    frame->ApplyListOperation(0);
+    QCOMPARE(frame->systems().size(), 3);
+    QCOMPARE(frame->currentRomFolder(), m_dir->path() + "roms/nes/");
+}
+
+void MainFrameTest::appendEntryPutsTheCopyAfterTheSelectedLastSystem()
+{
+    m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 1, 2));
+    auto frame = makeFrame();
+    marlit::SystemEntry copy = *frame->systems().entryAt(2);
+    copy.name = "Game Boy Color";
+    frame->AppendEntry(copy);
+    QCOMPARE(frame->systems().size(), 4);
+    QCOMPARE(frame->systems().entryAt(2)->name, std::string("Game Boy Color"));
+    QCOMPARE(frame->systems().entryAt(3)->name, std::string("Game Boy"));
+    QCOMPARE(frame->currentSystemIndex(), 3);
+    QCOMPARE(child<SystemListBox>(*frame, "systemList")->currentRow(), 3);
+}
+
+void MainFrameTest::playStartsTheEmulatorWithTheRomPath()
+{
+    const std::string log = m_dir->path() + "launch.log";
+    m_dir->write("emu/stand-in.sh",
+                 "#!/bin/sh\n{ pwd; for a in \"$@\"; do printf '[%s]' \"$a\"; done; echo; } > '" + log + "'\n");
+    QCOMPARE(::chmod(m_dir->file("emu/stand-in.sh").c_str(), 0755), 0);
+    TestSystem nes{"NES", m_dir->path() + "roms/nes"};
+    nes.emulator = m_dir->path() + "emu/stand-in.sh";
+    nes.commandLine = "-fs \"two words\"";
+    writeCatalogue("console.ini", {nes});
+    m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 1, 0));
+    auto frame = makeFrame();
+    RomListBox *list = child<RomListBox>(*frame, "romList");
+    list->setCurrentRow(2); // Zelda (U) [!].nes
+    QTest::mouseClick(child<QPushButton>(*frame, "playButton"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(m_dir->exists("launch.log") && m_dir->read("launch.log").find('\n') != std::string::npos,
+                             10000);
+    // Let the script finish writing its one line.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    QCOMPARE(m_dir->read("launch.log"),
+             m_dir->path() + "emu\n[-fs][two words][" + m_dir->path() + "roms/nes/Zelda (U) [!].nes]\n");
+}
+
+void MainFrameTest::snapshotSlotsFollowTheirFolders()
+{
+    m_dir->makeFolder("snaps/a");
+    savePicture(m_dir->file("snaps/a/Zelda.png"), Qt::red);
+    savePicture(m_dir->file("snaps/a/MARIO.png"), Qt::green);
+    savePicture(m_dir->file("default.png"), Qt::blue);
+    savePicture(m_dir->file("NoShot.png"), Qt::black);
+    TestSystem aOnly{"NES", m_dir->path() + "roms/nes", m_dir->path() + "snaps/a", "", m_dir->file("default.png")};
+    TestSystem noFolders{"SNES", m_dir->path() + "roms/snes", "", "", m_dir->file("default.png")};
+    writeCatalogue("console.ini", {aOnly, noFolders});
+    m_dir->write("marlit.cfg", settingsBytes(true, true, 1, 800, 600, 1, 0));
+    auto frame = makeFrame();
+    SnapshotLoader &loader = frame->snapshotLoader();
+    const auto colourOf = [&](int slot) {
+        const auto &image = frame->snapshot(slot);
+        return image && !image->isNull() ? image->image().pixelColor(1, 1) : QColor();
+    };
+
+    // Folder A set, B empty, default set: B shows the default from the start.
+    loader.waitForIdle();
+    QVERIFY(!frame->snapshot(0));
+    QCOMPARE(colourOf(1), QColor(Qt::blue));
+
+    RomListBox *list = child<RomListBox>(*frame, "romList");
+    QTest::keyClick(list, Qt::Key_Home); // MARIO.NES, made current by the user
+    loader.waitForIdle();
+    QCOMPARE(colourOf(0), QColor(Qt::green));
+    QCOMPARE(colourOf(1), QColor(Qt::blue));
+
+    QTest::keyClick(list, Qt::Key_End); // Zelda (U) [!].nes: found by its title
+    loader.waitForIdle();
+    QCOMPARE(colourOf(0), QColor(Qt::red));
+
+    // Another folder keeps the pictures until a ROM is chosen there.
+    QVERIFY(child<RomFolderTree>(*frame, "folderTree")->selectPath({"Europe"}));
+    loader.waitForIdle();
+    QCOMPARE(colourOf(0), QColor(Qt::red));
+    QTest::keyClick(list, Qt::Key_Home); // Elite (E).nes: nothing found
+    loader.waitForIdle();
+    QCOMPARE(colourOf(0), QColor(Qt::black));
+
+    // No folders, default set: A shows the default and ROMs change nothing.
+    child<SystemListBox>(*frame, "systemList")->setCurrentRow(1);
+    frame->OnSelChangeSystem();
+    loader.waitForIdle();
+    QCOMPARE(colourOf(0), QColor(Qt::blue));
+    QVERIFY(!frame->snapshot(1));
+    QTest::keyClick(list, Qt::Key_Home);
+    loader.waitForIdle();
+    QCOMPARE(colourOf(0), QColor(Qt::blue));
+}
+
+void MainFrameTest::closingWritesTheSettingsFile()
+{
+    m_dir->write("marlit.cfg", settingsBytes(true, true, 2, 800, 600, 1, 1));
+    auto frame = makeFrame();
+    frame->SetRomListFont(QStringLiteral("Liberation Serif"), 90, 0x000000FF);
+    frame->resize(1000, 700);
+    frame->close();
+    const std::string bytes = m_dir->read("marlit.cfg");
+    QCOMPARE(bytes.size(), std::size_t(128));
+    const std::string expected = [&] {
+        std::string b = settingsBytes(true, true, 2, 1000, 700, 1, 1);
+        b.replace(9, 3, "090");
+        b.replace(12, 8, "000000ff");
+        b.replace(20, 17, "Liberation Serif");
+        b[36] = '\0';
+        return b;
+    }();
+    QCOMPARE(bytes.substr(0, 37), expected.substr(0, 37));
+}
+
+QTEST_MAIN(MainFrameTest)
+#include "tst_mainframe.moc"

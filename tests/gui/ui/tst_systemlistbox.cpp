@@ -1,0 +1,604 @@
+#include "core/catalogue/CategoryCatalogue.h"
+#include "gui/ui/SystemCardDelegate.h"
+#include "gui/ui/SystemListBox.h"
+#include "gui/ui/SystemListModel.h"
+
+#include "TempDir.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QImage>
+#include <QMenu>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const QColor kWhite(255, 255, 255);
+const QColor kBlack(0, 0, 0);
+
+marlit::CategoryCatalogue makeCatalogue(int count, const std::string &iconPath = "no-such-icon.png")
+{
+    std::vector<marlit::SystemEntry> entries;
+    for (int i = 0; i < count; ++i) {
+        marlit::SystemEntry entry;
+        entry.name = "S" + std::to_string(i);
+        entry.description = "d";
+        entry.iconPath = iconPath;
+        entries.push_back(entry);
+    }
+    return marlit::CategoryCatalogue(std::move(entries));
+}
+
+// The window side of the list: follows the list's selection as the main window does, and
+// records what the list asks of it.
+class FakeHost : public SystemListHost
+{
+public:
+    explicit FakeHost(SystemListBox *list = nullptr) : m_list(list) {}
+
+    int current = 0;
+    int last = -1;
+    QStringList calls;
+
+    int currentSystemIndex() const override { return current; }
+    int lastSystemIndex() const override { return last; }
+    void OnSelChangeSystem() override
+    {
+        calls << QStringLiteral("OnSelChangeSystem");
+        if (m_list)
+            current = m_list->currentRow();
+    }
+    void OnSetup() override { calls << QStringLiteral("OnSetup"); }
+    void OnLaunchEmulator() override { calls << QStringLiteral("OnLaunchEmulator"); }
+    void ApplyListOperation(int operation) override
+    {
+        calls << QStringLiteral("ApplyListOperation(%1)").arg(operation);
+    }
+
+private:
+    SystemListBox *m_list;
+};
+
+struct MenuItem
+{
+    QString text;
+    int id = 0; // 0 for a separator
+    bool enabled = false;
+    bool operator==(const MenuItem &) const = default;
+};
+
+// A list whose menu is not shown: it records the menu and picks an item as told.
+class ScriptedSystemListBox : public SystemListBox
+{
+public:
+    QString choose; // objectName of the item to pick; empty picks nothing
+    int menusShown = 0;
+    QPoint menuPos;
+    QList<MenuItem> menuItems;
+
+protected:
+    QAction *execMenu(QMenu &menu, const QPoint &globalPos) override
+    {
+        ++menusShown;
+        menuPos = globalPos;
+        menuItems.clear();
+        QAction *picked = nullptr;
+        for (QAction *action : menu.actions()) {
+            menuItems.append({action->isSeparator() ? QString() : action->text(),
+                              action->isSeparator() ? 0 : action->data().toInt(), action->isEnabled()});
+            if (!choose.isEmpty() && action->objectName() == choose)
+                picked = action;
+        }
+        return picked;
+    }
+};
+
+QImage grabViewport(SystemListBox &list)
+{
+    QApplication::processEvents();
+    return list.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+void rightClick(SystemListBox &list, const QPoint &viewportPos)
+{
+    QContextMenuEvent event(QContextMenuEvent::Mouse, viewportPos, list.viewport()->mapToGlobal(viewportPos));
+    QApplication::sendEvent(list.viewport(), &event);
+}
+
+QPoint rowCentre(SystemListBox &list, int row)
+{
+    return list.visualRect(list.model()->index(row, 0)).center();
+}
+
+// A list with a catalogue, on screen.
+struct Fixture
+{
+    marlit::CategoryCatalogue catalogue;
+    ScriptedSystemListBox list;
+    FakeHost host{&list};
+
+    explicit Fixture(int count, QSize size = QSize(240, 400)) : catalogue(makeCatalogue(count))
+    {
+        host.last = count - 1;
+        list.setHost(&host);
+        list.setCatalogue(&catalogue);
+        list.setCurrentRow(0);
+        list.resize(size);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+    }
+};
+
+QImage solidImage(const QColor &color, int size = 16)
+{
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(color);
+    return image;
+}
+
+} // namespace
+
+class TestSystemListBox : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void modelKeepsItsContractThroughCatalogueChanges();
+    void modelGivesEachRowItsEntry();
+
+    void bandColourFollowsTheRow_data();
+    void bandColourFollowsTheRow();
+    void selectedCardIsLiftedAndOutlined();
+    void deselectedCardLosesItsOutline();
+    void currentRowWithFocusGetsNoFocusFrame();
+    void iconIsReadScaledAndMovedWithTheCard();
+    void emptyIconPathShowsTheDefaultIcon();
+    void unreadableIconLeavesThePlaceWhite();
+    void changedIconShowsAfterTheCatalogueIsSetAgain();
+
+    void menuHasItsItemsInOrder();
+    void menuGreying_data();
+    void menuGreying();
+    void rightClickOnAnotherRowMakesItCurrentFirst();
+    void rightClickOnTheCurrentRowReloadsNothing();
+    void rightClickAfterScrollingTakesTheRowUnderTheCursor();
+    void rightClickBelowTheRowsKeepsTheSelection();
+    void keyboardMenuOpensBesideTheCurrentRow();
+    void menuCommands_data();
+    void menuCommands();
+    void greyedCommandOnMissingSystemDoesNothing();
+
+    void userSelectionAndDoubleClickAreReported();
+};
+
+void TestSystemListBox::modelKeepsItsContractThroughCatalogueChanges()
+{
+    SystemListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    const marlit::CategoryCatalogue ten = makeCatalogue(10);
+    const marlit::CategoryCatalogue three = makeCatalogue(3);
+    model.setCatalogue(&ten);
+    QCOMPARE(model.rowCount(), 10);
+    model.setCatalogue(&three);
+    QCOMPARE(model.rowCount(), 3);
+    model.setCatalogue(nullptr);
+    QCOMPARE(model.rowCount(), 0);
+}
+
+void TestSystemListBox::modelGivesEachRowItsEntry()
+{
+    SystemListModel model;
+    const marlit::CategoryCatalogue catalogue = makeCatalogue(3);
+    model.setCatalogue(&catalogue);
+    const auto *entry = model.index(2, 0).data(SystemListModel::EntryRole).value<const marlit::SystemEntry *>();
+    QCOMPARE(entry, catalogue.entryAt(2));
+    QCOMPARE(model.entryAt(2), catalogue.entryAt(2));
+    QCOMPARE(model.entryAt(3), nullptr);
+    QCOMPARE(model.entryAt(-1), nullptr);
+    QCOMPARE(model.index(1, 0).data().toString(), QStringLiteral("S1"));
+}
+
+void TestSystemListBox::bandColourFollowsTheRow_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QColor>("color");
+    QTest::newRow("0 red") << 0 << QColor(255, 0, 0);
+    QTest::newRow("1 orange") << 1 << QColor(255, 128, 0);
+    QTest::newRow("2 olive") << 2 << QColor(192, 192, 0);
+    QTest::newRow("3 green") << 3 << QColor(0, 192, 0);
+    QTest::newRow("4 teal") << 4 << QColor(0, 192, 192);
+    QTest::newRow("5 sky") << 5 << QColor(0, 128, 255);
+    QTest::newRow("6 blue") << 6 << QColor(0, 0, 255);
+    QTest::newRow("7 violet") << 7 << QColor(128, 0, 255);
+    QTest::newRow("8 red again") << 8 << QColor(255, 0, 0);
+    QTest::newRow("9 orange again") << 9 << QColor(255, 128, 0);
+}
+
+void TestSystemListBox::bandColourFollowsTheRow()
+{
+    QFETCH(int, row);
+    QFETCH(QColor, color);
+    Fixture f(10);
+    f.list.setCurrentRow(-1);
+    const QImage image = grabViewport(f.list);
+    const QRect item = f.list.visualRect(f.list.model()->index(row, 0));
+    QCOMPARE(item.height(), 38);
+    QCOMPARE(item.top(), row * 38);
+    // Right of the short name, inside the band (x from L+36, y from T to T+22).
+    QCOMPARE(image.pixelColor(item.right() - 3, item.top() + 11), color);
+    QCOMPARE(image.pixelColor(item.left() + 36, item.top()), color);
+    QCOMPARE(image.pixelColor(item.left() + 36, item.top() + 21), color);
+    QCOMPARE(image.pixelColor(item.left() + 35, item.top() + 11), kWhite);
+    QCOMPARE(image.pixelColor(item.right() - 3, item.top() + 22), kWhite);
+}
+
+void TestSystemListBox::selectedCardIsLiftedAndOutlined()
+{
+    Fixture f(3);
+    f.list.setCurrentRow(1);
+    const QImage image = grabViewport(f.list);
+    const QRect item = f.list.visualRect(f.list.model()->index(1, 0));
+    const int L = item.left(), T = item.top(), R = item.left() + item.width(), B = item.top() + item.height();
+    const QColor orange(255, 128, 0);
+
+    // Band from L+38 and down to T+20 only.
+    QCOMPARE(image.pixelColor(L + 37, T + 10), kWhite);
+    QCOMPARE(image.pixelColor(L + 38, T + 10), orange);
+    QCOMPARE(image.pixelColor(R - 5, T + 19), orange);
+    QCOMPARE(image.pixelColor(R - 5, T + 21), kWhite);
+    QCOMPARE(image.pixelColor(R - 5, T + 2), orange); // the band keeps its top
+
+    // Two outlines, (L, T+1, R-1, B) and (L+1, T, R, B-1).
+    QCOMPARE(image.pixelColor(L, T + 1), kBlack);
+    QCOMPARE(image.pixelColor(L + 1, T), kBlack);
+    QCOMPARE(image.pixelColor(L, B - 1), kBlack);
+    QCOMPARE(image.pixelColor(R - 1, T), kBlack);
+    QCOMPARE(image.pixelColor(R - 2, B - 1), kBlack);
+    QCOMPARE(image.pixelColor(R - 1, B - 2), kBlack);
+    QCOMPARE(image.pixelColor(L + 1, T + 20), kBlack);
+    QCOMPARE(image.pixelColor(R - 2, T + 20), kBlack);
+    // ... leaving the top-left and bottom-right corners unpainted.
+    QVERIFY(image.pixelColor(L, T) != kBlack);
+    QVERIFY(image.pixelColor(R - 1, B - 1) != kBlack);
+    // The lifted card does not spill into its neighbours.
+    QCOMPARE(image.pixelColor(R - 5, T - 1), kWhite);
+}
+
+void TestSystemListBox::deselectedCardLosesItsOutline()
+{
+    Fixture f(3);
+    f.list.setCurrentRow(1);
+    grabViewport(f.list);
+    f.list.setCurrentRow(-1);
+    const QImage image = grabViewport(f.list);
+    const QRect item = f.list.visualRect(f.list.model()->index(1, 0));
+    QCOMPARE(image.pixelColor(item.left(), item.top() + 10), kWhite);
+    QCOMPARE(image.pixelColor(item.left() + 5, item.bottom()), kWhite);
+    QCOMPARE(image.pixelColor(item.right() - 3, item.top() + 21), QColor(255, 128, 0));
+}
+
+void TestSystemListBox::currentRowWithFocusGetsNoFocusFrame()
+{
+    Fixture f(3);
+    f.list.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f.list));
+    f.list.setFocus();
+    QVERIFY(f.list.hasFocus());
+    // The keyboard cursor rests on the third card, which is not selected.
+    f.list.selectionModel()->setCurrentIndex(f.list.model()->index(2, 0), QItemSelectionModel::NoUpdate);
+    const QImage image = grabViewport(f.list);
+    const QRect item = f.list.visualRect(f.list.model()->index(2, 0));
+    for (int y = item.top() + 23; y <= item.bottom(); ++y) {
+        QCOMPARE(image.pixelColor(item.left(), y), kWhite);
+        QCOMPARE(image.pixelColor(item.right(), y), kWhite);
+    }
+    QCOMPARE(image.pixelColor(item.left() + 5, item.bottom()), kWhite);
+}
+
+void TestSystemListBox::iconIsReadScaledAndMovedWithTheCard()
+{
+    marlit::test::TempDir dir;
+    const QString file = QString::fromStdString(dir.file("green.png"));
+    QVERIFY(solidImage(QColor(0, 200, 0)).save(file));
+    marlit::CategoryCatalogue catalogue = makeCatalogue(2, dir.file("green.png"));
+    SystemListBox list;
+    list.setCatalogue(&catalogue);
+    list.resize(240, 200);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+
+    QImage image = grabViewport(list);
+    // Scaled from 16x16 to 32x32 at (L+2, T+3).
+    QCOMPARE(image.pixelColor(2, 3), QColor(0, 200, 0));
+    QCOMPARE(image.pixelColor(33, 34), QColor(0, 200, 0));
+    QCOMPARE(image.pixelColor(1, 3), kWhite);
+    QCOMPARE(image.pixelColor(34, 34), kWhite);
+    QCOMPARE(image.pixelColor(2, 35), kWhite);
+
+    list.setCurrentRow(0);
+    image = grabViewport(list);
+    // Selected: at (L+4, T+1), its top row under the outline.
+    QCOMPARE(image.pixelColor(4, 2), QColor(0, 200, 0));
+    QCOMPARE(image.pixelColor(35, 32), QColor(0, 200, 0));
+    QCOMPARE(image.pixelColor(3, 10), kWhite);
+    QCOMPARE(image.pixelColor(4, 33), kWhite);
+}
+
+void TestSystemListBox::emptyIconPathShowsTheDefaultIcon()
+{
+    marlit::test::TempDir dir;
+    QVERIFY(solidImage(QColor(200, 0, 200), 32).save(QString::fromStdString(dir.file("default.ico")), "ICO"));
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(QString::fromStdString(dir.path())));
+    marlit::CategoryCatalogue catalogue = makeCatalogue(1, "");
+    SystemListBox list;
+    list.setCatalogue(&catalogue);
+    list.resize(240, 100);
+    list.show();
+    const bool exposed = QTest::qWaitForWindowExposed(&list);
+    const QImage image = grabViewport(list);
+    QDir::setCurrent(previous);
+    QVERIFY(exposed);
+    QCOMPARE(image.pixelColor(18, 19), QColor(200, 0, 200));
+}
+
+void TestSystemListBox::unreadableIconLeavesThePlaceWhite()
+{
+    marlit::test::TempDir dir;
+    dir.write("broken.ico", "not an icon at all");
+    marlit::CategoryCatalogue catalogue = makeCatalogue(1, dir.file("broken.ico"));
+    SystemListBox list;
+    list.setCatalogue(&catalogue);
+    list.resize(240, 100);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    const QImage image = grabViewport(list);
+    for (int y = 3; y < 35; y += 4)
+        for (int x = 2; x < 34; x += 4)
+            QCOMPARE(image.pixelColor(x, y), kWhite);
+    QCOMPARE(image.pixelColor(200, 11), QColor(255, 0, 0)); // the rest of the card is drawn
+}
+
+void TestSystemListBox::changedIconShowsAfterTheCatalogueIsSetAgain()
+{
+    marlit::test::TempDir dir;
+    const QString file = QString::fromStdString(dir.file("icon.png"));
+    QVERIFY(solidImage(QColor(0, 200, 0)).save(file));
+    marlit::CategoryCatalogue catalogue = makeCatalogue(1, dir.file("icon.png"));
+    SystemListBox list;
+    list.setCatalogue(&catalogue);
+    list.resize(240, 100);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QCOMPARE(grabViewport(list).pixelColor(18, 19), QColor(0, 200, 0));
+
+    QVERIFY(solidImage(QColor(0, 0, 200)).save(file));
+    list.setCatalogue(&catalogue);
+    QCOMPARE(grabViewport(list).pixelColor(18, 19), QColor(0, 0, 200));
+}
+
+void TestSystemListBox::menuHasItsItemsInOrder()
+{
+    Fixture f(3);
+    f.host.current = 1;
+    rightClick(f.list, rowCentre(f.list, 1));
+    const QList<MenuItem> expected = {
+        {QStringLiteral("Setup System"), 40001, true},
+        {QStringLiteral("Launch Emu"), 40006, true},
+        {QString(), 0, true},
+        {QStringLiteral("Move Up"), 40003, true},
+        {QStringLiteral("Move Down"), 40004, true},
+        {QString(), 0, true},
+        {QStringLiteral("Delete System"), 40005, true},
+    };
+    QCOMPARE(f.list.menusShown, 1);
+    QCOMPARE(f.list.menuItems.size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        QCOMPARE(f.list.menuItems[i].text, expected[i].text);
+        QCOMPARE(f.list.menuItems[i].id, expected[i].id);
+    }
+}
+
+void TestSystemListBox::menuGreying_data()
+{
+    QTest::addColumn<int>("current");
+    QTest::addColumn<int>("last");
+    QTest::addColumn<bool>("others"); // setup, launch, delete
+    QTest::addColumn<bool>("moveUp");
+    QTest::addColumn<bool>("moveDown");
+    QTest::newRow("first of five") << 0 << 4 << true << false << true;
+    QTest::newRow("last of five") << 4 << 4 << true << true << false;
+    QTest::newRow("middle") << 2 << 4 << true << true << true;
+    QTest::newRow("single system") << 0 << 0 << true << false << false;
+    QTest::newRow("second of two") << 1 << 1 << true << true << false;
+    QTest::newRow("empty list") << 0 << -1 << false << false << false;
+    QTest::newRow("past the end after deleting the last") << 5 << 4 << false << false << false;
+    QTest::newRow("no selection") << -1 << 4 << false << false << false;
+}
+
+void TestSystemListBox::menuGreying()
+{
+    QFETCH(int, current);
+    QFETCH(int, last);
+    QFETCH(bool, others);
+    QFETCH(bool, moveUp);
+    QFETCH(bool, moveDown);
+    SystemListBox list;
+    FakeHost host;
+    host.current = current;
+    host.last = last;
+    list.setHost(&host);
+    const std::unique_ptr<QMenu> menu(list.createContextMenu());
+    const auto enabled = [&](const char *name) {
+        const auto *action = menu->findChild<QAction *>(QLatin1String(name));
+        return action && action->isEnabled();
+    };
+    QCOMPARE(enabled("setupSystemAction"), others);
+    QCOMPARE(enabled("launchEmuAction"), others);
+    QCOMPARE(enabled("deleteSystemAction"), others);
+    QCOMPARE(enabled("moveUpAction"), moveUp);
+    QCOMPARE(enabled("moveDownAction"), moveDown);
+}
+
+void TestSystemListBox::rightClickOnAnotherRowMakesItCurrentFirst()
+{
+    Fixture f(4);
+    QSignalSpy userSelection(&f.list, &SystemListBox::systemSelectionChanged);
+    rightClick(f.list, rowCentre(f.list, 3));
+    QCOMPARE(f.list.currentRow(), 3);
+    QCOMPARE(f.host.calls, QStringList{QStringLiteral("OnSelChangeSystem")});
+    QCOMPARE(f.host.current, 3);
+    // The host hears of it once, directly, not a second time as a user selection.
+    QCOMPARE(userSelection.count(), 0);
+    // The menu was built for the new current system: the last one.
+    QCOMPARE(f.list.menusShown, 1);
+    QCOMPARE(f.list.menuItems[3].enabled, true);
+    QCOMPARE(f.list.menuItems[4].enabled, false);
+}
+
+void TestSystemListBox::rightClickOnTheCurrentRowReloadsNothing()
+{
+    Fixture f(4);
+    rightClick(f.list, rowCentre(f.list, 0));
+    QCOMPARE(f.list.currentRow(), 0);
+    QCOMPARE(f.host.calls, QStringList());
+    QCOMPARE(f.list.menusShown, 1);
+}
+
+void TestSystemListBox::rightClickAfterScrollingTakesTheRowUnderTheCursor()
+{
+    Fixture f(20, QSize(240, 130));
+    f.list.verticalScrollBar()->setValue(f.list.verticalScrollBar()->maximum());
+    QApplication::processEvents();
+    const QModelIndex firstVisible = f.list.indexAt(QPoint(10, 5));
+    QVERIFY(firstVisible.row() > 10);
+    rightClick(f.list, QPoint(10, 5));
+    QCOMPARE(f.list.currentRow(), firstVisible.row());
+    QCOMPARE(f.host.current, firstVisible.row());
+    QCOMPARE(f.host.calls.size(), 1);
+}
+
+void TestSystemListBox::rightClickBelowTheRowsKeepsTheSelection()
+{
+    Fixture f(2);
+    f.host.current = 1;
+    f.list.setCurrentRow(1);
+    rightClick(f.list, QPoint(10, 3 * 38 + 5));
+    QCOMPARE(f.list.currentRow(), 1);
+    QCOMPARE(f.host.calls, QStringList());
+    QCOMPARE(f.list.menusShown, 1);
+}
+
+void TestSystemListBox::keyboardMenuOpensBesideTheCurrentRow()
+{
+    Fixture f(4);
+    f.list.setCurrentRow(2);
+    f.host.current = 2;
+    // The position of a keyboard request says nothing about any row.
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), f.list.mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(&f.list, &event);
+    QCOMPARE(f.list.menusShown, 1);
+    QCOMPARE(f.host.calls, QStringList());
+    QCOMPARE(f.list.currentRow(), 2);
+    const QRect row = f.list.visualRect(f.list.model()->index(2, 0));
+    QCOMPARE(f.list.menuPos, f.list.viewport()->mapToGlobal(row.bottomLeft()));
+
+    f.list.setCurrentRow(-1);
+    QApplication::sendEvent(&f.list, &event);
+    QCOMPARE(f.list.menuPos, f.list.viewport()->mapToGlobal(QPoint(0, 0)));
+}
+
+void TestSystemListBox::menuCommands_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<bool>("confirm");
+    QTest::addColumn<int>("confirmations");
+    QTest::addColumn<QStringList>("calls");
+    QTest::newRow("setup") << "setupSystemAction" << false << 0 << QStringList{"OnSetup"};
+    QTest::newRow("launch") << "launchEmuAction" << false << 0 << QStringList{"OnLaunchEmulator"};
+    QTest::newRow("move up") << "moveUpAction" << false << 0 << QStringList{"ApplyListOperation(-1)"};
+    QTest::newRow("move down") << "moveDownAction" << false << 0 << QStringList{"ApplyListOperation(1)"};
+    QTest::newRow("delete, No") << "deleteSystemAction" << false << 1 << QStringList();
+    QTest::newRow("delete, Yes") << "deleteSystemAction" << true << 1 << QStringList{"ApplyListOperation(0)"};
+    QTest::newRow("menu dismissed") << "" << true << 0 << QStringList();
+}
+
+void TestSystemListBox::menuCommands()
+{
+    QFETCH(QString, item);
+    QFETCH(bool, confirm);
+    QFETCH(int, confirmations);
+    QFETCH(QStringList, calls);
+    Fixture f(3);
+    f.host.current = 1;
+    f.list.setCurrentRow(1);
+    int asked = 0;
+    f.list.setDeleteConfirmation([&](QWidget *parent) {
+        ++asked;
+        return parent == &f.list && confirm;
+    });
+    f.list.choose = item;
+    rightClick(f.list, rowCentre(f.list, 1));
+    QCOMPARE(asked, confirmations);
+    QCOMPARE(f.host.calls, calls);
+}
+
+void TestSystemListBox::greyedCommandOnMissingSystemDoesNothing()
+{
+    Fixture f(2);
+    f.host.current = 2; // one past the end, as after deleting the last system
+    f.list.setCurrentRow(-1);
+    int asked = 0;
+    f.list.setDeleteConfirmation([&](QWidget *) {
+        ++asked;
+        return true;
+    });
+    for (const char *item : {"setupSystemAction", "launchEmuAction", "moveUpAction", "deleteSystemAction"}) {
+        f.list.choose = QLatin1String(item);
+        rightClick(f.list, QPoint(10, 3 * 38 + 5));
+    }
+    QCOMPARE(f.list.menusShown, 4);
+    QCOMPARE(asked, 0);
+    QCOMPARE(f.host.calls, QStringList());
+}
+
+void TestSystemListBox::userSelectionAndDoubleClickAreReported()
+{
+    Fixture f(4);
+    QSignalSpy selection(&f.list, &SystemListBox::systemSelectionChanged);
+    QSignalSpy doubleClicks(&f.list, &SystemListBox::systemDoubleClicked);
+    marlit::CategoryCatalogue other = makeCatalogue(2);
+    f.list.setCatalogue(&other);
+    f.list.setCurrentRow(1);
+    QCOMPARE(selection.count(), 0);
+
+    f.list.setCatalogue(&f.catalogue);
+    f.list.setCurrentRow(0);
+    QTest::keyClick(&f.list, Qt::Key_Down);
+    QCOMPARE(f.list.currentRow(), 1);
+    QCOMPARE(selection.count(), 1);
+    QTest::mouseClick(f.list.viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(f.list, 3));
+    QCOMPARE(f.list.currentRow(), 3);
+    QCOMPARE(selection.count(), 2);
+
+    // A click below the cards leaves the selection, and so the current system, alone.
+    QTest::mouseClick(f.list.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 5 * 38 + 5));
+    QCOMPARE(f.list.currentRow(), 3);
+    QCOMPARE(selection.count(), 2);
+
+    QTest::mouseDClick(f.list.viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(f.list, 2));
+    QCOMPARE(doubleClicks.count(), 1);
+    QTest::mouseDClick(f.list.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 5 * 38 + 5));
+    QCOMPARE(doubleClicks.count(), 1);
+}
+
+QTEST_MAIN(TestSystemListBox)
+#include "tst_systemlistbox.moc"
