@@ -7,47 +7,15 @@ set -euo pipefail
 
 marlit=$1
 shot=${2:-}
-work=$(mktemp -d)
-pids=()
-
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-# A display number nobody uses.
-display=
-for n in $(seq 91 160); do
-  if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || fail "no free display number"
-
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
-
-openbox >"$work/openbox.log" 2>&1 &
-pids+=($!)
-sleep 1
+source "$(dirname "$0")/x-session.sh"
+start_x_session
 
 mkdir "$work/ws"
 cd "$work/ws"
 QT_QPA_PLATFORM=xcb "$marlit" --no-such-option >"$work/marlit.log" 2>&1 &
 marlit_pid=$!
 
-wid=
-for _ in $(seq 300); do
-  wid=$(xdotool search --onlyvisible --name '^Marlit$' 2>/dev/null | head -n 1 || true)
-  [ -n "$wid" ] && break
-  sleep 0.1
-done
-[ -n "$wid" ] || { cat "$work/marlit.log" >&2; fail "the window did not appear"; }
+wid=$(wait_for_window '^Marlit$') || { cat "$work/marlit.log" >&2; fail "the window did not appear"; }
 sleep 1
 
 for file in classic.ini console.ini handheld.ini computer.ini; do
