@@ -94,7 +94,7 @@ int main()
 
     const CategoryCatalogue catalogue = makeCatalogue();
     const std::string bytes = CatalogueFile::serialize(catalogue);
-    if (!CatalogueFile::save(catalogueFile, catalogue) || CatalogueFile::load(catalogueFile) != catalogue) {
+    if (!CatalogueFile::save(catalogueFile, catalogue).ok() || CatalogueFile::load(catalogueFile) != catalogue) {
         std::fprintf(stderr, "the catalogue does not survive a save and a load\n");
         return 1;
     }
@@ -123,7 +123,7 @@ int main()
         measureInterleaved(20, {
                                    [&] { plainWrite(plainFile, bytes); },
                                    [&] { sink += plainWriteSynced(plainFile, bytes); },
-                                   [&] { sink += CatalogueFile::save(catalogueFile, catalogue); },
+                                   [&] { sink += CatalogueFile::save(catalogueFile, catalogue).ok(); },
                                    [&] { sink += CatalogueFile::serialize(catalogue).size(); },
                                });
     report("plain write, no fsync (baseline)", writing[0], writing[0]);

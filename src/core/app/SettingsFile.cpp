@@ -145,7 +145,7 @@ std::optional<SettingsRecord> SettingsFile::load(const std::string &path)
     return parse(*bytes);
 }
 
-bool SettingsFile::save(const std::string &path, const SettingsRecord &record)
+WriteResult SettingsFile::save(const std::string &path, const SettingsRecord &record)
 {
     const Record bytes = serialize(record);
     return SafeFile::writeAll(path, std::string_view(reinterpret_cast<const char *>(bytes.data()), bytes.size()));

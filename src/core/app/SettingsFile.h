@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/fs/SafeFile.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -56,7 +58,7 @@ public:
 
     // The stored record, or nothing when the file cannot be read.
     static std::optional<SettingsRecord> load(const std::string &path);
-    static bool save(const std::string &path, const SettingsRecord &record);
+    static WriteResult save(const std::string &path, const SettingsRecord &record);
 
     // What a start uses: the defaults without a file; the stored size only when remembered
     // (else 640 x 480); the stored category and system only when remembered (else 0 and 0).

@@ -1,9 +1,9 @@
 #include "core/browse/FolderTreeScanner.h"
 
 #include "core/browse/NameOrder.h"
+#include "core/fs/FileDescriptor.h"
 
 #include <algorithm>
-#include <memory>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,11 +13,6 @@
 namespace marlit {
 
 namespace {
-
-struct DirCloser
-{
-    void operator()(DIR *dir) const { closedir(dir); }
-};
 
 struct FolderId
 {
@@ -33,24 +28,16 @@ class Scan
 {
 public:
     // Reads the folder open as fd (taking it over) into nodes, then descends into each.
-    void folder(int fd, std::vector<FolderNode> &nodes)
+    void folder(FileDescriptor fd, std::vector<FolderNode> &nodes)
     {
-        const std::unique_ptr<DIR, DirCloser> dir(fdopendir(fd));
-        if (!dir) {
-            close(fd);
+        const DirectoryStream dir(fdopendir(fd.get()));
+        if (!dir)
             return;
-        }
+        fd.release(); // the stream closes it now
         const int dirFd = dirfd(dir.get());
         while (const dirent *entry = readdir(dir.get())) {
             // Covers "." and "..", and the folders that are hidden by their leading dot.
-            if (entry->d_name[0] == '.')
-                continue;
-            bool isFolder = entry->d_type == DT_DIR;
-            if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
-                struct stat status;
-                isFolder = fstatat(dirFd, entry->d_name, &status, 0) == 0 && S_ISDIR(status.st_mode);
-            }
-            if (isFolder)
+            if (entry->d_name[0] != '.' && DirectoryReader::isFolder(dirFd, *entry))
                 nodes.push_back(FolderNode{entry->d_name, {}});
         }
         descend(dirFd, nodes);
@@ -73,14 +60,12 @@ public:
                   [](const FolderNode &a, const FolderNode &b) { return NameOrder::less(a.name, b.name); });
         for (FolderNode &node : nodes) {
             // Opened relative to the parent, so no path is looked up again from the root.
-            const int childFd = openat(dirFd, node.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (childFd < 0)
+            FileDescriptor child(openat(dirFd, node.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            if (!child.valid())
                 continue; // unreadable: shown without children
-            if (!enter(childFd)) {
-                close(childFd);
+            if (!enter(child.get()))
                 continue; // a link back to a folder on the current path: shown without children
-            }
-            folder(childFd, node.children);
+            folder(std::move(child), node.children);
             m_path.pop_back();
         }
     }
@@ -108,28 +93,20 @@ private:
 std::vector<FolderNode> FolderTreeScanner::scan(const std::string &root)
 {
     std::vector<FolderNode> nodes;
-    const int fd = open(root.empty() ? "." : root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return nodes;
+    FileDescriptor fd(open(root.empty() ? "." : root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     Scan scan;
-    if (!scan.enter(fd)) {
-        close(fd);
-        return nodes;
-    }
-    scan.folder(fd, nodes);
+    if (fd.valid() && scan.enter(fd.get()))
+        scan.folder(std::move(fd), nodes);
     return nodes;
 }
 
 std::vector<FolderNode> FolderTreeScanner::scan(const std::string &root, const std::vector<DirectoryEntry> &rootEntries)
 {
     std::vector<FolderNode> nodes;
-    const int fd = open(root.empty() ? "." : root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return nodes;
+    const FileDescriptor fd(open(root.empty() ? "." : root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     Scan scan;
-    if (scan.enter(fd))
-        scan.folder(fd, rootEntries, nodes);
-    close(fd);
+    if (fd.valid() && scan.enter(fd.get()))
+        scan.folder(fd.get(), rootEntries, nodes);
     return nodes;
 }
 

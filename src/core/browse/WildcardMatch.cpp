@@ -1,15 +1,12 @@
 #include "core/browse/WildcardMatch.h"
 
+#include "core/fs/AsciiCase.h"
+
 #include <cstring>
 
 namespace marlit {
 
 namespace {
-
-char foldAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 // The length in bytes of the character at i: a whole UTF-8 sequence, so that "?" stands for one
 // character as the user sees it; a byte that does not start a valid sequence is one character.

@@ -251,7 +251,7 @@ CategoryCatalogue CatalogueFile::load(const std::string &path)
     return bytes ? parse(*bytes) : CategoryCatalogue{};
 }
 
-bool CatalogueFile::save(const std::string &path, const CategoryCatalogue &catalogue)
+WriteResult CatalogueFile::save(const std::string &path, const CategoryCatalogue &catalogue)
 {
     return SafeFile::writeAll(path, serialize(catalogue));
 }

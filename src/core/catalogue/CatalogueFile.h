@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/catalogue/CategoryCatalogue.h"
+#include "core/fs/SafeFile.h"
 
 #include <string>
 #include <string_view>
@@ -23,8 +24,8 @@ public:
 
     // The catalogue in the file; empty when the file cannot be read.
     static CategoryCatalogue load(const std::string &path);
-    // Writes the whole catalogue safely; false (file unchanged) when it cannot be written.
-    static bool save(const std::string &path, const CategoryCatalogue &catalogue);
+    // Writes the whole catalogue safely; on failure the file is unchanged and the result says why.
+    static WriteResult save(const std::string &path, const CategoryCatalogue &catalogue);
 
     // Creates each of the four category files that does not exist in folder (empty: the working
     // directory) with the template. An existing file, even an empty one, is never touched.

@@ -1,7 +1,6 @@
 #include "core/fs/DirectoryReader.h"
 
 #include <cerrno>
-#include <memory>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -9,11 +8,6 @@
 namespace marlit {
 
 namespace {
-
-struct DirCloser
-{
-    void operator()(DIR *dir) const { closedir(dir); }
-};
 
 bool isDots(const char *name)
 {
@@ -25,7 +19,7 @@ bool isDots(const char *name)
 bool DirectoryReader::list(const std::string &folder, std::vector<DirectoryEntry> &entries)
 {
     entries.clear();
-    const std::unique_ptr<DIR, DirCloser> dir(opendir(folder.empty() ? "." : folder.c_str()));
+    const DirectoryStream dir(opendir(folder.empty() ? "." : folder.c_str()));
     if (!dir)
         return false;
     const int fd = dirfd(dir.get());
@@ -36,14 +30,7 @@ bool DirectoryReader::list(const std::string &folder, std::vector<DirectoryEntry
             break;
         if (isDots(entry->d_name))
             continue;
-        bool isDirectory = entry->d_type == DT_DIR;
-        // Only a link or a file system that gives no type costs a stat; it follows the link, so a
-        // link to a folder counts as a folder.
-        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
-            struct stat status;
-            isDirectory = fstatat(fd, entry->d_name, &status, 0) == 0 && S_ISDIR(status.st_mode);
-        }
-        entries.push_back(DirectoryEntry{entry->d_name, isDirectory});
+        entries.push_back(DirectoryEntry{entry->d_name, isFolder(fd, *entry)});
     }
     if (errno != 0) {
         // A folder that fails half-way is not read; a partial list would look complete.
@@ -51,6 +38,15 @@ bool DirectoryReader::list(const std::string &folder, std::vector<DirectoryEntry
         return false;
     }
     return true;
+}
+
+bool DirectoryReader::isFolder(int folderFd, const dirent &entry)
+{
+    if (entry.d_type != DT_UNKNOWN && entry.d_type != DT_LNK)
+        return entry.d_type == DT_DIR;
+    // The stat follows the link, so a link to a folder counts as a folder.
+    struct stat status;
+    return fstatat(folderFd, entry.d_name, &status, 0) == 0 && S_ISDIR(status.st_mode);
 }
 
 } // namespace marlit

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include <dirent.h>
 
 namespace marlit {
 
@@ -10,6 +13,13 @@ struct DirectoryEntry
     std::string name;
     bool isDirectory = false; // a folder, or a link that leads to one
 };
+
+struct DirectoryStreamCloser
+{
+    void operator()(DIR *dir) const { closedir(dir); }
+};
+// An open folder, closed when the scope ends.
+using DirectoryStream = std::unique_ptr<DIR, DirectoryStreamCloser>;
 
 // Reads one folder with opendir/readdir. The entry type comes from d_type; the file is only
 // examined (stat, following links) when the type is unknown or the entry is a link.
@@ -20,6 +30,10 @@ public:
     // end with the separator; an empty folder means the working directory. Returns false (and
     // leaves entries empty) when the folder cannot be read.
     static bool list(const std::string &folder, std::vector<DirectoryEntry> &entries);
+
+    // Whether entry, read from the folder open as folderFd, is a folder or a link to one. Only a
+    // link, or a file system that gives no type, costs a stat.
+    static bool isFolder(int folderFd, const dirent &entry);
 };
 
 } // namespace marlit

@@ -1,9 +1,12 @@
 #include "core/fs/SafeFile.h"
 
+#include "core/fs/FileDescriptor.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
@@ -12,31 +15,6 @@
 namespace marlit {
 
 namespace {
-
-// Closes the descriptor when the scope ends, whatever path leaves it.
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() { reset(); }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-
-    // Closes now and reports whether the close succeeded: a failing close can mean lost data.
-    bool close()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-    void reset() { close(); }
-
-private:
-    int m_fd;
-};
 
 bool writeFully(int fd, std::string_view bytes)
 {
@@ -136,13 +114,13 @@ std::optional<std::string> SafeFile::readAll(const std::string &path)
     return bytes;
 }
 
-bool SafeFile::writeAll(const std::string &path, std::string_view bytes)
+WriteResult SafeFile::writeAll(const std::string &path, std::string_view bytes)
 {
     if (path.empty())
-        return false;
+        return WriteResult::failure(ENOENT);
     const std::optional<std::string> target = resolveTarget(path);
     if (!target)
-        return false;
+        return WriteResult::failure(errno);
 
     mode_t mode = 0666 & ~currentUmask();
     struct stat old
@@ -151,31 +129,38 @@ bool SafeFile::writeAll(const std::string &path, std::string_view bytes)
     const bool replacing = ::stat(target->c_str(), &old) == 0;
     if (replacing) {
         if (!S_ISREG(old.st_mode))
-            return false;
+            return WriteResult::failure(S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
         // No write bit at all means the user made it read-only; root would be allowed to write
         // it, so the bits are checked and not only the access rights.
-        if ((old.st_mode & 0222) == 0 || ::faccessat(AT_FDCWD, target->c_str(), W_OK, AT_EACCESS) != 0)
-            return false;
+        if ((old.st_mode & 0222) == 0)
+            return WriteResult::failure(EACCES);
+        if (::faccessat(AT_FDCWD, target->c_str(), W_OK, AT_EACCESS) != 0)
+            return WriteResult::failure(errno);
         mode = old.st_mode & 07777;
     } else if (errno != ENOENT) {
-        return false;
+        return WriteResult::failure(errno);
     }
 
     const std::string folder = folderOf(*target);
     std::string temporary = (folder == "/" ? "" : folder) + "/.marlit-XXXXXX";
     FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (!fd.valid())
-        return false;
+        return WriteResult::failure(errno);
 
-    bool ok = writeFully(fd.get(), bytes) && ::fsync(fd.get()) == 0 && ::fchmod(fd.get(), mode) == 0;
-    if (ok && replacing && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
+    int error = 0;
+    if (!writeFully(fd.get(), bytes) || ::fsync(fd.get()) != 0 || ::fchmod(fd.get(), mode) != 0)
+        error = errno;
+    if (error == 0 && replacing && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
         // Keep the owner of a replaced file where we may; failing that it becomes ours.
         [[maybe_unused]] const int ignored = ::fchown(fd.get(), old.st_uid, old.st_gid);
     }
-    ok = fd.close() && ok;
-    if (!ok || ::rename(temporary.c_str(), target->c_str()) != 0) {
+    if (!fd.close() && error == 0)
+        error = errno;
+    if (error == 0 && ::rename(temporary.c_str(), target->c_str()) != 0)
+        error = errno;
+    if (error != 0) {
         ::unlink(temporary.c_str());
-        return false;
+        return WriteResult::failure(error);
     }
 
     // Makes the rename itself durable. The new content is already in place, so a folder that
@@ -183,30 +168,31 @@ bool SafeFile::writeAll(const std::string &path, std::string_view bytes)
     FileDescriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folderFd.valid())
         ::fsync(folderFd.get());
-    return true;
+    return WriteResult::success();
 }
 
-bool SafeFile::createNew(const std::string &path, std::string_view bytes)
+WriteResult SafeFile::createNew(const std::string &path, std::string_view bytes)
 {
     if (path.empty())
-        return false;
+        return WriteResult::failure(ENOENT);
     FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (!fd.valid())
-        return false;
-    const bool ok = writeFully(fd.get(), bytes) && ::fsync(fd.get()) == 0;
-    if (!fd.close() || !ok) {
+        return WriteResult::failure(errno);
+    int error = 0;
+    if (!writeFully(fd.get(), bytes) || ::fsync(fd.get()) != 0)
+        error = errno;
+    if (!fd.close() && error == 0)
+        error = errno;
+    if (error != 0) {
         ::unlink(path.c_str());
-        return false;
+        return WriteResult::failure(error);
     }
-    return true;
+    return WriteResult::success();
 }
 
-bool SafeFile::exists(const std::string &path)
+std::string WriteResult::reason() const
 {
-    struct stat info
-    {
-    };
-    return !path.empty() && ::stat(path.c_str(), &info) == 0;
+    return m_error == 0 ? std::string() : std::string(std::strerror(m_error));
 }
 
 } // namespace marlit

@@ -1,10 +1,29 @@
 #pragma once
 
+#include <cerrno>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace marlit {
+
+// The outcome of a write: success, or the errno of the step that failed, so that the window can
+// tell the user why. Deliberately not convertible to bool: the caller asks ok() or error().
+class WriteResult
+{
+public:
+    static WriteResult success() { return WriteResult(0); }
+    static WriteResult failure(int error) { return WriteResult(error != 0 ? error : EIO); }
+
+    bool ok() const { return m_error == 0; }
+    int error() const { return m_error; }
+    // The system's text for the error, e.g. "No space left on device"; empty on success.
+    std::string reason() const;
+
+private:
+    explicit WriteResult(int error) : m_error(error) {}
+    int m_error;
+};
 
 // Whole-file reads and crash-safe whole-file writes. A write goes to a temporary file in the same
 // folder, is flushed to disk and then renamed over the target, so a full disk, a crash or a kill
@@ -15,18 +34,16 @@ public:
     // The file's bytes, or nothing when it does not exist, is not a regular file or cannot be read.
     static std::optional<std::string> readAll(const std::string &path);
 
-    // Replaces the file with bytes. Returns false, and leaves everything as it was, when the file
-    // exists but is read-only (no write permission bit set), when the folder cannot be written,
-    // or when any step of the write fails. A new file gets mode 0666 less the umask; a replaced
+    // Replaces the file with bytes. Fails, and leaves everything as it was, when the file exists
+    // but is read-only (no write permission bit set: EACCES), is not a regular file (EISDIR or
+    // EINVAL), when the folder cannot be written, or when any step of the write fails. A new file gets mode 0666 less the umask; a replaced
     // file keeps its mode. A path that is a symbolic link writes the file the link points to.
-    static bool writeAll(const std::string &path, std::string_view bytes);
+    static WriteResult writeAll(const std::string &path, std::string_view bytes);
 
     // Creates the file with bytes only if nothing is at path yet, in one step that cannot replace
     // a file another program creates meanwhile. Returns false when something is there already or
     // the file cannot be written (a file it began is removed again).
-    static bool createNew(const std::string &path, std::string_view bytes);
-
-    static bool exists(const std::string &path);
+    static WriteResult createNew(const std::string &path, std::string_view bytes);
 };
 
 } // namespace marlit

@@ -1,6 +1,7 @@
 #include "core/launch/CommandLine.h"
 
 #include "core/fs/Paths.h"
+#include "core/fs/WorkingDirectory.h"
 #include "core/catalogue/SystemEntry.h"
 
 #include <cerrno>
@@ -22,14 +23,10 @@ std::string absolutePath(std::string path)
 {
     if (!path.empty() && path.front() == kPathSeparator)
         return path;
-    std::string current(4096, '\0');
-    while (!getcwd(current.data(), current.size())) {
-        if (errno != ERANGE)
-            return path; // no better name to give
-        current.resize(current.size() * 2);
-    }
-    current.resize(std::strlen(current.c_str()));
-    return withTrailingSeparator(std::move(current)) + path;
+    std::optional<std::string> current = currentDirectory();
+    if (!current)
+        return path; // no better name to give
+    return withTrailingSeparator(std::move(*current)) + path;
 }
 
 bool isBlank(char c)

@@ -1,5 +1,7 @@
 #include "core/launch/ProcessLauncher.h"
 
+#include "core/fs/WorkingDirectory.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -62,15 +64,12 @@ bool resolveProgram(const std::string &program, std::string &resolved, int &erro
             resolved = program;
             return true;
         }
-        std::vector<char> buffer(4096);
-        while (!getcwd(buffer.data(), buffer.size())) {
-            if (errno != ERANGE) {
-                error = errno;
-                return false;
-            }
-            buffer.resize(buffer.size() * 2);
+        const std::optional<std::string> current = currentDirectory();
+        if (!current) {
+            error = errno;
+            return false;
         }
-        resolved = std::string(buffer.data()) + '/' + program;
+        resolved = *current + '/' + program;
         return true;
     }
 

@@ -4,6 +4,7 @@
 #include "core/fs/DirectoryReader.h"
 #include "core/browse/NameOrder.h"
 #include "core/browse/WildcardMatch.h"
+#include "core/fs/AsciiCase.h"
 
 #include <algorithm>
 #include <ctime>
@@ -19,18 +20,6 @@ namespace {
 // How long after a change a folder's time stamp may still equal that of a further change. File
 // systems stamp with a coarse clock, FAT even to 2 seconds.
 constexpr long long kStampGranularityNs = 2'000'000'000;
-
-char foldAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string folded(std::string_view text)
-{
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(), foldAscii);
-    return result;
-}
 
 long long nanoseconds(const timespec &time)
 {
@@ -131,7 +120,7 @@ const SnapshotFinder::Folder &SnapshotFinder::folder(const std::string &director
     for (DirectoryEntry &entry : entries) {
         // A folder is never a picture, whatever its name.
         if (!entry.isDirectory)
-            sorted.emplace_back(folded(entry.name), std::move(entry.name));
+            sorted.emplace_back(foldedAscii(entry.name), std::move(entry.name));
     }
     std::sort(sorted.begin(), sorted.end());
 
@@ -157,7 +146,7 @@ std::string SnapshotFinder::firstMatch(const Folder &folder, const std::string &
     // Every match begins with the pattern's literal part, so only the names that begin with it
     // (ignoring case) are tried: usually a handful found by binary search. A name holding "*" or
     // "?" shortens the literal part and the range grows towards a plain scan.
-    const std::string prefix = folded(std::string_view(pattern).substr(0, pattern.find_first_of("*?")));
+    const std::string prefix = foldedAscii(std::string_view(pattern).substr(0, pattern.find_first_of("*?")));
     auto it = std::lower_bound(folder.foldedNames.begin(), folder.foldedNames.end(), prefix);
     const std::string *best = nullptr;
     for (; it != folder.foldedNames.end() && it->compare(0, prefix.size(), prefix) == 0; ++it) {

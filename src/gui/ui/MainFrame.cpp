@@ -303,7 +303,7 @@ void MainFrame::LoadCatalogue(const char *fileName)
     systemList->setCatalogue(&catalogue);
 }
 
-bool MainFrame::SaveCatalogue(const char *fileName, const CategoryCatalogue &changed)
+marlit::WriteResult MainFrame::SaveCatalogue(const char *fileName, const CategoryCatalogue &changed)
 {
     return marlit::CatalogueFile::save(fileName, changed);
 }
@@ -445,7 +445,7 @@ void MainFrame::storeListChange(CategoryCatalogue changed, int operation)
         return;
 
     // The file is written and read back, so file, catalogue and list agree afterwards.
-    const bool saved = SaveCatalogue(file, changed);
+    const bool saved = SaveCatalogue(file, changed).ok();
     LoadCatalogue(file);
 
     // The highlighted row and currentSystem stay together. After a move the highlight follows

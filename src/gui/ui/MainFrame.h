@@ -103,7 +103,7 @@ private:
     void LayoutSnapshots();
     void FillRomList(const std::string &folder);
     void LoadCatalogue(const char *fileName);
-    bool SaveCatalogue(const char *fileName, const marlit::CategoryCatalogue &changed);
+    marlit::WriteResult SaveCatalogue(const char *fileName, const marlit::CategoryCatalogue &changed);
     void storeListChange(marlit::CategoryCatalogue changed, int operation);
     void requestDefaultSnapshot();
     void onSnapshotReady(int slot, const SnapshotImage &image);

@@ -259,10 +259,10 @@ TEST(SettingsFileStorage, SaveThenLoadGivesTheRecordBack)
     TempDir dir;
     const std::string path = dir.file(SettingsFile::kFileName);
     EXPECT_EQ(SettingsFile::load(path), std::nullopt);
-    ASSERT_TRUE(SettingsFile::save(path, kWorked));
+    ASSERT_TRUE(SettingsFile::save(path, kWorked).ok());
     EXPECT_EQ(dir.read(SettingsFile::kFileName), workedBytes());
     EXPECT_EQ(SettingsFile::load(path), kWorked);
-    ASSERT_TRUE(SettingsFile::save(path, SettingsRecord{}));
+    ASSERT_TRUE(SettingsFile::save(path, SettingsRecord{}).ok());
     EXPECT_EQ(SettingsFile::load(path), SettingsRecord{});
 }
 

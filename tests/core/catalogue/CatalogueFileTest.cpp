@@ -338,10 +338,10 @@ TEST(CatalogueFileStorage, SaveThenLoadGivesTheEntriesBack)
 {
     TempDir dir;
     const std::string path = dir.file("console.ini");
-    ASSERT_TRUE(CatalogueFile::save(path, catalogueOf({kSnes, SystemEntry{}})));
+    ASSERT_TRUE(CatalogueFile::save(path, catalogueOf({kSnes, SystemEntry{}})).ok());
     EXPECT_EQ(CatalogueFile::load(path), catalogueOf({kSnes, SystemEntry{}}));
 
-    ASSERT_TRUE(CatalogueFile::save(path, CategoryCatalogue{}));
+    ASSERT_TRUE(CatalogueFile::save(path, CategoryCatalogue{}).ok());
     EXPECT_EQ(dir.read("console.ini"), "");
     EXPECT_TRUE(CatalogueFile::load(path).empty());
     EXPECT_TRUE(CatalogueFile::load(dir.file("missing.ini")).empty());
@@ -352,7 +352,7 @@ TEST(CatalogueFileStorage, SaveRefusesReadOnlyFileAndLeavesItUnchanged)
     TempDir dir;
     dir.write("classic.ini", kSnesBytes);
     ASSERT_EQ(chmod(dir.file("classic.ini").c_str(), 0444), 0);
-    EXPECT_FALSE(CatalogueFile::save(dir.file("classic.ini"), CategoryCatalogue{}));
+    EXPECT_FALSE(CatalogueFile::save(dir.file("classic.ini"), CategoryCatalogue{}).ok());
     EXPECT_EQ(dir.read("classic.ini"), kSnesBytes);
 }
 
@@ -360,8 +360,8 @@ TEST(CatalogueFileStorage, FailedSaveLeavesThePreviousFileIntact)
 {
     TempDir dir;
     dir.makeFolder("folder.ini");
-    EXPECT_FALSE(CatalogueFile::save(dir.file("folder.ini"), catalogueOf({kSnes})));
-    EXPECT_FALSE(CatalogueFile::save(dir.file("missing/classic.ini"), catalogueOf({kSnes})));
+    EXPECT_FALSE(CatalogueFile::save(dir.file("folder.ini"), catalogueOf({kSnes})).ok());
+    EXPECT_FALSE(CatalogueFile::save(dir.file("missing/classic.ini"), catalogueOf({kSnes})).ok());
     EXPECT_FALSE(dir.exists("missing"));
 }
 
@@ -372,7 +372,7 @@ TEST(CatalogueFileStorage, FailedSaveInReadOnlyFolderLeavesThePreviousFileIntact
     TempDir dir;
     dir.write("locked/classic.ini", kSnesBytes);
     ASSERT_EQ(chmod(dir.file("locked").c_str(), 0555), 0);
-    EXPECT_FALSE(CatalogueFile::save(dir.file("locked/classic.ini"), CategoryCatalogue{}));
+    EXPECT_FALSE(CatalogueFile::save(dir.file("locked/classic.ini"), CategoryCatalogue{}).ok());
     EXPECT_EQ(dir.read("locked/classic.ini"), kSnesBytes);
 }
 
