@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-using marlit::FilterMode;
+using marlit::RomSearch;
 using marlit::FolderNode;
 using marlit::FolderTreeScanner;
 using marlit::RomListing;
@@ -48,13 +48,19 @@ int main(int argc, char **argv)
     }
     std::printf("collections ready under %s in %.0f ms\n", root.c_str(), elapsedMs(start));
 
+    RomSearch marioSearch;
+    marioSearch.apply("mario");
+    RomSearch filterJapanese;
+    filterJapanese.toggleMode();
+    filterJapanese.apply("(J)");
+
     // What each measurement sees, so a broken collection cannot pass for a fast one.
     std::vector<std::string> all;
     plainReaddir(deep, all, true);
     const std::vector<FolderNode> tree = FolderTreeScanner::scan(deep);
     std::printf("deep tree: %zu entries, %zu folders in the tree; flat folder: %zu files, %zu match \"mario\"\n",
-                all.size(), countNodes(tree), RomListing::list(flat, FilterMode::SearchFor, false, ".").size(),
-                RomListing::list(flat, FilterMode::SearchFor, true, "mario").size());
+                all.size(), countNodes(tree), RomListing::list(flat, RomSearch{}).size(),
+                RomListing::list(flat, marioSearch).size());
 
     const std::vector<Timing> deepTimings =
         measureInterleaved(runs, {[&] {
@@ -63,16 +69,16 @@ int main(int argc, char **argv)
                                   },
                                   [&] {
                                       FolderTreeScanner::scan(deep);
-                                      RomListing::list(deep, FilterMode::SearchFor, false, ".");
+                                      RomListing::list(deep, RomSearch{});
                                   }});
     const std::vector<Timing> flatTimings =
         measureInterleaved(runs, {[&] {
                                       std::vector<std::string> names;
                                       plainReaddir(flat, names, false);
                                   },
-                                  [&] { RomListing::list(flat, FilterMode::SearchFor, false, "."); },
-                                  [&] { RomListing::list(flat, FilterMode::SearchFor, true, "mario"); },
-                                  [&] { RomListing::list(flat, FilterMode::FilterOut, true, "(J)"); }});
+                                  [&] { RomListing::list(flat, RomSearch{}); },
+                                  [&] { RomListing::list(flat, marioSearch); },
+                                  [&] { RomListing::list(flat, filterJapanese); }});
     const Timing &deepBaseline = deepTimings[0];
     const Timing &selection = deepTimings[1];
     const Timing &flatBaseline = flatTimings[0];

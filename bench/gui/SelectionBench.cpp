@@ -45,11 +45,10 @@ int main(int argc, char **argv)
     }
 
     QTemporaryDir workspace;
-    QDir::setCurrent(workspace.path());
     std::ofstream(workspace.filePath("classic.ini").toStdString(), std::ios::binary)
         << record("Deep", deep) << record("Flat", flat);
 
-    MainFrame frame;
+    MainFrame frame(workspace.path().toStdString());
     frame.show();
     QApplication::processEvents();
     auto *systems = frame.findChild<SystemListBox *>(QStringLiteral("systemList"));

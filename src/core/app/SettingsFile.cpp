@@ -121,7 +121,9 @@ SettingsFile::Record SettingsFile::serialize(const SettingsRecord &record)
     bytes[5] = lowByte(record.height >> 8);
     bytes[6] = lowByte(record.height);
     bytes[7] = lowByte(record.category);
-    bytes[8] = lowByte(record.system);
+    // No selection (-1), or a row the byte cannot hold, is stored as 0xFF: the next start takes it
+    // as a row past the end and falls back to the first system, instead of another system.
+    bytes[8] = record.system < 0 || record.system > 0xFF ? 0xFF : lowByte(record.system);
 
     // Written through a buffer with room for the terminators; only the digits are copied, so a
     // value too wide for its field can never spill into the next one.

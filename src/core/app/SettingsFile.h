@@ -31,7 +31,7 @@ struct SettingsRecord
     int width = 640;
     int height = 480;
     int category = 0;
-    int system = 0;
+    int system = 0; // the selected row; -1 for none
     int fontPointSize = 120; // tenths of a point
     std::uint32_t fontColor = 0; // 0x00BBGGRR
     std::string fontFace = "Arial";

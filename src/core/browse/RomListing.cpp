@@ -18,37 +18,26 @@ bool matchesEverything(const std::string &pattern)
 
 } // namespace
 
-std::string RomListing::searchPattern(FilterMode mode, const std::string &searchText)
-{
-    if (mode == FilterMode::FilterOut)
-        return "*.*";
-    return "*" + searchText + "*";
-}
-
-std::vector<std::string> RomListing::list(const std::string &folder, FilterMode mode, bool searchApplied,
-                                          const std::string &searchText)
+std::vector<std::string> RomListing::list(const std::string &folder, const RomSearch &search)
 {
     std::vector<DirectoryEntry> entries;
     if (!DirectoryReader::list(folder, entries))
         return {};
-    return fromEntries(std::move(entries), mode, searchApplied, searchText);
+    return fromEntries(std::move(entries), search);
 }
 
-std::vector<std::string> RomListing::fromEntries(std::vector<DirectoryEntry> entries, FilterMode mode,
-                                                 bool searchApplied, const std::string &searchText)
+std::vector<std::string> RomListing::fromEntries(std::vector<DirectoryEntry> entries, const RomSearch &search)
 {
     std::vector<std::string> names;
-    const std::string pattern = searchPattern(mode, searchText);
+    const std::string pattern = search.pattern();
     const bool matchAll = matchesEverything(pattern);
-    const bool filterOut = searchApplied && mode == FilterMode::FilterOut;
     names.reserve(entries.size());
     for (DirectoryEntry &entry : entries) {
         if (entry.isDirectory)
             continue;
         if (!matchAll && !WildcardMatch::matches(pattern, entry.name))
             continue;
-        // Every name holds the empty text, so an applied empty filter leaves nothing.
-        if (filterOut && entry.name.find(searchText) != std::string::npos)
+        if (!search.keeps(entry.name))
             continue;
         names.push_back(std::move(entry.name));
     }

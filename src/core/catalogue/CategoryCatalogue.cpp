@@ -21,28 +21,27 @@ SystemEntry *CategoryCatalogue::entryAt(int index)
     return const_cast<SystemEntry *>(std::as_const(*this).entryAt(index));
 }
 
-bool CategoryCatalogue::apply(ListOperation operation, int index)
+std::optional<int> CategoryCatalogue::apply(ListOperation operation, int index)
 {
     if (!entryAt(index))
-        return false;
+        return std::nullopt;
     const auto at = [&](int i) { return m_entries.begin() + i; };
     switch (operation) {
-    case MoveUp:
+    case ListOperation::MoveUp:
         if (index == 0)
-            return false;
+            return std::nullopt;
         std::iter_swap(at(index - 1), at(index));
-        return true;
-    case MoveDown:
+        return index - 1;
+    case ListOperation::MoveDown:
         if (index == lastIndex())
-            return false;
+            return std::nullopt;
         std::iter_swap(at(index), at(index + 1));
-        return true;
-    case Delete:
+        return index + 1;
+    case ListOperation::Delete:
         m_entries.erase(at(index));
-        return true;
+        return std::min(index, lastIndex());
     }
-    // A code from outside the enumeration (cast from a plain int).
-    return false;
+    return std::nullopt;
 }
 
 void CategoryCatalogue::append(const SystemEntry &entry)

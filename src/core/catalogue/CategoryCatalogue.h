@@ -1,7 +1,9 @@
 #pragma once
 
+#include "core/catalogue/ListOperation.h"
 #include "core/catalogue/SystemEntry.h"
 
+#include <optional>
 #include <vector>
 
 namespace marlit {
@@ -10,9 +12,6 @@ namespace marlit {
 class CategoryCatalogue
 {
 public:
-    // The list operation codes; each is also how far the selection moves afterwards.
-    enum ListOperation : int { MoveUp = -1, Delete = 0, MoveDown = 1 };
-
     CategoryCatalogue() = default;
     explicit CategoryCatalogue(std::vector<SystemEntry> entries);
 
@@ -25,9 +24,12 @@ public:
     const SystemEntry *entryAt(int index) const;
     SystemEntry *entryAt(int index);
 
-    // Moves the entry at index one place up or down, or deletes it. Returns false and changes
-    // nothing when the index is outside the catalogue or there is no entry to trade places with.
-    bool apply(ListOperation operation, int index);
+    // Moves the entry at index one place up or down, or deletes it, and gives the row to
+    // highlight afterwards: the moved entry's new row, or after a delete the entry that took the
+    // deleted one's place (the one before it when the last was deleted; -1 when none is left).
+    // Gives nothing, and changes nothing, when the index is outside the catalogue or there is
+    // no entry to trade places with.
+    std::optional<int> apply(ListOperation operation, int index);
 
     void append(const SystemEntry &entry);
 

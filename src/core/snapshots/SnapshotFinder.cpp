@@ -64,7 +64,7 @@ std::string SnapshotFinder::find(const std::string &directory, const std::string
 
     const std::string patterns[] = {firstPattern(name), secondPattern(name)};
     if (patterns[0].empty() && patterns[1].empty())
-        return kNoShotFile;
+        return m_fallback;
 
     const std::lock_guard lock(m_mutex);
     const Folder &entries = folder(folderPath);
@@ -75,13 +75,11 @@ std::string SnapshotFinder::find(const std::string &directory, const std::string
         if (!match.empty())
             return folderPath + match;
     }
-    return kNoShotFile;
+    return m_fallback;
 }
 
-void SnapshotFinder::clear()
+SnapshotFinder::SnapshotFinder(std::string fallbackPicture) : m_fallback(std::move(fallbackPicture))
 {
-    const std::lock_guard lock(m_mutex);
-    m_folders.clear();
 }
 
 const SnapshotFinder::Folder &SnapshotFinder::folder(const std::string &directory)

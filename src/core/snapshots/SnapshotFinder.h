@@ -9,13 +9,17 @@ namespace marlit {
 
 // Finds the snapshot picture of a ROM in a snapshot folder: first the ROM's name with its
 // extension replaced by ".*", then its title (the name before the first "[" or "(", less the one
-// character before the bracket) with ".*", last "NoShot.png" in the working directory. Among
+// character before the bracket) with ".*", last the fallback picture. Among
 // several matches the first in name order ignoring case is taken; folders never match. A folder is read once and then
 // looked up in memory until its modification time changes. Safe to call from several threads.
 class SnapshotFinder
 {
 public:
     static constexpr const char *kNoShotFile = "NoShot.png";
+
+    // fallbackPicture is what find gives when nothing matches: "NoShot.png" in the folder the
+    // program works in.
+    explicit SnapshotFinder(std::string fallbackPicture = kNoShotFile);
 
     // directory ends with the separator.
     std::string find(const std::string &directory, const std::string &romName);
@@ -24,8 +28,6 @@ public:
     // (no "." for the first; no bracket, or nothing before it, for the second).
     static std::string firstPattern(const std::string &romName);
     static std::string secondPattern(const std::string &romName);
-
-    void clear();
 
 private:
     struct Folder
@@ -44,6 +46,7 @@ private:
     const Folder &folder(const std::string &directory);
     static std::string firstMatch(const Folder &folder, const std::string &pattern);
 
+    const std::string m_fallback;
     std::mutex m_mutex;
     std::unordered_map<std::string, Folder> m_folders;
 };

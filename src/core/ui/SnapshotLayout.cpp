@@ -35,6 +35,17 @@ bool SnapshotLayout::singlePictureInSlotB(const SystemEntry *entry)
     return entry && entry->snapshotDirA.empty() && !entry->snapshotDirB.empty() && entry->defaultSnapshot.empty();
 }
 
+std::optional<int> SnapshotLayout::defaultSnapshotSlot(const SystemEntry *entry)
+{
+    if (!entry || entry->defaultSnapshot.empty())
+        return std::nullopt;
+    if (entry->snapshotDirA.empty())
+        return kSlotA;
+    if (entry->snapshotDirB.empty())
+        return kSlotB;
+    return std::nullopt;
+}
+
 SnapshotGeometry SnapshotLayout::compute(int width, int height, int mode, int pictureCount, bool singleInB,
                                          const SnapshotGeometry &previous)
 {

@@ -61,22 +61,3 @@ std::vector<std::string> RomFolderTree::selectedPath() const
         names.push_back(item->data(0, kNameBytesRole).toByteArray().toStdString());
     return {names.rbegin(), names.rend()};
 }
-
-bool RomFolderTree::selectPath(const std::vector<std::string> &names)
-{
-    QTreeWidgetItem *item = topLevelItem(0);
-    for (const std::string &name : names) {
-        if (!item)
-            return false;
-        QTreeWidgetItem *match = nullptr;
-        for (int i = 0; i < item->childCount() && !match; ++i) {
-            if (item->child(i)->data(0, kNameBytesRole).toByteArray().toStdString() == name)
-                match = item->child(i);
-        }
-        item = match;
-    }
-    if (!item)
-        return false;
-    setCurrentItem(item);
-    return true;
-}

@@ -28,10 +28,6 @@ public:
     // item or when nothing is selected.
     std::vector<std::string> selectedPath() const;
 
-    // Selects the item at the given path of names below the root (empty: the root). Returns
-    // false when there is no such item.
-    bool selectPath(const std::vector<std::string> &names);
-
 private:
     void addChildren(QTreeWidgetItem *parent, const std::vector<marlit::FolderNode> &nodes);
 

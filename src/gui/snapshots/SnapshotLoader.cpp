@@ -42,8 +42,8 @@ struct Outcome
 
 } // namespace
 
-SnapshotLoader::SnapshotLoader(QObject *parent)
-    : QObject(parent), m_finder(std::make_shared<marlit::SnapshotFinder>()),
+SnapshotLoader::SnapshotLoader(const std::string &workFolder, QObject *parent)
+    : QObject(parent), m_finder(std::make_shared<marlit::SnapshotFinder>(workFolder + marlit::SnapshotFinder::kNoShotFile)),
       m_generations(std::make_shared<std::array<std::atomic<quint64>, kSlots>>())
 {
     // One picture per slot decodes at a time; more threads would only compete for stale work.

@@ -20,7 +20,9 @@ class SnapshotLoader : public QObject
     Q_OBJECT
 
 public:
-    explicit SnapshotLoader(QObject *parent = nullptr);
+    // workFolder is the folder the program works in ("" for the working directory, else ending
+    // with the separator), where the fallback picture "NoShot.png" is.
+    explicit SnapshotLoader(const std::string &workFolder = {}, QObject *parent = nullptr);
     ~SnapshotLoader() override;
 
     // The snapshot of romName in directory (see SnapshotFinder), for slot.
@@ -32,8 +34,6 @@ public:
 
     // Blocks until every request has been handled and its result delivered (tests, benchmarks).
     void waitForIdle();
-
-    marlit::SnapshotFinder &finder() { return *m_finder; }
 
 signals:
     // The newest picture for slot; image may be null (file unreadable).

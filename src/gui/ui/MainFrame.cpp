@@ -1,21 +1,26 @@
 #include "gui/ui/MainFrame.h"
 
-#include "core/fs/DirectoryReader.h"
 #include "core/browse/FolderTreeScanner.h"
 #include "core/browse/RomFolderPath.h"
-#include "gui/browse/RomFolderTree.h"
+#include "core/browse/RomListing.h"
 #include "core/catalogue/CatalogueFile.h"
 #include "core/catalogue/CategoryTable.h"
+#include "core/fs/DirectoryReader.h"
+#include "core/fs/Paths.h"
 #include "core/launch/CommandLine.h"
 #include "core/launch/ProcessLauncher.h"
+#include "core/ui/WindowLayout.h"
+#include "gui/browse/RomFolderTree.h"
 #include "gui/snapshots/SnapshotLoader.h"
 #include "gui/ui/CategoryTabBar.h"
 #include "gui/ui/RomListBox.h"
-#include "core/ui/WindowLayout.h"
+#include "gui/ui/SystemListBox.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -25,12 +30,21 @@
 #include <cstdio>
 
 using marlit::CategoryCatalogue;
+using marlit::SnapshotLayout;
 using marlit::SystemEntry;
 
 namespace {
 
-constexpr int kSlotA = 0;
-constexpr int kSlotB = 1;
+constexpr int kSlotA = SnapshotLayout::kSlotA;
+constexpr int kSlotB = SnapshotLayout::kSlotB;
+
+void warnWriteFailure(QWidget *parent, const QString &file, const QString &reason)
+{
+    QMessageBox::warning(parent, QStringLiteral("Marlit"),
+                         QStringLiteral("The catalogue file \"%1\" could not be written: %2.\n\n"
+                                        "The systems are shown as the file holds them.")
+                             .arg(file, reason));
+}
 
 QColor colorFromColorRef(std::uint32_t color)
 {
@@ -49,24 +63,25 @@ void placeByEdges(QWidget *widget, int left, int top, int right, int bottom)
     widget->setGeometry(left, top, right - left, bottom - top);
 }
 
-template <typename Widget> Widget *makeControl(QWidget *parent, const char *objectName, int id)
+template <typename Widget> Widget *makeControl(QWidget *parent, const char *objectName)
 {
     auto *widget = new Widget(parent);
     widget->setObjectName(QString::fromLatin1(objectName));
-    widget->setProperty("controlId", id);
     return widget;
 }
 
 } // namespace
 
-MainFrame::MainFrame(QWidget *parent) : QWidget(parent)
+MainFrame::MainFrame(std::string folder, QWidget *parent)
+    : QWidget(parent), workFolder(marlit::withTrailingSeparator(std::move(folder))),
+      reportWriteFailure(warnWriteFailure)
 {
     setWindowTitle(QStringLiteral("Marlit"));
     setMinimumSize(kMinimumWidth, kMinimumHeight);
 
     // The remembered options, font, selection and client size.
     const marlit::SettingsRecord start =
-        marlit::SettingsFile::startupValues(marlit::SettingsFile::load(marlit::SettingsFile::kFileName));
+        marlit::SettingsFile::startupValues(marlit::SettingsFile::load(workFile(marlit::SettingsFile::kFileName)));
     settings = start.settings;
     fontPointSize = start.fontPointSize;
     fontColor = start.fontColor;
@@ -77,7 +92,7 @@ MainFrame::MainFrame(QWidget *parent) : QWidget(parent)
     // shrinks by its frame at every start.
     resize(std::max(start.width, kMinimumWidth), std::max(start.height, kMinimumHeight));
 
-    loader = new SnapshotLoader(this);
+    loader = new SnapshotLoader(workFolder, this);
     connect(loader, &SnapshotLoader::snapshotReady, this, &MainFrame::onSnapshotReady);
 
     OnCreate();
@@ -97,47 +112,47 @@ void MainFrame::OnCreate()
     tabFont = QFont(QStringLiteral("Tahoma"));
     tabFont.setPointSizeF(8.5);
 
-    systemList = makeControl<SystemListBox>(this, "systemList", IdSystemList);
+    systemList = makeControl<SystemListBox>(this, "systemList");
     placeByEdges(systemList, 10, 50, 225, 284);
-    systemList->setHost(this);
+    systemList->setWorkFolder(workFolder);
 
-    romList = makeControl<RomListBox>(this, "romList", IdRomList);
+    romList = makeControl<RomListBox>(this, "romList");
     placeByEdges(romList, 235, 50, 700, 440);
 
-    folderTree = makeControl<RomFolderTree>(this, "folderTree", IdFolderTree);
+    folderTree = makeControl<RomFolderTree>(this, "folderTree");
     placeByEdges(folderTree, 10, 294, 225, 480);
 
-    categoryTabs = makeControl<CategoryTabBar>(this, "categoryTabs", IdCategoryTabs);
+    categoryTabs = makeControl<CategoryTabBar>(this, "categoryTabs");
     placeByEdges(categoryTabs, 11, 28, 225, 50);
     categoryTabs->setFont(tabFont);
     for (int index = 0; index < marlit::CategoryTable::kCount; ++index)
         categoryTabs->addTab(QString::fromLatin1(marlit::CategoryTable::tabText(index)));
 
-    categoryLabel = makeControl<QLabel>(this, "categoryLabel", IdCategoryLabel);
+    categoryLabel = makeControl<QLabel>(this, "categoryLabel");
     categoryLabel->setText(QStringLiteral("Catagory Select"));
     placeByEdges(categoryLabel, 60, 10, 180, 30);
 
-    playButton = makeControl<QPushButton>(this, "playButton", IdPlayButton);
+    playButton = makeControl<QPushButton>(this, "playButton");
     playButton->setText(QStringLiteral("Play!"));
     playButton->setDefault(true);
     placeByEdges(playButton, 235, 10, 355, 40);
 
-    setupButton = makeControl<QPushButton>(this, "setupButton", IdSetupButton);
+    setupButton = makeControl<QPushButton>(this, "setupButton");
     setupButton->setText(QStringLiteral("Setup"));
     placeByEdges(setupButton, 375, 10, 495, 40);
 
-    configButton = makeControl<QPushButton>(this, "configButton", IdConfigButton);
+    configButton = makeControl<QPushButton>(this, "configButton");
     configButton->setText(QStringLiteral("Config"));
     placeByEdges(configButton, 515, 10, 635, 40);
 
-    filterModeButton = makeControl<QPushButton>(this, "filterModeButton", IdFilterModeButton);
+    filterModeButton = makeControl<QPushButton>(this, "filterModeButton");
     filterModeButton->setText(QStringLiteral("Search For"));
     placeByEdges(filterModeButton, 235, 450, 315, 470);
 
-    searchEdit = makeControl<QLineEdit>(this, "searchEdit", IdSearchEdit);
+    searchEdit = makeControl<QLineEdit>(this, "searchEdit");
     placeByEdges(searchEdit, 325, 450, 630, 470);
 
-    applyButton = makeControl<QPushButton>(this, "applyButton", IdApplyButton);
+    applyButton = makeControl<QPushButton>(this, "applyButton");
     applyButton->setText(QStringLiteral("Apply"));
     placeByEdges(applyButton, 640, 450, 700, 470);
 
@@ -153,6 +168,9 @@ void MainFrame::OnCreate()
     connect(categoryTabs, &QTabBar::currentChanged, this, &MainFrame::OnSelChangeCategory);
     connect(systemList, &SystemListBox::systemSelectionChanged, this, &MainFrame::OnSelChangeSystem);
     connect(systemList, &SystemListBox::systemDoubleClicked, this, &MainFrame::OnLaunchEmulator);
+    connect(systemList, &SystemListBox::launchEmulatorRequested, this, &MainFrame::OnLaunchEmulator);
+    connect(systemList, &SystemListBox::setupRequested, this, &MainFrame::OnSetup);
+    connect(systemList, &SystemListBox::listOperationRequested, this, &MainFrame::ApplyListOperation);
     connect(folderTree, &QTreeWidget::currentItemChanged, this, &MainFrame::OnSelChangedFolder);
     connect(romList, &RomListBox::romSelectionChanged, this, &MainFrame::OnSelChangeRom);
     connect(romList, &RomListBox::playRequested, this, &MainFrame::OnPlay);
@@ -162,7 +180,7 @@ void MainFrame::OnCreate()
     connect(filterModeButton, &QPushButton::clicked, this, &MainFrame::OnSearchMode);
     connect(applyButton, &QPushButton::clicked, this, &MainFrame::OnApplyClear);
 
-    marlit::CatalogueFile::ensureCatalogueFiles();
+    marlit::CatalogueFile::ensureCatalogueFiles(workFolder);
 
     // A remembered category the tabs do not have falls back to the first.
     if (currentCategory < 0 || currentCategory >= marlit::CategoryTable::kCount)
@@ -208,14 +226,11 @@ void MainFrame::writeSettings()
     record.width = width();
     record.height = height();
     record.category = currentCategory;
-    const int row = systemList->currentRow();
-    // One byte holds the row: no selection, or a row it cannot hold, is stored as 0xFF, which
-    // the next start takes as a row past the end and so falls back to the first system.
-    record.system = row < 0 || row > 0xFF ? 0xFF : row;
+    record.system = systemList->currentRow();
     record.fontPointSize = fontPointSize;
     record.fontColor = fontColor;
     record.fontFace = fontFace.toLocal8Bit().toStdString();
-    marlit::SettingsFile::save(marlit::SettingsFile::kFileName, record);
+    marlit::SettingsFile::save(workFile(marlit::SettingsFile::kFileName), record);
 }
 
 void MainFrame::SetRomListFont(const QString &face, int pointSizeTenths, std::uint32_t color)
@@ -274,8 +289,7 @@ void MainFrame::OnSelChangeSystem()
             // focus later does not pick it and refill the ROM list under the user's selection.
             folderTree->setCurrentItem(folderTree->topLevelItem(0), 0, QItemSelectionModel::NoUpdate);
         }
-        romList->setNames(
-            marlit::RomListing::fromEntries(std::move(rootEntries), filterMode, searchApplied, searchText));
+        romList->setNames(marlit::RomListing::fromEntries(std::move(rootEntries), search));
     }
 
     OnSize(width(), height());
@@ -285,27 +299,26 @@ void MainFrame::OnSelChangeSystem()
 
 void MainFrame::requestDefaultSnapshot()
 {
-    // A slot whose snapshot folder is not set shows the system's default picture.
     const SystemEntry *entry = selectedEntry();
-    if (!entry || entry->defaultSnapshot.empty())
+    const std::optional<int> slot = SnapshotLayout::defaultSnapshotSlot(entry);
+    if (!slot)
         return;
-    if (!entry->snapshotDirA.empty() && !entry->snapshotDirB.empty())
-        return;
-    const int slot = entry->snapshotDirA.empty() ? kSlotA : kSlotB;
-    const marlit::LayoutRect &rect = slot == kSlotA ? geometry.rectA : geometry.rectB;
-    loader->requestFile(slot, entry->defaultSnapshot, QSize(rect.width, rect.height));
+    const marlit::LayoutRect &rect = *slot == kSlotA ? geometry.rectA : geometry.rectB;
+    loader->requestFile(*slot, entry->defaultSnapshot, QSize(rect.width, rect.height));
 }
 
 void MainFrame::LoadCatalogue(const char *fileName)
 {
-    systemList->setCatalogue(nullptr);
-    catalogue = marlit::CatalogueFile::load(fileName);
-    systemList->setCatalogue(&catalogue);
+    catalogue = marlit::CatalogueFile::load(workFile(fileName));
+    systemList->setCatalogue(catalogue);
 }
 
 marlit::WriteResult MainFrame::SaveCatalogue(const char *fileName, const CategoryCatalogue &changed)
 {
-    return marlit::CatalogueFile::save(fileName, changed);
+    const marlit::WriteResult result = marlit::CatalogueFile::save(workFile(fileName), changed);
+    if (!result.ok() && reportWriteFailure)
+        reportWriteFailure(this, QFile::decodeName(QByteArray(fileName)), QString::fromLocal8Bit(result.reason()));
+    return result;
 }
 
 // ---- Folder tree and ROM list -------------------------------------------------------------
@@ -322,30 +335,23 @@ void MainFrame::OnSelChangedFolder()
 
 void MainFrame::FillRomList(const std::string &folder)
 {
-    romList->setNames(marlit::RomListing::list(folder, filterMode, searchApplied, searchText));
+    romList->setNames(marlit::RomListing::list(folder, search));
 }
 
 void MainFrame::OnSearchMode()
 {
-    if (filterMode == marlit::FilterMode::FilterOut) {
-        filterModeButton->setText(QStringLiteral("Search For"));
-        filterMode = marlit::FilterMode::SearchFor;
-    } else {
-        filterModeButton->setText(QStringLiteral("Filter Out"));
-        filterMode = marlit::FilterMode::FilterOut;
-    }
+    search.toggleMode();
+    filterModeButton->setText(search.mode() == marlit::FilterMode::FilterOut ? QStringLiteral("Filter Out")
+                                                                             : QStringLiteral("Search For"));
 }
 
 void MainFrame::OnApplyClear()
 {
-    if (searchApplied) {
-        applyButton->setText(QStringLiteral("Apply"));
-        searchText.assign(1, '.'); // not from a literal: GCC 12 warns falsely on that in release builds
-    } else {
-        applyButton->setText(QStringLiteral("Clear"));
-        searchText = searchEdit->text().toLocal8Bit().toStdString();
-    }
-    searchApplied = !searchApplied;
+    if (search.applied())
+        search.clear();
+    else
+        search.apply(searchEdit->text().toLocal8Bit().toStdString());
+    applyButton->setText(search.applied() ? QStringLiteral("Clear") : QStringLiteral("Apply"));
     OnSelChangedFolder();
 }
 
@@ -417,14 +423,13 @@ void MainFrame::OnConfig()
 
 // ---- Catalogue editing --------------------------------------------------------------------
 
-void MainFrame::ApplyListOperation(int operation)
+void MainFrame::ApplyListOperation(marlit::ListOperation operation)
 {
-    if (!selectedEntry())
-        return;
     CategoryCatalogue changed = catalogue;
-    if (!changed.apply(static_cast<CategoryCatalogue::ListOperation>(operation), currentSystem))
+    const std::optional<int> rowAfter = changed.apply(operation, currentSystem);
+    if (!rowAfter)
         return;
-    storeListChange(std::move(changed), operation);
+    storeListChange(changed, *rowAfter, operation == marlit::ListOperation::Delete);
 }
 
 void MainFrame::AppendEntry(const SystemEntry &entry)
@@ -433,33 +438,30 @@ void MainFrame::AppendEntry(const SystemEntry &entry)
         return;
     CategoryCatalogue changed = catalogue;
     changed.append(entry);
-    changed.apply(CategoryCatalogue::MoveDown, currentSystem);
-    storeListChange(std::move(changed), CategoryCatalogue::MoveDown);
+    const std::optional<int> rowAfter = changed.apply(marlit::ListOperation::MoveDown, currentSystem);
+    storeListChange(changed, rowAfter.value_or(currentSystem), false);
 }
 
-void MainFrame::storeListChange(CategoryCatalogue changed, int operation)
+void MainFrame::storeListChange(const CategoryCatalogue &changed, int rowAfter, bool anotherSystem)
 {
     currentCategory = categoryTabs->currentIndex();
     const char *file = marlit::CategoryTable::fileName(currentCategory);
     if (!file)
         return;
 
-    // The file is written and read back, so file, catalogue and list agree afterwards.
+    // The file is written and read back, so file, catalogue and list agree afterwards. A change
+    // that could not be written leaves the highlight on the same system.
     const bool saved = SaveCatalogue(file, changed).ok();
     LoadCatalogue(file);
 
-    // The highlighted row and currentSystem stay together. After a move the highlight follows
-    // the moved system; after a delete it goes to the system that took its place (or the one
-    // before, when the last was deleted), which is another system, so the views follow it. A
-    // change that could not be written leaves the highlight on the same system.
-    int row = saved ? currentSystem + operation : currentSystem;
-    row = std::min(row, catalogue.lastIndex());
-    const bool sameSystem = !saved || operation != CategoryCatalogue::Delete;
+    // The highlighted row and currentSystem stay together; when the highlight lands on another
+    // system, the views follow it.
+    const int row = std::min(saved ? rowAfter : currentSystem, catalogue.lastIndex());
     systemList->setCurrentRow(row);
-    if (sameSystem && row >= 0)
-        currentSystem = row;
-    else
+    if ((saved && anotherSystem) || row < 0)
         OnSelChangeSystem();
+    else
+        currentSystem = row;
 }
 
 // ---- Layout and painting ------------------------------------------------------------------

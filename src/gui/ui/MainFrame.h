@@ -1,15 +1,15 @@
 #pragma once
 
 #include "core/app/SettingsFile.h"
-#include "core/browse/RomListing.h"
+#include "core/browse/RomSearch.h"
 #include "core/catalogue/CategoryCatalogue.h"
-#include "gui/snapshots/SnapshotImage.h"
 #include "core/ui/SnapshotLayout.h"
-#include "gui/ui/SystemListBox.h"
+#include "gui/snapshots/SnapshotImage.h"
 
 #include <QFont>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -20,47 +20,31 @@ class QTabBar;
 class RomFolderTree;
 class RomListBox;
 class SnapshotLoader;
+class SystemListBox;
 
 // The program's one window: the category tabs, the system list and the folder tree on the left;
 // the buttons, the ROM list, the search row and the snapshot pictures on the right. It owns the
 // catalogue of the active category and every value the handlers share.
-class MainFrame : public QWidget, public SystemListHost
+class MainFrame : public QWidget
 {
     Q_OBJECT
 
 public:
-    // The controls' ids; each control also carries its id in the "controlId" property and has an
-    // object name after its member.
-    enum ControlId : int {
-        IdSystemList = 100,
-        IdFolderTree = 101,
-        IdRomList = 102,
-        IdCategoryTabs = 200,
-        IdPlayButton = 201,
-        IdSetupButton = 202,
-        IdConfigButton = 203,
-        IdFilterModeButton = 204,
-        IdApplyButton = 205,
-        IdSearchEdit = 210,
-        IdCategoryLabel = 0xFFFF,
-    };
-
     static constexpr int kMinimumWidth = 640;
     static constexpr int kMinimumHeight = 480;
 
-    // Reads "marlit.cfg" from the working directory, creates every control, makes sure the
-    // catalogue files exist and selects the remembered (or first) category and system. The
-    // window is not shown yet.
-    explicit MainFrame(QWidget *parent = nullptr);
+    // Works in workFolder ("" for the working directory): reads "marlit.cfg" there, creates
+    // every control (each has an object name after its member), makes sure the catalogue files
+    // exist there and selects the remembered (or first) category and system. The window is not
+    // shown yet.
+    explicit MainFrame(std::string workFolder = {}, QWidget *parent = nullptr);
     ~MainFrame() override;
 
-    // SystemListHost
-    int currentSystemIndex() const override { return currentSystem; }
-    int lastSystemIndex() const override { return catalogue.lastIndex(); }
-    void OnSelChangeSystem() override;
-    void OnSetup() override;
-    void OnLaunchEmulator() override;
-    void ApplyListOperation(int operation) override;
+    // Tells the user that a catalogue file could not be written; replaceable for tests.
+    using WriteFailureReport = std::function<void(QWidget *parent, const QString &file, const QString &reason)>;
+    void setWriteFailureReport(WriteFailureReport report) { reportWriteFailure = std::move(report); }
+
+    int currentSystemIndex() const { return currentSystem; }
 
     // Adds a copy of entry after the last system and moves the selected system one place down.
     void AppendEntry(const marlit::SystemEntry &entry);
@@ -71,9 +55,7 @@ public:
     const marlit::CategoryCatalogue &systems() const { return catalogue; }
     int category() const { return currentCategory; }
     const std::string &currentRomFolder() const { return romFolder; }
-    const std::string &currentSearchText() const { return searchText; }
-    bool isSearchApplied() const { return searchApplied; }
-    marlit::FilterMode currentFilterMode() const { return filterMode; }
+    const marlit::RomSearch &romSearch() const { return search; }
     const marlit::SnapshotGeometry &snapshotGeometry() const { return geometry; }
     const std::optional<SnapshotImage> &snapshot(int slot) const { return slot == 0 ? snapshotA : snapshotB; }
     const marlit::AppSettings &options() const { return settings; }
@@ -84,6 +66,10 @@ public:
 
 public slots:
     void OnSelChangeCategory();
+    void OnSelChangeSystem();
+    void OnSetup();
+    void OnLaunchEmulator();
+    void ApplyListOperation(marlit::ListOperation operation);
     void OnSelChangedFolder();
     void OnSelChangeRom();
     void OnPlay();
@@ -104,7 +90,10 @@ private:
     void FillRomList(const std::string &folder);
     void LoadCatalogue(const char *fileName);
     marlit::WriteResult SaveCatalogue(const char *fileName, const marlit::CategoryCatalogue &changed);
-    void storeListChange(marlit::CategoryCatalogue changed, int operation);
+    // Writes a changed catalogue and reads it back; rowAfter is the row to highlight once it is
+    // written, which shows another system when anotherSystem is set.
+    void storeListChange(const marlit::CategoryCatalogue &changed, int rowAfter, bool anotherSystem);
+    std::string workFile(const char *name) const { return workFolder + name; }
     void requestDefaultSnapshot();
     void onSnapshotReady(int slot, const SnapshotImage &image);
     QRect snapshotAreaRect() const;
@@ -124,15 +113,15 @@ private:
     QFont tabFont;
     QLabel *categoryLabel = nullptr;
 
+    const std::string workFolder; // "" or ending with the separator
+    WriteFailureReport reportWriteFailure;
     std::string romRoot;
     std::string romFolder;
-    std::string searchText = ".";
+    marlit::RomSearch search;
     marlit::CategoryCatalogue catalogue;
     marlit::AppSettings settings;
     int currentCategory = 0;
     int currentSystem = 0;
-    marlit::FilterMode filterMode = marlit::FilterMode::SearchFor;
-    bool searchApplied = false;
     bool creating = true;
     bool settingsWritten = false;
     int fontPointSize = 120;

@@ -127,6 +127,12 @@ void SystemCardDelegate::clearIconCache()
     m_icons.clear();
 }
 
+void SystemCardDelegate::setWorkFolder(const std::string &folder)
+{
+    m_defaultIcon = folder + "default.ico";
+    m_icons.clear();
+}
+
 const QImage &SystemCardDelegate::iconFor(const std::string &path) const
 {
     auto found = m_icons.find(path);
@@ -149,7 +155,7 @@ void SystemCardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
 
     const auto *entry = index.data(SystemListModel::EntryRole).value<const marlit::SystemEntry *>();
     if (entry) {
-        const QImage &icon = iconFor(entry->iconPath.empty() ? std::string("default.ico") : entry->iconPath);
+        const QImage &icon = iconFor(entry->iconPath.empty() ? m_defaultIcon : entry->iconPath);
         if (!icon.isNull())
             painter->drawImage(layout.icon.topLeft(), icon);
     }

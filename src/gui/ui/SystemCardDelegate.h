@@ -44,6 +44,9 @@ public:
     // Forgets the decoded icons, so that changed icon files are read again.
     void clearIconCache();
 
+    // Where "default.ico" is looked for: the folder the program works in.
+    void setWorkFolder(const std::string &folder);
+
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
@@ -53,5 +56,6 @@ private:
 
     QFont m_nameFont;
     QFont m_descriptionFont;
+    std::string m_defaultIcon = "default.ico";
     mutable std::unordered_map<std::string, QImage> m_icons;
 };

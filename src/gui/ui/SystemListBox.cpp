@@ -42,7 +42,7 @@ SystemListBox::SystemListBox(QWidget *parent)
 
 SystemListBox::~SystemListBox() = default;
 
-void SystemListBox::setCatalogue(const marlit::CategoryCatalogue *catalogue)
+void SystemListBox::setCatalogue(const marlit::CategoryCatalogue &catalogue)
 {
     changeQuietly([&] {
         m_delegate->clearIconCache();
@@ -50,15 +50,24 @@ void SystemListBox::setCatalogue(const marlit::CategoryCatalogue *catalogue)
     });
 }
 
-bool SystemListBox::hasCurrentSystem() const
+void SystemListBox::setWorkFolder(const std::string &folder)
 {
-    if (!m_host)
-        return false;
-    const int current = m_host->currentSystemIndex();
-    return current >= 0 && current <= m_host->lastSystemIndex();
+    m_delegate->setWorkFolder(folder);
+    viewport()->update();
 }
 
-QMenu *SystemListBox::createContextMenu()
+int SystemListBox::lastRow() const
+{
+    return m_model->rowCount() - 1;
+}
+
+bool SystemListBox::hasCurrentSystem() const
+{
+    const int current = currentRow();
+    return current >= 0 && current <= lastRow();
+}
+
+std::unique_ptr<QMenu> SystemListBox::createContextMenu()
 {
     auto menu = std::make_unique<QMenu>(this);
     QAction *setup = addCommand(*menu, QStringLiteral("Setup System"), SetupSystemCommand, "setupSystemAction");
@@ -69,16 +78,15 @@ QMenu *SystemListBox::createContextMenu()
     menu->addSeparator();
     QAction *remove = addCommand(*menu, QStringLiteral("Delete System"), DeleteSystemCommand, "deleteSystemAction");
 
-    // No command may act on a system that is not there (an empty list, or the index left one
-    // past the end by deleting the last system).
+    // No command may act on a system that is not there (an empty list, or no current row).
     const bool present = hasCurrentSystem();
-    const int current = present ? m_host->currentSystemIndex() : -1;
+    const int current = currentRow();
     setup->setEnabled(present);
     launch->setEnabled(present);
     moveUp->setEnabled(present && current != 0);
-    moveDown->setEnabled(present && current != m_host->lastSystemIndex());
+    moveDown->setEnabled(present && current != lastRow());
     remove->setEnabled(present);
-    return menu.release();
+    return menu;
 }
 
 void SystemListBox::contextMenuEvent(QContextMenuEvent *event)
@@ -86,12 +94,11 @@ void SystemListBox::contextMenuEvent(QContextMenuEvent *event)
     QPoint globalPos = event->globalPos();
     if (event->reason() == QContextMenuEvent::Mouse) {
         // The menu acts on the system under the cursor: make it the current one first, as a
-        // click would, so that the host shows it before the menu opens.
+        // click would, so that the window shows it before the menu opens.
         const QModelIndex index = indexAt(event->pos());
-        if (index.isValid() && (!m_host || index.row() != m_host->currentSystemIndex())) {
+        if (index.isValid() && index.row() != currentRow()) {
             setCurrentRow(index.row());
-            if (m_host)
-                m_host->OnSelChangeSystem();
+            emit systemSelectionChanged();
         }
     } else {
         // From the keyboard there is no cursor position: open beside the current row.
@@ -100,7 +107,7 @@ void SystemListBox::contextMenuEvent(QContextMenuEvent *event)
                                       : viewport()->mapToGlobal(QPoint(0, 0));
     }
 
-    const std::unique_ptr<QMenu> menu(createContextMenu());
+    const std::unique_ptr<QMenu> menu = createContextMenu();
     if (QAction *chosen = execMenu(*menu, globalPos))
         runCommand(chosen->data().toInt());
     event->accept();
@@ -116,25 +123,25 @@ void SystemListBox::runCommand(int commandId)
     // The menu greys what cannot be done; the same rules hold here whatever asks.
     if (!hasCurrentSystem())
         return;
-    const int current = m_host->currentSystemIndex();
+    const int current = currentRow();
     switch (commandId) {
     case SetupSystemCommand:
-        m_host->OnSetup();
+        emit setupRequested();
         break;
     case LaunchEmuCommand:
-        m_host->OnLaunchEmulator();
+        emit launchEmulatorRequested();
         break;
     case MoveUpCommand:
         if (current != 0)
-            m_host->ApplyListOperation(-1);
+            emit listOperationRequested(marlit::ListOperation::MoveUp);
         break;
     case MoveDownCommand:
-        if (current != m_host->lastSystemIndex())
-            m_host->ApplyListOperation(+1);
+        if (current != lastRow())
+            emit listOperationRequested(marlit::ListOperation::MoveDown);
         break;
     case DeleteSystemCommand:
         if (m_confirmDelete && m_confirmDelete(this))
-            m_host->ApplyListOperation(0);
+            emit listOperationRequested(marlit::ListOperation::Delete);
         break;
     default:
         break;

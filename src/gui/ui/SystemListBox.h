@@ -1,8 +1,11 @@
 #pragma once
 
+#include "core/catalogue/ListOperation.h"
 #include "gui/ui/ListBoxView.h"
 
 #include <functional>
+#include <memory>
+#include <string>
 
 class QAction;
 class QMenu;
@@ -13,28 +16,15 @@ namespace marlit {
 class CategoryCatalogue;
 }
 
-// What the system list needs from the window that owns it.
-class SystemListHost
-{
-public:
-    virtual ~SystemListHost() = default;
-    virtual int currentSystemIndex() const = 0;
-    virtual int lastSystemIndex() const = 0;
-    virtual void OnSelChangeSystem() = 0;
-    virtual void OnSetup() = 0;
-    virtual void OnLaunchEmulator() = 0;
-    virtual void ApplyListOperation(int operation) = 0;
-};
-
 // The system list: one 38-pixel card per system (icon, name on a coloured band, description
-// below), in catalogue order, with the context menu of a system.
+// below), in catalogue order, with the context menu of a system. The menu's commands act on the
+// current row, which the window keeps equal to its selected system; they reach the window as
+// signals.
 class SystemListBox : public ListBoxView
 {
     Q_OBJECT
 
 public:
-    static constexpr int kItemHeight = 38;
-
     // The context menu's commands; each menu item carries its id as its data.
     enum Command : int {
         SetupSystemCommand = 40001,
@@ -47,22 +37,27 @@ public:
     explicit SystemListBox(QWidget *parent = nullptr);
     ~SystemListBox() override;
 
-    void setHost(SystemListHost *host) { m_host = host; }
+    // Shows the catalogue's entries (copied; call again after every change).
+    void setCatalogue(const marlit::CategoryCatalogue &catalogue);
 
-    // Shows the catalogue's entries (the list keeps a pointer; call again after every change).
-    void setCatalogue(const marlit::CategoryCatalogue *catalogue);
+    // The folder the program works in ("" for the working directory, else ending with the
+    // separator), where "default.ico" stands in for a system without an icon.
+    void setWorkFolder(const std::string &folder);
 
-    // The context menu for the host's current system, with its items greyed as they must be.
-    // The caller owns the menu.
-    QMenu *createContextMenu();
+    // The context menu for the current system, with its items greyed as they must be.
+    std::unique_ptr<QMenu> createContextMenu();
 
     // Asked before a system is deleted; answers true for Yes. Replaceable for tests.
     void setDeleteConfirmation(std::function<bool(QWidget *)> confirm) { m_confirmDelete = std::move(confirm); }
 
 signals:
-    // The current row changed by the user (mouse or keyboard), not programmatically.
+    // The current row changed by the user (mouse, keyboard, or a right click on another
+    // system), not programmatically.
     void systemSelectionChanged();
     void systemDoubleClicked();
+    void setupRequested();
+    void launchEmulatorRequested();
+    void listOperationRequested(marlit::ListOperation operation);
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
@@ -72,8 +67,8 @@ protected:
 private:
     void runCommand(int commandId);
     bool hasCurrentSystem() const;
+    int lastRow() const;
 
-    SystemListHost *m_host = nullptr;
     SystemListModel *m_model = nullptr;
     SystemCardDelegate *m_delegate = nullptr;
     std::function<bool(QWidget *)> m_confirmDelete;

@@ -1,7 +1,5 @@
 #include "gui/ui/SystemListModel.h"
 
-#include "core/catalogue/CategoryCatalogue.h"
-
 #include <QString>
 
 SystemListModel::SystemListModel(QObject *parent) : QAbstractListModel(parent)
@@ -10,14 +8,12 @@ SystemListModel::SystemListModel(QObject *parent) : QAbstractListModel(parent)
 
 int SystemListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : m_rows;
+    return parent.isValid() ? 0 : m_catalogue.size();
 }
 
 QVariant SystemListModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.parent().isValid() || index.row() < 0 || index.row() >= m_rows)
-        return {};
-    const marlit::SystemEntry *entry = entryAt(index.row());
+    const marlit::SystemEntry *entry = index.isValid() && !index.parent().isValid() ? entryAt(index.row()) : nullptr;
     if (!entry)
         return {};
     switch (role) {
@@ -37,18 +33,14 @@ Qt::ItemFlags SystemListModel::flags(const QModelIndex &index) const
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
 }
 
-void SystemListModel::setCatalogue(const marlit::CategoryCatalogue *catalogue)
+void SystemListModel::setCatalogue(const marlit::CategoryCatalogue &catalogue)
 {
     beginResetModel();
     m_catalogue = catalogue;
-    m_rows = catalogue ? catalogue->size() : 0;
     endResetModel();
 }
 
 const marlit::SystemEntry *SystemListModel::entryAt(int row) const
 {
-    // The catalogue may have shrunk since it was set; its own bounds check answers then.
-    if (!m_catalogue || row < 0 || row >= m_rows)
-        return nullptr;
-    return m_catalogue->entryAt(row);
+    return m_catalogue.entryAt(row);
 }

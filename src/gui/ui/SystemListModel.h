@@ -1,15 +1,12 @@
 #pragma once
 
+#include "core/catalogue/CategoryCatalogue.h"
+
 #include <QAbstractListModel>
 
-namespace marlit {
-class CategoryCatalogue;
-struct SystemEntry;
-} // namespace marlit
-
 // The systems of the active category, one row per catalogue entry, in catalogue order. The
-// model reads the catalogue it is given and copies nothing; setCatalogue must be called again
-// after every change to the catalogue.
+// model keeps its own copy of the catalogue (a few dozen records), so nothing the window does
+// to its catalogue can leave the list pointing at freed entries; setCatalogue shows a change.
 class SystemListModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -24,13 +21,11 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
-    void setCatalogue(const marlit::CategoryCatalogue *catalogue);
-    const marlit::CategoryCatalogue *catalogue() const { return m_catalogue; }
+    void setCatalogue(const marlit::CategoryCatalogue &catalogue);
 
     // The entry of a row, or nullptr outside the list.
     const marlit::SystemEntry *entryAt(int row) const;
 
 private:
-    const marlit::CategoryCatalogue *m_catalogue = nullptr;
-    int m_rows = 0; // the catalogue's size when it was set, so the rows change only by a reset
+    marlit::CategoryCatalogue m_catalogue;
 };

@@ -105,6 +105,17 @@ TEST(SettingsFileWriter, FormatsSizeAndColourIntoTheirFields)
     }
 }
 
+// Regression: a row a byte cannot hold, or no selection, once came back as another system.
+TEST(SettingsFileWriter, RowsTheByteCannotHoldFallBackToTheFirstSystem)
+{
+    for (const auto &[row, stored] : {std::pair{0, 0x00}, {254, 0xfe}, {255, 0xff}, {256, 0xff}, {-1, 0xff}}) {
+        SCOPED_TRACE(row);
+        SettingsRecord record;
+        record.system = row;
+        EXPECT_EQ(SettingsFile::serialize(record)[8], stored);
+    }
+}
+
 TEST(SettingsFileWriter, CutsALongFaceSoItsNulStaysInside)
 {
     for (std::size_t length : {31u, 106u, 107u, 108u, 500u}) {

@@ -11,11 +11,23 @@
 
 using marlit::FilterMode;
 using marlit::RomListing;
+using marlit::RomSearch;
 using marlit::test::TempDir;
 
 namespace {
 
 using Names = std::vector<std::string>;
+
+// The search row after the user picks a mode and, when applied, applies a text.
+RomSearch searchOf(FilterMode mode, bool applied, const std::string &text = ".")
+{
+    RomSearch search;
+    if (mode == FilterMode::FilterOut)
+        search.toggleMode();
+    if (applied)
+        search.apply(text);
+    return search;
+}
 
 // One folder with the names the search and filter cases need, a sub-folder and links.
 class RomListingTest : public ::testing::Test
@@ -74,18 +86,16 @@ TEST_F(RomListingTest, ListsTheFilesOfEachSearchState)
          "Mario",
          {".hidden", "a?c.zip", "abc link.zip", "abc.zip", "Game (J).zip", "Game (j).zip", "MARIO.NES", "README",
           "Zelda.zip"}},
-        // The pattern comes from the text whether or not it is applied.
-        {"search pattern without apply", FilterMode::SearchFor, false, "zelda", {"Zelda.zip"}},
         {"search for a folder name", FilterMode::SearchFor, true, "Sub", {}},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(RomListing::list(dir.path(), c.mode, c.applied, c.text), c.expected) << c.what;
+        EXPECT_EQ(RomListing::list(dir.path(), searchOf(c.mode, c.applied, c.text)), c.expected) << c.what;
 }
 
 TEST_F(RomListingTest, MissingFolderGivesAnEmptyList)
 {
-    EXPECT_TRUE(RomListing::list(dir.file("missing/"), FilterMode::SearchFor, false, ".").empty());
-    EXPECT_TRUE(RomListing::list(dir.file("README/"), FilterMode::FilterOut, false, ".").empty());
+    EXPECT_TRUE(RomListing::list(dir.file("missing/"), RomSearch{}).empty());
+    EXPECT_TRUE(RomListing::list(dir.file("README/"), searchOf(FilterMode::FilterOut, false)).empty());
 }
 
 TEST_F(RomListingTest, EmptyFolderPathListsTheWorkingDirectory)
@@ -93,18 +103,33 @@ TEST_F(RomListingTest, EmptyFolderPathListsTheWorkingDirectory)
     char *previous = getcwd(nullptr, 0);
     ASSERT_NE(previous, nullptr);
     ASSERT_EQ(chdir(dir.file("Sub/").c_str()), 0);
-    const Names names = RomListing::list("", FilterMode::SearchFor, false, ".");
+    const Names names = RomListing::list("", RomSearch{});
     EXPECT_EQ(chdir(previous), 0);
     free(previous);
     EXPECT_EQ(names, (Names{"inside.zip"}));
 }
 
-TEST(RomListingPatternTest, BuildsThePatternFromModeAndText)
+// The row's states as the buttons reach them: a mode change keeps an applied text, and
+// "Clear" gives back the pattern that takes every name.
+TEST(RomSearchTest, ButtonsLeadThroughTheStates)
 {
-    EXPECT_EQ(RomListing::searchPattern(FilterMode::SearchFor, "mario"), "*mario*");
-    EXPECT_EQ(RomListing::searchPattern(FilterMode::SearchFor, "."), "*.*");
-    EXPECT_EQ(RomListing::searchPattern(FilterMode::SearchFor, ""), "**");
-    EXPECT_EQ(RomListing::searchPattern(FilterMode::FilterOut, "mario"), "*.*");
+    RomSearch search;
+    EXPECT_EQ(search.pattern(), "*.*");
+    search.apply("mario");
+    EXPECT_EQ(search.pattern(), "*mario*");
+    EXPECT_TRUE(search.keeps("Super Mario"));
+    search.toggleMode();
+    EXPECT_EQ(search.mode(), FilterMode::FilterOut);
+    EXPECT_EQ(search.pattern(), "*.*");
+    EXPECT_FALSE(search.keeps("mario.nes"));
+    EXPECT_TRUE(search.keeps("Mario.nes"));
+    search.clear();
+    EXPECT_FALSE(search.applied());
+    EXPECT_TRUE(search.keeps("mario.nes"));
+    search.toggleMode();
+    EXPECT_EQ(search, RomSearch{});
+    search.apply("");
+    EXPECT_EQ(search.pattern(), "**");
 }
 
 } // namespace

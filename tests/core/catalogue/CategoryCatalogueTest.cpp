@@ -7,6 +7,7 @@
 
 using marlit::CategoryCatalogue;
 using marlit::CategoryTable;
+using marlit::ListOperation;
 using marlit::entryOf;
 using marlit::SystemEntry;
 
@@ -28,43 +29,48 @@ std::string namesOf(const CategoryCatalogue &catalogue)
     return names;
 }
 
-TEST(CategoryCatalogue, ListOperationsKeepTheirPreconditions)
+// Each operation either changes nothing and names no row, or changes the order and names the
+// row the highlight must go to, so that the highlight and the selected system stay together.
+TEST(CategoryCatalogue, ListOperationsGiveTheRowToHighlight)
 {
+    constexpr auto Up = ListOperation::MoveUp;
+    constexpr auto Down = ListOperation::MoveDown;
+    constexpr auto Delete = ListOperation::Delete;
     struct Case
     {
         const char *start;
-        int operation;
+        ListOperation operation;
         int index;
-        bool applied;
+        std::optional<int> row;
         const char *after;
     };
     const Case cases[] = {
-        {"ABC", CategoryCatalogue::MoveUp, 1, true, "BAC"},    // the second becomes the head
-        {"ABC", CategoryCatalogue::MoveUp, 2, true, "ACB"},    //
-        {"ABC", CategoryCatalogue::MoveUp, 0, false, "ABC"},   // nothing above the first
-        {"ABC", CategoryCatalogue::MoveDown, 0, true, "BAC"},  // the second becomes the head
-        {"ABC", CategoryCatalogue::MoveDown, 1, true, "ACB"},  //
-        {"ABC", CategoryCatalogue::MoveDown, 2, false, "ABC"}, // nothing below the last
-        {"ABC", CategoryCatalogue::Delete, 0, true, "BC"},
-        {"ABC", CategoryCatalogue::Delete, 2, true, "AB"},
-        {"A", CategoryCatalogue::MoveUp, 0, false, "A"},
-        {"A", CategoryCatalogue::MoveDown, 0, false, "A"},
-        {"A", CategoryCatalogue::Delete, 0, true, ""},
-        {"", CategoryCatalogue::Delete, 0, false, ""},
-        {"", CategoryCatalogue::MoveDown, -1, false, ""},
-        {"ABC", CategoryCatalogue::Delete, -1, false, "ABC"}, // no selection
-        {"ABC", CategoryCatalogue::Delete, 3, false, "ABC"},  // one past the end, as after deleting the last
-        {"ABC", CategoryCatalogue::MoveUp, 3, false, "ABC"},
-        {"ABC", 2, 0, false, "ABC"}, // not an operation code
+        {"ABC", Up, 1, 0, "BAC"},                // the highlight follows the moved system
+        {"ABC", Up, 2, 1, "ACB"},                //
+        {"ABC", Up, 0, std::nullopt, "ABC"},     // nothing above the first
+        {"ABC", Down, 0, 1, "BAC"},              //
+        {"ABC", Down, 1, 2, "ACB"},              //
+        {"ABC", Down, 2, std::nullopt, "ABC"},   // nothing below the last
+        {"ABC", Delete, 0, 0, "BC"},             // the system that took its place
+        {"ABC", Delete, 1, 1, "AC"},             //
+        {"ABC", Delete, 2, 1, "AB"},             // the last deleted: the one before it
+        {"A", Up, 0, std::nullopt, "A"},         //
+        {"A", Down, 0, std::nullopt, "A"},       //
+        {"A", Delete, 0, -1, ""},                // none left to highlight
+        {"", Delete, 0, std::nullopt, ""},       //
+        {"", Down, -1, std::nullopt, ""},        //
+        {"ABC", Delete, -1, std::nullopt, "ABC"}, // no selection
+        {"ABC", Delete, 3, std::nullopt, "ABC"}, // one past the end
+        {"ABC", Up, 3, std::nullopt, "ABC"},     //
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(std::string(c.start) + " op " + std::to_string(c.operation) + " at " + std::to_string(c.index));
+        SCOPED_TRACE(std::string(c.start) + " op " + std::to_string(static_cast<int>(c.operation)) + " at " +
+                     std::to_string(c.index));
         CategoryCatalogue catalogue;
         for (const char *name = c.start; *name; ++name)
             catalogue.append(entryOf(std::string(1, *name)));
-        EXPECT_EQ(catalogue.apply(static_cast<CategoryCatalogue::ListOperation>(c.operation), c.index), c.applied);
+        EXPECT_EQ(catalogue.apply(c.operation, c.index), c.row);
         EXPECT_EQ(namesOf(catalogue), c.after);
-        EXPECT_EQ(catalogue.lastIndex(), static_cast<int>(std::string(c.after).size()) - 1);
     }
 }
 
@@ -72,7 +78,7 @@ TEST(CategoryCatalogue, MovesWholeEntriesNotJustNames)
 {
     const SystemEntry a = entryOf("A", "", "", "", "/a", "", true);
     CategoryCatalogue catalogue({a, entryOf("B")});
-    ASSERT_TRUE(catalogue.apply(CategoryCatalogue::MoveDown, 0));
+    ASSERT_TRUE(catalogue.apply(ListOperation::MoveDown, 0));
     EXPECT_EQ(*catalogue.entryAt(1), a);
     EXPECT_EQ(*catalogue.entryAt(0), entryOf("B"));
     EXPECT_EQ(catalogue.entryAt(2), nullptr);
@@ -88,12 +94,12 @@ TEST(CategoryCatalogue, AppendedCopyLandsWhereTheFollowingMoveDownPutsIt)
     copy.name = "copy";
     lastSelected.append(copy);
     copy.name = "changed after the append";
-    ASSERT_TRUE(lastSelected.apply(CategoryCatalogue::MoveDown, 2));
+    ASSERT_TRUE(lastSelected.apply(ListOperation::MoveDown, 2));
     EXPECT_EQ(namesOf(lastSelected), "ABcopyC"); // the copy goes just before the selected last entry
 
     CategoryCatalogue firstSelected = named({"A", "B", "C"});
     firstSelected.append(entryOf("copy"));
-    ASSERT_TRUE(firstSelected.apply(CategoryCatalogue::MoveDown, 0));
+    ASSERT_TRUE(firstSelected.apply(ListOperation::MoveDown, 0));
     EXPECT_EQ(namesOf(firstSelected), "BACcopy");
 }
 

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
+#include <tuple>
+
 #include <climits>
 #include <optional>
 #include <ostream>
@@ -257,11 +261,16 @@ TEST(SnapshotLayoutTest, PictureCountFromTheSystemEntry)
         const char *defaultSnapshot;
         int count;
         bool singleInB;
+        std::optional<int> defaultSlot;
     };
+    constexpr int A = SnapshotLayout::kSlotA;
+    constexpr int B = SnapshotLayout::kSlotB;
+    const std::optional<int> none;
     const Case cases[] = {
-        {"", "", "", 0, false},         {"/a/", "", "", 1, false},         {"", "/b/", "", 1, true},
-        {"", "", "d.png", 1, false},    {"/a/", "/b/", "", 2, false},      {"/a/", "", "d.png", 2, false},
-        {"", "/b/", "d.png", 2, false}, {"/a/", "/b/", "d.png", 2, false},
+        {"", "", "", 0, false, none},          {"/a/", "", "", 1, false, none},
+        {"", "/b/", "", 1, true, none},        {"", "", "d.png", 1, false, A},
+        {"/a/", "/b/", "", 2, false, none},    {"/a/", "", "d.png", 2, false, B},
+        {"", "/b/", "d.png", 2, false, A},     {"/a/", "/b/", "d.png", 2, false, none},
     };
     for (const Case &c : cases) {
         SystemEntry entry;
@@ -271,7 +280,10 @@ TEST(SnapshotLayoutTest, PictureCountFromTheSystemEntry)
         EXPECT_EQ(SnapshotLayout::pictureCount(&entry), c.count) << c.dirA << "|" << c.dirB << "|" << c.defaultSnapshot;
         EXPECT_EQ(SnapshotLayout::singlePictureInSlotB(&entry), c.singleInB)
             << c.dirA << "|" << c.dirB << "|" << c.defaultSnapshot;
+        EXPECT_EQ(SnapshotLayout::defaultSnapshotSlot(&entry), c.defaultSlot)
+            << c.dirA << "|" << c.dirB << "|" << c.defaultSnapshot;
     }
+    EXPECT_EQ(SnapshotLayout::defaultSnapshotSlot(nullptr), std::nullopt);
     EXPECT_EQ(SnapshotLayout::pictureCount(nullptr), 0);
     EXPECT_FALSE(SnapshotLayout::singlePictureInSlotB(nullptr));
 }
@@ -281,11 +293,23 @@ TEST(SnapshotLayoutTest, OutOfRangeInputsGiveASafeResult)
     // A count beyond two is laid out as two; a negative one as none.
     EXPECT_EQ(SnapshotLayout::compute(800, 600, 1, 5, false, {}).rectB, (LayoutRect{522, 410, 252, 180}));
     EXPECT_EQ(SnapshotLayout::compute(800, 600, 1, -3, false, {}).snapshotArea, (LayoutArea{800, 600, 800, 600}));
-    // Extreme sizes must not overflow (the sanitizer build checks it).
-    const SnapshotGeometry huge = SnapshotLayout::compute(INT_MAX, INT_MIN, 1, 2, false, {});
-    WindowLayout::compute(INT_MAX, INT_MIN, 1, huge);
-    const SnapshotGeometry huge2 = SnapshotLayout::compute(INT_MIN, INT_MAX, 2, 2, false, {});
-    WindowLayout::compute(INT_MIN, INT_MAX, 2, huge2);
+    // Extreme sizes are clamped before any arithmetic, so nothing overflows: every coordinate
+    // stays within a few times the clamp (2^24) instead of wrapping to the far end of int.
+    constexpr long long kBound = 8LL << 24;
+    const auto bounded = [&](const LayoutRect &r) {
+        return std::llabs(r.x) <= kBound && std::llabs(r.y) <= kBound && std::llabs(r.width) <= kBound &&
+               std::llabs(r.height) <= kBound;
+    };
+    for (const auto &[width, height, mode] : {std::tuple{INT_MAX, INT_MIN, 1}, {INT_MIN, INT_MAX, 2},
+                                              {INT_MAX, INT_MAX, 1}, {INT_MAX, INT_MAX, 2}}) {
+        SCOPED_TRACE(::testing::Message() << width << " x " << height << " mode " << mode);
+        const SnapshotGeometry g = SnapshotLayout::compute(width, height, mode, 2, false, {});
+        EXPECT_TRUE(bounded(g.rectA) && bounded(g.rectB));
+        const ControlGeometry c = WindowLayout::compute(width, height, mode, g);
+        for (const LayoutRect &r : {c.folderTree, c.romList, c.playButton, c.setupButton, c.configButton,
+                                    c.filterModeButton, c.searchEdit, c.applyButton})
+            EXPECT_TRUE(bounded(r)) << r.x << "," << r.y << " " << r.width << "x" << r.height;
+    }
 }
 
 } // namespace

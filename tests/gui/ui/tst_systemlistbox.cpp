@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QDir>
 #include <QImage>
 #include <QMenu>
 #include <QScrollBar>
@@ -37,34 +36,24 @@ marlit::CategoryCatalogue makeCatalogue(int count, const std::string &iconPath =
     return marlit::CategoryCatalogue(std::move(entries));
 }
 
-// The window side of the list: follows the list's selection as the main window does, and
-// records what the list asks of it.
-class FakeHost : public SystemListHost
+// The window side of the list: records, in order, what the list's signals ask of it.
+class SignalLog
 {
 public:
-    explicit FakeHost(SystemListBox *list = nullptr) : m_list(list) {}
+    explicit SignalLog(SystemListBox &list)
+    {
+        QObject::connect(&list, &SystemListBox::systemSelectionChanged,
+                         [this] { calls << QStringLiteral("OnSelChangeSystem"); });
+        QObject::connect(&list, &SystemListBox::setupRequested, [this] { calls << QStringLiteral("OnSetup"); });
+        QObject::connect(&list, &SystemListBox::launchEmulatorRequested,
+                         [this] { calls << QStringLiteral("OnLaunchEmulator"); });
+        QObject::connect(&list, &SystemListBox::listOperationRequested, [this](marlit::ListOperation operation) {
+            const char *names[] = {"MoveUp", "MoveDown", "Delete"};
+            calls << QStringLiteral("ApplyListOperation(%1)").arg(QLatin1String(names[static_cast<int>(operation)]));
+        });
+    }
 
-    int current = 0;
-    int last = -1;
     QStringList calls;
-
-    int currentSystemIndex() const override { return current; }
-    int lastSystemIndex() const override { return last; }
-    void OnSelChangeSystem() override
-    {
-        calls << QStringLiteral("OnSelChangeSystem");
-        if (m_list)
-            current = m_list->currentRow();
-    }
-    void OnSetup() override { calls << QStringLiteral("OnSetup"); }
-    void OnLaunchEmulator() override { calls << QStringLiteral("OnLaunchEmulator"); }
-    void ApplyListOperation(int operation) override
-    {
-        calls << QStringLiteral("ApplyListOperation(%1)").arg(operation);
-    }
-
-private:
-    SystemListBox *m_list;
 };
 
 struct MenuItem
@@ -123,13 +112,11 @@ struct Fixture
 {
     marlit::CategoryCatalogue catalogue;
     ScriptedSystemListBox list;
-    FakeHost host{&list};
+    SignalLog host{list};
 
     explicit Fixture(int count, QSize size = QSize(240, 400)) : catalogue(makeCatalogue(count))
     {
-        host.last = count - 1;
-        list.setHost(&host);
-        list.setCatalogue(&catalogue);
+        list.setCatalogue(catalogue);
         list.setCurrentRow(0);
         list.resize(size);
         list.show();
@@ -185,11 +172,11 @@ void TestSystemListBox::modelKeepsItsContractThroughCatalogueChanges()
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     const marlit::CategoryCatalogue ten = makeCatalogue(10);
     const marlit::CategoryCatalogue three = makeCatalogue(3);
-    model.setCatalogue(&ten);
+    model.setCatalogue(ten);
     QCOMPARE(model.rowCount(), 10);
-    model.setCatalogue(&three);
+    model.setCatalogue(three);
     QCOMPARE(model.rowCount(), 3);
-    model.setCatalogue(nullptr);
+    model.setCatalogue(marlit::CategoryCatalogue{});
     QCOMPARE(model.rowCount(), 0);
 }
 
@@ -197,10 +184,11 @@ void TestSystemListBox::modelGivesEachRowItsEntry()
 {
     SystemListModel model;
     const marlit::CategoryCatalogue catalogue = makeCatalogue(3);
-    model.setCatalogue(&catalogue);
+    model.setCatalogue(catalogue);
     const auto *entry = model.index(2, 0).data(SystemListModel::EntryRole).value<const marlit::SystemEntry *>();
-    QCOMPARE(entry, catalogue.entryAt(2));
-    QCOMPARE(model.entryAt(2), catalogue.entryAt(2));
+    QVERIFY(entry);
+    QCOMPARE(*entry, *catalogue.entryAt(2));
+    QCOMPARE(model.entryAt(2), entry);
     QCOMPARE(model.entryAt(3), nullptr);
     QCOMPARE(model.entryAt(-1), nullptr);
     QCOMPARE(model.index(1, 0).data().toString(), QStringLiteral("S1"));
@@ -310,7 +298,7 @@ void TestSystemListBox::iconIsReadScaledAndMovedWithTheCard()
     QVERIFY(solidImage(QColor(0, 200, 0)).save(file));
     marlit::CategoryCatalogue catalogue = makeCatalogue(2, dir.file("green.png"));
     SystemListBox list;
-    list.setCatalogue(&catalogue);
+    list.setCatalogue(catalogue);
     list.resize(240, 200);
     list.show();
     QVERIFY(QTest::qWaitForWindowExposed(&list));
@@ -336,18 +324,14 @@ void TestSystemListBox::emptyIconPathShowsTheDefaultIcon()
 {
     marlit::test::TempDir dir;
     QVERIFY(solidImage(QColor(200, 0, 200), 32).save(QString::fromStdString(dir.file("default.ico")), "ICO"));
-    const QString previous = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(QString::fromStdString(dir.path())));
     marlit::CategoryCatalogue catalogue = makeCatalogue(1, "");
     SystemListBox list;
-    list.setCatalogue(&catalogue);
+    list.setWorkFolder(dir.path());
+    list.setCatalogue(catalogue);
     list.resize(240, 100);
     list.show();
-    const bool exposed = QTest::qWaitForWindowExposed(&list);
-    const QImage image = grabViewport(list);
-    QDir::setCurrent(previous);
-    QVERIFY(exposed);
-    QCOMPARE(image.pixelColor(18, 19), QColor(200, 0, 200));
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QCOMPARE(grabViewport(list).pixelColor(18, 19), QColor(200, 0, 200));
 }
 
 void TestSystemListBox::unreadableIconLeavesThePlaceWhite()
@@ -356,7 +340,7 @@ void TestSystemListBox::unreadableIconLeavesThePlaceWhite()
     dir.write("broken.ico", "not an icon at all");
     marlit::CategoryCatalogue catalogue = makeCatalogue(1, dir.file("broken.ico"));
     SystemListBox list;
-    list.setCatalogue(&catalogue);
+    list.setCatalogue(catalogue);
     list.resize(240, 100);
     list.show();
     QVERIFY(QTest::qWaitForWindowExposed(&list));
@@ -374,21 +358,21 @@ void TestSystemListBox::changedIconShowsAfterTheCatalogueIsSetAgain()
     QVERIFY(solidImage(QColor(0, 200, 0)).save(file));
     marlit::CategoryCatalogue catalogue = makeCatalogue(1, dir.file("icon.png"));
     SystemListBox list;
-    list.setCatalogue(&catalogue);
+    list.setCatalogue(catalogue);
     list.resize(240, 100);
     list.show();
     QVERIFY(QTest::qWaitForWindowExposed(&list));
     QCOMPARE(grabViewport(list).pixelColor(18, 19), QColor(0, 200, 0));
 
     QVERIFY(solidImage(QColor(0, 0, 200)).save(file));
-    list.setCatalogue(&catalogue);
+    list.setCatalogue(catalogue);
     QCOMPARE(grabViewport(list).pixelColor(18, 19), QColor(0, 0, 200));
 }
 
 void TestSystemListBox::menuHasItsItemsInOrder()
 {
     Fixture f(3);
-    f.host.current = 1;
+    f.list.setCurrentRow(1);
     rightClick(f.list, rowCentre(f.list, 1));
     const QList<MenuItem> expected = {
         {QStringLiteral("Setup System"), 40001, true},
@@ -432,11 +416,9 @@ void TestSystemListBox::menuGreying()
     QFETCH(bool, moveUp);
     QFETCH(bool, moveDown);
     SystemListBox list;
-    FakeHost host;
-    host.current = current;
-    host.last = last;
-    list.setHost(&host);
-    const std::unique_ptr<QMenu> menu(list.createContextMenu());
+    list.setCatalogue(makeCatalogue(last + 1));
+    list.setCurrentRow(current);
+    const std::unique_ptr<QMenu> menu = list.createContextMenu();
     const auto enabled = [&](const char *name) {
         const auto *action = menu->findChild<QAction *>(QLatin1String(name));
         return action && action->isEnabled();
@@ -451,13 +433,10 @@ void TestSystemListBox::menuGreying()
 void TestSystemListBox::rightClickOnAnotherRowMakesItCurrentFirst()
 {
     Fixture f(4);
-    QSignalSpy userSelection(&f.list, &SystemListBox::systemSelectionChanged);
     rightClick(f.list, rowCentre(f.list, 3));
     QCOMPARE(f.list.currentRow(), 3);
+    // The window hears of it once, before the menu opens.
     QCOMPARE(f.host.calls, QStringList{QStringLiteral("OnSelChangeSystem")});
-    QCOMPARE(f.host.current, 3);
-    // The host hears of it once, directly, not a second time as a user selection.
-    QCOMPARE(userSelection.count(), 0);
     // The menu was built for the new current system: the last one.
     QCOMPARE(f.list.menusShown, 1);
     QCOMPARE(f.list.menuItems[3].enabled, true);
@@ -482,14 +461,12 @@ void TestSystemListBox::rightClickAfterScrollingTakesTheRowUnderTheCursor()
     QVERIFY(firstVisible.row() > 10);
     rightClick(f.list, QPoint(10, 5));
     QCOMPARE(f.list.currentRow(), firstVisible.row());
-    QCOMPARE(f.host.current, firstVisible.row());
     QCOMPARE(f.host.calls.size(), 1);
 }
 
 void TestSystemListBox::rightClickBelowTheRowsKeepsTheSelection()
 {
     Fixture f(2);
-    f.host.current = 1;
     f.list.setCurrentRow(1);
     rightClick(f.list, QPoint(10, 3 * 38 + 5));
     QCOMPARE(f.list.currentRow(), 1);
@@ -501,7 +478,6 @@ void TestSystemListBox::keyboardMenuOpensBesideTheCurrentRow()
 {
     Fixture f(4);
     f.list.setCurrentRow(2);
-    f.host.current = 2;
     // The position of a keyboard request says nothing about any row.
     QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), f.list.mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(&f.list, &event);
@@ -524,10 +500,10 @@ void TestSystemListBox::menuCommands_data()
     QTest::addColumn<QStringList>("calls");
     QTest::newRow("setup") << "setupSystemAction" << false << 0 << QStringList{"OnSetup"};
     QTest::newRow("launch") << "launchEmuAction" << false << 0 << QStringList{"OnLaunchEmulator"};
-    QTest::newRow("move up") << "moveUpAction" << false << 0 << QStringList{"ApplyListOperation(-1)"};
-    QTest::newRow("move down") << "moveDownAction" << false << 0 << QStringList{"ApplyListOperation(1)"};
+    QTest::newRow("move up") << "moveUpAction" << false << 0 << QStringList{"ApplyListOperation(MoveUp)"};
+    QTest::newRow("move down") << "moveDownAction" << false << 0 << QStringList{"ApplyListOperation(MoveDown)"};
     QTest::newRow("delete, No") << "deleteSystemAction" << false << 1 << QStringList();
-    QTest::newRow("delete, Yes") << "deleteSystemAction" << true << 1 << QStringList{"ApplyListOperation(0)"};
+    QTest::newRow("delete, Yes") << "deleteSystemAction" << true << 1 << QStringList{"ApplyListOperation(Delete)"};
     QTest::newRow("menu dismissed") << "" << true << 0 << QStringList();
 }
 
@@ -538,7 +514,6 @@ void TestSystemListBox::menuCommands()
     QFETCH(int, confirmations);
     QFETCH(QStringList, calls);
     Fixture f(3);
-    f.host.current = 1;
     f.list.setCurrentRow(1);
     int asked = 0;
     f.list.setDeleteConfirmation([&](QWidget *parent) {
@@ -554,7 +529,6 @@ void TestSystemListBox::menuCommands()
 void TestSystemListBox::greyedCommandOnMissingSystemDoesNothing()
 {
     Fixture f(2);
-    f.host.current = 2; // one past the end, as after deleting the last system
     f.list.setCurrentRow(-1);
     int asked = 0;
     f.list.setDeleteConfirmation([&](QWidget *) {
@@ -576,11 +550,11 @@ void TestSystemListBox::userSelectionAndDoubleClickAreReported()
     QSignalSpy selection(&f.list, &SystemListBox::systemSelectionChanged);
     QSignalSpy doubleClicks(&f.list, &SystemListBox::systemDoubleClicked);
     marlit::CategoryCatalogue other = makeCatalogue(2);
-    f.list.setCatalogue(&other);
+    f.list.setCatalogue(other);
     f.list.setCurrentRow(1);
     QCOMPARE(selection.count(), 0);
 
-    f.list.setCatalogue(&f.catalogue);
+    f.list.setCatalogue(f.catalogue);
     f.list.setCurrentRow(0);
     QTest::keyClick(&f.list, Qt::Key_Down);
     QCOMPARE(f.list.currentRow(), 1);
