@@ -9,11 +9,11 @@ bash scripts/install-deps.sh
 
 jobs=$(nproc)
 
-cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMARLIT_SANITIZE=ON
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMARLIT_SANITIZE=ON -DMARLIT_WERROR=ON
 cmake --build build-test -j "$jobs"
 (cd build-test && ctest --output-on-failure -j "$jobs")
 
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DMARLIT_WITH_WIDGETS=OFF -DMARLIT_FUZZ=ON
+  -DMARLIT_WITH_WIDGETS=OFF -DMARLIT_FUZZ=ON -DMARLIT_WERROR=ON
 cmake --build build-fuzz -j "$jobs"
 (cd build-fuzz && ctest --output-on-failure)

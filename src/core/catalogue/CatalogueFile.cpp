@@ -145,31 +145,25 @@ void setEmulatorPath(SystemEntry &entry, std::string value)
 // the values not reached stay empty.
 bool readValuesAfterName(RecordScanner &scanner, SystemEntry &entry)
 {
-    if (!scanner.nextValue())
-        return false;
-    entry.description = scanner.readValue();
-    if (!scanner.nextValue())
-        return false;
-    entry.romDirectory = withTrailingSeparator(scanner.readValue());
-    if (!scanner.nextValue())
-        return false;
-    setEmulatorPath(entry, scanner.readValue());
-    if (!scanner.nextValue())
-        return false;
-    entry.paramsAfterRom = scanner.skipIf('@');
-    entry.commandLine = scanner.readValue();
-    if (!scanner.nextValue())
-        return false;
-    entry.iconPath = scanner.readValue();
-    if (!scanner.nextValue())
-        return false;
-    entry.snapshotDirA = withTrailingSeparator(scanner.readValue());
-    if (!scanner.nextValue())
-        return false;
-    entry.snapshotDirB = withTrailingSeparator(scanner.readValue());
-    if (!scanner.nextValue())
-        return false;
-    entry.defaultSnapshot = scanner.readValue();
+    using ValueReader = void (*)(RecordScanner &, SystemEntry &);
+    static constexpr ValueReader kReaders[] = {
+        [](RecordScanner &in, SystemEntry &e) { e.description = in.readValue(); },
+        [](RecordScanner &in, SystemEntry &e) { e.romDirectory = withTrailingSeparator(in.readValue()); },
+        [](RecordScanner &in, SystemEntry &e) { setEmulatorPath(e, in.readValue()); },
+        [](RecordScanner &in, SystemEntry &e) {
+            e.paramsAfterRom = in.skipIf('@');
+            e.commandLine = in.readValue();
+        },
+        [](RecordScanner &in, SystemEntry &e) { e.iconPath = in.readValue(); },
+        [](RecordScanner &in, SystemEntry &e) { e.snapshotDirA = withTrailingSeparator(in.readValue()); },
+        [](RecordScanner &in, SystemEntry &e) { e.snapshotDirB = withTrailingSeparator(in.readValue()); },
+        [](RecordScanner &in, SystemEntry &e) { e.defaultSnapshot = in.readValue(); },
+    };
+    for (const ValueReader read : kReaders) {
+        if (!scanner.nextValue())
+            return false;
+        read(scanner, entry);
+    }
     return true;
 }
 
@@ -223,14 +217,6 @@ CategoryCatalogue CatalogueFile::parse(std::string_view bytes)
         }
     }
     return CategoryCatalogue(std::move(entries));
-}
-
-std::string CatalogueFile::serializeEntry(const SystemEntry &entry)
-{
-    std::string out;
-    out.reserve(serializedSize(entry));
-    appendEntry(out, entry);
-    return out;
 }
 
 std::string CatalogueFile::serialize(const CategoryCatalogue &catalogue)

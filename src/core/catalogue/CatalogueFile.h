@@ -20,7 +20,6 @@ class CatalogueFile
 public:
     static CategoryCatalogue parse(std::string_view bytes);
     static std::string serialize(const CategoryCatalogue &catalogue);
-    static std::string serializeEntry(const SystemEntry &entry);
 
     // The catalogue in the file; empty when the file cannot be read.
     static CategoryCatalogue load(const std::string &path);

@@ -7,16 +7,7 @@ namespace marlit {
 
 // Folder paths end with this separator when not empty, so that file names and search patterns
 // can be appended directly. It is the one place that knows the platform's separator.
-#ifdef _WIN32
-inline constexpr char kPathSeparator = '\\';
-#else
 inline constexpr char kPathSeparator = '/';
-#endif
-
-inline bool endsWithSeparator(std::string_view path)
-{
-    return !path.empty() && path.back() == kPathSeparator;
-}
 
 // Appends the separator to a non-empty path that does not end with one.
 inline std::string withTrailingSeparator(std::string path)

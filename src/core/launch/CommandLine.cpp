@@ -36,20 +36,6 @@ bool isBlank(char c)
 
 } // namespace
 
-std::string CommandLine::text(const SystemEntry &entry, const std::string &romFolder, const std::string &romName)
-{
-    const std::string quotedRom = '"' + romFolder + romName + '"';
-    // The blanks stay even when commandLine is empty: the line is built the same way every time.
-    if (entry.paramsAfterRom)
-        return emulatorPath(entry) + ' ' + quotedRom + ' ' + entry.commandLine;
-    return emulatorPath(entry) + ' ' + entry.commandLine + ' ' + quotedRom;
-}
-
-std::string CommandLine::emulatorOnlyText(const SystemEntry &entry)
-{
-    return emulatorPath(entry);
-}
-
 LaunchRequest CommandLine::request(const SystemEntry &entry, const std::string &romFolder, const std::string &romName)
 {
     LaunchRequest request;

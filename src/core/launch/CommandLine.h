@@ -14,14 +14,9 @@ struct SystemEntry;
 class CommandLine
 {
 public:
-    // The command line as one text, the reference for the order of its parts: the emulator path
-    // unquoted, then the parameters and the quoted ROM path in the order paramsAfterRom says.
-    static std::string text(const SystemEntry &entry, const std::string &romFolder, const std::string &romName);
-    // The emulator path alone, for starting the emulator without a ROM.
-    static std::string emulatorOnlyText(const SystemEntry &entry);
-
-    // The same as an argument vector: the program, then the words of commandLine and the ROM path
-    // as one argument, before or after those words as paramsAfterRom says. Working directory:
+    // The argument vector: the program (emulatorDirectory + emulatorFile), then the words of
+    // commandLine and the ROM path as one argument, before or after those words as
+    // paramsAfterRom says. Working directory:
     // emulatorDirectory; a relative ROM path is therefore made absolute against ours.
     static LaunchRequest request(const SystemEntry &entry, const std::string &romFolder, const std::string &romName);
     // The emulator with no argument at all.

@@ -13,13 +13,11 @@ struct LayoutRect
     bool operator==(const LayoutRect &) const = default;
 };
 
-// A region by its edges, in client pixels.
+// A region by its edges, in client pixels: right and bottom lie just outside it.
 struct LayoutArea
 {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
+    int left = 0, top = 0;
+    int right = 0, bottom = 0;
 
     bool operator==(const LayoutArea &) const = default;
 };

@@ -49,7 +49,7 @@ const std::string kSnesBytes = "NAME = Nintendo\r\n"             // name
 
 TEST(CatalogueFileWriter, WritesTenCrLfLinesPerRecord)
 {
-    EXPECT_EQ(CatalogueFile::serializeEntry(kSnes), kSnesBytes);
+    EXPECT_EQ(CatalogueFile::serialize(catalogueOf({kSnes})), kSnesBytes);
     EXPECT_EQ(CatalogueFile::serialize(catalogueOf({kSnes, kSnes})), kSnesBytes + kSnesBytes);
     EXPECT_EQ(CatalogueFile::parse(kSnesBytes + kSnesBytes), catalogueOf({kSnes, kSnes}));
 }
@@ -68,7 +68,7 @@ TEST(CatalogueFileWriter, EmptyEntryIsTheTemplateAndEmptyCatalogueIsNoBytes)
                                  "\r\n";               // 2
     EXPECT_EQ(expected.size(), 104u);
     EXPECT_EQ(CatalogueTemplate, expected);
-    EXPECT_EQ(CatalogueFile::serializeEntry(SystemEntry{}), expected);
+    EXPECT_EQ(CatalogueFile::serialize(catalogueOf({SystemEntry{}})), expected);
     EXPECT_EQ(CatalogueFile::parse(expected), catalogueOf({SystemEntry{}}));
 
     EXPECT_EQ(CatalogueFile::serialize(CategoryCatalogue{}), "");
@@ -115,7 +115,7 @@ TEST(CatalogueFileRoundTrip, AtSignMarksParametersAfterTheRom)
         SystemEntry entry;
         entry.commandLine = c.commandLine;
         entry.paramsAfterRom = c.paramsAfterRom;
-        const std::string bytes = CatalogueFile::serializeEntry(entry);
+        const std::string bytes = CatalogueFile::serialize(catalogueOf({entry}));
         EXPECT_NE(bytes.find("COMMAND LINE = " + std::string(c.paramsAfterRom ? "@" : "") + c.commandLine + "\r\n"),
                   std::string::npos);
         const CategoryCatalogue catalogue = CatalogueFile::parse(bytes);

@@ -27,51 +27,6 @@ SystemEntry emulator(std::string commandLine, bool paramsAfterRom)
 
 } // namespace
 
-struct TextCase
-{
-    const char *what;
-    SystemEntry entry;
-    std::string romFolder;
-    std::string romName;
-    std::string expected;
-};
-
-TEST(CommandLineText, BuildsTheLineCharacterForCharacter)
-{
-    SystemEntry blanks = emulator("-fs", false);
-    blanks.emulatorDirectory = "/opt/My Emulators/Nestopia 1.4";
-    blanks.emulatorFile = "/run emu";
-    SystemEntry dialogForm = emulator("-fs", false);
-    dialogForm.emulatorDirectory = "/emu/"; // as the dialog stores it: the separator on the directory
-    dialogForm.emulatorFile = "emu.sh";
-
-    const TextCase cases[] = {
-        {"parameters before", emulator("-fs", false), "/roms/NES/", "Zelda (U).nes",
-         "/emu/emu.sh -fs \"/roms/NES/Zelda (U).nes\""},
-        {"parameters after", emulator("-fs", true), "/roms/NES/", "Zelda (U).nes",
-         "/emu/emu.sh \"/roms/NES/Zelda (U).nes\" -fs"},
-        {"empty parameters before: two blanks", emulator("", false), "/roms/NES/", "Zelda (U).nes",
-         "/emu/emu.sh  \"/roms/NES/Zelda (U).nes\""},
-        {"empty parameters after: trailing blank", emulator("", true), "/roms/NES/", "Zelda (U).nes",
-         "/emu/emu.sh \"/roms/NES/Zelda (U).nes\" "},
-        {"ROM in a sub-folder", emulator("-fs", false), "/roms/NES/Europe/Zelda/", "Zelda (E).nes",
-         "/emu/emu.sh -fs \"/roms/NES/Europe/Zelda/Zelda (E).nes\""},
-        {"emulator path with blanks stays unquoted", blanks, "/roms/", "a.nes",
-         "/opt/My Emulators/Nestopia 1.4/run emu -fs \"/roms/a.nes\""},
-        {"parameters with quotes pass through as stored", emulator("-a \"x y\" 'z'", false), "/r/", "b.nes",
-         "/emu/emu.sh -a \"x y\" 'z' \"/r/b.nes\""},
-        {"separator on the directory", dialogForm, "/r/", "b.nes", "/emu/emu.sh -fs \"/r/b.nes\""},
-    };
-    for (const TextCase &c : cases)
-        EXPECT_EQ(CommandLine::text(c.entry, c.romFolder, c.romName), c.expected) << c.what;
-}
-
-TEST(CommandLineText, EmulatorAloneIsExactlyItsPath)
-{
-    EXPECT_EQ(CommandLine::emulatorOnlyText(emulator("-fs", false)), "/emu/emu.sh");
-    EXPECT_EQ(CommandLine::emulatorOnlyText(emulator("-fs", true)), "/emu/emu.sh");
-}
-
 TEST(CommandLineRequest, RomPathIsOneArgumentAfterOrBeforeTheParameters)
 {
     const LaunchRequest before = CommandLine::request(emulator("-fs -v", false), "/roms/NES/", "Zelda (U).nes");
@@ -129,8 +84,6 @@ TEST(CommandLineRequest, RelativeRomPathIsMadeAbsoluteForTheEmulatorsOwnFolder)
     EXPECT_EQ(CommandLine::request(emulator("", false), "roms/", "a.nes").arguments, Words{here + "roms/a.nes"});
     // A ROM directory left empty means our own folder; the name must not pass for an option.
     EXPECT_EQ(CommandLine::request(emulator("", true), "", "-v").arguments, Words{here + "-v"});
-    // The reference text stays as the user wrote the folder.
-    EXPECT_EQ(CommandLine::text(emulator("", false), "roms/", "a.nes"), "/emu/emu.sh  \"roms/a.nes\"");
 }
 
 TEST(CommandLineRequest, EmulatorAloneHasNoArgumentAtAll)
