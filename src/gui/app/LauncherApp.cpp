@@ -6,6 +6,10 @@ LauncherApp::LauncherApp(int &argc, char **argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Marlit"));
     setApplicationDisplayName(QString());
+    // The menu entry's name: desktops match the windows to the entry, and so to its icon, by it.
+    setDesktopFileName(QStringLiteral(MARLIT_APP_ID));
+    // The title bars, the task bar and the window switcher show it, for the dialogs too.
+    setWindowIcon(applicationIcon());
 }
 
 int LauncherApp::run()
@@ -16,4 +20,12 @@ int LauncherApp::run()
     // A normal close is a success, whatever way the window was closed.
     frame.writeSettings();
     return 0;
+}
+
+QIcon LauncherApp::applicationIcon()
+{
+    QIcon drawn(QStringLiteral(":/marlit/marlit.svg"));
+    if (!drawn.pixmap(32, 32).isNull())
+        return drawn;
+    return QIcon::fromTheme(QStringLiteral(MARLIT_APP_ID));
 }

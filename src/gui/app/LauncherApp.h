@@ -1,9 +1,10 @@
 #pragma once
 
 #include <QApplication>
+#include <QIcon>
 
 // The application object: creates the one main window, runs the event loop and ends with
-// status 0 after a normal close.
+// status 0 after a normal close. Every window of the program shows Marlit's icon.
 class LauncherApp : public QApplication
 {
     Q_OBJECT
@@ -13,4 +14,8 @@ public:
 
     // Creates and shows the main window, runs the event loop, returns the exit status.
     int run();
+
+    // Marlit's icon, drawn from the program's own resource; the installed theme icon when the
+    // drawing cannot be rendered (no SVG support in this Qt).
+    static QIcon applicationIcon();
 };
