@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds a demo workspace for trying Marlit by hand: the four category catalogues, ROM folders
 # with sub-folders and awkward file names, snapshot pictures in several formats, system icons,
-# and a stand-in emulator that only records how it was started.
+# a stand-in emulator that only records how it was started, and one real emulator: DOSBox on a
+# tiny DOS program of our own (res/demo/hello.asm, assembled here with nasm).
 #
 #   scripts/make-demo.sh DIR
 #
@@ -9,6 +10,8 @@
 # Nothing is downloaded; the pictures are drawn with ImageMagick's convert. A workspace that is
 # already there (DIR/.marlit-demo exists) is left as it is.
 set -euo pipefail
+
+SOURCES=$(cd -- "$(dirname -- "$0")/.." && pwd)
 
 if [[ $# -ne 1 || -z $1 ]]; then
     echo "usage: $0 DIR" >&2
@@ -254,6 +257,16 @@ roms "$ZX" "Manic Miner (1983)(Bug-Byte).tzx" "Jet Set Willy (1984)(Software Pro
     "Knight Lore (1984)(Ultimate).z80" "Elite (1985)(Firebird).tzx" "Head Over Heels (1987)(Ocean).tap"
 roms "$ZX/128K only" "Where Time Stood Still (1988)(Ocean)(128K).tap"
 
+# MS-DOS programs for DOSBox, in a folder whose name holds a blank: our greeting program, which
+# ends on a key press.
+DOS="$ROMS/DOS programs"
+mkdir -p -- "$DOS"
+if command -v nasm >/dev/null; then
+    nasm -f bin -o "$DOS/HELLO.COM" "$SOURCES/res/demo/hello.asm"
+else
+    echo "make-demo: note: nasm is missing, so the DOS program HELLO.COM is not there" >&2
+fi
+
 # ---------------------------------------------------------------------------------------------
 # Snapshots. Some pictures carry the ROM's full name, some only its title (the name up to the
 # blank before its first bracket), some ROMs have none and show NoShot.png.
@@ -326,6 +339,7 @@ icon "$ICONS/gameboy.png" '#6a8a20' 'G'
 icon "$ICONS/gba.ico" '#3030a0' 'A'
 icon "$ICONS/gamegear.png" '#202020' 'G'
 icon "$ICONS/amiga.ico" '#d06010' 'A'
+icon "$ICONS/dos.png" '#1a5fb4' 'D'
 
 draw_pictures
 
@@ -404,6 +418,9 @@ EMU=$EMUS/standin-emu
         "$SNAPS/amiga/" "" ""
     record "Sinclair" "ZX Spectrum 48K / 128K" "$ZX/" "$EMUS/portable/standin-emu" "@-machine 128" \
         "$ICONS/zxspectrum.ico" "$SNAPS/zx/" "" ""
+    # A real emulator: DOSBox runs the program given to it, and ends with it when -exit follows.
+    record "DOSBox" "MS-DOS programs (a real emulator)" "$DOS/" "/usr/bin/dosbox" "@-exit" "$ICONS/dos.png" \
+        "" "" ""
 } | catalogue computer.ini
 
 # Window options: snapshots below the ROM list in a 1000 x 700 window, the "Console" tab, its

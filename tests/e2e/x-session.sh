@@ -19,7 +19,7 @@ track() { pids+=("$1"); }
 start_x_session() {
   local fifo="$work/displayfd"
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >"$work/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${X_SESSION_SCREEN:-1024x768x24}" -nolisten tcp 3>"$fifo" >"$work/xvfb.log" 2>&1 &
   track $!
   local number
   read -r -t 20 number <"$fifo" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
