@@ -15,15 +15,18 @@ void SnapshotImage::draw(QPainter &painter, const QRect &target) const
 {
     if (isNull() || target.isEmpty())
         return;
-    if (!m_pixmap || m_pixmap->size() != target.size()) {
+    // Scaled to the device's pixels, so that a dense screen shows the picture's own detail.
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatio() : 1.0;
+    const QSize pixels = (QSizeF(target.size()) * ratio).toSize();
+    if (!m_pixmap || m_pixmap->size() != pixels) {
         // The copy scaled with the picture serves while the cell keeps its size; a new size is
         // scaled here, once, and kept for the repaints that follow.
-        if (m_scaled.size() == target.size())
+        if (m_scaled.size() == pixels)
             m_pixmap = QPixmap::fromImage(m_scaled);
         else
-            m_pixmap =
-                QPixmap::fromImage(m_image.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+            m_pixmap = QPixmap::fromImage(m_image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     }
+    m_pixmap->setDevicePixelRatio(ratio);
     painter.drawPixmap(target.topLeft(), *m_pixmap);
 }
 

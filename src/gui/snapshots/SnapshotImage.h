@@ -9,8 +9,8 @@
 #include <string>
 
 // One loaded snapshot picture. A picture that could not be read is a null image and draws
-// nothing. The picture is drawn stretched into its rectangle; the scaled pixmap is kept until
-// the rectangle's size changes, so a repaint does not scale again.
+// nothing. The picture is drawn stretched into its rectangle, at the device's pixel density; the
+// scaled pixmap is kept until the rectangle's size changes, so a repaint does not scale again.
 class SnapshotImage
 {
 public:
@@ -23,10 +23,10 @@ public:
 
     void draw(QPainter &painter, const QRect &target) const;
 
-    // Decodes a picture file (BMP, GIF, JPEG, PNG, ...); with a valid target size the scaled
-    // copy is made too. Safe on any thread. The path is the file name's own bytes. When wanted is
-    // given and turns false, the decode stops at its next read of the file and a null picture is
-    // returned.
+    // Decodes a picture file (BMP, GIF, JPEG, PNG, ...); with a valid target size (in device
+    // pixels) the scaled copy is made too. Safe on any thread. The path is the file name's own
+    // bytes. When wanted is given and turns false, the decode stops at its next read of the file
+    // and a null picture is returned.
     static SnapshotImage load(const std::string &path, const QSize &targetSize = {},
                               const std::function<bool()> &wanted = {});
 

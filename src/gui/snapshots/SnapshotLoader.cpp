@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFuture>
+#include <QGuiApplication>
 #include <QThread>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -94,10 +95,12 @@ void SnapshotLoader::start(int slot, std::string directory, std::string romName,
     const auto index = static_cast<std::size_t>(slot);
     const quint64 generation = ++(*m_generations)[index];
     ++m_pending;
+    // Scaled for the screen's pixels, as SnapshotImage::draw will want it on a dense screen.
+    const QSize pixels = (QSizeF(targetSize) * (qGuiApp ? qGuiApp->devicePixelRatio() : 1.0)).toSize();
 
     // The task holds its own references: it never touches the loader itself.
     auto task = [finder = m_finder, generations = m_generations, index, generation, directory = std::move(directory),
-                 romName = std::move(romName), path = std::move(path), targetSize]() -> Outcome {
+                 romName = std::move(romName), path = std::move(path), pixels]() -> Outcome {
         const auto current = [&] { return (*generations)[index].load() == generation; };
         if (!current())
             return {};
@@ -113,7 +116,7 @@ void SnapshotLoader::start(int slot, std::string directory, std::string romName,
                 return {false, SnapshotImage()};
             // A newer request stops this decode at its next read of the file.
             const std::function<bool()> wanted = current;
-            SnapshotImage image = SnapshotImage::load(file, targetSize, wanted);
+            SnapshotImage image = SnapshotImage::load(file, pixels, wanted);
             if (!current())
                 return {};
             return {false, std::move(image)};

@@ -25,7 +25,8 @@ public:
     explicit SnapshotLoader(const std::string &workFolder = {}, QObject *parent = nullptr);
     ~SnapshotLoader() override;
 
-    // The snapshot of romName in directory (see SnapshotFinder), for slot.
+    // The snapshot of romName in directory (see SnapshotFinder), for slot. targetSize is the
+    // cell's size in window pixels; the picture is scaled ahead for the screen's density.
     void requestSnapshot(int slot, const std::string &directory, const std::string &romName, QSize targetSize);
     // A known picture file, for slot (a system's default picture).
     void requestFile(int slot, const std::string &path, QSize targetSize);

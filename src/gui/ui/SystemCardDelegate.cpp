@@ -45,21 +45,35 @@ void frameRect(QPainter *painter, const QRect &rect, const QColor &color)
     painter->fillRect(QRect(rect.right(), rect.top(), 1, rect.height()), color);
 }
 
-QImage readIcon(const std::string &path)
+// The icon of a file at devicePixelRatio device pixels per card pixel, so that a dense screen
+// shows the file's own detail rather than a small picture stretched.
+QImage readIcon(const std::string &path, qreal devicePixelRatio)
 {
+    const int pixels = qRound(SystemCardDelegate::kIconSize * devicePixelRatio);
+    const QSize wanted(pixels, pixels);
     PictureFile file;
     if (!file.openPicture(path))
         return {};
     QImage image;
     {
-        // An icon file holds several sizes; the one of the card's size needs no scaling.
+        // An icon file holds several sizes: the one the card needs, else the largest.
         QImageReader reader(&file);
         if (reader.imageCount() > 1) {
+            int largest = -1;
+            int largestWidth = 0;
             for (int i = 0; i < reader.imageCount() && image.isNull(); ++i) {
-                if (reader.jumpToImage(i) &&
-                    reader.size() == QSize(SystemCardDelegate::kIconSize, SystemCardDelegate::kIconSize))
+                if (!reader.jumpToImage(i))
+                    continue;
+                const QSize size = reader.size();
+                if (size == wanted)
                     image = reader.read();
+                else if (size.width() > largestWidth) {
+                    largest = i;
+                    largestWidth = size.width();
+                }
             }
+            if (image.isNull() && largest >= 0 && reader.jumpToImage(largest))
+                image = reader.read();
         }
     }
     if (image.isNull() && file.seek(0)) {
@@ -68,10 +82,11 @@ QImage readIcon(const std::string &path)
     }
     if (image.isNull())
         return image;
-    if (image.size() != QSize(SystemCardDelegate::kIconSize, SystemCardDelegate::kIconSize))
-        image = image.scaled(SystemCardDelegate::kIconSize, SystemCardDelegate::kIconSize, Qt::IgnoreAspectRatio,
-                             Qt::SmoothTransformation);
-    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (image.size() != wanted)
+        image = image.scaled(wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    image.convertTo(QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(devicePixelRatio);
+    return image;
 }
 
 } // namespace
@@ -133,12 +148,17 @@ void SystemCardDelegate::setWorkFolder(const std::string &folder)
     m_icons.clear();
 }
 
-const QImage &SystemCardDelegate::iconFor(const std::string &path) const
+const QImage &SystemCardDelegate::iconFor(const std::string &path, qreal devicePixelRatio) const
 {
+    if (devicePixelRatio != m_iconPixelRatio) {
+        // The window went to a screen of another density: the icons are read again for it.
+        m_icons.clear();
+        m_iconPixelRatio = devicePixelRatio;
+    }
     auto found = m_icons.find(path);
     if (found == m_icons.end()) {
         // A file that cannot be read is remembered too, so it is not tried at every repaint.
-        found = m_icons.emplace(path, readIcon(path)).first;
+        found = m_icons.emplace(path, readIcon(path, devicePixelRatio)).first;
     }
     return found->second;
 }
@@ -155,7 +175,8 @@ void SystemCardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
 
     const auto *entry = index.data(SystemListModel::EntryRole).value<const marlit::SystemEntry *>();
     if (entry) {
-        const QImage &icon = iconFor(entry->iconPath.empty() ? m_defaultIcon : entry->iconPath);
+        const QImage &icon =
+            iconFor(entry->iconPath.empty() ? m_defaultIcon : entry->iconPath, painter->device()->devicePixelRatio());
         if (!icon.isNull())
             painter->drawImage(layout.icon.topLeft(), icon);
     }

@@ -51,11 +51,13 @@ public:
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
 private:
-    // The icon of a file as drawn, 32x32; a null image when the file cannot be read.
-    const QImage &iconFor(const std::string &path) const;
+    // The icon of a file as drawn, 32x32 card pixels at the given device pixels per card pixel; a
+    // null image when the file cannot be read.
+    const QImage &iconFor(const std::string &path, qreal devicePixelRatio) const;
 
     QFont m_nameFont;
     QFont m_descriptionFont;
     std::string m_defaultIcon = "default.ico";
     mutable std::unordered_map<std::string, QImage> m_icons;
+    mutable qreal m_iconPixelRatio = 1.0; // the density m_icons were read for
 };
