@@ -24,6 +24,13 @@ if [[ -e $DIR/.marlit-demo ]]; then
     echo "A demo workspace is already in $DIR (remove $DIR/.marlit-demo to build it again)."
     exit 0
 fi
+for catalogue_file in classic.ini console.ini handheld.ini computer.ini; do
+    if [[ -e $DIR/$catalogue_file ]]; then
+        # Never replace someone's own catalogues with the demo's.
+        echo "make-demo: $DIR already holds $catalogue_file; give a new or empty folder" >&2
+        exit 1
+    fi
+done
 if ! command -v convert >/dev/null; then
     echo "make-demo: ImageMagick's convert is needed to draw the pictures" >&2
     exit 1
