@@ -1,12 +1,11 @@
 #include "gui/ui/SystemCardDelegate.h"
 
-#include "gui/snapshots/PictureFile.h"
+#include "gui/snapshots/IconImage.h"
 
 #include "core/catalogue/SystemEntry.h"
 #include "gui/ui/SystemListModel.h"
 
 #include <QByteArray>
-#include <QImageReader>
 #include <QPainter>
 #include <QStyle>
 
@@ -43,50 +42,6 @@ void frameRect(QPainter *painter, const QRect &rect, const QColor &color)
     painter->fillRect(QRect(rect.left(), rect.bottom(), rect.width(), 1), color);
     painter->fillRect(QRect(rect.left(), rect.top(), 1, rect.height()), color);
     painter->fillRect(QRect(rect.right(), rect.top(), 1, rect.height()), color);
-}
-
-// The icon of a file at devicePixelRatio device pixels per card pixel, so that a dense screen
-// shows the file's own detail rather than a small picture stretched.
-QImage readIcon(const std::string &path, qreal devicePixelRatio)
-{
-    const int pixels = qRound(SystemCardDelegate::kIconSize * devicePixelRatio);
-    const QSize wanted(pixels, pixels);
-    PictureFile file;
-    if (!file.openPicture(path))
-        return {};
-    QImage image;
-    {
-        // An icon file holds several sizes: the one the card needs, else the largest.
-        QImageReader reader(&file);
-        if (reader.imageCount() > 1) {
-            int largest = -1;
-            int largestWidth = 0;
-            for (int i = 0; i < reader.imageCount() && image.isNull(); ++i) {
-                if (!reader.jumpToImage(i))
-                    continue;
-                const QSize size = reader.size();
-                if (size == wanted)
-                    image = reader.read();
-                else if (size.width() > largestWidth) {
-                    largest = i;
-                    largestWidth = size.width();
-                }
-            }
-            if (image.isNull() && largest >= 0 && reader.jumpToImage(largest))
-                image = reader.read();
-        }
-    }
-    if (image.isNull() && file.seek(0)) {
-        QImageReader reader(&file);
-        image = reader.read();
-    }
-    if (image.isNull())
-        return image;
-    if (image.size() != wanted)
-        image = image.scaled(wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    image.convertTo(QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(devicePixelRatio);
-    return image;
 }
 
 } // namespace
@@ -158,7 +113,7 @@ const QImage &SystemCardDelegate::iconFor(const std::string &path, qreal deviceP
     auto found = m_icons.find(path);
     if (found == m_icons.end()) {
         // A file that cannot be read is remembered too, so it is not tried at every repaint.
-        found = m_icons.emplace(path, readIcon(path, devicePixelRatio)).first;
+        found = m_icons.emplace(path, IconImage::read(path, kIconSize, devicePixelRatio)).first;
     }
     return found->second;
 }
