@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <string>
+
+class QFileSystemModel;
+class QItemSelection;
+class QLabel;
+class QPushButton;
+class QTreeView;
+
+// The folder picker of the System Configuration dialog: the line "Current Selection", the folder
+// tree of the whole file system (folders only, no hidden ones, read in the background so a slow
+// disk never blocks it), a status line with the highlighted folder's path, "OK" and "Cancel".
+// One object per use: construct it on a start folder, Browse once, read GetPath after a choice.
+class FolderBrowser : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // What Browse returns: the values of the dialog results OK and Cancel.
+    enum BrowseResult : int { FolderChosen = 1, Cancelled = 2 };
+
+    // startFolder and every path here are the file names' own bytes; an empty start folder
+    // highlights nothing.
+    explicit FolderBrowser(std::string startFolder, QWidget *owner = nullptr);
+    ~FolderBrowser() override;
+
+    // Shows the picker modally, opened on the start folder: FolderChosen when the user chose a
+    // highlighted folder (OK or Enter), Cancelled otherwise (Cancel, Escape, the close box).
+    int Browse();
+
+    // The chosen folder, without a trailing separator (the root is "/"). Read after FolderChosen.
+    std::string GetPath() const { return selectedPath; }
+
+    // Highlights path in the tree, expanding its parents and scrolling to it, when it is a folder
+    // the tree shows; otherwise nothing is highlighted.
+    void SetSelection(const std::string &path);
+    void SetStatusText(const QString &text);
+    // The status line's text for a path: at most 35 bytes of it, then "...".
+    static QString ShortenPath(const std::string &path);
+
+    QTreeView *folderTree() const { return tree; }
+    QString statusText() const;
+
+private:
+    void OnInitialized();
+    void OnSelChanged();
+    void keepSelectionInView();
+    QString highlightedPath() const;
+
+    std::string initialFolder;
+    std::string selectedPath;
+    bool followSelection = false; // keep the highlighted folder in view as folders arrive
+
+    QFileSystemModel *model = nullptr;
+    QTreeView *tree = nullptr;
+    QLabel *titleLine = nullptr;
+    QLabel *statusLine = nullptr;
+    QPushButton *okButton = nullptr;
+    QPushButton *cancelButton = nullptr;
+};

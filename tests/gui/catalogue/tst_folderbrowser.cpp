@@ -1,0 +1,149 @@
+// The folder picker as a user meets it: opened on its start folder, a status line that follows
+// the highlighted folder, OK only with a folder highlighted, and the two results.
+
+#include "gui/catalogue/FolderBrowser.h"
+
+#include "TempDir.h"
+
+#include <QFileSystemModel>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeView>
+#include <QtTest>
+
+#include <functional>
+
+using marlit::test::TempDir;
+
+namespace {
+
+// Runs answer on the picker once its modal loop runs, then returns what Browse returned.
+int browseAnswering(FolderBrowser &browser, std::function<void()> answer)
+{
+    QTimer::singleShot(0, &browser, std::move(answer));
+    return browser.Browse();
+}
+
+QFileSystemModel *modelOf(FolderBrowser &browser)
+{
+    return qobject_cast<QFileSystemModel *>(browser.folderTree()->model());
+}
+
+QString withoutSlash(const std::string &folder)
+{
+    return QString::fromStdString(folder).chopped(1);
+}
+
+QPushButton *okButton(FolderBrowser &browser)
+{
+    return browser.findChild<QPushButton *>(QStringLiteral("okButton"));
+}
+
+} // namespace
+
+class FolderBrowserTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void opensOnTheStartFolderAndEnterChoosesIt();
+    void missingStartFolderShowsItsPathUntilAFolderIsHighlighted();
+};
+
+// Many folders beside the start folder, sorted before it, so that it is out of sight unless the
+// tree scrolls to it; a hidden one among them.
+void FolderBrowserTest::opensOnTheStartFolderAndEnterChoosesIt()
+{
+    TempDir dir;
+    for (int i = 0; i < 80; ++i)
+        dir.makeFolder("roms/console/a" + std::to_string(100 + i));
+    dir.makeFolder("roms/console/.hidden");
+    dir.makeFolder("roms/console/zz nintendo");
+    const std::string start = dir.file("roms/console/zz nintendo/");
+    QVERIFY(start.size() > 36);
+
+    FolderBrowser browser(start);
+    QFileSystemModel *model = modelOf(browser);
+    QTreeView *tree = browser.folderTree();
+    QString highlighted, status;
+    bool parentsExpanded = true, focused = false, inView = false, okEnabled = false;
+    int shownSiblings = -1;
+    bool hiddenShown = true;
+    const int result = browseAnswering(browser, [&] {
+        const QModelIndex current = tree->currentIndex();
+        highlighted = tree->selectionModel()->isSelected(current) ? model->filePath(current) : QString();
+        for (QModelIndex parent = current.parent(); parent.isValid(); parent = parent.parent())
+            parentsExpanded = parentsExpanded && tree->isExpanded(parent);
+        status = browser.statusText();
+        okEnabled = okButton(browser)->isEnabled();
+        focused = QTest::qWaitForWindowActive(&browser) && tree->hasFocus();
+        // The other folders arrive from the model's own thread and are sorted before the start
+        // folder, which must stay in view as it moves to the last row.
+        const QModelIndex console = current.parent();
+        const bool loaded =
+            QTest::qWaitFor([&] { return model->rowCount(console) == 81 && tree->currentIndex().row() == 80; });
+        inView = loaded && QTest::qWaitFor([&] {
+                     return tree->viewport()->rect().contains(tree->visualRect(tree->currentIndex()));
+                 });
+        shownSiblings = model->rowCount(console);
+        hiddenShown = false;
+        for (int row = 0; row < shownSiblings; ++row)
+            hiddenShown = hiddenShown || model->index(row, 0, console).data().toString().startsWith(u'.');
+        QTest::keyClick(tree, Qt::Key_Return);
+    });
+
+    QCOMPARE(highlighted, withoutSlash(start));
+    QVERIFY(parentsExpanded);
+    QVERIFY(focused);
+    QCOMPARE(status, QString::fromStdString(start.substr(0, 35) + "..."));
+    QVERIFY(okEnabled);
+    QCOMPARE(shownSiblings, 81);
+    QVERIFY(!hiddenShown);
+    QVERIFY(inView);
+    QCOMPARE(result, int(FolderBrowser::FolderChosen));
+    QCOMPARE(QString::fromStdString(browser.GetPath()), withoutSlash(start));
+}
+
+void FolderBrowserTest::missingStartFolderShowsItsPathUntilAFolderIsHighlighted()
+{
+    TempDir dir;
+    dir.makeFolder("roms");
+    const std::string missing = dir.file("no such folder/");
+
+    FolderBrowser browser(missing);
+    QFileSystemModel *model = modelOf(browser);
+    QString statusAtStart, statusAfter;
+    bool okAtStart = true, okAfter = false, highlightedAtStart = true;
+    const int result = browseAnswering(browser, [&] {
+        statusAtStart = browser.statusText();
+        okAtStart = okButton(browser)->isEnabled();
+        highlightedAtStart = browser.folderTree()->selectionModel()->hasSelection();
+        // Enter does nothing while OK is unavailable.
+        QTest::keyClick(browser.folderTree(), Qt::Key_Return);
+        browser.folderTree()->setCurrentIndex(model->index(QString::fromStdString(dir.file("roms"))));
+        statusAfter = browser.statusText();
+        okAfter = okButton(browser)->isEnabled();
+        browser.findChild<QPushButton *>(QStringLiteral("cancelButton"))->click();
+    });
+    QCOMPARE(statusAtStart, FolderBrowser::ShortenPath(missing));
+    QVERIFY(!okAtStart);
+    QVERIFY(!highlightedAtStart);
+    QCOMPARE(statusAfter, FolderBrowser::ShortenPath(dir.file("roms")));
+    QVERIFY(okAfter);
+    QCOMPARE(result, int(FolderBrowser::Cancelled));
+
+    // No start folder: nothing highlighted, an empty status line; Escape cancels.
+    FolderBrowser empty("");
+    QString emptyStatus = QStringLiteral("unset");
+    const int escaped = browseAnswering(empty, [&] {
+        emptyStatus = empty.statusText();
+        highlightedAtStart = empty.folderTree()->selectionModel()->hasSelection();
+        QTest::keyClick(empty.folderTree(), Qt::Key_Escape);
+    });
+    QCOMPARE(emptyStatus, QString());
+    QVERIFY(!highlightedAtStart);
+    QCOMPARE(escaped, int(FolderBrowser::Cancelled));
+}
+
+QTEST_MAIN(FolderBrowserTest)
+#include "tst_folderbrowser.moc"
