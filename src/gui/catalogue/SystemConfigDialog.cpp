@@ -1,0 +1,320 @@
+#include "gui/catalogue/SystemConfigDialog.h"
+
+#include "core/catalogue/SystemConfigFields.h"
+#include "core/fs/Paths.h"
+#include "core/ui/DialogUnits.h"
+#include "gui/catalogue/FolderBrowser.h"
+#include "gui/snapshots/IconImage.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <algorithm>
+#include <climits>
+
+using marlit::SystemEntry;
+
+namespace {
+
+// The longest path the system takes: no edit is shorter, so no path is ever cut.
+constexpr int kPathMaxLength = PATH_MAX;
+
+enum class ControlKind { DefaultButton, Button, BrowseButton, Radio, Edit, CheckBox, Label, RightLabel };
+
+struct ControlTemplate
+{
+    int id;
+    ControlKind kind;
+    const char *text;
+    marlit::LayoutRect rect; // dialog units
+    const char *objectName;
+};
+
+// The controls in the template's order, which is also the Tab key's order.
+constexpr ControlTemplate kControls[] = {
+    {1, ControlKind::DefaultButton, "Save", {116, 173, 50, 14}, "saveButton"},
+    {2, ControlKind::Button, "Cancel", {212, 173, 50, 14}, "cancelButton"},
+    {1001, ControlKind::Radio, "Edit Current Entry", {15, 162, 79, 10}, "editCurrentEntryRadio"},
+    {1002, ControlKind::Radio, "Save as New Entry", {15, 176, 78, 10}, "saveAsNewEntryRadio"},
+    {1003, ControlKind::Edit, "", {98, 7, 186, 14}, "nameEdit"},
+    {1004, ControlKind::Edit, "", {98, 24, 186, 14}, "descriptionEdit"},
+    {1005, ControlKind::Edit, "", {98, 41, 167, 14}, "romDirectoryEdit"},
+    {1006, ControlKind::Edit, "", {98, 58, 167, 14}, "emulatorEdit"},
+    {1007, ControlKind::Edit, "", {98, 75, 186, 14}, "commandLineEdit"},
+    {1008, ControlKind::Edit, "", {98, 105, 167, 14}, "snapshotDirAEdit"},
+    {1009, ControlKind::Edit, "", {98, 122, 167, 14}, "snapshotDirBEdit"},
+    {1010, ControlKind::Edit, "", {98, 139, 167, 14}, "defaultSnapshotEdit"},
+    {1011,
+     ControlKind::CheckBox,
+     "Apply Command Line Parameters after ROM Filename",
+     {98, 92, 186, 10},
+     "paramsAfterRomCheck"},
+    {-1, ControlKind::RightLabel, "Company Name:", {7, 9, 88, 14}, "nameLabel"},
+    {1012, ControlKind::RightLabel, "System Description:", {7, 26, 88, 14}, "descriptionLabel"},
+    {1013, ControlKind::RightLabel, "ROM Directory:", {7, 43, 88, 14}, "romDirectoryLabel"},
+    {1014, ControlKind::RightLabel, "Emulation Executable:", {7, 59, 88, 14}, "emulatorLabel"},
+    {1015, ControlKind::RightLabel, "Command Line Parameters:", {7, 76, 88, 14}, "commandLineLabel"},
+    {1016, ControlKind::RightLabel, "Snapshot A Directory:", {7, 107, 88, 14}, "snapshotDirALabel"},
+    {1017, ControlKind::RightLabel, "Snapshot B Directory:", {7, 124, 88, 14}, "snapshotDirBLabel"},
+    {1018, ControlKind::RightLabel, "Default Snapshot:", {7, 140, 88, 14}, "defaultSnapshotLabel"},
+    {1019, ControlKind::Label, "Display Icon:", {128, 159, 43, 8}, "iconLabel"},
+    {1020, ControlKind::Label, "Browse for icon:", {212, 159, 54, 8}, "browseIconLabel"},
+    {1021, ControlKind::BrowseButton, "...", {268, 41, 16, 15}, "browseRomDirectoryButton"},
+    {1022, ControlKind::BrowseButton, "...", {268, 57, 16, 15}, "browseEmulatorButton"},
+    {1023, ControlKind::BrowseButton, "...", {268, 105, 16, 15}, "browseSnapshotDirAButton"},
+    {1024, ControlKind::BrowseButton, "...", {268, 122, 16, 15}, "browseSnapshotDirBButton"},
+    {1026, ControlKind::BrowseButton, "...", {268, 139, 16, 15}, "browseDefaultSnapshotButton"},
+    {1027, ControlKind::BrowseButton, "...", {268, 156, 16, 15}, "browseIconButton"},
+};
+
+QString fromBytes(const std::string &text)
+{
+    return QFile::decodeName(QByteArray::fromStdString(text));
+}
+
+std::string toBytes(const QString &text)
+{
+    return QFile::encodeName(text).toStdString();
+}
+
+QWidget *makeControl(const ControlTemplate &control, QWidget *parent)
+{
+    const QString text = QString::fromLatin1(control.text);
+    QWidget *widget = nullptr;
+    switch (control.kind) {
+    case ControlKind::DefaultButton:
+    case ControlKind::Button:
+    case ControlKind::BrowseButton: {
+        auto *button = new QPushButton(text, parent);
+        button->setDefault(control.kind == ControlKind::DefaultButton);
+        widget = button;
+        break;
+    }
+    case ControlKind::Radio:
+        widget = new QRadioButton(text, parent);
+        break;
+    case ControlKind::Edit:
+        widget = new QLineEdit(parent);
+        break;
+    case ControlKind::CheckBox:
+        widget = new QCheckBox(text, parent);
+        break;
+    case ControlKind::Label:
+    case ControlKind::RightLabel: {
+        auto *label = new QLabel(text, parent);
+        label->setAlignment((control.kind == ControlKind::RightLabel ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
+        widget = label;
+        break;
+    }
+    }
+    widget->setObjectName(QString::fromLatin1(control.objectName));
+    widget->setProperty("controlId", control.id);
+    return widget;
+}
+
+// The picture formats the system list can draw, as file patterns; icon files first.
+QString iconFilter()
+{
+    QStringList patterns{QStringLiteral("*.ico")};
+    for (const QByteArray &format : QImageReader::supportedImageFormats()) {
+        const QString pattern = QStringLiteral("*.") + QString::fromLatin1(format).toLower();
+        if (!patterns.contains(pattern))
+            patterns << pattern;
+    }
+    return QStringLiteral("Icon Files (%1)").arg(patterns.join(u' '));
+}
+
+} // namespace
+
+SystemConfigDialog::SystemConfigDialog(const SystemEntry &entry, std::string defaultIcon, QWidget *owner)
+    : QDialog(owner), editedEntry(entry), defaultIconPath(std::move(defaultIcon))
+{
+    setWindowTitle(QStringLiteral("System Configuration"));
+    createControls();
+    OnInitDialog();
+    loadIconPreview();
+}
+
+SystemConfigDialog::~SystemConfigDialog() = default;
+
+void SystemConfigDialog::createControls()
+{
+    // The template's font: 8 points of the face the window's own controls use.
+    QFont dialogFont = font();
+    dialogFont.setPointSize(8);
+    setFont(dialogFont);
+    const QFontMetrics metrics(dialogFont, this);
+    const marlit::DialogBaseUnits units = marlit::DialogBaseUnits::fromFont(
+        metrics.horizontalAdvance(QString::fromLatin1(marlit::DialogBaseUnits::kAverageWidthSample)), metrics.height());
+    setFixedSize(units.toPixelsX(kWidthUnits), units.toPixelsY(kHeightUnits));
+
+    QWidget *previous = nullptr;
+    for (const ControlTemplate &control : kControls) {
+        QWidget *widget = makeControl(control, this);
+        const marlit::LayoutRect rect = units.toPixels(control.rect);
+        widget->setGeometry(rect.x, rect.y, rect.width, rect.height);
+        controls.insert(control.id, widget);
+        if (widget->focusPolicy() != Qt::NoFocus) {
+            if (previous)
+                setTabOrder(previous, widget);
+            previous = widget;
+        }
+    }
+    previewRect = QRect(units.toPixelsX(kIconPreviewX), units.toPixelsY(kIconPreviewY), kIconSize, kIconSize);
+
+    entryChoice = new QButtonGroup(this);
+    entryChoice->addButton(qobject_cast<QRadioButton *>(control(IdEditCurrentEntry)), IdEditCurrentEntry);
+    entryChoice->addButton(qobject_cast<QRadioButton *>(control(IdSaveAsNewEntry)), IdSaveAsNewEntry);
+    connect(entryChoice, &QButtonGroup::idClicked, this, [this](int id) { saveAsNew = id == IdSaveAsNewEntry; });
+
+    connect(qobject_cast<QPushButton *>(control(IdSave)), &QPushButton::clicked, this, &QDialog::accept);
+    connect(qobject_cast<QPushButton *>(control(IdCancel)), &QPushButton::clicked, this, &QDialog::reject);
+    const auto onClick = [this](int id, auto handler) {
+        connect(qobject_cast<QPushButton *>(control(id)), &QPushButton::clicked, this, handler);
+    };
+    onClick(IdBrowseRomDirectory, [this] { browseFolder(&SystemEntry::romDirectory, IdRomDirectory); });
+    onClick(IdBrowseSnapshotDirA, [this] { browseFolder(&SystemEntry::snapshotDirA, IdSnapshotDirA); });
+    onClick(IdBrowseSnapshotDirB, [this] { browseFolder(&SystemEntry::snapshotDirB, IdSnapshotDirB); });
+    onClick(IdBrowseEmulator, [this] { OnBrowseEmulator(); });
+    onClick(IdBrowseDefaultSnapshot, [this] { OnBrowseDefaultSnapshot(); });
+    onClick(IdBrowseIcon, [this] { OnBrowseIcon(); });
+}
+
+void SystemConfigDialog::OnInitDialog()
+{
+    const marlit::SystemConfigFields fields = marlit::SystemConfigFields::fromEntry(editedEntry);
+    setEditText(IdName, fields.name);
+    setEditText(IdDescription, fields.description);
+    setEditText(IdRomDirectory, fields.romDirectory);
+    setEditText(IdEmulator, fields.emulatorPath);
+    setEditText(IdCommandLine, fields.commandLine);
+    setEditText(IdSnapshotDirA, fields.snapshotDirA);
+    setEditText(IdSnapshotDirB, fields.snapshotDirB);
+    setEditText(IdDefaultSnapshot, fields.defaultSnapshot);
+    qobject_cast<QCheckBox *>(control(IdParamsAfterRom))->setChecked(fields.paramsAfterRom);
+    entryChoice->button(saveAsNew ? IdSaveAsNewEntry : IdEditCurrentEntry)->setChecked(true);
+}
+
+void SystemConfigDialog::accept()
+{
+    marlit::SystemConfigFields fields;
+    fields.name = editText(IdName);
+    fields.description = editText(IdDescription);
+    fields.romDirectory = editText(IdRomDirectory);
+    fields.emulatorPath = editText(IdEmulator);
+    fields.commandLine = editText(IdCommandLine);
+    fields.paramsAfterRom = qobject_cast<QCheckBox *>(control(IdParamsAfterRom))->isChecked();
+    fields.snapshotDirA = editText(IdSnapshotDirA);
+    fields.snapshotDirB = editText(IdSnapshotDirB);
+    fields.defaultSnapshot = editText(IdDefaultSnapshot);
+    fields.storeInto(editedEntry);
+    QDialog::accept();
+}
+
+void SystemConfigDialog::setEditText(int id, const std::string &text)
+{
+    auto *edit = qobject_cast<QLineEdit *>(control(id));
+    const QString shown = fromBytes(text);
+    edit->setMaxLength(std::max<int>(kPathMaxLength, static_cast<int>(shown.size())));
+    edit->setText(shown);
+    shownTexts.insert(id, text);
+}
+
+std::string SystemConfigDialog::editText(int id) const
+{
+    const auto *edit = qobject_cast<const QLineEdit *>(control(id));
+    const std::string &shown = shownTexts.value(id);
+    return edit->text() == fromBytes(shown) ? shown : toBytes(edit->text());
+}
+
+// ---- Pickers ------------------------------------------------------------------------------
+
+void SystemConfigDialog::browseFolder(std::string SystemEntry::*field, int editId)
+{
+    // The picker opens on the folder the field holds, not on what is typed in the edit; an
+    // empty field opens it at the root.
+    const std::string &current = editedEntry.*field;
+    FolderBrowser browser(current.empty() ? std::string(1, marlit::kPathSeparator) : current, this);
+    if (browser.Browse() != FolderBrowser::FolderChosen)
+        return;
+    editedEntry.*field = browser.GetPath();
+    setEditText(editId, editedEntry.*field);
+}
+
+std::optional<std::string> SystemConfigDialog::pickFile(const QString &title, const std::string &startFolder,
+                                                        const QString &filter)
+{
+    // Qt's own file dialog: its name filters ignore the letter case, as the pickers need.
+    QFileDialog picker(this, title, fromBytes(startFolder), filter);
+    picker.setObjectName(QStringLiteral("filePicker"));
+    picker.setOption(QFileDialog::DontUseNativeDialog);
+    picker.setFileMode(QFileDialog::ExistingFile);
+    picker.setAcceptMode(QFileDialog::AcceptOpen);
+    if (picker.exec() != QDialog::Accepted || picker.selectedFiles().isEmpty())
+        return std::nullopt;
+    return toBytes(picker.selectedFiles().constFirst());
+}
+
+void SystemConfigDialog::OnBrowseEmulator()
+{
+    // Programs here have no extension to filter by.
+    const std::optional<std::string> path =
+        pickFile(QStringLiteral("Select an Emulator"), editedEntry.emulatorDirectory, QStringLiteral("All Files (*)"));
+    if (!path)
+        return;
+    marlit::PathSplit parts = marlit::splitAfterLastSeparator(*path);
+    editedEntry.emulatorDirectory = std::move(parts.folder);
+    editedEntry.emulatorFile = std::move(parts.name);
+    setEditText(IdEmulator, *path);
+}
+
+void SystemConfigDialog::OnBrowseDefaultSnapshot()
+{
+    const std::optional<std::string> path =
+        pickFile(QStringLiteral("Select a Default Snapshot"),
+                 marlit::splitAfterLastSeparator(editedEntry.defaultSnapshot).folder,
+                 QStringLiteral("Snapshot Files (*.bmp *.gif *.jpg *.jpeg *.png)"));
+    if (!path)
+        return;
+    editedEntry.defaultSnapshot = *path;
+    setEditText(IdDefaultSnapshot, *path);
+}
+
+void SystemConfigDialog::OnBrowseIcon()
+{
+    const std::optional<std::string> path =
+        pickFile(QStringLiteral("Select a Display Icon"), marlit::splitAfterLastSeparator(editedEntry.iconPath).folder,
+                 iconFilter());
+    if (!path)
+        return;
+    editedEntry.iconPath = *path;
+    loadIconPreview();
+    update();
+}
+
+// ---- Icon preview -------------------------------------------------------------------------
+
+void SystemConfigDialog::loadIconPreview()
+{
+    iconPreview = IconImage::read(editedEntry.iconPath.empty() ? defaultIconPath : editedEntry.iconPath, kIconSize);
+}
+
+void SystemConfigDialog::paintEvent(QPaintEvent *event)
+{
+    QDialog::paintEvent(event);
+    if (iconPreview.isNull())
+        return;
+    QPainter painter(this);
+    painter.drawImage(previewRect.topLeft(), iconPreview);
+}
+
+// Compiled here so that programs using other widgets do not pull in the whole dialog.
+#include "moc_SystemConfigDialog.cpp"

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "core/catalogue/SystemEntry.h"
+
+#include <QDialog>
+#include <QHash>
+#include <QImage>
+
+#include <optional>
+#include <string>
+
+class QButtonGroup;
+class QCheckBox;
+class QLineEdit;
+
+// "System Configuration": edits a copy of one system. "Save" stores the edits in the copy and
+// closes with Accepted; whether the copy replaces the system or is added as a new one is the
+// radio buttons' choice, which the window reads afterwards. "Cancel", Escape and the close box
+// close with Rejected. Folder fields are picked with FolderBrowser, the emulator, the default
+// snapshot and the icon with a file picker; the icon is shown as a 32 x 32 preview.
+class SystemConfigDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // The controls' ids; each control carries its id in the "controlId" property.
+    enum ControlId : int {
+        IdSave = 1,
+        IdCancel = 2,
+        IdEditCurrentEntry = 1001,
+        IdSaveAsNewEntry = 1002,
+        IdName = 1003,
+        IdDescription = 1004,
+        IdRomDirectory = 1005,
+        IdEmulator = 1006,
+        IdCommandLine = 1007,
+        IdSnapshotDirA = 1008,
+        IdSnapshotDirB = 1009,
+        IdDefaultSnapshot = 1010,
+        IdParamsAfterRom = 1011,
+        IdBrowseRomDirectory = 1021,
+        IdBrowseEmulator = 1022,
+        IdBrowseSnapshotDirA = 1023,
+        IdBrowseSnapshotDirB = 1024,
+        IdBrowseDefaultSnapshot = 1026,
+        IdBrowseIcon = 1027,
+    };
+
+    // The dialog's size and the icon preview's place, in dialog units.
+    static constexpr int kWidthUnits = 300;
+    static constexpr int kHeightUnits = 199;
+    static constexpr int kIconPreviewX = 180;
+    static constexpr int kIconPreviewY = 157;
+    static constexpr int kIconSize = 32;
+
+    // entry: the system to edit; defaultIcon: the icon file shown when the entry names none.
+    SystemConfigDialog(const marlit::SystemEntry &entry, std::string defaultIcon, QWidget *owner = nullptr);
+    ~SystemConfigDialog() override;
+
+    // The edited copy: after "Save", the values as the user left them.
+    const marlit::SystemEntry &edited() const { return editedEntry; }
+    // True when "Save as New Entry" is chosen.
+    bool savesAsNew() const { return saveAsNew; }
+
+    QWidget *control(int id) const { return controls.value(id); }
+    // Where the icon preview is drawn, in client pixels.
+    QRect iconPreviewRect() const { return previewRect; }
+
+public slots:
+    // "Save": reads every edit into the copy, then closes with Accepted.
+    void accept() override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void createControls();
+    void OnInitDialog();
+    void browseFolder(std::string marlit::SystemEntry::*field, int editId);
+    void OnBrowseEmulator();
+    void OnBrowseDefaultSnapshot();
+    void OnBrowseIcon();
+    std::optional<std::string> pickFile(const QString &title, const std::string &startFolder, const QString &filter);
+    void loadIconPreview();
+
+    // Shows text (its bytes) in an edit whose length limit never cuts it.
+    void setEditText(int id, const std::string &text);
+    // The edit's text as bytes: the bytes it was given while the user has not changed it, so
+    // a name that is not valid in the locale's encoding is stored as it was read.
+    std::string editText(int id) const;
+
+    marlit::SystemEntry editedEntry;
+    bool saveAsNew = false;
+    std::string defaultIconPath;
+    QImage iconPreview;
+    QRect previewRect;
+
+    QHash<int, QWidget *> controls;
+    QHash<int, std::string> shownTexts;
+    QButtonGroup *entryChoice = nullptr;
+};

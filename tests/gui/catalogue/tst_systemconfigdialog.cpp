@@ -1,0 +1,294 @@
+// The System Configuration dialog as a user meets it: the system's values in its edits, every
+// value stored whole on "Save", the controls where the template puts them, and the pickers,
+// answered here as a user would answer them.
+
+#include "gui/catalogue/FolderBrowser.h"
+#include "gui/catalogue/SystemConfigDialog.h"
+
+#include "core/catalogue/CatalogueFile.h"
+#include "core/ui/DialogUnits.h"
+
+#include "ModalAnswer.h"
+#include "TempDir.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeView>
+#include <QtTest>
+
+using marlit::SystemEntry;
+using marlit::test::answerNextModal;
+using marlit::test::TempDir;
+using Id = SystemConfigDialog::ControlId;
+
+namespace {
+
+SystemEntry loadedEntry(const std::string &record)
+{
+    const marlit::CategoryCatalogue catalogue = marlit::CatalogueFile::parse(record);
+    return catalogue.entries().at(0);
+}
+
+QLineEdit *edit(const SystemConfigDialog &dialog, int id)
+{
+    return qobject_cast<QLineEdit *>(dialog.control(id));
+}
+
+void click(const SystemConfigDialog &dialog, int id)
+{
+    QTest::mouseClick(dialog.control(id), Qt::LeftButton);
+}
+
+QString qs(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+
+// The folder highlighted in an open picker.
+QString highlightedFolder(FolderBrowser *browser)
+{
+    const QModelIndexList rows = browser->folderTree()->selectionModel()->selectedRows();
+    return rows.isEmpty() ? QString()
+                          : qobject_cast<QFileSystemModel *>(browser->folderTree()->model())->filePath(rows.first());
+}
+
+void solidPicture(const std::string &path, const QColor &color, const char *format)
+{
+    QDir().mkpath(QFileInfo(qs(path)).path());
+    QImage image(32, 32, QImage::Format_ARGB32);
+    image.fill(color);
+    QVERIFY(image.save(qs(path), format));
+}
+
+// Types the file's path into the picker's name field and presses Enter, as a user can.
+void chooseFile(QFileDialog *picker, const QString &path)
+{
+    auto *nameEdit = picker->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    QVERIFY(nameEdit);
+    nameEdit->setText(path);
+    QTest::keyClick(nameEdit, Qt::Key_Return);
+}
+
+QColor previewColor(SystemConfigDialog &dialog)
+{
+    return dialog.grab().toImage().pixelColor(dialog.iconPreviewRect().center());
+}
+
+} // namespace
+
+class SystemConfigDialogTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void showsTheSystemAndSaveStoresEveryValueWhole();
+    void controlsStandWhereTheTemplatePutsThem();
+    void folderPickerStartsOnTheStoredFolderAndTypedTextWins();
+    void filePickersFillTheirFieldsAndTheIconPreview();
+};
+
+void SystemConfigDialogTest::showsTheSystemAndSaveStoresEveryValueWhole()
+{
+    // A snapshot folder whose name is Latin-1, not UTF-8: not valid text in the locale.
+    const SystemEntry entry = loadedEntry("NAME = NES\r\nDESC = Nintendo\r\nROMDIR = /roms/nes/\r\n"
+                                          "EMU = /opt/emu/run.sh\r\nCOMMAND LINE = @-fs\r\nICON = /icons/nes.ico\r\n"
+                                          "SNAPADIR = /shots/caf\xE9/\r\nSNAPBDIR = \r\nSNAPSHOT = \r\n\r\n");
+    SystemConfigDialog dialog(entry, "default.ico");
+    QCOMPARE(edit(dialog, Id::IdEmulator)->text(), QStringLiteral("/opt/emu/run.sh"));
+    QCOMPARE(edit(dialog, Id::IdName)->text(), QStringLiteral("NES"));
+    QCOMPARE(edit(dialog, Id::IdCommandLine)->text(), QStringLiteral("-fs"));
+    QVERIFY(qobject_cast<QCheckBox *>(dialog.control(Id::IdParamsAfterRom))->isChecked());
+    QVERIFY(qobject_cast<QRadioButton *>(dialog.control(Id::IdEditCurrentEntry))->isChecked());
+    QVERIFY(!dialog.savesAsNew());
+
+    // Values far past 255 characters, typed or pasted, are kept whole.
+    const std::string longName(300, 'N');
+    const std::string longFolder = "/roms/" + std::string(4000, 'x');
+    edit(dialog, Id::IdName)->setText(qs(longName));
+    edit(dialog, Id::IdRomDirectory)->setText(qs(longFolder));
+    dialog.show();
+    click(dialog, Id::IdSaveAsNewEntry);
+    QVERIFY(dialog.savesAsNew());
+    QVERIFY(!qobject_cast<QRadioButton *>(dialog.control(Id::IdEditCurrentEntry))->isChecked());
+    click(dialog, Id::IdSave);
+
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    const SystemEntry &saved = dialog.edited();
+    QCOMPARE(saved.name, longName);
+    QCOMPARE(saved.romDirectory, longFolder + "/");
+    QCOMPARE(saved.snapshotDirA, std::string("/shots/caf\xE9/"));
+    QCOMPARE(saved.emulatorDirectory, std::string("/opt/emu/"));
+    QCOMPARE(saved.emulatorFile, std::string("run.sh"));
+    QCOMPARE(saved.commandLine, std::string("-fs"));
+    QVERIFY(saved.paramsAfterRom);
+    QCOMPARE(saved.iconPath, std::string("/icons/nes.ico"));
+}
+
+void SystemConfigDialogTest::controlsStandWhereTheTemplatePutsThem()
+{
+    SystemConfigDialog dialog(SystemEntry{}, "default.ico");
+    QCOMPARE(dialog.font().pointSize(), 8);
+    const QFontMetrics metrics(dialog.font(), &dialog);
+    const auto units = marlit::DialogBaseUnits::fromFont(
+        metrics.horizontalAdvance(QString::fromLatin1(marlit::DialogBaseUnits::kAverageWidthSample)), metrics.height());
+    const auto pixels = [&](int x, int y, int width, int height) {
+        const marlit::LayoutRect r = units.toPixels(marlit::LayoutRect{x, y, width, height});
+        return QRect(r.x, r.y, r.width, r.height);
+    };
+    QCOMPARE(dialog.size(), QSize(units.toPixelsX(300), units.toPixelsY(199)));
+    QCOMPARE(dialog.control(Id::IdName)->geometry(), pixels(98, 7, 186, 14));
+    QCOMPARE(dialog.control(Id::IdBrowseIcon)->geometry(), pixels(268, 156, 16, 15));
+    QCOMPARE(dialog.control(Id::IdSaveAsNewEntry)->geometry(), pixels(15, 176, 78, 10));
+    QCOMPARE(dialog.control(1014)->geometry(), pixels(7, 59, 88, 14));
+    QCOMPARE(qobject_cast<QLabel *>(dialog.control(1014))->text(), QStringLiteral("Emulation Executable:"));
+    QCOMPARE(dialog.iconPreviewRect(), QRect(units.toPixelsX(180), units.toPixelsY(157), 32, 32));
+
+    // The Tab key's order is the template's.
+    QList<int> order;
+    QWidget *widget = dialog.control(Id::IdSave);
+    do {
+        if (widget->focusPolicy() & Qt::TabFocus)
+            order << widget->property("controlId").toInt();
+        widget = widget->nextInFocusChain();
+    } while (widget != dialog.control(Id::IdSave));
+    QCOMPARE(order, (QList<int>{1, 2, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1011, 1021, 1022,
+                                1023, 1024, 1026, 1027}));
+}
+
+void SystemConfigDialogTest::folderPickerStartsOnTheStoredFolderAndTypedTextWins()
+{
+    TempDir dir;
+    dir.makeFolder("roms/nes");
+    dir.makeFolder("roms/snes");
+    SystemEntry entry;
+    entry.romDirectory = dir.file("roms/nes/");
+    SystemConfigDialog dialog(entry, "default.ico");
+    dialog.show();
+
+    // What is typed is not where the picker opens: it opens on the stored folder.
+    edit(dialog, Id::IdRomDirectory)->setText(QStringLiteral("/typed"));
+    QString startedOn, status;
+    answerNextModal([&](QWidget *modal) {
+        auto *browser = qobject_cast<FolderBrowser *>(modal);
+        QVERIFY(browser);
+        startedOn = highlightedFolder(browser);
+        status = browser->statusText();
+        auto *model = qobject_cast<QFileSystemModel *>(browser->folderTree()->model());
+        browser->folderTree()->setCurrentIndex(model->index(qs(dir.file("roms/snes"))));
+        QTest::keyClick(browser->folderTree(), Qt::Key_Return);
+    });
+    click(dialog, Id::IdBrowseRomDirectory);
+    QCOMPARE(startedOn, qs(dir.file("roms/nes")));
+    QCOMPARE(status, FolderBrowser::ShortenPath(dir.file("roms/nes/")));
+    QCOMPARE(edit(dialog, Id::IdRomDirectory)->text(), qs(dir.file("roms/snes")));
+
+    // An empty field opens the picker at the root; a cancel changes nothing.
+    answerNextModal([&](QWidget *modal) {
+        auto *browser = qobject_cast<FolderBrowser *>(modal);
+        QVERIFY(browser);
+        startedOn = highlightedFolder(browser);
+        status = browser->statusText();
+        QTest::keyClick(browser->folderTree(), Qt::Key_Escape);
+    });
+    click(dialog, Id::IdBrowseSnapshotDirA);
+    QCOMPARE(startedOn, QStringLiteral("/"));
+    QCOMPARE(status, QStringLiteral("/"));
+    QCOMPARE(edit(dialog, Id::IdSnapshotDirA)->text(), QString());
+
+    // Typing over the picker's choice: the typed text is what "Save" stores.
+    edit(dialog, Id::IdRomDirectory)->setText(QStringLiteral("/typed/again"));
+    click(dialog, Id::IdSave);
+    QCOMPARE(dialog.edited().romDirectory, std::string("/typed/again/"));
+    QCOMPARE(dialog.edited().snapshotDirA, std::string());
+}
+
+void SystemConfigDialogTest::filePickersFillTheirFieldsAndTheIconPreview()
+{
+    TempDir dir;
+    dir.write("emu/run.sh");
+    dir.write("emu/other-emulator");
+    for (const char *name : {"shots/a.png", "shots/B.PNG", "shots/c.Jpeg", "shots/notes.txt"})
+        dir.write(name);
+    solidPicture(dir.file("default.ico"), Qt::blue, "ICO");
+    solidPicture(dir.file("icons/red.png"), Qt::red, "PNG");
+
+    SystemEntry entry;
+    entry.emulatorDirectory = dir.file("emu");
+    entry.emulatorFile = "/run.sh";
+    entry.defaultSnapshot = dir.file("shots/a.png");
+    SystemConfigDialog dialog(entry, dir.file("default.ico"));
+    dialog.show();
+    QCOMPARE(previewColor(dialog), QColor(Qt::blue)); // no icon of its own: the default icon
+
+    // The emulator: all files, from the emulator's folder; a cancel first changes nothing.
+    QString title, startFolder;
+    answerNextModal([&](QWidget *modal) {
+        auto *picker = qobject_cast<QFileDialog *>(modal);
+        QVERIFY(picker);
+        picker->reject();
+    });
+    click(dialog, Id::IdBrowseEmulator);
+    QCOMPARE(dialog.edited(), entry);
+    answerNextModal([&](QWidget *modal) {
+        auto *picker = qobject_cast<QFileDialog *>(modal);
+        QVERIFY(picker);
+        title = picker->windowTitle();
+        startFolder = picker->directory().absolutePath();
+        chooseFile(picker, qs(dir.file("emu/other-emulator")));
+    });
+    click(dialog, Id::IdBrowseEmulator);
+    QCOMPARE(title, QStringLiteral("Select an Emulator"));
+    QCOMPARE(startFolder, qs(dir.file("emu")));
+    QCOMPARE(edit(dialog, Id::IdEmulator)->text(), qs(dir.file("emu/other-emulator")));
+    QCOMPARE(dialog.edited().emulatorDirectory, dir.file("emu/"));
+    QCOMPARE(dialog.edited().emulatorFile, std::string("other-emulator"));
+
+    // The default snapshot: picture files in any letter case, from the snapshot's folder.
+    QStringList listed;
+    answerNextModal([&](QWidget *modal) {
+        auto *picker = qobject_cast<QFileDialog *>(modal);
+        QVERIFY(picker);
+        title = picker->windowTitle();
+        auto *list = picker->findChild<QListView *>(QStringLiteral("listView"));
+        QVERIFY(list);
+        const auto names = [&] {
+            QStringList shown;
+            for (int row = 0; row < list->model()->rowCount(list->rootIndex()); ++row)
+                shown << list->model()->index(row, 0, list->rootIndex()).data().toString();
+            shown.sort();
+            return shown;
+        };
+        if (QTest::qWaitFor([&] { return names().size() >= 3; }))
+            listed = names();
+        chooseFile(picker, qs(dir.file("shots/B.PNG")));
+    });
+    click(dialog, Id::IdBrowseDefaultSnapshot);
+    QCOMPARE(title, QStringLiteral("Select a Default Snapshot"));
+    QCOMPARE(listed, (QStringList{"B.PNG", "a.png", "c.Jpeg"}));
+    QCOMPARE(edit(dialog, Id::IdDefaultSnapshot)->text(), qs(dir.file("shots/B.PNG")));
+
+    // The icon: the preview shows the chosen one at once.
+    answerNextModal([&](QWidget *modal) {
+        auto *picker = qobject_cast<QFileDialog *>(modal);
+        QVERIFY(picker);
+        chooseFile(picker, qs(dir.file("icons/red.png")));
+    });
+    click(dialog, Id::IdBrowseIcon);
+    QCOMPARE(dialog.edited().iconPath, dir.file("icons/red.png"));
+    QCOMPARE(previewColor(dialog), QColor(Qt::red));
+
+    // An icon that cannot be read shows nothing.
+    SystemConfigDialog unreadable(entry, dir.file("no-such.ico"));
+    unreadable.show();
+    QCOMPARE(previewColor(unreadable), unreadable.palette().color(QPalette::Window));
+}
+
+QTEST_MAIN(SystemConfigDialogTest)
+#include "tst_systemconfigdialog.moc"
