@@ -2,7 +2,7 @@
 
 #include "core/catalogue/SystemConfigFields.h"
 #include "core/fs/Paths.h"
-#include "core/ui/DialogUnits.h"
+#include "gui/catalogue/DialogTemplate.h"
 #include "gui/catalogue/FolderBrowser.h"
 #include "gui/snapshots/IconImage.h"
 
@@ -147,28 +147,14 @@ SystemConfigDialog::~SystemConfigDialog() = default;
 
 void SystemConfigDialog::createControls()
 {
-    // The template's font: 8 points of the face the window's own controls use.
-    QFont dialogFont = font();
-    dialogFont.setPointSize(8);
-    setFont(dialogFont);
-    const QFontMetrics metrics(dialogFont, this);
-    const marlit::DialogBaseUnits units = marlit::DialogBaseUnits::fromFont(
-        metrics.horizontalAdvance(QString::fromLatin1(marlit::DialogBaseUnits::kAverageWidthSample)), metrics.height());
-    setFixedSize(units.toPixelsX(kWidthUnits), units.toPixelsY(kHeightUnits));
-
-    QWidget *previous = nullptr;
+    DialogTemplate layout(*this, kWidthUnits, kHeightUnits);
     for (const ControlTemplate &control : kControls) {
         QWidget *widget = makeControl(control, this);
-        const marlit::LayoutRect rect = units.toPixels(control.rect);
-        widget->setGeometry(rect.x, rect.y, rect.width, rect.height);
+        layout.place(widget, control.rect);
         controls.insert(control.id, widget);
-        if (widget->focusPolicy() != Qt::NoFocus) {
-            if (previous)
-                setTabOrder(previous, widget);
-            previous = widget;
-        }
     }
-    previewRect = QRect(units.toPixelsX(kIconPreviewX), units.toPixelsY(kIconPreviewY), kIconSize, kIconSize);
+    previewRect = QRect(layout.toPixels(marlit::LayoutRect{kIconPreviewX, kIconPreviewY, 0, 0}).topLeft(),
+                        QSize(kIconSize, kIconSize));
 
     entryChoice = new QButtonGroup(this);
     entryChoice->addButton(qobject_cast<QRadioButton *>(control(IdEditCurrentEntry)), IdEditCurrentEntry);
