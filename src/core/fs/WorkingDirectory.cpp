@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace marlit {
@@ -16,6 +17,19 @@ std::optional<std::string> currentDirectory()
     }
     buffer.resize(std::strlen(buffer.c_str()));
     return buffer;
+}
+
+// O_PATH holds the folder even where its contents cannot be read.
+WorkingDirectoryKeeper::WorkingDirectoryKeeper() : m_folder(::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC))
+{
+}
+
+WorkingDirectoryKeeper::~WorkingDirectoryKeeper()
+{
+    if (!m_folder.valid())
+        return; // the working directory was already gone: there is nothing to return to
+    if (::fchdir(m_folder.get()) != 0)
+        return; // the process stays where it is, as it would without the keeper
 }
 
 } // namespace marlit
