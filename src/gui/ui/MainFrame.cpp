@@ -7,12 +7,16 @@
 #include "core/catalogue/CategoryTable.h"
 #include "core/fs/DirectoryReader.h"
 #include "core/fs/Paths.h"
+#include "core/fs/WorkingDirectory.h"
 #include "core/launch/CommandLine.h"
 #include "core/launch/ProcessLauncher.h"
 #include "core/ui/WindowLayout.h"
 #include "gui/browse/RomFolderTree.h"
+#include "gui/catalogue/SystemConfigDialog.h"
 #include "gui/snapshots/SnapshotLoader.h"
 #include "gui/ui/CategoryTabBar.h"
+#include "gui/ui/ColorRef.h"
+#include "gui/ui/OptionsDialog.h"
 #include "gui/ui/RomListBox.h"
 #include "gui/ui/SystemListBox.h"
 
@@ -44,12 +48,6 @@ void warnWriteFailure(QWidget *parent, const QString &file, const QString &reaso
                          QStringLiteral("The catalogue file \"%1\" could not be written: %2.\n\n"
                                         "The systems are shown as the file holds them.")
                              .arg(file, reason));
-}
-
-QColor colorFromColorRef(std::uint32_t color)
-{
-    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
-                  static_cast<int>((color >> 16) & 0xFF));
 }
 
 QRect toQRect(const marlit::LayoutRect &rect)
@@ -299,6 +297,8 @@ void MainFrame::OnSelChangeSystem()
 
 void MainFrame::requestDefaultSnapshot()
 {
+    if (!showsSnapshots())
+        return;
     const SystemEntry *entry = selectedEntry();
     const std::optional<int> slot = SnapshotLayout::defaultSnapshotSlot(entry);
     if (!slot)
@@ -361,7 +361,8 @@ void MainFrame::OnSelChangeRom()
 {
     const SystemEntry *entry = selectedEntry();
     const int row = romList->currentRow();
-    if (!entry || row < 0)
+    // Without snapshots no picture is looked up or decoded.
+    if (!entry || row < 0 || !showsSnapshots())
         return;
     const std::string &romName = romList->nameAt(row);
 
@@ -413,12 +414,56 @@ void MainFrame::OnLaunchEmulator()
 
 void MainFrame::OnSetup()
 {
-    // The system configuration dialog is not part of the program yet.
+    // The dialog edits an existing system: none with an empty catalogue.
+    const SystemEntry *entry = selectedEntry();
+    if (!entry)
+        return;
+    int result = QDialog::Rejected;
+    SystemConfigDialog dialog(*entry, workFile("default.ico"), this);
+    {
+        // The program's own files are found through the working directory, which a picker may
+        // move: it is the same again as soon as the dialog is closed.
+        const marlit::WorkingDirectoryKeeper workingDirectory;
+        result = dialog.exec();
+    }
+    if (result == QDialog::Accepted) {
+        if (dialog.savesAsNew()) {
+            AppendEntry(dialog.edited());
+        } else {
+            CategoryCatalogue changed = catalogue;
+            *changed.entryAt(currentSystem) = dialog.edited();
+            // The list shows what the file holds: the edit, or the file as it was if it could
+            // not be written. The folder tree, ROM list and pictures follow at the next selection.
+            storeListChange(changed, currentSystem, false);
+        }
+    }
+    OnSize(width(), height());
+    update(snapshotAreaRect());
 }
 
 void MainFrame::OnConfig()
 {
-    // The options dialog is not part of the program yet.
+    const bool showedSnapshots = showsSnapshots();
+    OptionsDialog dialog(settings, RomListFont{fontFace, fontPointSize, colorFromColorRef(fontColor)}, this);
+    connect(&dialog, &OptionsDialog::romListFontChosen, this, [this](const RomListFont &font) {
+        SetRomListFont(font.face, font.pointSizeTenths, colorRefFromColor(font.color));
+    });
+    dialog.exec();
+
+    // A new snapshot mode shows at once: the pictures move, or are looked up now that they are
+    // wanted, or are dropped.
+    const QRect oldArea = snapshotAreaRect();
+    OnSize(width(), height());
+    if (showsSnapshots() && !showedSnapshots) {
+        requestDefaultSnapshot();
+        OnSelChangeRom();
+    } else if (!showsSnapshots()) {
+        snapshotA.reset();
+        snapshotB.reset();
+        loader->cancel(kSlotA);
+        loader->cancel(kSlotB);
+    }
+    update(oldArea.united(snapshotAreaRect()));
 }
 
 // ---- Catalogue editing --------------------------------------------------------------------

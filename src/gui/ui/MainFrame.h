@@ -98,6 +98,7 @@ private:
     void onSnapshotReady(int slot, const SnapshotImage &image);
     QRect snapshotAreaRect() const;
     const marlit::SystemEntry *selectedEntry() const { return catalogue.entryAt(currentSystem); }
+    bool showsSnapshots() const { return settings.snapshotMode != marlit::NoSnapshots; }
 
     // Controls, owned by the window as their parent.
     SystemListBox *systemList = nullptr;

@@ -1,30 +1,45 @@
 // The main window as a user meets it: start-up on the remembered selection, the category and
 // system selection, the folder tree and the ROM list with its search, the list operations on a
-// real catalogue file, launching, the snapshot slots and the settings written at close.
+// real catalogue file, launching, the snapshot slots, the two dialogs and the settings written
+// at close.
 
+#include "ModalAnswer.h"
 #include "TempDir.h"
 
 #include "gui/browse/RomFolderTree.h"
 #include "core/catalogue/CatalogueFile.h"
+#include "core/fs/WorkingDirectory.h"
+#include "gui/catalogue/FolderBrowser.h"
+#include "gui/catalogue/SystemConfigDialog.h"
 #include "gui/snapshots/SnapshotLoader.h"
 #include "gui/ui/MainFrame.h"
+#include "gui/ui/OptionsDialog.h"
+#include "gui/ui/RomFontDialog.h"
 #include "gui/ui/RomListBox.h"
 #include "gui/ui/SystemListBox.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QFontComboBox>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QRadioButton>
 #include <QTabBar>
 #include <QTest>
+#include <QTreeView>
 
 #include <sys/stat.h>
 
 #include <memory>
 
+using marlit::test::answerNextModal;
 using marlit::test::TempDir;
+using SetupId = SystemConfigDialog::ControlId;
 
 namespace {
 
@@ -121,6 +136,12 @@ private slots:
     void appendEntryPutsTheCopyAfterTheSelectedLastSystem();
     void playStartsTheEmulatorWithTheRomPath();
     void snapshotSlotsFollowTheirFolders();
+    void setupSavesAsNewEntryAndKeepsTheWorkingDirectory();
+    void setupSystemEditsTheEntryInPlace();
+    void setupCancelAfterThePickersWritesNothing();
+    void setupSaveThatCannotBeWrittenShowsTheFile();
+    void setupOpensNoDialogWithoutASystem();
+    void configSnapshotModeAndFontTakeEffectAtOnce();
     void closingWritesTheSettingsFile();
 
 private:
@@ -571,6 +592,220 @@ void MainFrameTest::snapshotSlotsFollowTheirFolders()
     QTest::keyClick(list, Qt::Key_Home);
     loader.waitForIdle();
     QCOMPARE(colourOf(0), QColor(Qt::blue));
+}
+
+// ---- Dialogs ------------------------------------------------------------------------------
+
+namespace {
+
+QLineEdit *setupEdit(SystemConfigDialog *dialog, int id)
+{
+    return qobject_cast<QLineEdit *>(dialog->control(id));
+}
+
+void clickControl(QWidget *control)
+{
+    QTest::mouseClick(control, Qt::LeftButton);
+}
+
+} // namespace
+
+// "Setup" on the first of three systems, a new name, "Save as New Entry": the copy goes to the
+// end, the selected system trades places with its successor and stays highlighted, and the file
+// holds exactly that. A picker that moved the working directory does not move the program's.
+void MainFrameTest::setupSavesAsNewEntryAndKeepsTheWorkingDirectory()
+{
+    m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 1, 0));
+    auto frame = makeFrame();
+    const std::optional<std::string> workingDirectory = marlit::currentDirectory();
+    bool answered = false;
+    answerNextModal([&](QWidget *modal) {
+        auto *dialog = qobject_cast<SystemConfigDialog *>(modal);
+        QVERIFY(dialog);
+        answered = true;
+        QVERIFY(QDir::setCurrent(QString::fromStdString(m_dir->file("roms"))));
+        setupEdit(dialog, SetupId::IdName)->setText(QStringLiteral("Famicom"));
+        setupEdit(dialog, SetupId::IdRomDirectory)->setText(QString::fromStdString(m_dir->file("roms/fc")));
+        clickControl(dialog->control(SetupId::IdSaveAsNewEntry));
+        clickControl(dialog->control(SetupId::IdSave));
+    });
+    QTest::mouseClick(child<QPushButton>(*frame, "setupButton"), Qt::LeftButton);
+    QVERIFY(answered);
+    QCOMPARE(marlit::currentDirectory(), workingDirectory);
+
+    const std::string roms = m_dir->path() + "roms/";
+    QCOMPARE(m_dir->read("console.ini"),
+             recordText({"SNES", roms + "snes/"}) + recordText({"NES", roms + "nes/"}) +
+                 recordText({"Game Boy", roms + "gb/"}) +
+                 "NAME = Famicom\r\nDESC = about NES\r\nROMDIR = " + roms +
+                 "fc/\r\nEMU = /bin/true\r\nCOMMAND LINE = \r\nICON = \r\nSNAPADIR = \r\nSNAPBDIR = \r\n"
+                 "SNAPSHOT = \r\n\r\n");
+    QCOMPARE(frame->systems().size(), 4);
+    QCOMPARE(frame->currentSystemIndex(), 1);
+    QCOMPARE(child<SystemListBox>(*frame, "systemList")->currentRow(), 1);
+    QCOMPARE(frame->currentRomFolder(), roms + "nes/");
+}
+
+// "Setup System" from the list's menu; "Edit Current Entry" writes the file, the list shows the
+// edit, and the folder tree keeps the folder it showed until the system is selected again.
+void MainFrameTest::setupSystemEditsTheEntryInPlace()
+{
+    m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 1, 1));
+    auto frame = makeFrame();
+    answerNextModal([&](QWidget *modal) {
+        auto *dialog = qobject_cast<SystemConfigDialog *>(modal);
+        QVERIFY(dialog);
+        setupEdit(dialog, SetupId::IdDescription)->setText(QStringLiteral("Super Famicom"));
+        setupEdit(dialog, SetupId::IdRomDirectory)->setText(QString::fromStdString(m_dir->file("roms/gb")));
+        QTest::keyClick(setupEdit(dialog, SetupId::IdDescription), Qt::Key_Return); // the default button
+    });
+    emit child<SystemListBox>(*frame, "systemList")->setupRequested();
+
+    const marlit::CategoryCatalogue onDisk = marlit::CatalogueFile::load(m_dir->file("console.ini"));
+    QCOMPARE(onDisk, frame->systems());
+    QCOMPARE(onDisk.entryAt(1)->description, std::string("Super Famicom"));
+    QCOMPARE(onDisk.entryAt(1)->romDirectory, m_dir->path() + "roms/gb/");
+    QCOMPARE(frame->currentSystemIndex(), 1);
+    QCOMPARE(frame->currentRomFolder(), m_dir->path() + "roms/snes/");
+    QCOMPARE(romNames(*frame), std::vector<std::string>{"F-Zero (U).sfc"});
+}
+
+void MainFrameTest::setupCancelAfterThePickersWritesNothing()
+{
+    m_dir->write("emu/other");
+    m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 1, 0));
+    const std::string before = m_dir->read("console.ini");
+    auto frame = makeFrame();
+    QString folderChosen, fileChosen;
+    answerNextModal([&](QWidget *modal) {
+        auto *dialog = qobject_cast<SystemConfigDialog *>(modal);
+        QVERIFY(dialog);
+        answerNextModal([&](QWidget *picker) {
+            auto *browser = qobject_cast<FolderBrowser *>(picker);
+            QVERIFY(browser);
+            auto *model = qobject_cast<QFileSystemModel *>(browser->folderTree()->model());
+            browser->folderTree()->setCurrentIndex(model->index(QString::fromStdString(m_dir->file("roms/gb"))));
+            QTest::keyClick(browser->folderTree(), Qt::Key_Return);
+        });
+        clickControl(dialog->control(SetupId::IdBrowseRomDirectory));
+        folderChosen = setupEdit(dialog, SetupId::IdRomDirectory)->text();
+        answerNextModal([&](QWidget *picker) {
+            auto *files = qobject_cast<QFileDialog *>(picker);
+            QVERIFY(files);
+            auto *name = files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            name->setText(QString::fromStdString(m_dir->file("emu/other")));
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        clickControl(dialog->control(SetupId::IdBrowseEmulator));
+        fileChosen = setupEdit(dialog, SetupId::IdEmulator)->text();
+        clickControl(dialog->control(SetupId::IdCancel));
+    });
+    QTest::mouseClick(child<QPushButton>(*frame, "setupButton"), Qt::LeftButton);
+    QCOMPARE(folderChosen, QString::fromStdString(m_dir->file("roms/gb")));
+    QCOMPARE(fileChosen, QString::fromStdString(m_dir->file("emu/other")));
+    QCOMPARE(m_dir->read("console.ini"), before);
+    QCOMPARE(frame->systems(), marlit::CatalogueFile::parse(before));
+    QCOMPARE(frame->currentRomFolder(), m_dir->path() + "roms/nes/");
+}
+
+// A category file that cannot be written: the warning names it and the system's reason, and the
+// list shows what the file holds, not the edit.
+void MainFrameTest::setupSaveThatCannotBeWrittenShowsTheFile()
+{
+    m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 1, 0));
+    const std::string before = m_dir->read("console.ini");
+    QCOMPARE(::chmod(m_dir->file("console.ini").c_str(), 0444), 0);
+    auto frame = makeFrame();
+    for (bool asNew : {false, true}) {
+        answerNextModal([&](QWidget *modal) {
+            auto *dialog = qobject_cast<SystemConfigDialog *>(modal);
+            QVERIFY(dialog);
+            setupEdit(dialog, SetupId::IdName)->setText(QStringLiteral("Renamed"));
+            if (asNew)
+                clickControl(dialog->control(SetupId::IdSaveAsNewEntry));
+            clickControl(dialog->control(SetupId::IdSave));
+        });
+        QTest::mouseClick(child<QPushButton>(*frame, "setupButton"), Qt::LeftButton);
+        QCOMPARE(frame->systems(), marlit::CatalogueFile::parse(before));
+        QCOMPARE(frame->currentSystemIndex(), 0);
+    }
+    QCOMPARE(m_dir->read("console.ini"), before);
+    QCOMPARE(m_writeFailures, QStringList(2, QStringLiteral("console.ini: Permission denied")));
+}
+
+void MainFrameTest::setupOpensNoDialogWithoutASystem()
+{
+    m_dir->write("computer.ini", "");
+    m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 3, 0));
+    auto frame = makeFrame();
+    QWidget *opened = frame.get();
+    answerNextModal([&](QWidget *modal) { opened = modal; });
+    QTest::mouseClick(child<QPushButton>(*frame, "setupButton"), Qt::LeftButton);
+    QTRY_VERIFY(opened != frame.get());
+    QCOMPARE(opened, nullptr);
+}
+
+// "No Snapshots": a ROM's pictures are not even looked up. Switching to "Snapshots to the Right"
+// and leaving with Escape shows them at once, at their new place; a font chosen with "Set Font"
+// reaches the ROM list in its regular face, and the settings file at exit.
+void MainFrameTest::configSnapshotModeAndFontTakeEffectAtOnce()
+{
+    m_dir->makeFolder("snaps/a");
+    savePicture(m_dir->file("snaps/a/Zelda.png"), Qt::red);
+    writeCatalogue("console.ini", {{"NES", m_dir->path() + "roms/nes", m_dir->path() + "snaps/a"}});
+    m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 1, 0));
+    auto frame = makeFrame();
+    SnapshotLoader &loader = frame->snapshotLoader();
+    QSignalSpy delivered(&loader, &SnapshotLoader::snapshotReady);
+    RomListBox *list = child<RomListBox>(*frame, "romList");
+    QTest::keyClick(list, Qt::Key_Home);
+    QTest::keyClick(list, Qt::Key_End); // Zelda (U) [!].nes
+    loader.waitForIdle();
+    QVERIFY(!frame->snapshot(0));
+    QCOMPARE(delivered.count(), 0);
+
+    answerNextModal([&](QWidget *modal) {
+        auto *options = qobject_cast<OptionsDialog *>(modal);
+        QVERIFY(options);
+        clickControl(options->control(OptionsDialog::IdSnapshotsRight));
+        QTest::keyClick(options, Qt::Key_Escape);
+    });
+    QTest::mouseClick(child<QPushButton>(*frame, "configButton"), Qt::LeftButton);
+    QCOMPARE(frame->options().snapshotMode, int(marlit::SnapshotsRight));
+    QCOMPARE(frame->snapshotGeometry().rectA, (marlit::LayoutRect{600, 250, 190, 150}));
+    QCOMPARE(list->geometry().right(), 589);
+    loader.waitForIdle();
+    QVERIFY(frame->snapshot(0));
+    QCOMPARE(frame->snapshot(0)->image().pixelColor(1, 1), QColor(Qt::red));
+
+    QString face;
+    answerNextModal([&](QWidget *modal) {
+        auto *options = qobject_cast<OptionsDialog *>(modal);
+        QVERIFY(options);
+        answerNextModal([&](QWidget *fontModal) {
+            auto *fontDialog = qobject_cast<RomFontDialog *>(fontModal);
+            QVERIFY(fontDialog);
+            auto *faces = fontDialog->findChild<QFontComboBox *>(QStringLiteral("faceBox"));
+            faces->setCurrentFont(QFont(QStringLiteral("DejaVu Serif")));
+            face = faces->currentFont().family();
+            fontDialog->findChild<QDoubleSpinBox *>(QStringLiteral("sizeBox"))->setValue(16);
+            QTest::keyClick(fontDialog, Qt::Key_Return);
+        });
+        clickControl(options->control(OptionsDialog::IdSetFont));
+        clickControl(options->control(OptionsDialog::IdOk));
+    });
+    QTest::mouseClick(child<QPushButton>(*frame, "configButton"), Qt::LeftButton);
+    const QFont font = list->itemFont();
+    QCOMPARE(font.family(), face);
+    QCOMPARE(font.weight(), QFont::Normal);
+    QCOMPARE(font.style(), QFont::StyleNormal);
+    QCOMPARE(list->itemHeight(), qRound(16 * list->logicalDpiY() / 72.0) + 2); // the font's pixels, and 2
+
+    frame->close();
+    const std::string bytes = m_dir->read("marlit.cfg");
+    QCOMPARE(int(bytes[2]), int(marlit::SnapshotsRight));
+    QCOMPARE(bytes.substr(9, 3), std::string("160"));
+    QCOMPARE(bytes.substr(20, face.size() + 1), face.toStdString() + '\0');
 }
 
 void MainFrameTest::closingWritesTheSettingsFile()
