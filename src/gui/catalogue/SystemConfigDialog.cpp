@@ -290,7 +290,8 @@ void SystemConfigDialog::OnBrowseIcon()
 
 void SystemConfigDialog::loadIconPreview()
 {
-    iconPreview = IconImage::read(editedEntry.iconPath.empty() ? defaultIconPath : editedEntry.iconPath, kIconSize);
+    iconPreview = IconImage::read(editedEntry.iconPath.empty() ? defaultIconPath : editedEntry.iconPath, kIconSize,
+                                  devicePixelRatioF());
 }
 
 void SystemConfigDialog::paintEvent(QPaintEvent *event)
