@@ -32,13 +32,14 @@ FolderBrowser::FolderBrowser(std::string startFolder, QWidget *owner)
 
     // Folders only, without the hidden ones; the model reads folders on its own thread and
     // adds their rows as they arrive.
-    model = new QFileSystemModel(this);
+    model = std::make_unique<QFileSystemModel>();
+    model->setIconProvider(&folderIcons);
     model->setFilter(QDir::Dirs | QDir::NoDotAndDotDot);
     model->setRootPath(QStringLiteral("/"));
 
     tree = new QTreeView(this);
     tree->setObjectName(QStringLiteral("folderTree"));
-    tree->setModel(model);
+    tree->setModel(model.get());
     for (int column = 1; column < model->columnCount(); ++column)
         tree->hideColumn(column);
     tree->setHeaderHidden(true);
@@ -78,8 +79,8 @@ FolderBrowser::FolderBrowser(std::string startFolder, QWidget *owner)
     connect(tree->selectionModel(), &QItemSelectionModel::selectionChanged, this, &FolderBrowser::OnSelChanged);
     // Folders arrive and are sorted after the tree opened, moving the highlighted row: the tree
     // keeps it in view until the user scrolls or highlights another folder.
-    connect(model, &QAbstractItemModel::rowsInserted, this, &FolderBrowser::keepSelectionInView);
-    connect(model, &QAbstractItemModel::layoutChanged, this, &FolderBrowser::keepSelectionInView);
+    connect(model.get(), &QAbstractItemModel::rowsInserted, this, &FolderBrowser::keepSelectionInView);
+    connect(model.get(), &QAbstractItemModel::layoutChanged, this, &FolderBrowser::keepSelectionInView);
     connect(tree->verticalScrollBar(), &QAbstractSlider::actionTriggered, this, [this] { followSelection = false; });
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QDialog>
+#include <QFileIconProvider>
 #include <QString>
 
+#include <memory>
 #include <string>
 
 class QFileSystemModel;
@@ -55,7 +57,10 @@ private:
     std::string selectedPath;
     bool followSelection = false; // keep the highlighted folder in view as folders arrive
 
-    QFileSystemModel *model = nullptr;
+    // The model draws its folders with the provider, which therefore outlives it: the model is
+    // not a child, so that it goes before the provider does.
+    QFileIconProvider folderIcons;
+    std::unique_ptr<QFileSystemModel> model;
     QTreeView *tree = nullptr;
     QLabel *titleLine = nullptr;
     QLabel *statusLine = nullptr;
