@@ -28,12 +28,13 @@ start_x_session() {
   xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not answer"
   openbox >"$work/openbox.log" 2>&1 &
   track $!
-  # openbox is ready once it has set its supporting window on the root.
-  for _ in $(seq 100); do
+  # openbox is ready once it has set its supporting window on the root; a loaded machine (CI
+  # building beside the tests) can take many seconds to get there.
+  for _ in $(seq 600); do
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
     sleep 0.1
   done
-  fail "openbox did not start"
+  fail "openbox did not start: $(cat "$work/openbox.log")"
 }
 
 # Prints the id of the first visible window whose title matches the regular expression NAME.
