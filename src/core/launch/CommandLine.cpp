@@ -1,9 +1,10 @@
 #include "core/launch/CommandLine.h"
 
+#include "core/catalogue/SystemEntry.h"
 #include "core/fs/Paths.h"
 #include "core/fs/WorkingDirectory.h"
-#include "core/catalogue/SystemEntry.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -27,6 +28,19 @@ std::string absolutePath(std::string path)
     if (!current)
         return path; // no better name to give
     return withTrailingSeparator(std::move(*current)) + path;
+}
+
+std::string singleQuoted(std::string_view word)
+{
+    std::string quoted = "'";
+    for (const char c : word) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted.push_back(c);
+    }
+    quoted.push_back('\'');
+    return quoted;
 }
 
 bool isBlank(char c)
@@ -129,6 +143,27 @@ std::vector<std::string> CommandLine::splitWords(std::string_view text)
     if (inWord)
         words.push_back(std::move(word));
     return words;
+}
+
+std::string CommandLine::shellQuoted(std::string_view word)
+{
+    const auto isPlain = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               (c != '\0' && std::strchr("-_./=:,+@%", c) != nullptr);
+    };
+    if (!word.empty() && std::all_of(word.begin(), word.end(), isPlain))
+        return std::string(word);
+    return singleQuoted(word);
+}
+
+std::string CommandLine::shellText(const LaunchRequest &request)
+{
+    // A first word with "=" would read as a variable assignment.
+    std::string line =
+        request.program.find('=') == std::string::npos ? shellQuoted(request.program) : singleQuoted(request.program);
+    for (const std::string &argument : request.arguments)
+        line += ' ' + shellQuoted(argument);
+    return line;
 }
 
 } // namespace marlit

@@ -27,6 +27,12 @@ public:
     // $ ` " \ or a newline; a backslash outside quotes keeps the next character. Nothing is
     // expanded, substituted or run. An unterminated quote runs to the end of the text.
     static std::vector<std::string> splitWords(std::string_view text);
+
+    // The program and arguments of a request as a line a POSIX shell reads back into the same
+    // words (splitWords does too): a word of letters, digits and -_./=:,+@% stays bare, any other
+    // goes into single quotes, a single quote in it written as '\''.
+    static std::string shellText(const LaunchRequest &request);
+    static std::string shellQuoted(std::string_view word);
 };
 
 } // namespace marlit

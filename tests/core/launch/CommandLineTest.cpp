@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -128,4 +129,42 @@ TEST(CommandLineSplitWords, FollowsShellQuoting)
     };
     for (const SplitCase &c : cases)
         EXPECT_EQ(CommandLine::splitWords(c.text), c.expected) << "text: [" << c.text << "]";
+}
+
+TEST(CommandLineShellText, AShellReadsBackTheSameWords)
+{
+    const Words words = {"plain-word_1.2,x:y+z@a%b=c",
+                         "",
+                         "two words",
+                         "Tom's \"Best\" Game",
+                         "$HOME `id` $(id) ; | & < > * ? [a] ~ # !",
+                         "back\\slash\\",
+                         "tab\tand\nnewline",
+                         "'",
+                         "''",
+                         std::string("latin1 \xe9\xff")};
+    // printf prints each of its arguments followed by a NUL: what the shell passed, byte for byte.
+    LaunchRequest request{"printf", {"%s\\0"}, ""};
+    request.arguments.insert(request.arguments.end(), words.begin(), words.end());
+    const std::string line = marlit::CommandLine::shellText(request);
+    EXPECT_EQ(line.substr(0, 14), "printf '%s\\0' ");
+    EXPECT_EQ(CommandLine::shellQuoted("a=b"), "a=b");
+    EXPECT_EQ(CommandLine::shellText({"a=b", {"a=b"}, ""}), "'a=b' a=b"); // not an assignment
+
+    Words expected = {"printf"};
+    expected.insert(expected.end(), request.arguments.begin(), request.arguments.end());
+    EXPECT_EQ(CommandLine::splitWords(line), expected);
+
+    const std::string command = "/bin/sh -c " + CommandLine::shellQuoted(line);
+    std::FILE *shell = popen(command.c_str(), "r");
+    ASSERT_NE(shell, nullptr);
+    std::string printed;
+    char buffer[256];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, shell)) > 0;)
+        printed.append(buffer, n);
+    EXPECT_EQ(pclose(shell), 0);
+    std::string joined;
+    for (const std::string &word : words)
+        joined += word + '\0';
+    EXPECT_EQ(printed, joined);
 }
