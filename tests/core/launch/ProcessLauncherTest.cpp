@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -18,6 +20,7 @@
 
 #include <climits>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -275,10 +278,15 @@ TEST(ProcessLauncher, FailuresAreReportedWithTheirCause)
         {{temp.file("emu.sh"), {}, temp.file("plain.txt")},
          "cannot change to " + temp.file("plain.txt") + ": Not a directory"},
     };
-    for (const Case &c : cases) {
-        const ProcessLauncher::Result result = ProcessLauncher::startDetached(c.request);
-        EXPECT_FALSE(result.started) << c.request.program;
-        EXPECT_EQ(result.error, c.error);
+    // Watched or not, a start that fails says so at once and keeps nothing.
+    for (const std::chrono::milliseconds watchTime : {std::chrono::milliseconds(0), std::chrono::milliseconds(20000)}) {
+        for (const Case &c : cases) {
+            const ProcessLauncher::Result result = ProcessLauncher::startDetached(c.request, watchTime);
+            EXPECT_FALSE(result.started) << c.request.program;
+            EXPECT_FALSE(result.watch.active());
+            EXPECT_EQ(result.error, c.error);
+            EXPECT_EQ(result.error.substr(result.error.size() - result.reason.size()), result.reason);
+        }
     }
     EXPECT_FALSE(temp.exists("record")); // the failed changes of directory ran nothing
     EXPECT_EQ(countChildren(false), 0);
@@ -384,4 +392,104 @@ TEST(ProcessLauncher, ManyMayStartAtOnce)
         EXPECT_EQ(record.arguments, Words{std::to_string(i)});
     }
     EXPECT_EQ(countChildren(true), 0);
+}
+
+TEST(ProcessLauncher, ProgramGetsOnlyTheStandardStreamsAndAFileWithoutShebangRunsThroughSh)
+{
+    TempDir temp;
+    temp.makeFolder("My Emu");
+    // No "#!" line: the system refuses the file with ENOEXEC, and a shell runs it. The shell lists
+    // its own descriptors through find, which opens the list file itself: a redirection would
+    // add descriptors to the shell.
+    const std::string emulator = temp.file("My Emu/emu without shebang");
+    temp.write("My Emu/emu without shebang", "find /proc/$$/fd/ -mindepth 1 -fprintf '" + temp.file("fds") +
+                                                 "' '%f %l\\n'\nfor a in \"$@\"; do printf '%s\\0' \"$a\"; done > '" +
+                                                 temp.file("arguments") + "'\n");
+    chmod(emulator.c_str(), 0755);
+
+    // Whatever we hold without close-on-exec, as descriptors inherited from whoever started us.
+    const int inherited = open("/dev/null", O_RDONLY);
+    ASSERT_GE(inherited, 0);
+    ASSERT_EQ(dup2(inherited, 251), 251);
+    int leakedPipe[2];
+    ASSERT_EQ(pipe(leakedPipe), 0);
+    // Our standard input is not the program's.
+    const int savedStdin = dup(STDIN_FILENO);
+    ASSERT_EQ(dup2(leakedPipe[0], STDIN_FILENO), STDIN_FILENO);
+
+    const std::string romPath = temp.file("roms/Zelda (U) 'x' \"y\" $HOME.nes");
+    ProcessLauncher::Result result =
+        ProcessLauncher::startDetached({emulator, {"-fs", romPath}, temp.file("My Emu")}, std::chrono::seconds(20));
+    dup2(savedStdin, STDIN_FILENO);
+    for (const int fd : {inherited, 251, leakedPipe[0], leakedPipe[1], savedStdin})
+        close(fd);
+    ASSERT_TRUE(result.started) << result.error;
+    const std::optional<marlit::ProgramEnd> end = result.watch.finish();
+    ASSERT_TRUE(end.has_value());
+    EXPECT_FALSE(end->failed()) << end->describe();
+
+    // "0 /dev/null": descriptor and target, one a line.
+    std::map<int, std::string> descriptors;
+    std::istringstream lines(temp.read("fds"));
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t blank = line.find(' ');
+        descriptors[std::stoi(line.substr(0, blank))] = line.substr(blank + 1);
+    }
+    ASSERT_EQ(descriptors.count(0), 1u);
+    EXPECT_EQ(descriptors[0], "/dev/null");
+    EXPECT_EQ(descriptors[1], std::filesystem::read_symlink("/proc/self/fd/1").string());
+    EXPECT_EQ(descriptors[2], std::filesystem::read_symlink("/proc/self/fd/2").string());
+    for (const auto &[fd, target] : descriptors) {
+        if (fd > 2) {
+            EXPECT_EQ(target, realPath(emulator)) << "descriptor " << fd; // the shell's own, on its script
+        }
+    }
+
+    const std::string arguments = temp.read("arguments");
+    EXPECT_EQ(arguments, std::string("-fs") + '\0' + romPath + '\0');
+}
+
+TEST(ProcessLauncher, WatchSaysHowAProgramEndedEarlyAndKeepsNothingAfterward)
+{
+    TempDir temp;
+    temp.write("exit3.sh", "#!/bin/sh\nexit 3\n");
+    temp.write("crash.sh", "#!/bin/sh\nkill -SEGV $$\n");
+    temp.write("fine.sh", "#!/bin/sh\nexit 0\n");
+    temp.write("stays.sh", "#!/bin/sh\necho $$ > '" + temp.file("stays.pid") + ".part'\nmv '" + temp.file("stays.pid") +
+                               ".part' '" + temp.file("stays.pid") + "'\nexec sleep 30 </dev/null >/dev/null 2>&1\n");
+    for (const char *script : {"exit3.sh", "crash.sh", "fine.sh", "stays.sh"})
+        chmod(temp.file(script).c_str(), 0755);
+
+    const auto endOf = [&](const char *script, std::chrono::milliseconds watchTime) {
+        ProcessLauncher::Result result = ProcessLauncher::startDetached({temp.file(script), {}, ""}, watchTime);
+        EXPECT_TRUE(result.started) << result.error;
+        EXPECT_TRUE(result.watch.active());
+        return result.watch.finish();
+    };
+    const std::optional<marlit::ProgramEnd> exit3 = endOf("exit3.sh", std::chrono::seconds(20));
+    ASSERT_TRUE(exit3.has_value());
+    EXPECT_TRUE(exit3->failed());
+    EXPECT_EQ(exit3->describe(), "ended with status 3");
+    const std::optional<marlit::ProgramEnd> crash = endOf("crash.sh", std::chrono::seconds(20));
+    ASSERT_TRUE(crash.has_value());
+    EXPECT_EQ(crash->describe(), "ended by signal SIGSEGV");
+    const std::optional<marlit::ProgramEnd> fine = endOf("fine.sh", std::chrono::seconds(20));
+    ASSERT_TRUE(fine.has_value());
+    EXPECT_FALSE(fine->failed());
+
+    // One that outlives a short watch: nothing is said, and it was never our child.
+    EXPECT_EQ(endOf("stays.sh", std::chrono::milliseconds(300)), std::nullopt);
+    EXPECT_EQ(countChildren(false), 0);
+    ASSERT_TRUE(waitForRecord(temp.file("stays.pid")).written);
+    const pid_t stays = static_cast<pid_t>(std::stol(temp.read("stays.pid")));
+    EXPECT_NE(getsid(stays), getsid(0));
+    kill(stays, SIGTERM);
+
+    // A watch given up early stops the watching process, not the program.
+    {
+        ProcessLauncher::Result dropped =
+            ProcessLauncher::startDetached({"/bin/sh", {"-c", "exit 3"}, ""}, std::chrono::seconds(20));
+        EXPECT_TRUE(dropped.started);
+    }
+    EXPECT_EQ(countChildren(false), 0);
 }
