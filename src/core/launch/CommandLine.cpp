@@ -30,16 +30,29 @@ std::string absolutePath(std::string path)
     return withTrailingSeparator(std::move(*current)) + path;
 }
 
+// Runs of other characters in single quotes, each single quote as \' between them: "it's"
+// gives 'it'\''s', and no empty pair of quotes is ever written.
 std::string singleQuoted(std::string_view word)
 {
-    std::string quoted = "'";
+    if (word.empty())
+        return "''";
+    std::string quoted;
+    bool open = false;
     for (const char c : word) {
-        if (c == '\'')
-            quoted += "'\\''";
-        else
+        if (c == '\'') {
+            if (open)
+                quoted.push_back('\'');
+            open = false;
+            quoted += "\\'";
+        } else {
+            if (!open)
+                quoted.push_back('\'');
+            open = true;
             quoted.push_back(c);
+        }
     }
-    quoted.push_back('\'');
+    if (open)
+        quoted.push_back('\'');
     return quoted;
 }
 

@@ -30,7 +30,7 @@ public:
 
     // The program and arguments of a request as a line a POSIX shell reads back into the same
     // words (splitWords does too): a word of letters, digits and -_./=:,+@% stays bare, any other
-    // goes into single quotes, a single quote in it written as '\''.
+    // goes into single quotes, a single quote in it written as \' outside them.
     static std::string shellText(const LaunchRequest &request);
     static std::string shellQuoted(std::string_view word);
 };

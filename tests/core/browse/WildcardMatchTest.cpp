@@ -66,6 +66,16 @@ TEST(WildcardMatchTest, MatchesLikeThePlatformFileSearch)
         {"CAF\xc3\x89", "caf\xc3\xa9", false},
         // A byte that starts no valid sequence (a Latin-1 name) is one character.
         {"caf?.zip", "caf\xe9.zip", true},
+        // Nor does an overlong form, a surrogate or a code point beyond Unicode: each byte of
+        // those counts on its own, as in the fuzzer's finding "*a?" against "A\xe0\x9f\x9b".
+        {"*a?", "A\xe0\x9f\x9b", false},
+        {"*a???", "A\xe0\x9f\x9b", true},
+        {"?", "\xed\xa0\x80", false},
+        {"???", "\xed\xa0\x80", true},
+        {"?", "\xf4\x90\x80\x80", false},
+        {"?", "\xf0\x8f\xbf\xbf", false},
+        {"?", "\xf4\x8f\xbf\xbf", true}, // U+10FFFF, the last code point
+        {"?", "\xed\x9f\xbf", true},     // U+D7FF, just below the surrogates
     };
     for (const MatchCase &c : cases)
         EXPECT_EQ(WildcardMatch::matches(c.pattern, c.name), c.expected) << c.pattern << " vs " << c.name;
