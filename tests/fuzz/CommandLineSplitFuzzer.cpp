@@ -1,12 +1,14 @@
 #include "core/launch/CommandLine.h"
 #include "core/launch/LaunchRequest.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
+#include <unistd.h>
 #include <vector>
 #include <wordexp.h>
 
@@ -44,10 +46,15 @@ std::optional<Words> shellWords(const std::string &text)
     std::FILE *shell = popen(command.c_str(), "r");
     if (!shell)
         std::abort();
+    // read, not fread: the fuzzer's own timer signal interrupts reads, and fread would stop there.
     std::string printed;
     char buffer[512];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, shell)) > 0;)
-        printed.append(buffer, n);
+    for (ssize_t n; (n = read(fileno(shell), buffer, sizeof buffer)) != 0;) {
+        if (n < 0 && errno != EINTR)
+            std::abort();
+        if (n > 0)
+            printed.append(buffer, static_cast<std::size_t>(n));
+    }
     if (pclose(shell) != 0)
         return std::nullopt;
     Words words;
