@@ -1,5 +1,6 @@
 #include "TempDir.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -56,6 +57,16 @@ bool TempDir::exists(std::string_view relative) const
 {
     std::error_code error;
     return fs::exists(fs::path(m_path) / fs::path(std::string(relative)), error);
+}
+
+std::vector<std::string> TempDir::names(std::string_view relative) const
+{
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto &item : fs::directory_iterator(fs::path(m_path) / fs::path(std::string(relative)), error))
+        names.push_back(item.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 } // namespace marlit::test

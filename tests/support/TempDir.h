@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace marlit::test {
 
@@ -23,6 +24,8 @@ public:
     void makeFolder(std::string_view relative) const;
     std::string read(std::string_view relative) const;
     bool exists(std::string_view relative) const;
+    // Every name in the folder, or in a folder below it, sorted: to see that nothing was left.
+    std::vector<std::string> names(std::string_view relative = {}) const;
 
 private:
     std::string m_path;

@@ -1,5 +1,6 @@
 #include "core/fs/SafeFile.h"
 
+#include "core/fs/DirectoryReader.h"
 #include "core/fs/FileDescriptor.h"
 
 #include <cerrno>
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,6 +81,79 @@ std::optional<std::string> resolveTarget(const std::string &path)
     return std::string(resolved.get());
 }
 
+// Temporary files are ".marlit-" and six letters or digits (mkostemp's), in the target's folder.
+constexpr std::string_view kTemporaryPrefix = ".marlit-";
+constexpr std::size_t kTemporaryNameSize = kTemporaryPrefix.size() + 6;
+
+bool isTemporaryName(std::string_view name)
+{
+    if (name.size() != kTemporaryNameSize || name.substr(0, kTemporaryPrefix.size()) != kTemporaryPrefix)
+        return false;
+    for (const char c : name.substr(kTemporaryPrefix.size())) {
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return true;
+}
+
+bool sameFile(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// A new temporary file in folder, named into temporary, holding an exclusive flock for as long
+// as it is open: a writer at work on its temporary always holds that lock. The lock is taken
+// after the file is created, so a clean-up may come between and remove the file; then the name
+// no longer leads to it, and another one is made.
+FileDescriptor createLockedTemporary(const std::string &folder, std::string &temporary)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = (folder == "/" ? "" : folder) + '/' + std::string(kTemporaryPrefix) + "XXXXXX";
+        FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
+        if (!fd.valid())
+            return fd;
+        int locked;
+        while ((locked = ::flock(fd.get(), LOCK_EX)) != 0 && errno == EINTR) {
+        }
+        struct stat opened
+        {
+        }, named{};
+        // Where the file system has no flock, nobody can take the lock: nothing is cleaned up,
+        // and the temporary is safe as well.
+        if (locked != 0 ||
+            (::fstat(fd.get(), &opened) == 0 && ::lstat(temporary.c_str(), &named) == 0 && sameFile(opened, named)))
+            return fd;
+    }
+    errno = EEXIST;
+    return FileDescriptor();
+}
+
+// Removes the temporaries that writers killed before they finished left in the folder open as
+// folderFd. One is stale when its lock can be taken: its writer, who held the lock from the
+// start, is gone. A lock that cannot be taken at once means a writer at work; it is left alone.
+void removeStaleTemporaries(int folderFd)
+{
+    FileDescriptor listFd(::fcntl(folderFd, F_DUPFD_CLOEXEC, 0));
+    const DirectoryStream dir(listFd.valid() ? ::fdopendir(listFd.get()) : nullptr);
+    if (!dir)
+        return;
+    listFd.release(); // the stream closes it now
+    while (const dirent *entry = ::readdir(dir.get())) {
+        if (!isTemporaryName(entry->d_name))
+            continue;
+        const FileDescriptor fd(::openat(folderFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat opened
+        {
+        }, named{};
+        if (!fd.valid() || ::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
+            ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+            continue;
+        // Still the file under that name (its writer renamed it away meanwhile otherwise)?
+        if (::fstatat(folderFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(opened, named))
+            ::unlinkat(folderFd, entry->d_name, 0);
+    }
+}
+
 } // namespace
 
 std::optional<std::string> SafeFile::readAll(const std::string &path)
@@ -142,18 +217,27 @@ WriteResult SafeFile::writeAll(const std::string &path, std::string_view bytes)
     }
 
     const std::string folder = folderOf(*target);
-    std::string temporary = (folder == "/" ? "" : folder) + "/.marlit-XXXXXX";
-    FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    FileDescriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folderFd.valid())
+        removeStaleTemporaries(folderFd.get());
+
+    std::string temporary;
+    FileDescriptor fd = createLockedTemporary(folder, temporary);
     if (!fd.valid())
         return WriteResult::failure(errno);
 
     int error = 0;
-    if (!writeFully(fd.get(), bytes) || ::fsync(fd.get()) != 0 || ::fchmod(fd.get(), mode) != 0)
+    if (!writeFully(fd.get(), bytes) || ::fchmod(fd.get(), mode) != 0)
         error = errno;
     if (error == 0 && replacing && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
         // Keep the owner of a replaced file where we may; failing that it becomes ours.
         [[maybe_unused]] const int ignored = ::fchown(fd.get(), old.st_uid, old.st_gid);
     }
+    if (error == 0 && ::fsync(fd.get()) != 0)
+        error = errno;
+    // The lock stays with this second descriptor until the temporary is renamed or removed, so
+    // that no other writer's clean-up takes it; closing the first still reports a late error.
+    const FileDescriptor lock(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
     if (!fd.close() && error == 0)
         error = errno;
     if (error == 0 && ::rename(temporary.c_str(), target->c_str()) != 0)
@@ -165,7 +249,6 @@ WriteResult SafeFile::writeAll(const std::string &path, std::string_view bytes)
 
     // Makes the rename itself durable. The new content is already in place, so a folder that
     // cannot be synced (some file systems refuse) does not turn the write into a failure.
-    FileDescriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folderFd.valid())
         ::fsync(folderFd.get());
     return WriteResult::success();

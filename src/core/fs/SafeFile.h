@@ -27,7 +27,9 @@ private:
 
 // Whole-file reads and crash-safe whole-file writes. A write goes to a temporary file in the same
 // folder, is flushed to disk and then renamed over the target, so a full disk, a crash or a kill
-// at any point leaves the previous file as it was.
+// at any point leaves the previous file as it was. A temporary file (".marlit-" and six letters or
+// digits) is locked with flock by its writer from the start; one that a killed writer left behind
+// is removed by the next write in that folder, and a locked one, another writer's at work, never.
 class SafeFile
 {
 public:
@@ -36,8 +38,8 @@ public:
 
     // Replaces the file with bytes. Fails, and leaves everything as it was, when the file exists
     // but is read-only (no write permission bit set: EACCES), is not a regular file (EISDIR or
-    // EINVAL), when the folder cannot be written, or when any step of the write fails. A new file gets mode 0666 less the umask; a replaced
-    // file keeps its mode. A path that is a symbolic link writes the file the link points to.
+    // EINVAL), when the folder cannot be written, or when any step of the write fails. A new file gets mode 0666 less
+    // the umask; a replaced file keeps its mode. A path that is a symbolic link writes the file the link points to.
     static WriteResult writeAll(const std::string &path, std::string_view bytes);
 
     // Creates the file with bytes only if nothing is at path yet, in one step that cannot replace

@@ -1,17 +1,23 @@
 #include "core/app/SettingsFile.h"
 
+#include "ForkedChild.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ostream>
 #include <random>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using marlit::SettingsFile;
 using marlit::SettingsRecord;
+using marlit::test::runInChild;
 using marlit::test::TempDir;
 
 namespace marlit {
@@ -275,6 +281,44 @@ TEST(SettingsFileStorage, SaveThenLoadGivesTheRecordBack)
     EXPECT_EQ(SettingsFile::load(path), kWorked);
     ASSERT_TRUE(SettingsFile::save(path, SettingsRecord{}).ok());
     EXPECT_EQ(SettingsFile::load(path), SettingsRecord{});
+}
+
+TEST(SettingsFileStorage, FullDiskKeepsThePreviousFileRemovesTheTemporaryAndSaysWhy)
+{
+    TempDir dir;
+    const std::string path = dir.file(SettingsFile::kFileName);
+    ASSERT_TRUE(SettingsFile::save(path, kWorked).ok());
+    const std::optional<std::string> error = runInChild([&] {
+        // No file may grow beyond 64 bytes here, as on a full disk; a write beyond fails with
+        // EFBIG instead of ending the process.
+        const rlimit limit{64, 64};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        signal(SIGXFSZ, SIG_IGN);
+        return std::to_string(SettingsFile::save(path, SettingsRecord{}).error());
+    });
+    EXPECT_EQ(error, std::to_string(EFBIG));
+    EXPECT_EQ(dir.read(SettingsFile::kFileName), workedBytes());
+    EXPECT_EQ(dir.names(), std::vector<std::string>{SettingsFile::kFileName});
+}
+
+TEST(SettingsFileStorage, FifoIsNeitherReadNorWrittenAndNothingWaits)
+{
+    TempDir dir;
+    const std::string path = dir.file(SettingsFile::kFileName);
+    ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+    // In a child, so that a read or write that waits for the other end of the FIFO ends in the
+    // alarm instead of in a test that never returns.
+    const std::optional<std::string> result = runInChild([&] {
+        alarm(20);
+        const bool loaded = SettingsFile::load(path).has_value();
+        return std::string(loaded ? "loaded" : "nothing loaded") + ", " + SettingsFile::save(path, kWorked).reason();
+    });
+    EXPECT_EQ(result, "nothing loaded, " + std::string(std::strerror(EINVAL)));
+    struct stat info
+    {
+    };
+    ASSERT_EQ(lstat(path.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
 TEST(SettingsFileStorage, BadInputNeverCrashes)

@@ -1,13 +1,24 @@
 #include "core/catalogue/CatalogueFile.h"
 
 #include "EntryTestSupport.h"
+#include "ForkedChild.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
 #include <random>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using marlit::CatalogueFile;
@@ -15,6 +26,8 @@ using marlit::CatalogueTemplate;
 using marlit::CategoryCatalogue;
 using marlit::entryOf;
 using marlit::SystemEntry;
+using marlit::test::runAsUnprivilegedUser;
+using marlit::test::runInChild;
 using marlit::test::TempDir;
 
 namespace {
@@ -367,13 +380,110 @@ TEST(CatalogueFileStorage, FailedSaveLeavesThePreviousFileIntact)
 
 TEST(CatalogueFileStorage, FailedSaveInReadOnlyFolderLeavesThePreviousFileIntact)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders";
     TempDir dir;
     dir.write("locked/classic.ini", kSnesBytes);
     ASSERT_EQ(chmod(dir.file("locked").c_str(), 0555), 0);
-    EXPECT_FALSE(CatalogueFile::save(dir.file("locked/classic.ini"), CategoryCatalogue{}).ok());
+    EXPECT_EQ(runAsUnprivilegedUser(dir.path(),
+                                    [&] { return CatalogueFile::save(dir.file("locked/classic.ini"), {}).reason(); }),
+              std::strerror(EACCES));
     EXPECT_EQ(dir.read("locked/classic.ini"), kSnesBytes);
+}
+
+TEST(CatalogueFileStorage, FullDiskKeepsThePreviousFileRemovesTheTemporaryAndSaysWhy)
+{
+    TempDir dir;
+    dir.write("console.ini", kSnesBytes);
+    const CategoryCatalogue large = catalogueOf(std::vector<SystemEntry>(100, kSnes));
+    const std::optional<std::string> error = runInChild([&] {
+        // No file may grow beyond 4 KB here, as on a full disk; a write beyond fails with EFBIG
+        // instead of ending the process.
+        const rlimit limit{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        signal(SIGXFSZ, SIG_IGN);
+        return std::to_string(CatalogueFile::save(dir.file("console.ini"), large).error());
+    });
+    EXPECT_EQ(error, std::to_string(EFBIG));
+    EXPECT_EQ(dir.read("console.ini"), kSnesBytes);
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"console.ini"});
+}
+
+TEST(CatalogueFileStorage, SpecialFilesAreNeitherReadNorWrittenAndNothingWaits)
+{
+    TempDir dir;
+    ASSERT_EQ(mkfifo(dir.file("classic.ini").c_str(), 0644), 0);
+    ASSERT_EQ(symlink("/dev/zero", dir.file("console.ini").c_str()), 0); // endless zeros to read
+    // In a child, so that a read or write that waits for the other end of the FIFO, or reads
+    // /dev/zero for ever, ends in the alarm instead of in a test that never returns.
+    const std::optional<std::string> result = runInChild([&] {
+        alarm(20);
+        std::string text;
+        for (const char *name : {"classic.ini", "console.ini"}) {
+            text += std::to_string(CatalogueFile::load(dir.file(name)).size()) + " entries, ";
+            text += CatalogueFile::save(dir.file(name), catalogueOf({kSnes})).reason() + "; ";
+        }
+        CatalogueFile::ensureCatalogueFiles(dir.path());
+        return text;
+    });
+    const std::string refused = std::strerror(EINVAL);
+    EXPECT_EQ(result, "0 entries, " + refused + "; 0 entries, " + refused + "; ");
+    struct stat info
+    {
+    };
+    ASSERT_EQ(lstat(dir.file("classic.ini").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    EXPECT_EQ(std::filesystem::read_symlink(dir.file("console.ini")), "/dev/zero");
+}
+
+TEST(CatalogueFileStorage, KillsWhileSavingLeaveTheOldOrTheNewFileAndNoTemporaryForLong)
+{
+    TempDir dir;
+    const std::string path = dir.file("console.ini");
+    const CategoryCatalogue small = catalogueOf({kSnes});
+    const CategoryCatalogue large = catalogueOf(std::vector<SystemEntry>(500, kSnes));
+    const std::string smallBytes = CatalogueFile::serialize(small);
+    const std::string largeBytes = CatalogueFile::serialize(large);
+    ASSERT_TRUE(CatalogueFile::save(path, small).ok());
+    const auto temporaries = [&] {
+        const std::vector<std::string> names = dir.names();
+        return std::count_if(names.begin(), names.end(), [](const std::string &name) { return name[0] == '.'; });
+    };
+
+    std::mt19937 random(20261207);
+    std::uniform_int_distribution<int> microseconds(0, 3000);
+    int leftBehind = 0;
+    for (int kill = 0; kill < 300; ++kill) {
+        int ready[2];
+        ASSERT_EQ(pipe2(ready, O_CLOEXEC), 0);
+        const pid_t saver = fork();
+        ASSERT_GE(saver, 0);
+        if (saver == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL); // never outlives the test
+            for (int save = 0;; ++save) {
+                CatalogueFile::save(path, save % 2 == 0 ? large : small);
+                if (save == 0) [[maybe_unused]]
+                    const ssize_t written = write(ready[1], "r", 1);
+            }
+        }
+        close(ready[1]);
+        char byte = 0;
+        ASSERT_EQ(read(ready[0], &byte, 1), 1); // its first save is done
+        close(ready[0]);
+        // A random moment later: within a save, or between two.
+        std::this_thread::sleep_for(std::chrono::microseconds(microseconds(random)));
+        ::kill(saver, SIGKILL);
+        ASSERT_EQ(waitpid(saver, nullptr, 0), saver);
+
+        const std::string bytes = dir.read("console.ini");
+        ASSERT_TRUE(bytes == smallBytes || bytes == largeBytes)
+            << "after kill " << kill << ": " << bytes.size() << " bytes";
+        // The saver's first save removed what the one before it left: only its own last may be here.
+        ASSERT_LE(temporaries(), 1) << "after kill " << kill;
+        leftBehind += static_cast<int>(temporaries());
+    }
+    EXPECT_GT(leftBehind, 0) << "no kill fell within a save";
+    ASSERT_TRUE(CatalogueFile::save(path, small).ok());
+    EXPECT_EQ(dir.read("console.ini"), smallBytes);
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"console.ini"});
 }
 
 TEST(CatalogueFileStorage, EnsureCreatesOnlyMissingFilesWithTheTemplate)
