@@ -1,0 +1,135 @@
+#include "gui/launch/LaunchNotice.h"
+
+#include <QClipboard>
+#include <QEvent>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kMargin = 6;
+
+} // namespace
+
+LaunchNotice::LaunchNotice(QWidget *host)
+    : QFrame(host), m_host(host), m_messageLabel(new QLabel(this)), m_commandLabel(new QLabel(this)),
+      m_copyButton(new QPushButton(tr("Copy command line"), this))
+{
+    setObjectName(QStringLiteral("launchNotice"));
+    setFocusPolicy(Qt::NoFocus);
+    setFrameShape(QFrame::StyledPanel);
+    setFrameShadow(QFrame::Raised);
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::ToolTipBase);
+    setForegroundRole(QPalette::ToolTipText);
+
+    m_messageLabel->setObjectName(QStringLiteral("launchNoticeMessage"));
+    m_commandLabel->setObjectName(QStringLiteral("launchNoticeCommand"));
+    m_commandLabel->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_commandLabel->setTextFormat(Qt::PlainText);
+    m_messageLabel->setTextFormat(Qt::PlainText);
+    QFont bold = m_messageLabel->font();
+    bold.setBold(true);
+    m_messageLabel->setFont(bold);
+    for (QLabel *label : {m_messageLabel, m_commandLabel}) {
+        label->setForegroundRole(QPalette::ToolTipText);
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
+    m_copyButton->setObjectName(QStringLiteral("launchNoticeCopy"));
+    m_copyButton->setFocusPolicy(Qt::NoFocus);
+    connect(m_copyButton, &QPushButton::clicked, this, &LaunchNotice::copyCommandLine);
+
+    auto *texts = new QVBoxLayout;
+    texts->setSpacing(2);
+    texts->addWidget(m_messageLabel);
+    texts->addWidget(m_commandLabel);
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(kMargin, kMargin / 2, kMargin, kMargin / 2);
+    row->addLayout(texts, 1);
+    row->addWidget(m_copyButton, 0, Qt::AlignVCenter);
+
+    // Only while the notice is shown: a shortcut is active while its widget is visible.
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, &QWidget::hide);
+
+    m_hideTimer.setSingleShot(true);
+    m_hideTimer.setInterval(kShownMilliseconds);
+    connect(&m_hideTimer, &QTimer::timeout, this, &QWidget::hide);
+
+    host->installEventFilter(this);
+    hide();
+}
+
+void LaunchNotice::showFailure(const QString &message, const QString &commandLine)
+{
+    m_message = message;
+    m_commandLine = commandLine;
+    m_messageLabel->setToolTip(message);
+    m_commandLabel->setToolTip(commandLine);
+    placeOverHost();
+    fitTexts();
+    raise();
+    show();
+    m_hideTimer.start();
+}
+
+bool LaunchNotice::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_host && event->type() == QEvent::Resize)
+        placeOverHost();
+    return QFrame::eventFilter(watched, event);
+}
+
+void LaunchNotice::enterEvent(QEnterEvent *event)
+{
+    m_hideTimer.stop(); // the notice stays while it is being read or its button reached for
+    QFrame::enterEvent(event);
+}
+
+void LaunchNotice::leaveEvent(QEvent *event)
+{
+    if (isVisible())
+        m_hideTimer.start();
+    QFrame::leaveEvent(event);
+}
+
+void LaunchNotice::mousePressEvent(QMouseEvent *event)
+{
+    event->accept(); // a click on the notice selects no ROM row beneath it
+}
+
+void LaunchNotice::resizeEvent(QResizeEvent *event)
+{
+    QFrame::resizeEvent(event);
+    fitTexts();
+}
+
+void LaunchNotice::placeOverHost()
+{
+    const int width = std::max(0, m_host->width() - 2 * kMargin);
+    const int height = std::min(sizeHint().height(), m_host->height());
+    setGeometry(kMargin, std::max(0, m_host->height() - height - kMargin), width, height);
+}
+
+void LaunchNotice::fitTexts()
+{
+    const auto fit = [](QLabel *label, const QString &text, Qt::TextElideMode mode) {
+        label->setText(label->fontMetrics().elidedText(text, mode, std::max(0, label->width())));
+    };
+    fit(m_messageLabel, m_message, Qt::ElideRight);
+    // The program and the ROM are at the two ends: the middle gives way.
+    fit(m_commandLabel, m_commandLine, Qt::ElideMiddle);
+}
+
+void LaunchNotice::copyCommandLine()
+{
+    QGuiApplication::clipboard()->setText(m_commandLine);
+    emit commandLineCopied();
+}

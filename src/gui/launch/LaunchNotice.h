@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QFrame>
+#include <QString>
+#include <QTimer>
+
+class QLabel;
+class QPushButton;
+
+// A short notice over the bottom of another widget that says why an emulator did not start or
+// ended at once, with the command line and a button that copies it. It takes no keyboard focus
+// and blocks nothing: it goes by itself after a few seconds (not while the pointer rests on it),
+// on Escape, or when hidden by its owner.
+class LaunchNotice : public QFrame
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kShownMilliseconds = 8000;
+
+    // Lies over the bottom of host and follows its size; hidden until told something.
+    explicit LaunchNotice(QWidget *host);
+
+    void showFailure(const QString &message, const QString &commandLine);
+
+    // The full texts; the labels may show them shortened to fit.
+    QString message() const { return m_message; }
+    QString commandLine() const { return m_commandLine; }
+
+signals:
+    void commandLineCopied();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void placeOverHost();
+    void fitTexts();
+    void copyCommandLine();
+
+    QWidget *m_host;
+    QLabel *m_messageLabel;
+    QLabel *m_commandLabel;
+    QPushButton *m_copyButton;
+    QTimer m_hideTimer;
+    QString m_message;
+    QString m_commandLine;
+};
