@@ -9,10 +9,10 @@
 #include "core/fs/Paths.h"
 #include "core/fs/WorkingDirectory.h"
 #include "core/launch/CommandLine.h"
-#include "core/launch/ProcessLauncher.h"
 #include "core/ui/WindowLayout.h"
 #include "gui/browse/RomFolderTree.h"
 #include "gui/catalogue/SystemConfigDialog.h"
+#include "gui/launch/EmulatorStarter.h"
 #include "gui/snapshots/SnapshotLoader.h"
 #include "gui/ui/CategoryTabBar.h"
 #include "gui/ui/ColorRef.h"
@@ -31,7 +31,6 @@
 #include <QTabBar>
 
 #include <algorithm>
-#include <cstdio>
 
 using marlit::CategoryCatalogue;
 using marlit::SnapshotLayout;
@@ -116,6 +115,7 @@ void MainFrame::OnCreate()
 
     romList = makeControl<RomListBox>(this, "romList");
     placeByEdges(romList, 235, 50, 700, 440);
+    starter = new EmulatorStarter(romList, this); // says over the ROM list when a start fails
 
     folderTree = makeControl<RomFolderTree>(this, "folderTree");
     placeByEdges(folderTree, 10, 294, 225, 480);
@@ -394,10 +394,7 @@ void MainFrame::OnPlay()
     const int row = romList->currentRow();
     if (!entry || row < 0)
         return;
-    const auto result =
-        marlit::ProcessLauncher::startDetached(marlit::CommandLine::request(*entry, romFolder, romList->nameAt(row)));
-    if (!result.started)
-        std::fprintf(stderr, "marlit: %s\n", result.error.c_str());
+    starter->start(marlit::CommandLine::request(*entry, romFolder, romList->nameAt(row)));
 }
 
 void MainFrame::OnLaunchEmulator()
@@ -405,9 +402,7 @@ void MainFrame::OnLaunchEmulator()
     const SystemEntry *entry = selectedEntry();
     if (!entry)
         return;
-    const auto result = marlit::ProcessLauncher::startDetached(marlit::CommandLine::emulatorOnlyRequest(*entry));
-    if (!result.started)
-        std::fprintf(stderr, "marlit: %s\n", result.error.c_str());
+    starter->start(marlit::CommandLine::emulatorOnlyRequest(*entry));
 }
 
 // ---- Dialogs ------------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+class EmulatorStarter;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -60,6 +61,7 @@ public:
     const std::optional<SnapshotImage> &snapshot(int slot) const { return slot == 0 ? snapshotA : snapshotB; }
     const marlit::AppSettings &options() const { return settings; }
     SnapshotLoader &snapshotLoader() const { return *loader; }
+    EmulatorStarter &emulatorStarter() const { return *starter; }
 
     // Writes "marlit.cfg" (once; a second call does nothing).
     void writeSettings();
@@ -133,4 +135,5 @@ private:
     std::optional<SnapshotImage> snapshotA;
     marlit::SnapshotGeometry geometry;
     SnapshotLoader *loader = nullptr;
+    EmulatorStarter *starter = nullptr;
 };

@@ -160,7 +160,7 @@ TEST(FolderTreeScannerTest, HostileFolderContentIsReadWithoutHangingOrCrashing)
         for (const std::vector<FolderNode> *level = &tree; !level->empty(); level = &level->back().children)
             ++depth;
         std::string text = std::to_string(tree.size()) + " folders, " + std::to_string(depth) + " deep; files:";
-        for (const std::string &name : RomListing::list(dir.path(), marlit::FilterMode::SearchFor, false, ""))
+        for (const std::string &name : RomListing::list(dir.path(), marlit::RomSearch()))
             text += ' ' + (name == longFile ? "<255 bytes>" : name);
         return text;
     });
