@@ -67,15 +67,17 @@ bool resolveProgram(const std::string &program, std::string &resolved, int &erro
     if (program.find('/') != std::string::npos) {
         if (program.front() == '/') {
             resolved = program;
-            return true;
+        } else {
+            const std::optional<std::string> current = currentDirectory();
+            if (!current) {
+                error = errno;
+                return false;
+            }
+            resolved = *current + '/' + program;
         }
-        const std::optional<std::string> current = currentDirectory();
-        if (!current) {
-            error = errno;
-            return false;
-        }
-        resolved = *current + '/' + program;
-        return true;
+        // Checked here, before the working directory: when both are wrong (an emulator folder
+        // that is not there), the program is what the user named and what the report names.
+        return isExecutableFile(resolved, error);
     }
 
     const char *pathVariable = std::getenv("PATH");

@@ -31,7 +31,7 @@ void EmulatorStarter::start(const marlit::LaunchRequest &request)
     marlit::ProcessLauncher::Result result = marlit::ProcessLauncher::startDetached(request, kWatchTime);
     if (!result.started) {
         std::fprintf(stderr, "marlit: %s\n", result.error.c_str());
-        m_notice->showFailure(tr("The emulator could not be started: %1").arg(QString::fromLocal8Bit(result.reason)),
+        m_notice->showFailure(tr("Cannot start the emulator: %1").arg(QString::fromLocal8Bit(result.reason)),
                               commandLine);
         return;
     }

@@ -19,7 +19,7 @@ constexpr int kMargin = 6;
 
 LaunchNotice::LaunchNotice(QWidget *host)
     : QFrame(host), m_host(host), m_messageLabel(new QLabel(this)), m_commandLabel(new QLabel(this)),
-      m_copyButton(new QPushButton(tr("Copy command line"), this))
+      m_copyButton(new QPushButton(tr("Copy"), this))
 {
     setObjectName(QStringLiteral("launchNotice"));
     setFocusPolicy(Qt::NoFocus);
@@ -30,29 +30,31 @@ LaunchNotice::LaunchNotice(QWidget *host)
     setForegroundRole(QPalette::ToolTipText);
 
     m_messageLabel->setObjectName(QStringLiteral("launchNoticeMessage"));
-    m_commandLabel->setObjectName(QStringLiteral("launchNoticeCommand"));
-    m_commandLabel->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    m_commandLabel->setTextFormat(Qt::PlainText);
     m_messageLabel->setTextFormat(Qt::PlainText);
+    m_messageLabel->setWordWrap(true); // the reason is the point: it wraps rather than being cut
     QFont bold = m_messageLabel->font();
     bold.setBold(true);
     m_messageLabel->setFont(bold);
-    for (QLabel *label : {m_messageLabel, m_commandLabel}) {
+    m_commandLabel->setObjectName(QStringLiteral("launchNoticeCommand"));
+    m_commandLabel->setTextFormat(Qt::PlainText);
+    m_commandLabel->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_commandLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    for (QLabel *label : {m_messageLabel, m_commandLabel})
         label->setForegroundRole(QPalette::ToolTipText);
-        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    }
     m_copyButton->setObjectName(QStringLiteral("launchNoticeCopy"));
+    m_copyButton->setToolTip(tr("Copy the command line to the clipboard"));
     m_copyButton->setFocusPolicy(Qt::NoFocus);
     connect(m_copyButton, &QPushButton::clicked, this, &LaunchNotice::copyCommandLine);
 
-    auto *texts = new QVBoxLayout;
-    texts->setSpacing(2);
-    texts->addWidget(m_messageLabel);
-    texts->addWidget(m_commandLabel);
-    auto *row = new QHBoxLayout(this);
-    row->setContentsMargins(kMargin, kMargin / 2, kMargin, kMargin / 2);
-    row->addLayout(texts, 1);
-    row->addWidget(m_copyButton, 0, Qt::AlignVCenter);
+    // The reason across the whole width; below it the command line and its copy button.
+    auto *command = new QHBoxLayout;
+    command->addWidget(m_commandLabel, 1);
+    command->addWidget(m_copyButton);
+    auto *rows = new QVBoxLayout(this);
+    rows->setContentsMargins(kMargin, kMargin / 2, kMargin, kMargin / 2);
+    rows->setSpacing(2);
+    rows->addWidget(m_messageLabel);
+    rows->addLayout(command);
 
     // Only while the notice is shown: a shortcut is active while its widget is visible.
     auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -71,10 +73,10 @@ void LaunchNotice::showFailure(const QString &message, const QString &commandLin
 {
     m_message = message;
     m_commandLine = commandLine;
-    m_messageLabel->setToolTip(message);
+    m_messageLabel->setText(message);
     m_commandLabel->setToolTip(commandLine);
     placeOverHost();
-    fitTexts();
+    fitCommandLine();
     raise();
     show();
     m_hideTimer.start();
@@ -108,24 +110,22 @@ void LaunchNotice::mousePressEvent(QMouseEvent *event)
 void LaunchNotice::resizeEvent(QResizeEvent *event)
 {
     QFrame::resizeEvent(event);
-    fitTexts();
+    fitCommandLine();
 }
 
 void LaunchNotice::placeOverHost()
 {
     const int width = std::max(0, m_host->width() - 2 * kMargin);
-    const int height = std::min(sizeHint().height(), m_host->height());
+    const int wanted = hasHeightForWidth() ? heightForWidth(width) : sizeHint().height();
+    const int height = std::min(wanted, m_host->height());
     setGeometry(kMargin, std::max(0, m_host->height() - height - kMargin), width, height);
 }
 
-void LaunchNotice::fitTexts()
+void LaunchNotice::fitCommandLine()
 {
-    const auto fit = [](QLabel *label, const QString &text, Qt::TextElideMode mode) {
-        label->setText(label->fontMetrics().elidedText(text, mode, std::max(0, label->width())));
-    };
-    fit(m_messageLabel, m_message, Qt::ElideRight);
     // The program and the ROM are at the two ends: the middle gives way.
-    fit(m_commandLabel, m_commandLine, Qt::ElideMiddle);
+    m_commandLabel->setText(
+        m_commandLabel->fontMetrics().elidedText(m_commandLine, Qt::ElideMiddle, std::max(0, m_commandLabel->width())));
 }
 
 void LaunchNotice::copyCommandLine()

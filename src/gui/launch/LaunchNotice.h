@@ -23,7 +23,7 @@ public:
 
     void showFailure(const QString &message, const QString &commandLine);
 
-    // The full texts; the labels may show them shortened to fit.
+    // The full texts; the command line may be shown shortened to fit.
     QString message() const { return m_message; }
     QString commandLine() const { return m_commandLine; }
 
@@ -39,7 +39,7 @@ protected:
 
 private:
     void placeOverHost();
-    void fitTexts();
+    void fitCommandLine();
     void copyCommandLine();
 
     QWidget *m_host;

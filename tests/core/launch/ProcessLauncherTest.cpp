@@ -275,6 +275,9 @@ TEST(ProcessLauncher, FailuresAreReportedWithTheirCause)
         {{"", {}, ""}, "cannot start : No such file or directory"},
         {{temp.file("emu.sh"), {}, temp.file("gone")},
          "cannot change to " + temp.file("gone") + ": No such file or directory"},
+        // An emulator path into a folder that is not there: the program is named, not the folder.
+        {{temp.file("gone/emu"), {}, temp.file("gone")},
+         "cannot start " + temp.file("gone/emu") + ": No such file or directory"},
         {{temp.file("emu.sh"), {}, temp.file("plain.txt")},
          "cannot change to " + temp.file("plain.txt") + ": Not a directory"},
     };

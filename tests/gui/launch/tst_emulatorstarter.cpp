@@ -67,7 +67,7 @@ void EmulatorStarterTest::missingProgramIsSaidAtOnceWithoutTakingTheFocus()
     starter.start({program, {"-fs", "/roms/Zelda (U) [!].nes"}, ""});
 
     QVERIFY(notice->isVisible());
-    QCOMPARE(notice->message(), QStringLiteral("The emulator could not be started: No such file or directory"));
+    QCOMPARE(notice->message(), QStringLiteral("Cannot start the emulator: No such file or directory"));
     QCOMPARE(notice->commandLine(), QString::fromStdString("'" + program + "' -fs '/roms/Zelda (U) [!].nes'"));
     // Over the bottom of the list, inside it; the list keeps the keyboard.
     QCOMPARE(notice->parentWidget(), m_list.get());
