@@ -22,8 +22,11 @@ bool becomeNobody(const std::string &folder)
         if (lchown(it->path().c_str(), kNobody, kNobody) != 0)
             return false;
     }
+    // The folder must be reachable for that user (a TMPDIR below a private folder is not), or
+    // every refusal the test expects would come from there.
     return !error && lchown(folder.c_str(), kNobody, kNobody) == 0 && setgroups(0, nullptr) == 0 &&
-           setgid(kNobody) == 0 && setuid(kNobody) == 0 && geteuid() == kNobody;
+           setgid(kNobody) == 0 && setuid(kNobody) == 0 && geteuid() == kNobody &&
+           access(folder.c_str(), R_OK | W_OK | X_OK) == 0;
 }
 
 } // namespace
@@ -92,7 +95,7 @@ std::optional<std::string> runAsUnprivilegedUser(const std::string &folder, cons
 {
     return runInChild([&]() -> std::string {
         if (geteuid() == 0 && !becomeNobody(folder))
-            return "cannot become an unprivileged user";
+            return "cannot become an unprivileged user who can reach " + folder;
         return body();
     });
 }
