@@ -1,5 +1,7 @@
 #include "gui/launch/LaunchNotice.h"
 
+#include <algorithm>
+
 #include <QClipboard>
 #include <QEvent>
 #include <QFontDatabase>
@@ -131,5 +133,4 @@ void LaunchNotice::fitCommandLine()
 void LaunchNotice::copyCommandLine()
 {
     QGuiApplication::clipboard()->setText(m_commandLine);
-    emit commandLineCopied();
 }

@@ -27,9 +27,6 @@ public:
     QString message() const { return m_message; }
     QString commandLine() const { return m_commandLine; }
 
-signals:
-    void commandLineCopied();
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
