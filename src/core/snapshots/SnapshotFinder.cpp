@@ -1,10 +1,9 @@
 #include "core/snapshots/SnapshotFinder.h"
 
-#include "core/fs/Paths.h"
-#include "core/fs/DirectoryReader.h"
 #include "core/browse/NameOrder.h"
 #include "core/browse/WildcardMatch.h"
 #include "core/fs/AsciiCase.h"
+#include "core/fs/Paths.h"
 
 #include <algorithm>
 #include <ctime>
@@ -21,12 +20,35 @@ namespace {
 // systems stamp with a coarse clock, FAT even to 2 seconds.
 constexpr long long kStampGranularityNs = 2'000'000'000;
 
-long long nanoseconds(const timespec &time)
+long long nowNs()
 {
-    return static_cast<long long>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<long long>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+// The folder's stamp, or none when it is missing or no folder.
+std::optional<FileStamp> folderStamp(const std::string &directory)
+{
+    struct stat info
+    {
+    };
+    if (::stat(directory.empty() ? "." : directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return std::nullopt;
+    return FileStamp::from(info);
 }
 
 } // namespace
+
+SnapshotFinder::SnapshotFinder(std::string fallbackPicture) : SnapshotFinder(std::move(fallbackPicture), Limits{})
+{
+}
+
+SnapshotFinder::SnapshotFinder(std::string fallbackPicture, Limits limits, FolderReader reader)
+    : m_fallback(std::move(fallbackPicture)), m_limits(limits),
+      m_reader(reader ? std::move(reader) : FolderReader(&DirectoryReader::list))
+{
+}
 
 std::string SnapshotFinder::firstPattern(const std::string &romName)
 {
@@ -50,67 +72,111 @@ std::string SnapshotFinder::secondPattern(const std::string &romName)
     return std::string(stem.substr(0, bracket - 1)) + ".*";
 }
 
-std::string SnapshotFinder::find(const std::string &directory, const std::string &romName)
+void SnapshotFinder::splitFolder(const std::string &directory, const std::string &romName, std::string &folderPath,
+                                 std::string &name)
 {
     // Only the name is searched for the dot and the brackets: a folder part that the name may
     // carry joins the directory, so dots or brackets in folder names change nothing.
-    std::string folderPath = directory;
-    std::string name = romName;
+    folderPath = directory;
+    name = romName;
     const std::size_t separator = romName.rfind(kPathSeparator);
     if (separator != std::string::npos) {
         folderPath += romName.substr(0, separator + 1);
         name = romName.substr(separator + 1);
     }
+}
 
-    const std::string patterns[] = {firstPattern(name), secondPattern(name)};
-    if (patterns[0].empty() && patterns[1].empty())
-        return m_fallback;
+std::string SnapshotFinder::find(const std::string &directory, const std::string &romName)
+{
+    return search(directory, romName).path;
+}
 
-    const std::lock_guard lock(m_mutex);
-    const Folder &entries = folder(folderPath);
-    for (const std::string &pattern : patterns) {
+SnapshotSearch SnapshotFinder::search(const std::string &directory, const std::string &romName)
+{
+    std::string folderPath, name;
+    splitFolder(directory, romName, folderPath, name);
+    if (firstPattern(name).empty() && secondPattern(name).empty())
+        return match(std::move(folderPath), romName, name, nullptr);
+    const FolderPtr entries = folder(folderPath);
+    return match(std::move(folderPath), romName, name, entries.get());
+}
+
+std::optional<SnapshotSearch> SnapshotFinder::searchHeld(const std::string &directory, const std::string &romName)
+{
+    std::string folderPath, name;
+    splitFolder(directory, romName, folderPath, name);
+    if (firstPattern(name).empty() && secondPattern(name).empty())
+        return match(std::move(folderPath), romName, name, nullptr);
+    const std::optional<FileStamp> stamp = folderStamp(folderPath);
+    if (!stamp)
+        return std::nullopt;
+    FolderPtr held;
+    {
+        const std::lock_guard lock(m_mutex);
+        held = heldFolder(folderPath, *stamp);
+    }
+    if (!held)
+        return std::nullopt;
+    return match(std::move(folderPath), romName, name, held.get());
+}
+
+SnapshotSearch SnapshotFinder::match(std::string folderPath, const std::string &romName, const std::string &name,
+                                     const Folder *folder) const
+{
+    SnapshotSearch result;
+    result.romName = romName;
+    for (std::string pattern : {firstPattern(name), secondPattern(name)}) {
         if (pattern.empty())
             continue;
-        std::string match = firstMatch(entries, pattern);
-        if (!match.empty())
-            return folderPath + match;
+        result.attempts.push_back({folderPath, pattern});
+        if (!folder) {
+            result.folderReadable = false;
+            continue;
+        }
+        const std::string found = firstMatch(*folder, pattern);
+        if (!found.empty()) {
+            result.path = folderPath + found;
+            return result;
+        }
     }
-    return m_fallback;
+    result.path = m_fallback;
+    result.fellBack = true;
+    return result;
 }
 
-SnapshotFinder::SnapshotFinder(std::string fallbackPicture) : m_fallback(std::move(fallbackPicture))
+SnapshotFinder::FolderPtr SnapshotFinder::heldFolder(const std::string &directory, const FileStamp &stamp)
 {
+    const auto held = m_folders.find(directory);
+    if (held == m_folders.end() || !held->second.folder->settled || !(held->second.folder->stamp == stamp))
+        return nullptr;
+    m_useOrder.splice(m_useOrder.begin(), m_useOrder, held->second.use);
+    return held->second.folder;
 }
 
-const SnapshotFinder::Folder &SnapshotFinder::folder(const std::string &directory)
+SnapshotFinder::FolderPtr SnapshotFinder::folder(const std::string &directory)
 {
-    static const Folder kEmpty;
-
     // The clock is read before the folder, so a change made while it is read is newer than it.
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    struct stat info
+    const long long readAt = nowNs();
+    const std::optional<FileStamp> stamp = folderStamp(directory);
+    if (!stamp) {
+        const std::lock_guard lock(m_mutex);
+        keep(directory, nullptr);
+        return nullptr;
+    }
     {
-    };
-    if (stat(directory.empty() ? "." : directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        m_folders.erase(directory);
-        return kEmpty;
+        const std::lock_guard lock(m_mutex);
+        if (FolderPtr held = heldFolder(directory, *stamp))
+            return held;
     }
 
-    const auto cached = m_folders.find(directory);
-    if (cached != m_folders.end()) {
-        const Folder &known = cached->second;
-        if (known.settled && known.modifiedSeconds == info.st_mtim.tv_sec &&
-            known.modifiedNanoseconds == info.st_mtim.tv_nsec && known.device == info.st_dev &&
-            known.inode == info.st_ino)
-            return known;
-    }
-
+    // Read without the lock: other look-ups go on meanwhile. Two threads may read the same folder
+    // at once; the later one to finish replaces the other's names, read under the same rules.
     std::vector<DirectoryEntry> entries;
-    if (!DirectoryReader::list(directory, entries)) {
+    if (!m_reader(directory, entries)) {
         // Not kept: a folder that becomes readable again keeps its time stamp.
-        m_folders.erase(directory);
-        return kEmpty;
+        const std::lock_guard lock(m_mutex);
+        keep(directory, nullptr);
+        return nullptr;
     }
 
     std::vector<std::pair<std::string, std::string>> sorted; // folded name, name
@@ -122,21 +188,40 @@ const SnapshotFinder::Folder &SnapshotFinder::folder(const std::string &director
     }
     std::sort(sorted.begin(), sorted.end());
 
-    Folder fresh;
-    fresh.modifiedSeconds = info.st_mtim.tv_sec;
-    fresh.modifiedNanoseconds = info.st_mtim.tv_nsec;
-    fresh.device = info.st_dev;
-    fresh.inode = info.st_ino;
-    fresh.settled = nanoseconds(info.st_mtim) + kStampGranularityNs < nanoseconds(now);
-    fresh.names.reserve(sorted.size());
-    fresh.foldedNames.reserve(sorted.size());
+    auto fresh = std::make_shared<Folder>();
+    fresh->stamp = *stamp;
+    fresh->settled = stamp->modifiedNs + kStampGranularityNs < readAt;
+    fresh->names.reserve(sorted.size());
+    fresh->foldedNames.reserve(sorted.size());
     for (auto &[foldedName, name] : sorted) {
-        fresh.foldedNames.push_back(std::move(foldedName));
-        fresh.names.push_back(std::move(name));
+        fresh->foldedNames.push_back(std::move(foldedName));
+        fresh->names.push_back(std::move(name));
     }
-    Folder &stored = m_folders[directory];
-    stored = std::move(fresh);
-    return stored;
+    const std::lock_guard lock(m_mutex);
+    keep(directory, fresh);
+    return fresh;
+}
+
+void SnapshotFinder::keep(const std::string &directory, FolderPtr folder)
+{
+    const auto held = m_folders.find(directory);
+    if (held != m_folders.end()) {
+        m_heldNames -= held->second.folder->names.size();
+        m_useOrder.erase(held->second.use);
+        m_folders.erase(held);
+    }
+    if (!folder)
+        return;
+    m_heldNames += folder->names.size();
+    m_useOrder.push_front(directory);
+    m_folders.emplace(directory, Held{std::move(folder), m_useOrder.begin()});
+    // The least recently used go first; the folder just kept stays whatever its size.
+    while (m_useOrder.size() > 1 && (m_useOrder.size() > m_limits.maxFolders || m_heldNames > m_limits.maxNames)) {
+        const auto oldest = m_folders.find(m_useOrder.back());
+        m_heldNames -= oldest->second.folder->names.size();
+        m_folders.erase(oldest);
+        m_useOrder.pop_back();
+    }
 }
 
 std::string SnapshotFinder::firstMatch(const Folder &folder, const std::string &pattern)

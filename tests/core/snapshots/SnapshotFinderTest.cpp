@@ -4,8 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <future>
+#include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -224,4 +229,182 @@ TEST(SnapshotFinder, ManyThreadsAtOnce)
     for (std::thread &thread : threads)
         thread.join();
     EXPECT_EQ(wrong, std::vector<int>(4, 0));
+}
+
+TEST(SnapshotFinder, SearchListsThePatternsTriedInOrder)
+{
+    TempDir temp;
+    temp.write("snaps/Zelda.png", "x");
+    temp.write("snaps/Mario (U).png", "x");
+    const std::string snaps = temp.file("snaps/");
+    SnapshotFinder finder;
+
+    using Attempts = std::vector<marlit::SnapshotAttempt>;
+    marlit::SnapshotSearch search = finder.search(snaps, "Metroid (E) [!].nes");
+    EXPECT_EQ(search.path, kNoShot);
+    EXPECT_TRUE(search.fellBack);
+    EXPECT_EQ(search.attempts, (Attempts{{snaps, "Metroid (E) [!].*"}, {snaps, "Metroid.*"}}));
+    EXPECT_TRUE(search.folderReadable);
+
+    search = finder.search(snaps, "Zelda (U).nes"); // the second pattern finds it: both were tried
+    EXPECT_EQ(search.path, snaps + "Zelda.png");
+    EXPECT_EQ(search.attempts, (Attempts{{snaps, "Zelda (U).*"}, {snaps, "Zelda.*"}}));
+
+    search = finder.search(snaps, "Mario (U).nes"); // the first finds it: the second is never tried
+    EXPECT_EQ(search.path, snaps + "Mario (U).png");
+    EXPECT_EQ(search.attempts, (Attempts{{snaps, "Mario (U).*"}}));
+
+    // A folder part in the ROM's name is where the patterns were tried.
+    temp.write("snaps/sub/Kirby.png", "x");
+    search = finder.search(snaps, "sub/Kirby (J).nes");
+    EXPECT_EQ(search.attempts, (Attempts{{snaps + "sub/", "Kirby (J).*"}, {snaps + "sub/", "Kirby.*"}}));
+
+    search = finder.search(temp.file("missing/"), "Zelda.nes");
+    EXPECT_EQ(search.path, kNoShot);
+    EXPECT_EQ(search.attempts, (Attempts{{temp.file("missing/"), "Zelda.*"}}));
+    EXPECT_FALSE(search.folderReadable);
+
+    search = finder.search(snaps, "Zelda");
+    EXPECT_EQ(search.path, kNoShot);
+    EXPECT_TRUE(search.attempts.empty());
+}
+
+TEST(SnapshotFinder, WhyNoPictureSaysWhatWasLookedForAndWhere)
+{
+    marlit::SnapshotSearch search;
+    search.romName = "Metroid (E).nes";
+    search.path = "/work/NoShot.png";
+    search.fellBack = true;
+    search.attempts = {{"/snaps/", "Metroid (E).*"}, {"/snaps/", "Metroid.*"}};
+    EXPECT_EQ(search.whyNoPicture(true), "No snapshot of \"Metroid (E).nes\" found. Looked for, in this order:\n"
+                                         "    Metroid (E).*    in /snaps/\n"
+                                         "    Metroid.*    in /snaps/\n"
+                                         "Shown instead: /work/NoShot.png.");
+    search.folderReadable = false;
+    EXPECT_EQ(search.whyNoPicture(false), "No snapshot of \"Metroid (E).nes\" found. Looked for, in this order:\n"
+                                          "    Metroid (E).*    in /snaps/\n"
+                                          "    Metroid.*    in /snaps/\n"
+                                          "The folder /snaps/ cannot be read.\n"
+                                          "/work/NoShot.png, shown in its place, is missing or cannot be read.");
+
+    search.attempts.clear();
+    search.romName = "Metroid";
+    EXPECT_EQ(search.whyNoPicture(true),
+              "No snapshot looked for: \"Metroid\" has neither an extension to replace nor a "
+              "title before a bracket.\nShown instead: /work/NoShot.png.");
+
+    // Found, but not a picture; a default picture that cannot be read; a picture shown.
+    search.path = "/snaps/Metroid.nfo";
+    search.fellBack = false;
+    EXPECT_EQ(search.whyNoPicture(false), "Found \"/snaps/Metroid.nfo\" for \"Metroid\", but it cannot be read as a "
+                                          "picture.");
+    EXPECT_EQ(search.whyNoPicture(true), "");
+    search.romName.clear();
+    EXPECT_EQ(search.whyNoPicture(false), "The picture \"/snaps/Metroid.nfo\" cannot be read.");
+}
+
+namespace {
+
+// Reads folders as the program does, counting the reads of each.
+struct CountingReader
+{
+    std::shared_ptr<std::map<std::string, int>> reads = std::make_shared<std::map<std::string, int>>();
+    bool operator()(const std::string &folder, std::vector<marlit::DirectoryEntry> &entries) const
+    {
+        ++(*reads)[folder];
+        return marlit::DirectoryReader::list(folder, entries);
+    }
+};
+
+// Folders whose time stamps are old enough to be trusted from memory.
+std::string settledFolder(const TempDir &temp, const std::string &name, int files)
+{
+    for (int i = 0; i < files; ++i)
+        temp.write(name + "/Game" + std::to_string(i) + ".png", "x");
+    setModified(temp.file(name + "/"), secondsAgo(100));
+    return temp.file(name + "/");
+}
+
+} // namespace
+
+TEST(SnapshotFinder, HeldSearchAnswersFromMemoryAndNeverReads)
+{
+    TempDir temp;
+    const std::string snaps = settledFolder(temp, "snaps", 3);
+    CountingReader reader;
+    SnapshotFinder finder(kNoShot, {}, reader);
+
+    EXPECT_EQ(finder.searchHeld(snaps, "Game1.nes"), std::nullopt); // not read yet: no answer
+    EXPECT_EQ(reader.reads->size(), 0u);
+    EXPECT_EQ(finder.search(snaps, "Game1.nes").path, snaps + "Game1.png");
+    const std::optional<marlit::SnapshotSearch> held = finder.searchHeld(snaps, "Game1 (U).nes");
+    ASSERT_TRUE(held);
+    EXPECT_EQ(held->path, snaps + "Game1.png");
+    EXPECT_EQ(held->attempts.size(), 2u);
+    EXPECT_EQ((*reader.reads)[snaps], 1);
+
+    // Changed since: no answer from memory, and still no read.
+    temp.write("snaps/Game9.png", "x");
+    setModified(snaps, secondsAgo(50));
+    EXPECT_EQ(finder.searchHeld(snaps, "Game9.nes"), std::nullopt);
+    EXPECT_EQ((*reader.reads)[snaps], 1);
+    EXPECT_EQ(finder.search(snaps, "Game9.nes").path, snaps + "Game9.png");
+    EXPECT_EQ((*reader.reads)[snaps], 2);
+}
+
+TEST(SnapshotFinder, FoldersHeldAreBoundedLeastRecentlyUsedFirst)
+{
+    TempDir temp;
+    CountingReader reader;
+    SnapshotFinder byCount(kNoShot, {3, 1000}, reader);
+    const std::string a = settledFolder(temp, "a", 2), b = settledFolder(temp, "b", 2), c = settledFolder(temp, "c", 2),
+                      d = settledFolder(temp, "d", 2);
+    for (const std::string &folder : {a, b, c, a, d}) // a used again before d comes
+        byCount.find(folder, "Game0.nes");
+    EXPECT_EQ((*reader.reads)[a], 1);
+    byCount.find(b, "Game0.nes"); // b went for d
+    byCount.find(a, "Game0.nes");
+    byCount.find(d, "Game0.nes");
+    EXPECT_EQ((*reader.reads)[b], 2);
+    EXPECT_EQ((*reader.reads)[a], 1);
+    EXPECT_EQ((*reader.reads)[d], 1);
+
+    // By names: a folder larger than the bound is kept while it is the one in use.
+    CountingReader names;
+    SnapshotFinder byNames(kNoShot, {100, 5}, names);
+    const std::string big = settledFolder(temp, "big", 6), small = settledFolder(temp, "small", 2);
+    byNames.find(big, "Game5.nes");
+    EXPECT_EQ(byNames.find(big, "Game5.nes"), big + "Game5.png");
+    EXPECT_EQ((*names.reads)[big], 1);
+    byNames.find(small, "Game1.nes"); // 6 + 2 names: the big one goes
+    byNames.find(small, "Game1.nes");
+    byNames.find(big, "Game5.nes");
+    EXPECT_EQ((*names.reads)[small], 1);
+    EXPECT_EQ((*names.reads)[big], 2);
+}
+
+TEST(SnapshotFinder, FolderIsReadWithoutHoldingTheLock)
+{
+    TempDir temp;
+    const std::string slow = settledFolder(temp, "slow", 1), quick = settledFolder(temp, "quick", 1);
+    std::promise<void> entered;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    SnapshotFinder finder(kNoShot, {}, [&](const std::string &folder, std::vector<marlit::DirectoryEntry> &entries) {
+        if (folder == slow) {
+            entered.set_value();
+            released.wait(); // a folder on a stalled network share
+        }
+        return marlit::DirectoryReader::list(folder, entries);
+    });
+    std::thread reading([&] { finder.find(slow, "Game0.nes"); });
+    entered.get_future().wait();
+
+    // Another folder is looked up, and read, while the slow one is being read.
+    auto other = std::async(std::launch::async, [&] { return finder.find(quick, "Game0.nes"); });
+    const bool answered = other.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    release.set_value();
+    reading.join();
+    ASSERT_TRUE(answered) << "a look-up waited for another folder's read";
+    EXPECT_EQ(other.get(), quick + "Game0.png");
 }
