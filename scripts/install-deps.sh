@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-svg-dev qt6-image-formats-plugins
   libgl-dev libxkbcommon-dev
-  libgtest-dev
+  libgtest-dev zlib1g-dev
   clang-14 libclang-rt-14-dev
   xvfb xauth xdotool openbox x11-utils imagemagick fonts-liberation
   adwaita-icon-theme

@@ -23,6 +23,7 @@ bool PictureFile::openPicture(const std::string &path)
         ::close(fd);
         return false;
     }
+    m_stamp = marlit::FileStamp::from(status);
     return true;
 }
 

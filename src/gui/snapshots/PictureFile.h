@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/fs/FileStamp.h"
+
 #include <QFile>
 
 #include <functional>
@@ -16,10 +18,13 @@ public:
     explicit PictureFile(std::function<bool()> wanted = {});
 
     bool openPicture(const std::string &path);
+    // The stamp of the file opened, taken as it was opened.
+    const marlit::FileStamp &stamp() const { return m_stamp; }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override;
 
 private:
     std::function<bool()> m_wanted;
+    marlit::FileStamp m_stamp;
 };

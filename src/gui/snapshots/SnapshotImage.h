@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/fs/FileStamp.h"
+
 #include <QImage>
 #include <QPixmap>
 #include <QRect>
@@ -11,24 +13,46 @@
 // One loaded snapshot picture. A picture that could not be read is a null image and draws
 // nothing. The picture is drawn stretched into its rectangle, at the device's pixel density; the
 // scaled pixmap is kept until the rectangle's size changes, so a repaint does not scale again.
+//
+// Large pictures are read at bounded cost. A JPEG larger than its cell is decoded reduced (by
+// 1/2, 1/4 or 1/8, the most that still covers the cell), so box scans of 8000 x 8000 decode fast
+// and small. Any picture is decoded only while its pixels, at four bytes each, take at most
+// kMaxDecodedBytes at the size decoded (told by the file's header before anything is read);
+// larger ones, decompression bombs among them, read as a picture that cannot be read. Only one
+// picture above kLargeDecodeBytes decodes at a time in the program, so a peak of decoding stays
+// under about twice kMaxDecodedBytes plus the small ones.
 class SnapshotImage
 {
 public:
+    static constexpr qint64 kMaxDecodedBytes = qint64(128) << 20;
+    static constexpr qint64 kLargeDecodeBytes = qint64(32) << 20;
+    // A decoded picture above this is not kept beside its copy for the cell: the copy serves.
+    static constexpr qint64 kMaxKeptBytes = qint64(16) << 20;
+
     SnapshotImage() = default;
     // image: the decoded picture; scaled: the same already scaled for a rectangle, if known.
     explicit SnapshotImage(QImage image, QImage scaled = {});
 
     bool isNull() const { return m_image.isNull(); }
     const QImage &image() const { return m_image; }
+    const QImage &scaled() const { return m_scaled; }
+
+    // The copy scaled for the cell alone (the picture itself when there is none), for keeping
+    // many pictures at little cost.
+    SnapshotImage cellCopy() const;
+    // Memory the pictures take.
+    qint64 bytes() const;
 
     void draw(QPainter &painter, const QRect &target) const;
 
     // Decodes a picture file (BMP, GIF, JPEG, PNG, ...); with a valid target size (in device
     // pixels) the scaled copy is made too. Safe on any thread. The path is the file name's own
     // bytes. When wanted is given and turns false, the decode stops at its next read of the file
-    // and a null picture is returned.
+    // and a null picture is returned. stamp, when given, receives the stamp of the file as it was
+    // opened (none when it could not be opened).
     static SnapshotImage load(const std::string &path, const QSize &targetSize = {},
-                              const std::function<bool()> &wanted = {});
+                              const std::function<bool()> &wanted = {},
+                              std::optional<marlit::FileStamp> *stamp = nullptr);
 
 private:
     QImage m_image;

@@ -1,17 +1,27 @@
 #include "gui/snapshots/SnapshotLoader.h"
 
+#include "core/fs/DirectoryReader.h"
+
+#include "ResidentMemory.h"
 #include "TempDir.h"
 
 #include <QDir>
 #include <QFile>
+#include <QImageWriter>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
+#include <condition_variable>
 #include <memory>
-#include <sys/stat.h>
+#include <mutex>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <zlib.h>
 
 using marlit::test::TempDir;
 
@@ -76,6 +86,36 @@ public:
     std::vector<Delivery> deliveries;
 };
 
+// Holds a worker at one point until the test lets it go.
+class Gate
+{
+public:
+    void pass()
+    {
+        std::unique_lock lock(m_mutex);
+        m_reached = true;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_open; });
+    }
+    void waitUntilReached()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_reached; });
+    }
+    void open()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_reached = false;
+    bool m_open = false;
+};
+
 // A GIF of 2 x 1 pixels, red then blue, written by hand since Qt has no GIF writer.
 const unsigned char kTinyGif[] = {
     'G',  'I',  'F',  '8',  '9',  'a',                    // signature
@@ -85,6 +125,85 @@ const unsigned char kTinyGif[] = {
     0x00, 0x02, 0x02, 0x44, 0x0a, 0x00,                   // LZW: clear, 0, 1, end
     0x3b,
 };
+
+// A PNG of side x side pixels of 24 bits, all black: a header and about 1.2 MB of compressed zeros
+// that inflate to side x (1 + 3 side) bytes, 1.2 GB for 20000. Deflate after a full flush starts
+// afresh, so the same rows give the same bytes again: they are compressed twice and repeated.
+QByteArray blackPng(int side)
+{
+    const auto bigEndian = [](QByteArray &out, quint32 value) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out.append(static_cast<char>((value >> shift) & 0xff));
+    };
+    const auto chunk = [&](QByteArray &png, const char *type, const QByteArray &data) {
+        bigEndian(png, static_cast<quint32>(data.size()));
+        const QByteArray typed = QByteArray(type) + data;
+        png += typed;
+        bigEndian(png, static_cast<quint32>(crc32(0, reinterpret_cast<const Bytef *>(typed.constData()),
+                                                  static_cast<uInt>(typed.size()))));
+    };
+
+    constexpr int kRowsPerPiece = 50;
+    const std::vector<Bytef> zeros(static_cast<std::size_t>(1 + 3 * side) * kRowsPerPiece, 0);
+    z_stream stream{};
+    deflateInit(&stream, 9);
+    const auto deflatePiece = [&](int flush) {
+        QByteArray out;
+        std::vector<Bytef> buffer(1 << 16);
+        stream.next_in = const_cast<Bytef *>(zeros.data());
+        stream.avail_in = static_cast<uInt>(zeros.size());
+        do {
+            stream.next_out = buffer.data();
+            stream.avail_out = static_cast<uInt>(buffer.size());
+            deflate(&stream, flush);
+            out.append(reinterpret_cast<const char *>(buffer.data()),
+                       static_cast<qsizetype>(buffer.size() - stream.avail_out));
+        } while (stream.avail_out == 0);
+        return out;
+    };
+    const int pieces = side / kRowsPerPiece;
+    const QByteArray first = deflatePiece(Z_FULL_FLUSH);
+    const QByteArray middle = deflatePiece(Z_FULL_FLUSH);
+    const bool repeats = deflatePiece(Z_FULL_FLUSH) == middle;
+    QByteArray last = deflatePiece(Z_FINISH);
+    deflateEnd(&stream);
+    if (!repeats || side % kRowsPerPiece != 0)
+        return {};
+    const uLong pieceSum = adler32(adler32(0, nullptr, 0), zeros.data(), static_cast<uInt>(zeros.size()));
+    uLong sum = adler32(0, nullptr, 0);
+    for (int i = 0; i < pieces; ++i)
+        sum = adler32_combine(sum, pieceSum, static_cast<z_off_t>(zeros.size()));
+    last.chop(4);
+    bigEndian(last, static_cast<quint32>(sum));
+
+    QByteArray header;
+    bigEndian(header, static_cast<quint32>(side));
+    bigEndian(header, static_cast<quint32>(side));
+    header.append("\x08\x02\x00\x00\x00", 5); // 8 bits, RGB, deflate, no filter, not interlaced
+    QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    chunk(png, "IHDR", header);
+    chunk(png, "IDAT", first + middle.repeated(pieces - 2) + last);
+    chunk(png, "IEND", {});
+    return png;
+}
+
+// Which of the colours a picture shows, by its middle pixel; -1 for none of them.
+int colourIndex(const QImage &image, const std::vector<QColor> &colours)
+{
+    if (image.isNull())
+        return -1;
+    const QRgb pixel = image.pixel(image.width() / 2, image.height() / 2);
+    for (std::size_t i = 0; i < colours.size(); ++i)
+        if (near(pixel, colours[i], 40))
+            return static_cast<int>(i);
+    return -1;
+}
+
+void setModified(const std::string &path, time_t seconds)
+{
+    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
 
 } // namespace
 
@@ -104,8 +223,13 @@ private slots:
     void staleResultIsNeverDelivered();
     void slotsAreIndependent();
     void cancelDropsWhatIsPending();
-    void destroyedWhileDecoding();
+    void resultOvertakenWhileUnderWayIsNeverDelivered();
+    void resultsPendingAtDestructionAreDropped();
     void decodeStopsOnceNoLongerWanted();
+    void largePicturesAreReadAtBoundedCost();
+    void cacheIsBoundedAndForgetsChangedFiles();
+    void pictureChangedOnDiskIsDecodedAgain();
+    void movingThroughRowsShowsOnlyTheSelectedRow();
     void drawStretchesIntoTheTarget();
     void drawUsesTheScaledCopyOnlyAtItsSize();
     void nullPictureDrawsNothing();
@@ -245,10 +369,11 @@ void SnapshotLoaderTest::staleResultIsNeverDelivered()
 
     SnapshotLoader loader;
     Recorder recorder(loader);
+    // Without a cell size nothing goes to the cache, so every round races again.
     for (int round = 0; round < 5; ++round) {
         recorder.deliveries.clear();
-        loader.requestFile(0, m_temp.file("slow.png"), {100, 75});
-        loader.requestFile(0, m_temp.file("quick.png"), {100, 75});
+        loader.requestFile(0, m_temp.file("slow.png"), {});
+        loader.requestFile(0, m_temp.file("quick.png"), {});
         loader.waitForIdle();
         QCOMPARE(recorder.deliveries.size(), std::size_t(1));
         QCOMPARE(recorder.deliveries.back().image.image().size(), QSize(4, 4));
@@ -303,19 +428,79 @@ void SnapshotLoaderTest::cancelDropsWhatIsPending()
     QCOMPARE(recorder.deliveries.size(), std::size_t(1));
 }
 
-void SnapshotLoaderTest::destroyedWhileDecoding()
+void SnapshotLoaderTest::resultOvertakenWhileUnderWayIsNeverDelivered()
 {
+    // The look-up of slot A's picture is held inside its folder read until the test lets it go,
+    // so the cancel and the new request below certainly come while the work is under way.
+    m_temp.makeFolder("held-a");
+    m_temp.makeFolder("held-b");
+    QVERIFY(halves({8, 8}, Qt::green, Qt::green).save(qPath(m_temp.file("held-a/Zelda.png"))));
+    QVERIFY(halves({8, 8}, Qt::green, Qt::green).save(qPath(m_temp.file("held-b/Zelda.png"))));
+    QVERIFY(halves({4, 4}, Qt::cyan, Qt::cyan).save(qPath(m_temp.file("quick.png"))));
+    Gate gates[2];
+    const std::string folders[2] = {m_temp.file("held-a/"), m_temp.file("held-b/")};
+    auto finder = std::make_shared<marlit::SnapshotFinder>(
+        marlit::SnapshotFinder::kNoShotFile, marlit::SnapshotFinder::Limits{},
+        [&](const std::string &folder, std::vector<marlit::DirectoryEntry> &entries) {
+            for (int i = 0; i < 2; ++i)
+                if (folder == folders[i])
+                    gates[i].pass();
+            return marlit::DirectoryReader::list(folder, entries);
+        });
+    SnapshotLoader loader(finder);
+    Recorder recorder(loader);
+    const auto openOnFailure = qScopeGuard([&] {
+        gates[0].open();
+        gates[1].open();
+    });
+
+    loader.requestSnapshot(0, folders[0], "Zelda (U).nes", {8, 8});
+    gates[0].waitUntilReached();
+    loader.cancel(0);
+    gates[0].open();
+    loader.waitForIdle();
+    QCOMPARE(recorder.deliveries.size(), std::size_t(0));
+
+    loader.requestSnapshot(1, folders[1], "Zelda (U).nes", {8, 8});
+    gates[1].waitUntilReached();
+    loader.requestFile(1, m_temp.file("quick.png"), {4, 4});
+    gates[1].open();
+    loader.waitForIdle();
+    QCOMPARE(recorder.deliveries.size(), std::size_t(1));
+    QVERIFY(near(recorder.deliveries[0].image.image().pixel(1, 1), Qt::cyan));
+}
+
+void SnapshotLoaderTest::resultsPendingAtDestructionAreDropped()
+{
+    QVERIFY(halves({4, 4}, Qt::cyan, Qt::cyan).save(qPath(m_temp.file("c.png"))));
     QVERIFY(noise({800, 600}).save(qPath(m_temp.file("busy.png"))));
+    QObject receiver; // outlives the loaders
     int delivered = 0;
-    {
-        SnapshotLoader loader;
-        QObject::connect(&loader, &SnapshotLoader::snapshotReady, [&delivered] { ++delivered; });
-        for (int i = 0; i < 4; ++i) {
-            loader.requestFile(0, m_temp.file("busy.png"), {80, 60});
-            loader.requestSnapshot(1, m_temp.path(), "busy (U).nes", {80, 60});
-        }
+    const auto counting = [&](std::unique_ptr<SnapshotLoader> &loader) {
+        QObject::connect(loader.get(), &SnapshotLoader::snapshotReady, &receiver, [&delivered] { ++delivered; });
+    };
+
+    // Decoded and posted for delivery, not yet handled, when the loader goes.
+    auto loader = std::make_unique<SnapshotLoader>();
+    counting(loader);
+    loader->requestFile(0, m_temp.file("c.png"), {});
+    loader->requestFile(1, m_temp.file("c.png"), {});
+    loader->waitForWorkers();
+    QCOMPARE(delivered, 0);
+    loader.reset();
+    QCoreApplication::processEvents();
+    QCOMPARE(delivered, 0);
+
+    // Going while decodes and a prefetch are under way: it waits for them, and nothing arrives.
+    loader = std::make_unique<SnapshotLoader>();
+    counting(loader);
+    for (int i = 0; i < 4; ++i) {
+        loader->requestFile(0, m_temp.file("busy.png"), {80, 60});
+        loader->requestSnapshot(1, m_temp.path(), "busy (U).nes", {80, 60});
     }
-    QCoreApplication::processEvents(); // deliveries posted to the dead loader must go nowhere
+    loader->prefetch({m_temp.path(), m_temp.path()}, {QSize(80, 60), QSize(40, 30)}, {"busy.nes", "c.nes"});
+    loader.reset();
+    QCoreApplication::processEvents();
     QCOMPARE(delivered, 0);
 }
 
@@ -340,6 +525,212 @@ void SnapshotLoaderTest::decodeStopsOnceNoLongerWanted()
     // The format is told from the content first, which takes a few reads of its own.
     QVERIFY2(asked <= readsOfAWholeDecode / 4,
              qPrintable(QStringLiteral("asked %1 times of %2").arg(asked).arg(readsOfAWholeDecode)));
+}
+
+void SnapshotLoaderTest::largePicturesAreReadAtBoundedCost()
+{
+    using namespace marlit::test;
+    const std::string scanFile = m_temp.file("box scan.jpg");
+    {
+        // A box scan of 8000 x 6000, too large for the decoder to take whole at its default limit.
+        QImageWriter writer(qPath(scanFile), "jpeg");
+        writer.setQuality(20);
+        QVERIFY(writer.write(halves({8000, 6000}, Qt::red, Qt::blue)));
+    }
+    const QByteArray bomb = blackPng(20000);
+    QVERIFY(bomb.size() > 1'000'000 && bomb.size() < 1'500'000);
+    m_temp.write("bomb.png", std::string_view(bomb.constData(), static_cast<std::size_t>(bomb.size())));
+
+    QVERIFY2(resetPeakResident(), "the peak of resident memory cannot be reset here");
+    long long before = residentKilobytes();
+    const SnapshotImage scan = SnapshotImage::load(scanFile, {480, 270});
+    const long long scanPeak = peakResidentKilobytes() - before;
+    QVERIFY(!scan.isNull());
+    QCOMPARE(scan.image().size(), QSize(1000, 750)); // reduced by 8 while decoding, still above the cell
+    QCOMPARE(scan.scaled().size(), QSize(480, 270));
+    QVERIFY2(near(scan.scaled().pixel(100, 135), Qt::red), qPrintable(describe(scan.scaled().pixel(100, 135))));
+    QVERIFY2(near(scan.scaled().pixel(380, 135), Qt::blue), qPrintable(describe(scan.scaled().pixel(380, 135))));
+    // Whole, the picture takes 183 MiB.
+    QVERIFY2(scanPeak < 48 * 1024, qPrintable(QStringLiteral("peak grew by %1 KiB").arg(scanPeak)));
+
+    // The bomb claims 20000 x 20000 (1.6 GB decoded): refused from its header, and its slot gets
+    // what a picture that cannot be read gives.
+    SnapshotLoader loader;
+    Recorder recorder(loader);
+    QVERIFY(resetPeakResident());
+    before = residentKilobytes();
+    loader.requestFile(0, m_temp.file("bomb.png"), {480, 270});
+    loader.requestFile(1, m_temp.file("bomb.png"), {});
+    loader.waitForIdle();
+    const long long bombPeak = peakResidentKilobytes() - before;
+    QCOMPARE(recorder.deliveries.size(), std::size_t(2));
+    QVERIFY(recorder.deliveries[0].image.isNull());
+    QVERIFY(recorder.deliveries[1].image.isNull());
+    QVERIFY2(bombPeak < 64 * 1024, qPrintable(QStringLiteral("peak grew by %1 KiB").arg(bombPeak)));
+}
+
+void SnapshotLoaderTest::cacheIsBoundedAndForgetsChangedFiles()
+{
+    // Pictures of 100 x 100 pixels take 40,000 bytes: room for three.
+    const std::vector<QColor> colours = {Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::magenta};
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+        files.push_back(m_temp.file("cached" + std::to_string(i) + ".png"));
+        QVERIFY(halves({100, 100}, colours[i], colours[i]).save(qPath(files[i])));
+    }
+    const QSize cell(100, 100);
+    SnapshotCache cache(3 * 40'000, 10);
+    const auto put = [&](std::size_t i) {
+        std::optional<marlit::FileStamp> stamp;
+        cache.insert(files[i], cell, stamp, SnapshotImage::load(files[i], cell, {}, &stamp));
+    };
+    const auto shows = [&](std::size_t i) {
+        const std::optional<SnapshotImage> held = cache.find(files[i], cell);
+        return held && colourIndex(held->image(), colours) == static_cast<int>(i);
+    };
+    put(0);
+    put(1);
+    put(2);
+    QVERIFY(shows(0)); // used again: 1 is now the least recently used
+    put(3);
+    QCOMPARE(cache.count(), std::size_t(3));
+    QCOMPARE(cache.bytes(), qint64(3 * 40'000));
+    QVERIFY(!shows(1));
+    QVERIFY(shows(0) && shows(2) && shows(3));
+    QVERIFY(!cache.find(files[0], QSize(50, 50))); // another cell size is another picture
+
+    SnapshotCache tiny(10'000, 10); // a picture larger than the whole bound is not kept
+    tiny.insert(files[4], cell, marlit::FileStamp::of(files[4]), SnapshotImage::load(files[4], cell));
+    QCOMPARE(tiny.count(), std::size_t(0));
+    SnapshotCache few(qint64(1) << 30, 2);
+    for (std::size_t i = 0; i < 3; ++i)
+        few.insert(files[i], cell, marlit::FileStamp::of(files[i]), SnapshotImage::load(files[i], cell));
+    QCOMPARE(few.count(), std::size_t(2));
+
+    // A file changed on disk is not shown from memory: another modification time, the same time
+    // but another size, another file renamed over it, the file gone.
+    put(4);
+    QVERIFY(shows(4) && shows(3));
+    struct stat info
+    {
+    };
+    QCOMPARE(::stat(files[3].c_str(), &info), 0);
+    setModified(files[3], info.st_mtim.tv_sec + 10);
+    QVERIFY(!shows(3));
+    put(3);
+    QCOMPARE(::stat(files[4].c_str(), &info), 0);
+    {
+        QFile file(qPath(files[4]));
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("trailing bytes");
+    }
+    setModified(files[4], info.st_mtim.tv_sec);
+    QVERIFY(!shows(4));
+    QVERIFY(shows(3));
+    QCOMPARE(::stat(files[3].c_str(), &info), 0);
+    QVERIFY(QFile::copy(qPath(files[3]), qPath(m_temp.file("replacement.png"))));
+    setModified(m_temp.file("replacement.png"), info.st_mtim.tv_sec);
+    QCOMPARE(::rename(m_temp.file("replacement.png").c_str(), files[3].c_str()), 0);
+    QVERIFY(!shows(3));
+    put(0);
+    QVERIFY(QFile::remove(qPath(files[0])));
+    QVERIFY(!shows(0));
+}
+
+void SnapshotLoaderTest::pictureChangedOnDiskIsDecodedAgain()
+{
+    m_temp.makeFolder("snaps");
+    const std::string snaps = m_temp.file("snaps/");
+    const std::string file = m_temp.file("snaps/Zelda.png");
+    QVERIFY(halves({64, 48}, Qt::red, Qt::red).save(qPath(file)));
+    setModified(file, time(nullptr) - 100);
+    setModified(snaps, time(nullptr) - 100); // settled: the folder is trusted from memory
+    const std::vector<QColor> colours = {Qt::red, Qt::blue};
+
+    SnapshotLoader loader;
+    Recorder recorder(loader);
+    loader.requestSnapshot(0, snaps, "Zelda (U).nes", {32, 24});
+    QCOMPARE(recorder.deliveries.size(), std::size_t(0)); // not known yet: decoded on a worker
+    loader.waitForIdle();
+    QCOMPARE(recorder.deliveries.size(), std::size_t(1));
+
+    // Unchanged: answered from memory before the request returns.
+    loader.requestSnapshot(0, snaps, "Zelda (U).nes", {32, 24});
+    QCOMPARE(recorder.deliveries.size(), std::size_t(2));
+    QCOMPARE(colourIndex(recorder.deliveries[1].image.image(), colours), 0);
+
+    // Rewritten with the same size and another picture: decoded again, the new picture shown.
+    QVERIFY(halves({64, 48}, Qt::blue, Qt::blue).save(qPath(file)));
+    setModified(snaps, time(nullptr) - 100);
+    loader.requestSnapshot(0, snaps, "Zelda (U).nes", {32, 24});
+    QCOMPARE(recorder.deliveries.size(), std::size_t(2));
+    loader.waitForIdle();
+    QCOMPARE(recorder.deliveries.size(), std::size_t(3));
+    QCOMPARE(colourIndex(recorder.deliveries[2].image.image(), colours), 1);
+}
+
+void SnapshotLoaderTest::movingThroughRowsShowsOnlyTheSelectedRow()
+{
+    // Twelve ROMs, each with its own colour: a PNG in folder A and a JPEG in folder B.
+    constexpr int kRows = 12;
+    std::vector<QColor> colours;
+    std::vector<std::string> roms;
+    m_temp.makeFolder("rows-a");
+    m_temp.makeFolder("rows-b");
+    const std::array<std::string, 2> folders = {m_temp.file("rows-a/"), m_temp.file("rows-b/")};
+    for (int row = 0; row < kRows; ++row) {
+        colours.push_back(QColor::fromHsv(row * 30, 255, 255));
+        const std::string title = "Game " + std::to_string(row);
+        roms.push_back(title + " (U).nes");
+        const QImage picture = halves({320, 240}, colours.back(), colours.back());
+        QVERIFY(picture.save(qPath(folders[0] + title + ".png")));
+        QVERIFY(picture.save(qPath(folders[1] + title + ".jpg"), nullptr, 95));
+    }
+    const time_t past = time(nullptr) - 100;
+    setModified(folders[0], past);
+    setModified(folders[1], past);
+    const std::array<QSize, 2> cells = {QSize(64, 48), QSize(60, 40)};
+
+    SnapshotLoader loader;
+    int selected = -1;
+    int stale = 0;
+    std::array<int, 2> shown = {-1, -1};
+    QObject::connect(&loader, &SnapshotLoader::snapshotReady, &loader, [&](int slot, const SnapshotImage &image) {
+        shown[static_cast<std::size_t>(slot)] = colourIndex(image.image(), colours);
+        if (shown[static_cast<std::size_t>(slot)] != selected)
+            ++stale;
+    });
+    const auto select = [&](int row) {
+        selected = row;
+        for (int slot = 0; slot < 2; ++slot)
+            loader.requestSnapshot(slot, folders[static_cast<std::size_t>(slot)], roms[static_cast<std::size_t>(row)],
+                                   cells[static_cast<std::size_t>(slot)]);
+        std::vector<std::string> neighbours;
+        for (const int next : {row + 1, row - 1})
+            if (next >= 0 && next < kRows)
+                neighbours.push_back(roms[static_cast<std::size_t>(next)]);
+        loader.prefetch(folders, cells, neighbours);
+    };
+
+    // Down the list faster than pictures decode: one selection per turn of the event loop.
+    for (int row = 0; row < kRows; ++row) {
+        select(row);
+        QCoreApplication::processEvents();
+    }
+    loader.waitForIdle();
+    QCOMPARE(stale, 0);
+    QCOMPARE(shown, (std::array<int, 2>{kRows - 1, kRows - 1}));
+
+    // Up the list at a reader's pace: each row's pictures were decoded while the row below was
+    // selected, so they are there before the selection returns.
+    for (int row = kRows - 2; row >= 0; --row) {
+        shown = {-1, -1};
+        select(row);
+        QCOMPARE(shown, (std::array<int, 2>{row, row}));
+        loader.waitForIdle();
+    }
+    QCOMPARE(stale, 0);
+    QVERIFY(loader.cache().bytes() <= SnapshotCache::kDefaultMaxBytes);
 }
 
 void SnapshotLoaderTest::drawStretchesIntoTheTarget()
