@@ -15,7 +15,7 @@ cmake --build build-test -j "$jobs"
 (cd build-test && ctest --output-on-failure -j "$jobs")
 
 # The tests of the code that runs on worker threads, once more with ThreadSanitizer.
-cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMARLIT_TSAN=ON
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMARLIT_TSAN=ON -DMARLIT_WERROR=ON
 cmake --build build-tsan -j "$jobs" --target snapshots_tests tst_snapshotloader tst_mainframe
 (cd build-tsan && ctest --output-on-failure -j "$jobs" -R '^(snapshots\.|ui\.tst_mainframe$)')
 

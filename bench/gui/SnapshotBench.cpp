@@ -1,6 +1,8 @@
 // Snapshot pictures of a ROM selection: how long the UI thread is held by the requests, how long
 // until both pictures are on screen, and whether rapid selections ever show a stale picture. The
 // baseline is the plain decode of the same pictures (QImageReader::read), measured in the same run.
+// Then a walk down a list at a reader's pace, with and without the pictures of the neighbouring
+// rows decoded ahead, and a box scan of 8000 x 6000 against its plain full-size decode.
 
 #include "BenchSupport.h"
 
@@ -14,6 +16,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -38,6 +41,9 @@ namespace {
 constexpr int kNames = 20000;   // names in each snapshot folder
 constexpr int kPictures = 10;   // ROMs with real pictures: a PNG in folder A, a JPEG in folder B
 constexpr int kSelections = 40; // timed selections
+constexpr int kWalkRows = 40;   // rows walked down, at kWalkIntervalMs each
+constexpr int kWalkIntervalMs = 150;
+const QSize kScanSize(8000, 6000);
 const QSize kPictureSize(1920, 1080);
 const QSize kCell(480, 270);
 
@@ -67,11 +73,12 @@ QColor mark(int picture)
     return QColor(40 + picture * 20, 220 - picture * 20, 128);
 }
 
+// Read inside the block at any scale: the picture itself or its copy for the cell.
 int markOf(const QImage &image)
 {
     if (image.isNull())
         return -1;
-    const QRgb pixel = image.pixel(32, 32);
+    const QRgb pixel = image.pixel(image.width() * 48 / 1920, image.height() * 48 / 1080);
     for (int picture = 0; picture < kPictures; ++picture) {
         const QColor expected = mark(picture);
         if (qAbs(qRed(pixel) - expected.red()) < 8 && qAbs(qGreen(pixel) - expected.green()) < 8)
@@ -81,9 +88,9 @@ int markOf(const QImage &image)
 }
 
 // A gradient with noise on top, so the picture does not compress to nothing.
-QImage makePicture(int picture)
+QImage makePicture(int picture, QSize size = kPictureSize)
 {
-    QImage image(kPictureSize, QImage::Format_RGB32);
+    QImage image(size, QImage::Format_RGB32);
     QRandomGenerator random(static_cast<quint32>(picture + 1));
     for (int y = 0; y < image.height(); ++y) {
         auto *line = reinterpret_cast<quint32 *>(image.scanLine(y));
@@ -97,7 +104,7 @@ QImage makePicture(int picture)
         }
     }
     QPainter painter(&image);
-    painter.fillRect(0, 0, 64, 64, mark(picture));
+    painter.fillRect(0, 0, 128, 128, mark(picture));
     return image;
 }
 
@@ -108,6 +115,38 @@ void touch(const std::string &path)
         [[maybe_unused]] const ssize_t written = ::write(fd, "x", 1);
         ::close(fd);
     }
+}
+
+// A box scan: large even areas, shapes with edges, a title, and a light grain, as printed art
+// scanned at high resolution looks.
+QImage makeBoxArt(QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    QRandomGenerator random(7);
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<quint32 *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const quint32 n = random.generate();
+            const int r = std::clamp(x * 255 / image.width() + static_cast<int>(n % 8) - 4, 0, 255);
+            const int g = std::clamp(y * 255 / image.height() + static_cast<int>((n >> 8) % 8) - 4, 0, 255);
+            const int b = std::clamp(160 + static_cast<int>((n >> 16) % 8) - 4, 0, 255);
+            line[x] = qRgb(r, g, b);
+        }
+    }
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::black, size.width() / 600));
+    for (int i = 0; i < 60; ++i) {
+        painter.setBrush(QColor::fromHsv((i * 37) % 360, 200, 220));
+        painter.drawEllipse(QRect((i * 733) % (size.width() * 7 / 8), (i * 411) % (size.height() * 5 / 6),
+                                  size.width() / 9, size.height() / 9));
+    }
+    QFont font;
+    font.setPixelSize(size.height() / 15);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(image.rect(), Qt::AlignCenter, QStringLiteral("SUPER GAME BOX"));
+    return image;
 }
 
 // Both snapshots drawn side by side, as the main window shows them.
@@ -144,11 +183,164 @@ long long modifiedNs(const std::string &folder)
     return static_cast<long long>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
 }
 
+struct Walk
+{
+    std::vector<double> onScreen; // selection to both pictures drawn
+    // The UI thread's work for each selection: its own turn and the turns of its deliveries
+    // (pictures drawn), in wall time and in CPU time of the UI thread.
+    std::vector<double> uiWall;
+    std::vector<double> uiCpu;
+    int stale = 0;
+};
+
+Walk walkDown(SnapshotView &view, const std::array<std::string, 2> &folders, const std::vector<std::string> &roms,
+              const std::vector<int> &marks, bool prefetch, int intervalMs)
+{
+    Walk walk;
+    SnapshotLoader loader;
+    int row = -1;
+    std::array<bool, 2> drawn{};
+    bool timed = false;
+    std::chrono::steady_clock::time_point selectedAt;
+    double uiWall = 0, uiCpu = 0;
+    const auto finishRow = [&] {
+        if (row < 0)
+            return;
+        if (!timed) // never showed both: counted as taking the whole interval
+            walk.onScreen.push_back(elapsedMs(selectedAt));
+        walk.uiWall.push_back(uiWall);
+        walk.uiCpu.push_back(uiCpu);
+    };
+    QObject::connect(&loader, &SnapshotLoader::snapshotReady, &view, [&](int slot, const SnapshotImage &image) {
+        const auto start = std::chrono::steady_clock::now();
+        const double cpuStart = threadCpuMs();
+        if (markOf(image.image()) != marks[static_cast<std::size_t>(row)])
+            ++walk.stale;
+        view.pictures[static_cast<std::size_t>(slot)] = image;
+        view.repaint();
+        drawn[static_cast<std::size_t>(slot)] = true;
+        if (drawn[0] && drawn[1] && !timed) {
+            timed = true;
+            walk.onScreen.push_back(elapsedMs(selectedAt));
+        }
+        uiWall += elapsedMs(start);
+        uiCpu += threadCpuMs() - cpuStart;
+    });
+    QEventLoop loop;
+    QTimer timer;
+    timer.setInterval(intervalMs);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        finishRow();
+        if (row + 1 == static_cast<int>(roms.size())) {
+            timer.stop();
+            loop.quit();
+            return;
+        }
+        ++row;
+        drawn = {false, false};
+        timed = false;
+        uiWall = uiCpu = 0;
+        selectedAt = std::chrono::steady_clock::now();
+        const double cpuStart = threadCpuMs();
+        for (int slot = 0; slot < 2; ++slot)
+            loader.requestSnapshot(slot, folders[static_cast<std::size_t>(slot)], roms[static_cast<std::size_t>(row)],
+                                   kCell);
+        if (prefetch) {
+            std::vector<std::string> neighbours;
+            for (const int next : {row + 1, row - 1})
+                if (next >= 0 && next < static_cast<int>(roms.size()))
+                    neighbours.push_back(roms[static_cast<std::size_t>(next)]);
+            loader.prefetch(folders, {kCell, kCell}, neighbours);
+        }
+        // The whole turn, deliveries made within the requests included; later ones add theirs.
+        uiCpu = threadCpuMs() - cpuStart;
+        uiWall = elapsedMs(selectedAt);
+    });
+    timer.start();
+    loop.exec();
+    loader.waitForIdle();
+    return walk;
+}
+
+struct ScanFigures
+{
+    double megabytes = 0;
+    Timing plain;
+    Timing forCell;
+    Timing shown;
+    long long plainPeakKb = -1;
+    long long forCellPeakKb = -1;
+};
+
+// How much a decode of the file grows the resident memory of a fresh process at its peak.
+long long decodePeakKb(const char *program, const std::string &file, bool plain)
+{
+    QProcess child;
+    child.start(QString::fromLocal8Bit(program),
+                {QStringLiteral("--decode-peak"), plain ? QStringLiteral("plain") : QStringLiteral("cell"),
+                 QFile::decodeName(QByteArray::fromStdString(file))});
+    if (!child.waitForFinished(120'000))
+        return -1;
+    return child.readAllStandardOutput().trimmed().toLongLong();
+}
+
+int runDecodePeak(const char *mode, const char *file)
+{
+    const long long before = residentKilobytes();
+    if (!resetPeakResident())
+        return 1;
+    if (std::string(mode) == "plain") {
+        QImageReader::setAllocationLimit(0);
+        QImageReader(QFile::decodeName(file)).read();
+    } else {
+        SnapshotImage::load(file, kCell);
+    }
+    std::printf("%lld\n", peakResidentKilobytes() - before);
+    return 0;
+}
+
+ScanFigures measureScan(SnapshotView &view, const std::string &file, const char *program)
+{
+    ScanFigures figures;
+    const QString name = QFile::decodeName(QByteArray::fromStdString(file));
+    figures.megabytes = static_cast<double>(QFileInfo(name).size()) / 1e6;
+    const int defaultLimit = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(0);
+    figures.plain = measure(5, [&] { QImageReader(name).read(); });
+    QImageReader::setAllocationLimit(defaultLimit);
+    figures.forCell = measure(5, [&] { SnapshotImage::load(file, kCell); });
+
+    SnapshotLoader loader;
+    QEventLoop loop;
+    QObject::connect(&loader, &SnapshotLoader::snapshotReady, &view, [&](int, const SnapshotImage &image) {
+        if (image.isNull())
+            std::printf("%s was not read\n", file.c_str());
+        view.pictures[0] = image;
+        view.repaint();
+        loop.quit();
+    });
+    std::vector<double> shown;
+    for (int run = 0; run < 6; ++run) {
+        loader.cache().clear();
+        const auto start = std::chrono::steady_clock::now();
+        loader.requestFile(0, file, kCell);
+        loop.exec();
+        if (run > 0) // the first only warms up
+            shown.push_back(elapsedMs(start));
+    }
+    figures.shown = summarise(shown);
+    figures.plainPeakKb = decodePeakKb(program, file, true);
+    figures.forCellPeakKb = decodePeakKb(program, file, false);
+    return figures;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    if (argc == 4 && std::string(argv[1]) == "--decode-peak")
+        return runDecodePeak(argv[2], argv[3]);
     QTemporaryDir temp;
     if (!temp.isValid()) {
         std::fprintf(stderr, "cannot create a temporary folder\n");
@@ -179,6 +371,31 @@ int main(int argc, char **argv)
     }
     std::printf("  PNG %.1f MB, JPEG %.1f MB in all\n", static_cast<double>(bytes[0]) / 1e6,
                 static_cast<double>(bytes[1]) / 1e6);
+
+    // A list to walk down: consecutive ROMs, each with a PNG in folder A and a JPEG in folder B
+    // (copies of the pictures above, so that neighbouring rows differ).
+    const std::array<std::string, 2> walkFolders = {root + "walkA/", root + "walkB/"};
+    std::vector<std::string> walkRoms;
+    std::vector<int> walkMarks;
+    for (int slot = 0; slot < 2; ++slot)
+        ::mkdir(walkFolders[static_cast<std::size_t>(slot)].c_str(), 0755);
+    for (int row = 0; row < kWalkRows; ++row) {
+        char title[32];
+        std::snprintf(title, sizeof title, "Walk %03d", row);
+        walkRoms.push_back(std::string(title) + " (U) [!].zip");
+        walkMarks.push_back(row % kPictures);
+        for (int slot = 0; slot < 2; ++slot)
+            QFile::copy(
+                QFile::decodeName(QByteArray::fromStdString(files[slot][static_cast<std::size_t>(row % kPictures)])),
+                QFile::decodeName(QByteArray::fromStdString(walkFolders[static_cast<std::size_t>(slot)] + title + "." +
+                                                            extensions[slot])));
+    }
+
+    // Scans of 8000 x 6000: printed box art with a light grain, and one as grainy as the pictures
+    // above (the decoder's cost grows with the size of the file, which grain makes large).
+    const std::string scans[2] = {root + "box scan.jpg", root + "grainy scan.jpg"};
+    makeBoxArt(kScanSize).save(QFile::decodeName(QByteArray::fromStdString(scans[0])), "jpeg", 90);
+    makePicture(3, kScanSize).save(QFile::decodeName(QByteArray::fromStdString(scans[1])), "jpeg", 90);
 
     // Baselines: the plain decode of the pictures of one selection, each alone and the two in a row
     // (what a synchronous load would hold the UI thread for).
@@ -217,7 +434,9 @@ int main(int argc, char **argv)
     marlit::SnapshotFinder warmFinder;
     // A folder changed within the last moments is read again at every look-up (its time stamp
     // cannot be trusted yet); the steady state is measured once that has passed.
-    const long long settledAt = std::max(modifiedNs(folders[0]), modifiedNs(folders[1])) + 2'100'000'000LL;
+    const long long settledAt = std::max({modifiedNs(folders[0]), modifiedNs(folders[1]), modifiedNs(walkFolders[0]),
+                                          modifiedNs(walkFolders[1])}) +
+                                2'100'000'000LL;
     for (;;) {
         timespec now{};
         clock_gettime(CLOCK_REALTIME, &now);
@@ -263,6 +482,7 @@ int main(int argc, char **argv)
 
     std::vector<double> blocked, blockedCpu, onScreen;
     for (int selection = -1; selection < kSelections; ++selection) {
+        loader.cache().clear(); // every selection here decodes; the walk below measures the cache
         const double cpuStart = threadCpuMs();
         const auto start = std::chrono::steady_clock::now();
         select((selection + kPictures) % kPictures);
@@ -283,6 +503,7 @@ int main(int argc, char **argv)
     const Timing blockedCpuTiming = summarise(blockedCpu);
     const Timing onScreenTiming = summarise(onScreen);
     const double maxBlocked = *std::max_element(blocked.begin(), blocked.end());
+    const double maxBlockedCpu = *std::max_element(blockedCpu.begin(), blockedCpu.end());
 
     // Rapid selections, 30 ms apart, as when holding an arrow key in the ROM list.
     constexpr int kRapid = 100;
@@ -320,6 +541,33 @@ int main(int argc, char **argv)
     const bool lastShown = markOf(view.pictures[0].image()) == current && markOf(view.pictures[1].image()) == current;
     const double rapidMaxBlocked = *std::max_element(rapidBlocked.begin(), rapidBlocked.end());
 
+    // Walking down the list, with and without the neighbours decoded ahead, in turns.
+    std::vector<double> withOnScreen, withoutOnScreen, withUiWall, withoutUiWall, withUiCpu, withoutUiCpu;
+    int walkStale = 0;
+    for (int round = 0; round < 2; ++round) {
+        for (const bool prefetch : {false, true}) {
+            const Walk walk = walkDown(view, walkFolders, walkRoms, walkMarks, prefetch, kWalkIntervalMs);
+            // The first row of a walk has nothing decoded ahead: it is not counted.
+            const auto append = [](std::vector<double> &to, const std::vector<double> &from) {
+                to.insert(to.end(), from.begin() + 1, from.end());
+            };
+            append(prefetch ? withOnScreen : withoutOnScreen, walk.onScreen);
+            append(prefetch ? withUiWall : withoutUiWall, walk.uiWall);
+            append(prefetch ? withUiCpu : withoutUiCpu, walk.uiCpu);
+            walkStale += walk.stale;
+        }
+    }
+    const Timing withTiming = summarise(withOnScreen);
+    const Timing withoutTiming = summarise(withoutOnScreen);
+    const double withMaxUiWall = *std::max_element(withUiWall.begin(), withUiWall.end());
+    const double withMaxUiCpu = *std::max_element(withUiCpu.begin(), withUiCpu.end());
+
+    // The scans: the plain full-size decode (the decoder's allocation limit lifted for it), the
+    // decode for the cell, and a selection until the picture is drawn.
+    ScanFigures scanFigures[2];
+    for (int i = 0; i < 2; ++i)
+        scanFigures[i] = measureScan(view, scans[i], argv[0]);
+
     std::printf("\nBaselines (plain QImageReader::read of the same pictures)\n");
     report("decode PNG 1920x1080 (slot A)", pngDecode, pngDecode);
     report("decode JPEG 1920x1080 (slot B)", jpegDecode, pngDecode);
@@ -344,8 +592,10 @@ int main(int argc, char **argv)
     std::printf("  max UI thread held: %.3f ms\n", maxBlocked);
 
     std::printf("\nTargets\n");
-    std::printf("  UI held <= 2 ms per selection: median %.3f ms, p95 %.3f ms, max %.3f ms: %s\n",
-                blockedTiming.medianMs, blockedTiming.p95Ms, maxBlocked, maxBlocked <= 2.0 ? "met" : "MISSED");
+    std::printf("  UI held <= 2 ms per selection: CPU median %.3f ms, max %.3f ms: %s (wall median %.3f ms, max %.3f "
+                "ms, with the machine's other work)\n",
+                blockedCpuTiming.medianMs, maxBlockedCpu, maxBlockedCpu <= 2.0 ? "met" : "MISSED",
+                blockedTiming.medianMs, maxBlocked);
     std::printf("  on screen within decode + 5 ms: median %.2f ms vs slower decode %.2f + 5 ms: %s\n",
                 onScreenTiming.medianMs, slowerDecode.medianMs,
                 onScreenTiming.medianMs <= slowerDecode.medianMs + 5.0 ? "met" : "MISSED");
@@ -357,5 +607,35 @@ int main(int argc, char **argv)
                 kRapid, delivered - deliveriesBefore, staleShown, rapidMaxBlocked, lastShown ? "yes" : "NO");
     std::printf("  last selection to both pictures drawn: %.2f ms (slower decode alone %.2f ms)\n", lastToScreenMs,
                 slowerDecode.medianMs);
-    return staleShown == 0 && lastShown ? 0 : 1;
+
+    std::printf("\nWalking down %d rows, one every %d ms: selection to both pictures drawn (first row of each "
+                "walk not counted)\n",
+                kWalkRows, kWalkIntervalMs);
+    report("without the neighbours decoded ahead", withoutTiming, withoutTiming);
+    report("with the neighbours decoded ahead", withTiming, withoutTiming);
+    report("  ... against both decoded in a row", withTiming, pairDecode);
+    report("UI thread per selection, with (wall)", summarise(withUiWall), summarise(withoutUiWall));
+    report("UI thread per selection, without (wall)", summarise(withoutUiWall), summarise(withoutUiWall));
+    report("UI thread per selection, with (CPU)", summarise(withUiCpu), summarise(withoutUiCpu));
+    report("UI thread per selection, without (CPU)", summarise(withoutUiCpu), summarise(withoutUiCpu));
+    std::printf("  stale pictures shown: %d\n", walkStale);
+    std::printf("  median under 2 ms with the neighbours ahead: %.3f ms: %s\n", withTiming.medianMs,
+                withTiming.medianMs < 2.0 ? "met" : "MISSED");
+    std::printf("  UI thread at most 2 ms per selection, with: CPU %.3f ms: %s (wall %.3f ms, with the machine's "
+                "other work)\n",
+                withMaxUiCpu, withMaxUiCpu <= 2.0 ? "met" : "MISSED", withMaxUiWall);
+
+    for (int i = 0; i < 2; ++i) {
+        const ScanFigures &scan = scanFigures[i];
+        std::printf("\n%s, %dx%d JPEG of %.1f MB, against its plain full-size decode\n",
+                    i == 0 ? "Box scan" : "Grainy scan", kScanSize.width(), kScanSize.height(), scan.megabytes);
+        report("plain full-size decode", scan.plain, scan.plain);
+        report("decode for the cell (reduced in the DCT)", scan.forCell, scan.plain);
+        report("selection to picture drawn", scan.shown, scan.plain);
+        std::printf("  peak memory of the decode, in a fresh process: %.1f MB plain, %.1f MB for the cell\n",
+                    static_cast<double>(scan.plainPeakKb) / 1024.0, static_cast<double>(scan.forCellPeakKb) / 1024.0);
+        verdict("selection to drawn against plain decode", scan.shown, scan.plain, 0.25);
+    }
+
+    return staleShown == 0 && lastShown && walkStale == 0 ? 0 : 1;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 
 #include <dirent.h>
 
@@ -71,6 +72,42 @@ void plainReaddir(const std::string &folder, std::vector<std::string> &names, bo
     closedir(dir);
 }
 
+namespace {
+
+long long statusKilobytes(const char *field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string word;
+    while (status >> word) {
+        if (word == field) {
+            long long kilobytes = -1;
+            status >> kilobytes;
+            return kilobytes;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+long long residentKilobytes()
+{
+    return statusKilobytes("VmRSS:");
+}
+
+long long peakResidentKilobytes()
+{
+    return statusKilobytes("VmHWM:");
+}
+
+bool resetPeakResident()
+{
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    clear.flush();
+    return static_cast<bool>(clear);
+}
+
 void report(const std::string &what, const Timing &timing, const Timing &baseline)
 {
     const double ratio = baseline.medianMs > 0 ? timing.medianMs / baseline.medianMs : 0.0;
@@ -81,7 +118,7 @@ void report(const std::string &what, const Timing &timing, const Timing &baselin
 void verdict(const char *what, const Timing &timing, const Timing &baseline, double target)
 {
     const double ratio = timing.medianMs / baseline.medianMs;
-    std::printf("  %-46s %.2fx (target <= %.1fx): %s\n", what, ratio, target, ratio <= target ? "met" : "MISSED");
+    std::printf("  %-46s %.2fx (target <= %.2fx): %s\n", what, ratio, target, ratio <= target ? "met" : "MISSED");
 }
 
 } // namespace marlit::bench
