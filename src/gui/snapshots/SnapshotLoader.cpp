@@ -136,6 +136,7 @@ void SnapshotLoader::request(int slot, std::string directory, std::string romNam
     const QSize targetSize = devicePixels(cell);
     const auto index = static_cast<std::size_t>(slot);
     const quint64 generation = ++m_generations[index];
+    m_delivered[index].reset();
 
     // A picture decoded before for this cell, from a file unchanged since, is shown at once.
     const std::optional<marlit::SnapshotSearch> held = heldSearch(directory, romName, path);
@@ -202,7 +203,8 @@ void SnapshotLoader::prefetch(const std::array<std::string, kSlots> &directories
     std::vector<Wanted> wanted;
     for (const std::string &romName : romNames) {
         for (std::size_t slot = 0; slot < kSlots; ++slot) {
-            if (directories[slot].empty() || romName.empty())
+            // Only pictures for a cell are kept, so there is nothing to prefetch without one.
+            if (directories[slot].empty() || romName.empty() || !sizes[slot].isValid() || sizes[slot].isEmpty())
                 continue;
             const QSize size = devicePixels(sizes[slot]);
             const std::optional<marlit::SnapshotSearch> held = m_finder->searchHeld(directories[slot], romName);

@@ -59,10 +59,11 @@ public:
     // and is no longer asked for is dropped. Pictures already in the cache are not decoded again.
     void prefetch(const std::array<std::string, kSlots> &directories, const std::array<QSize, kSlots> &sizes,
                   const std::vector<std::string> &romNames);
+    void cancelPrefetch() { prefetch({}, {}, {}); }
 
-    // Why slot shows the fallback picture or nothing, from the look-up behind the last picture
-    // delivered to it (see SnapshotSearch::whyNoPicture); empty when it shows the picture found
-    // or nothing was delivered since the last cancel.
+    // Why slot shows the fallback picture or nothing, from the look-up behind the picture
+    // delivered to it (see SnapshotSearch::whyNoPicture); empty when it shows the picture found,
+    // or when nothing was delivered since the last request or cancel for it.
     std::string whyNoPicture(int slot) const;
 
     // Blocks until no decode is queued or under way; results stay undelivered.

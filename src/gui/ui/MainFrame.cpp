@@ -22,6 +22,7 @@
 
 #include <QCloseEvent>
 #include <QFile>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -29,6 +30,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTabBar>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -198,6 +200,18 @@ bool MainFrame::event(QEvent *event)
     // Whenever the window becomes active the keys act on the ROM list.
     if (event->type() == QEvent::WindowActivate && romList)
         romList->setFocus(Qt::ActiveWindowFocusReason);
+    // Over a cell that shows the fallback picture or nothing: which names were looked for, where.
+    if (event->type() == QEvent::ToolTip && settings.snapshotMode != marlit::NoSnapshots) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        for (const int slot : {kSlotA, kSlotB}) {
+            const QRect cell = toQRect(slot == kSlotA ? geometry.rectA : geometry.rectB);
+            const std::string why = cell.contains(help->pos()) ? loader->whyNoPicture(slot) : std::string();
+            if (!why.empty()) {
+                QToolTip::showText(help->globalPos(), QFile::decodeName(QByteArray::fromStdString(why)), this, cell);
+                return true;
+            }
+        }
+    }
     return QWidget::event(event);
 }
 
@@ -273,6 +287,7 @@ void MainFrame::OnSelChangeSystem()
     snapshotB.reset();
     loader->cancel(kSlotA);
     loader->cancel(kSlotB);
+    loader->cancelPrefetch();
 
     // The ROM directory is read once, for both the tree and the ROM list: with no folder
     // selected in the new tree, the list shows the ROM directory itself.
@@ -378,6 +393,18 @@ void MainFrame::OnSelChangeRom()
         loader->requestSnapshot(kSlotB, entry->snapshotDirB, romName,
                                 QSize(geometry.rectB.width, geometry.rectB.height));
     }
+
+    // The rows next to it are decoded ahead, behind these, so that moving on shows them at once.
+    if (settings.snapshotMode == marlit::NoSnapshots)
+        return;
+    std::vector<std::string> neighbours;
+    for (const int next : {row + 1, row - 1})
+        if (next >= 0 && next < romList->count())
+            neighbours.push_back(romList->nameAt(next));
+    loader->prefetch(
+        {entry->snapshotDirA, entry->snapshotDirB},
+        {QSize(geometry.rectA.width, geometry.rectA.height), QSize(geometry.rectB.width, geometry.rectB.height)},
+        neighbours);
 }
 
 void MainFrame::onSnapshotReady(int slot, const SnapshotImage &image)

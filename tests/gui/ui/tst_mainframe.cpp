@@ -31,8 +31,10 @@
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTest>
+#include <QToolTip>
 #include <QTreeView>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <memory>
@@ -142,6 +144,7 @@ private slots:
     void setupSaveThatCannotBeWrittenShowsTheFile();
     void setupOpensNoDialogWithoutASystem();
     void configSnapshotModeAndFontTakeEffectAtOnce();
+    void nextRowShowsAtOnceAndAnEmptyCellSaysWhatWasLookedFor();
     void closingWritesTheSettingsFile();
 
 private:
@@ -806,6 +809,54 @@ void MainFrameTest::configSnapshotModeAndFontTakeEffectAtOnce()
     QCOMPARE(int(bytes[2]), int(marlit::SnapshotsRight));
     QCOMPARE(bytes.substr(9, 3), std::string("160"));
     QCOMPARE(bytes.substr(20, face.size() + 1), face.toStdString() + '\0');
+}
+
+void MainFrameTest::nextRowShowsAtOnceAndAnEmptyCellSaysWhatWasLookedFor()
+{
+    m_dir->makeFolder("snaps/a");
+    savePicture(m_dir->file("snaps/a/MARIO.png"), Qt::green);
+    savePicture(m_dir->file("snaps/a/Super Mario.png"), Qt::yellow);
+    savePicture(m_dir->file("NoShot.png"), Qt::black);
+    // Long unchanged, so what was read of the folder is trusted without reading it again.
+    const timespec past[2] = {{time(nullptr) - 100, 0}, {time(nullptr) - 100, 0}};
+    QCOMPARE(::utimensat(AT_FDCWD, m_dir->file("snaps/a").c_str(), past, 0), 0);
+    writeCatalogue("console.ini", {{"NES", m_dir->path() + "roms/nes", m_dir->path() + "snaps/a"}});
+    m_dir->write("marlit.cfg", settingsBytes(true, true, 1, 800, 600, 1, 0));
+    auto frame = makeFrame();
+    frame->show();
+    SnapshotLoader &loader = frame->snapshotLoader();
+    const auto colourOf = [&](int slot) {
+        const auto &image = frame->snapshot(slot);
+        return image && !image->isNull() ? image->image().pixelColor(1, 1) : QColor();
+    };
+    const auto toolTipOverCell = [&] {
+        const marlit::LayoutRect &cell = frame->snapshotGeometry().rectA;
+        const QPoint inside(cell.x + cell.width / 2, cell.y + cell.height / 2);
+        QHelpEvent help(QEvent::ToolTip, inside, frame->mapToGlobal(inside));
+        QApplication::sendEvent(frame.get(), &help);
+        return QToolTip::text();
+    };
+
+    // MARIO.NES, Super Mario (U).zip, Zelda (U) [!].nes: once the first is shown, the second's
+    // picture is ready, and shown within the key press, before any other event is handled.
+    RomListBox *list = child<RomListBox>(*frame, "romList");
+    QTest::keyClick(list, Qt::Key_Home);
+    loader.waitForIdle();
+    QCOMPARE(colourOf(0), QColor(Qt::green));
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(colourOf(0), QColor(Qt::yellow));
+    QCOMPARE(toolTipOverCell(), QString()); // a picture found says nothing
+    loader.waitForIdle();
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(colourOf(0), QColor(Qt::black));
+
+    const QString snaps = QString::fromStdString(m_dir->path() + "snaps/a/");
+    QCOMPARE(toolTipOverCell(),
+             QStringLiteral("No snapshot of \"Zelda (U) [!].nes\" found. Looked for, in this order:\n"
+                            "    Zelda (U) [!].*    in %1\n"
+                            "    Zelda.*    in %1\n"
+                            "Shown instead: %2NoShot.png.")
+                 .arg(snaps, QString::fromStdString(m_dir->path())));
 }
 
 void MainFrameTest::closingWritesTheSettingsFile()
