@@ -30,6 +30,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -155,14 +156,11 @@ class SnapshotView : public QWidget
 public:
     SnapshotView() { resize(kCell.width() * 2, kCell.height()); }
     std::array<SnapshotImage, 2> pictures;
+    // Called after each paint, with the wall and CPU time the paint took.
+    std::function<void(double wallMs, double cpuMs)> painted;
 
 protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        pictures[0].draw(painter, QRect(QPoint(0, 0), kCell));
-        pictures[1].draw(painter, QRect(QPoint(kCell.width(), 0), kCell));
-    }
+    void paintEvent(QPaintEvent *) override;
 };
 
 // CPU time of the calling thread: what the requests cost themselves, without the time the system
@@ -172,6 +170,19 @@ double threadCpuMs()
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+void SnapshotView::paintEvent(QPaintEvent *)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const double cpuStart = threadCpuMs();
+    {
+        QPainter painter(this);
+        pictures[0].draw(painter, QRect(QPoint(0, 0), kCell));
+        pictures[1].draw(painter, QRect(QPoint(kCell.width(), 0), kCell));
+    }
+    if (painted)
+        painted(elapsedMs(start), threadCpuMs() - cpuStart);
 }
 
 long long modifiedNs(const std::string &folder)
@@ -186,45 +197,58 @@ long long modifiedNs(const std::string &folder)
 struct Walk
 {
     std::vector<double> onScreen; // selection to both pictures drawn
-    // The UI thread's work for each selection: its own turn and the turns of its deliveries
-    // (pictures drawn), in wall time and in CPU time of the UI thread.
-    std::vector<double> uiWall;
-    std::vector<double> uiCpu;
+    // The UI thread's work for each selection, in wall time and in CPU time of the UI thread: the
+    // longest of its turns (the selection's own, with deliveries made at once; each later
+    // delivery; each paint), and all of them together.
+    std::vector<double> longestTurnWall, longestTurnCpu, totalCpu;
     int stale = 0;
 };
 
+// Moves down the rows one every interval, as a held arrow key does for a user who reads, and
+// times each selection until both of its pictures are drawn. As in the window, a delivery asks
+// for a repaint and the paint comes in a turn of its own.
 Walk walkDown(SnapshotView &view, const std::array<std::string, 2> &folders, const std::vector<std::string> &roms,
               const std::vector<int> &marks, bool prefetch, int intervalMs)
 {
     Walk walk;
     SnapshotLoader loader;
     int row = -1;
-    std::array<bool, 2> drawn{};
+    std::array<bool, 2> delivered{};
     bool timed = false;
     std::chrono::steady_clock::time_point selectedAt;
-    double uiWall = 0, uiCpu = 0;
+    double longestWall = 0, longestCpu = 0, total = 0;
+    const auto turn = [&](double wallMs, double cpuMs) {
+        longestWall = std::max(longestWall, wallMs);
+        longestCpu = std::max(longestCpu, cpuMs);
+        total += cpuMs;
+    };
     const auto finishRow = [&] {
         if (row < 0)
             return;
         if (!timed) // never showed both: counted as taking the whole interval
             walk.onScreen.push_back(elapsedMs(selectedAt));
-        walk.uiWall.push_back(uiWall);
-        walk.uiCpu.push_back(uiCpu);
+        walk.longestTurnWall.push_back(longestWall);
+        walk.longestTurnCpu.push_back(longestCpu);
+        walk.totalCpu.push_back(total);
     };
+    view.painted = [&](double wallMs, double cpuMs) {
+        turn(wallMs, cpuMs);
+        if (delivered[0] && delivered[1] && !timed) {
+            timed = true;
+            walk.onScreen.push_back(elapsedMs(selectedAt));
+        }
+    };
+    bool inSelection = false;
     QObject::connect(&loader, &SnapshotLoader::snapshotReady, &view, [&](int slot, const SnapshotImage &image) {
         const auto start = std::chrono::steady_clock::now();
         const double cpuStart = threadCpuMs();
         if (markOf(image.image()) != marks[static_cast<std::size_t>(row)])
             ++walk.stale;
         view.pictures[static_cast<std::size_t>(slot)] = image;
-        view.repaint();
-        drawn[static_cast<std::size_t>(slot)] = true;
-        if (drawn[0] && drawn[1] && !timed) {
-            timed = true;
-            walk.onScreen.push_back(elapsedMs(selectedAt));
-        }
-        uiWall += elapsedMs(start);
-        uiCpu += threadCpuMs() - cpuStart;
+        view.update();
+        delivered[static_cast<std::size_t>(slot)] = true;
+        if (!inSelection) // a delivery within the selection's turn is counted with it
+            turn(elapsedMs(start), threadCpuMs() - cpuStart);
     });
     QEventLoop loop;
     QTimer timer;
@@ -237,11 +261,12 @@ Walk walkDown(SnapshotView &view, const std::array<std::string, 2> &folders, con
             return;
         }
         ++row;
-        drawn = {false, false};
+        delivered = {false, false};
         timed = false;
-        uiWall = uiCpu = 0;
+        longestWall = longestCpu = total = 0;
         selectedAt = std::chrono::steady_clock::now();
         const double cpuStart = threadCpuMs();
+        inSelection = true;
         for (int slot = 0; slot < 2; ++slot)
             loader.requestSnapshot(slot, folders[static_cast<std::size_t>(slot)], roms[static_cast<std::size_t>(row)],
                                    kCell);
@@ -252,13 +277,13 @@ Walk walkDown(SnapshotView &view, const std::array<std::string, 2> &folders, con
                     neighbours.push_back(roms[static_cast<std::size_t>(next)]);
             loader.prefetch(folders, {kCell, kCell}, neighbours);
         }
-        // The whole turn, deliveries made within the requests included; later ones add theirs.
-        uiCpu = threadCpuMs() - cpuStart;
-        uiWall = elapsedMs(selectedAt);
+        inSelection = false;
+        turn(elapsedMs(selectedAt), threadCpuMs() - cpuStart);
     });
     timer.start();
     loop.exec();
     loader.waitForIdle();
+    view.painted = nullptr;
     return walk;
 }
 
@@ -542,7 +567,8 @@ int main(int argc, char **argv)
     const double rapidMaxBlocked = *std::max_element(rapidBlocked.begin(), rapidBlocked.end());
 
     // Walking down the list, with and without the neighbours decoded ahead, in turns.
-    std::vector<double> withOnScreen, withoutOnScreen, withUiWall, withoutUiWall, withUiCpu, withoutUiCpu;
+    std::vector<double> withOnScreen, withoutOnScreen, withTurnWall, withoutTurnWall, withTurnCpu, withoutTurnCpu,
+        withTotalCpu, withoutTotalCpu;
     int walkStale = 0;
     for (int round = 0; round < 2; ++round) {
         for (const bool prefetch : {false, true}) {
@@ -552,15 +578,16 @@ int main(int argc, char **argv)
                 to.insert(to.end(), from.begin() + 1, from.end());
             };
             append(prefetch ? withOnScreen : withoutOnScreen, walk.onScreen);
-            append(prefetch ? withUiWall : withoutUiWall, walk.uiWall);
-            append(prefetch ? withUiCpu : withoutUiCpu, walk.uiCpu);
+            append(prefetch ? withTurnWall : withoutTurnWall, walk.longestTurnWall);
+            append(prefetch ? withTurnCpu : withoutTurnCpu, walk.longestTurnCpu);
+            append(prefetch ? withTotalCpu : withoutTotalCpu, walk.totalCpu);
             walkStale += walk.stale;
         }
     }
     const Timing withTiming = summarise(withOnScreen);
     const Timing withoutTiming = summarise(withoutOnScreen);
-    const double withMaxUiWall = *std::max_element(withUiWall.begin(), withUiWall.end());
-    const double withMaxUiCpu = *std::max_element(withUiCpu.begin(), withUiCpu.end());
+    const double withMaxTurnWall = *std::max_element(withTurnWall.begin(), withTurnWall.end());
+    const double withMaxTurnCpu = *std::max_element(withTurnCpu.begin(), withTurnCpu.end());
 
     // The scans: the plain full-size decode (the decoder's allocation limit lifted for it), the
     // decode for the cell, and a selection until the picture is drawn.
@@ -614,16 +641,18 @@ int main(int argc, char **argv)
     report("without the neighbours decoded ahead", withoutTiming, withoutTiming);
     report("with the neighbours decoded ahead", withTiming, withoutTiming);
     report("  ... against both decoded in a row", withTiming, pairDecode);
-    report("UI thread per selection, with (wall)", summarise(withUiWall), summarise(withoutUiWall));
-    report("UI thread per selection, without (wall)", summarise(withoutUiWall), summarise(withoutUiWall));
-    report("UI thread per selection, with (CPU)", summarise(withUiCpu), summarise(withoutUiCpu));
-    report("UI thread per selection, without (CPU)", summarise(withoutUiCpu), summarise(withoutUiCpu));
+    report("UI thread, longest turn, with (wall)", summarise(withTurnWall), summarise(withoutTurnWall));
+    report("UI thread, longest turn, without (wall)", summarise(withoutTurnWall), summarise(withoutTurnWall));
+    report("UI thread, longest turn, with (CPU)", summarise(withTurnCpu), summarise(withoutTurnCpu));
+    report("UI thread, longest turn, without (CPU)", summarise(withoutTurnCpu), summarise(withoutTurnCpu));
+    report("UI thread, all turns of a selection, with (CPU)", summarise(withTotalCpu), summarise(withoutTotalCpu));
+    report("UI thread, all turns of a selection, without", summarise(withoutTotalCpu), summarise(withoutTotalCpu));
     std::printf("  stale pictures shown: %d\n", walkStale);
     std::printf("  median under 2 ms with the neighbours ahead: %.3f ms: %s\n", withTiming.medianMs,
                 withTiming.medianMs < 2.0 ? "met" : "MISSED");
-    std::printf("  UI thread at most 2 ms per selection, with: CPU %.3f ms: %s (wall %.3f ms, with the machine's "
+    std::printf("  UI thread held at most 2 ms at a time, with: CPU %.3f ms: %s (wall %.3f ms, with the machine's "
                 "other work)\n",
-                withMaxUiCpu, withMaxUiCpu <= 2.0 ? "met" : "MISSED", withMaxUiWall);
+                withMaxTurnCpu, withMaxTurnCpu <= 2.0 ? "met" : "MISSED", withMaxTurnWall);
 
     for (int i = 0; i < 2; ++i) {
         const ScanFigures &scan = scanFigures[i];
