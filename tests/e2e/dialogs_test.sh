@@ -126,15 +126,8 @@ for _ in $(seq 100); do [ -s "$log" ] && break; sleep 0.1; done
 [ -s "$log" ] || { cat "$work/marlit.log" >&2; fail "the emulator was not started"; }
 [ "$(cat "$log")" = "[-fullscreen][$roms/Zelda (U).nes]" ] || fail "the emulator got $(cat "$log")"
 
-xdotool key --clearmodifiers alt+F4
-status=
-for _ in $(seq 200); do
-  if ! kill -0 "$marlit_pid" 2>/dev/null; then
-    set +e; wait "$marlit_pid"; status=$?; set -e
-    break
-  fi
-  sleep 0.1
-done
+close_through_window_manager "$wid" "$marlit_pid"
+status=$close_status
 [ "$status" = 0 ] || { cat "$work/marlit.log" >&2; fail "Marlit's exit status is '$status'"; }
 [ "$(od -An -tx1 -j2 -N1 marlit.cfg | tr -d ' ')" = 02 ] || fail "marlit.cfg does not keep the snapshot mode"
 echo "dialogs test passed"

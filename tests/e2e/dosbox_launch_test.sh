@@ -71,15 +71,7 @@ fi
 
 # Marlit neither waited for the emulator nor minded it: it is still there and closes normally.
 kill -0 "$marlit_pid" 2>/dev/null || fail "Marlit ended with the emulator"
-xdotool windowactivate --sync "$wid" 2>/dev/null || true
-xdotool key --clearmodifiers alt+F4
-status=
-for _ in $(seq 200); do
-  if ! kill -0 "$marlit_pid" 2>/dev/null; then
-    set +e; wait "$marlit_pid"; status=$?; set -e
-    break
-  fi
-  sleep 0.1
-done
+close_through_window_manager "$wid" "$marlit_pid"
+status=$close_status
 [ "$status" = 0 ] || { cat "$work/marlit.log" >&2; fail "Marlit's exit status is '$status'"; }
 echo "DOSBox launch test passed"

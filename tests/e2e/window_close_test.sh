@@ -31,17 +31,8 @@ sleep 0.5
 [ -n "$shot" ] && import -window root "$shot" 2>/dev/null || true
 
 # Close as a user does: Alt+F4 through the window manager.
-xdotool windowactivate --sync "$wid" 2>/dev/null || true
-xdotool key --clearmodifiers alt+F4
-
-status=
-for _ in $(seq 200); do
-  if ! kill -0 "$marlit_pid" 2>/dev/null; then
-    set +e; wait "$marlit_pid"; status=$?; set -e
-    break
-  fi
-  sleep 0.1
-done
+close_through_window_manager "$wid" "$marlit_pid"
+status=$close_status
 [ -n "$status" ] || fail "the program did not end after the close"
 [ "$status" -eq 0 ] || { cat "$work/marlit.log" >&2; fail "exit status $status"; }
 

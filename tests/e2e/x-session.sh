@@ -16,6 +16,12 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 track() { pids+=("$1"); }
 
+# Whether process PID is still running (an ended child stays a zombie until it is waited for).
+running() {
+  local state
+  state=$(ps -o stat= -p "$1" 2>/dev/null) && [[ $state != Z* ]]
+}
+
 start_x_session() {
   local fifo="$work/displayfd"
   mkfifo "$fifo"
@@ -26,15 +32,21 @@ start_x_session() {
   export DISPLAY=":$number"
   for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
   xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not answer"
-  openbox >"$work/openbox.log" 2>&1 &
-  track $!
   # openbox is ready once it has set its supporting window on the root; a loaded machine (CI
-  # building beside the tests) can take many seconds to get there.
-  for _ in $(seq 600); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
-    sleep 0.1
+  # building beside the tests) can take many seconds to get there. Now and then a fresh server
+  # turns openbox's first connection away; an openbox that gave up is started again.
+  local attempt wm
+  for attempt in 1 2 3; do
+    openbox >"$work/openbox.log" 2>&1 &
+    wm=$!
+    track $wm
+    for _ in $(seq 600); do
+      xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+      running $wm || break
+      sleep 0.1
+    done
   done
-  fail "openbox did not start: $(cat "$work/openbox.log")"
+  fail "openbox did not start: $(cat "$work/openbox.log") $(cat "$work/xvfb.log")"
 }
 
 # Prints the id of the first visible window whose title matches the regular expression NAME.
@@ -46,4 +58,27 @@ wait_for_window() {
     sleep 0.1
   done
   return 1
+}
+
+# Closes window WID as a user does, with Alt+F4 through the window manager, and waits for the
+# process PID (a child of the test's shell) to end; sets close_status to its exit status, or to
+# nothing if it did not end. A key sent while the
+# window manager is still settling focus can go astray, so the key is sent again, a few times,
+# while the process lives: once it is closing, a further Alt+F4 has nothing left to reach.
+close_through_window_manager() {
+  local wid=$1 pid=$2 attempt tick
+  close_status=
+  for attempt in 1 2 3 4 5; do
+    xdotool windowactivate --sync "$wid" 2>/dev/null || true
+    xdotool key --clearmodifiers alt+F4 2>/dev/null || true
+    for tick in $(seq 50); do
+      if ! kill -0 "$pid" 2>/dev/null; then
+        close_status=0
+        wait "$pid" || close_status=$?
+        return 0
+      fi
+      sleep 0.1
+    done
+  done
+  return 0
 }
