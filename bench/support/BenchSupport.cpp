@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 
 #include <dirent.h>
 
@@ -70,42 +69,6 @@ void plainReaddir(const std::string &folder, std::vector<std::string> &names, bo
             plainReaddir(folder + name + "/", names, true);
     }
     closedir(dir);
-}
-
-namespace {
-
-long long statusKilobytes(const char *field)
-{
-    std::ifstream status("/proc/self/status");
-    std::string word;
-    while (status >> word) {
-        if (word == field) {
-            long long kilobytes = -1;
-            status >> kilobytes;
-            return kilobytes;
-        }
-    }
-    return -1;
-}
-
-} // namespace
-
-long long residentKilobytes()
-{
-    return statusKilobytes("VmRSS:");
-}
-
-long long peakResidentKilobytes()
-{
-    return statusKilobytes("VmHWM:");
-}
-
-bool resetPeakResident()
-{
-    std::ofstream clear("/proc/self/clear_refs");
-    clear << "5";
-    clear.flush();
-    return static_cast<bool>(clear);
 }
 
 void report(const std::string &what, const Timing &timing, const Timing &baseline)

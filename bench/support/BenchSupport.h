@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ResidentMemory.h"
+
 #include <chrono>
 #include <functional>
 #include <string>
@@ -29,12 +31,10 @@ std::vector<Timing> measureInterleaved(int runs, const std::vector<std::function
 // sort; subfolders, known by d_type only, are walked when recurse is set.
 void plainReaddir(const std::string &folder, std::vector<std::string> &names, bool recurse);
 
-// The process's resident memory (Linux /proc), in kilobytes: now, and at its highest since the
-// last reset. resetPeakResident lowers the high-water mark to what is resident now; false where
-// the system cannot.
-long long residentKilobytes();
-long long peakResidentKilobytes();
-bool resetPeakResident();
+// The process's resident memory, as the tests measure it.
+using marlit::test::peakResidentKilobytes;
+using marlit::test::residentKilobytes;
+using marlit::test::resetPeakResident;
 
 // Prints one line: what was measured, its median, and its ratio to the baseline's median.
 void report(const std::string &what, const Timing &timing, const Timing &baseline);
