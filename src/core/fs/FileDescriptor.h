@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cerrno>
+#include <cstddef>
 #include <unistd.h>
 #include <utility>
 
@@ -40,5 +42,22 @@ public:
 private:
     int m_fd = -1;
 };
+
+// Reads from fd into buffer until size bytes have come, the end of the file or an error, and
+// gives how many came. A read that a signal interrupts is tried again.
+inline std::size_t readUpTo(int fd, void *buffer, std::size_t size)
+{
+    auto *bytes = static_cast<char *>(buffer);
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, bytes + got, size - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    return got;
+}
 
 } // namespace marlit

@@ -55,16 +55,7 @@ std::optional<ProgramEnd> LaunchWatch::finish()
     // The watching process writes the status in one write, or nothing; end of file comes when it
     // exits. Either way it is about to be gone, so the wait below is short.
     int status = 0;
-    std::size_t got = 0;
-    auto *bytes = reinterpret_cast<char *>(&status);
-    while (got < sizeof status) {
-        const ssize_t n = ::read(m_report.get(), bytes + got, sizeof status - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += static_cast<std::size_t>(n);
-    }
+    const std::size_t got = readUpTo(m_report.get(), &status, sizeof status);
     m_report.close();
     while (::waitpid(m_watcher, nullptr, 0) < 0 && errno == EINTR) {
     }

@@ -355,16 +355,7 @@ ProcessLauncher::Result ProcessLauncher::startDetached(const LaunchRequest &requ
     // The start pipe closes when the program runs (close-on-exec) or its process exits: end of
     // file means it started, a record says why not.
     Failure failure{};
-    std::size_t got = 0;
-    auto *bytes = reinterpret_cast<char *>(&failure);
-    while (got < sizeof failure) {
-        const ssize_t n = ::read(startRead.get(), bytes + got, sizeof failure - got);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += static_cast<std::size_t>(n);
-    }
+    const std::size_t got = readUpTo(startRead.get(), &failure, sizeof failure);
 
     if (got == 0 && (watching || (WIFEXITED(status) && WEXITSTATUS(status) == 0))) {
         result.started = true;
