@@ -283,11 +283,7 @@ void MainFrame::OnSelChangeSystem()
     romRoot = entry ? entry->romDirectory : std::string();
     romFolder = romRoot;
 
-    snapshotA.reset();
-    snapshotB.reset();
-    loader->cancel(kSlotA);
-    loader->cancel(kSlotB);
-    loader->cancelPrefetch();
+    clearSnapshots();
 
     // The ROM directory is read once, for both the tree and the ROM list: with no folder
     // selected in the new tree, the list shows the ROM directory itself.
@@ -318,8 +314,7 @@ void MainFrame::requestDefaultSnapshot()
     const std::optional<int> slot = SnapshotLayout::defaultSnapshotSlot(entry);
     if (!slot)
         return;
-    const marlit::LayoutRect &rect = *slot == kSlotA ? geometry.rectA : geometry.rectB;
-    loader->requestFile(*slot, entry->defaultSnapshot, QSize(rect.width, rect.height));
+    loader->requestFile(*slot, entry->defaultSnapshot, cellSize(*slot));
 }
 
 void MainFrame::LoadCatalogue(const char *fileName)
@@ -385,26 +380,37 @@ void MainFrame::OnSelChangeRom()
     // repainted then, so the old pictures do not flash away while the arrow key is held.
     if (!entry->snapshotDirA.empty()) {
         snapshotA.reset();
-        loader->requestSnapshot(kSlotA, entry->snapshotDirA, romName,
-                                QSize(geometry.rectA.width, geometry.rectA.height));
+        loader->requestSnapshot(kSlotA, entry->snapshotDirA, romName, cellSize(kSlotA));
     }
     if (!entry->snapshotDirB.empty()) {
         snapshotB.reset();
-        loader->requestSnapshot(kSlotB, entry->snapshotDirB, romName,
-                                QSize(geometry.rectB.width, geometry.rectB.height));
+        loader->requestSnapshot(kSlotB, entry->snapshotDirB, romName, cellSize(kSlotB));
     }
 
     // The rows next to it are decoded ahead, behind these, so that moving on shows them at once.
-    if (settings.snapshotMode == marlit::NoSnapshots)
-        return;
     std::vector<std::string> neighbours;
     for (const int next : {row + 1, row - 1})
         if (next >= 0 && next < romList->count())
             neighbours.push_back(romList->nameAt(next));
     loader->prefetch(
         {entry->snapshotDirA, entry->snapshotDirB},
-        {QSize(geometry.rectA.width, geometry.rectA.height), QSize(geometry.rectB.width, geometry.rectB.height)},
+        {cellSize(kSlotA), cellSize(kSlotB)},
         neighbours);
+}
+
+QSize MainFrame::cellSize(int slot) const
+{
+    const marlit::LayoutRect &rect = slot == kSlotA ? geometry.rectA : geometry.rectB;
+    return QSize(rect.width, rect.height);
+}
+
+void MainFrame::clearSnapshots()
+{
+    snapshotA.reset();
+    snapshotB.reset();
+    loader->cancel(kSlotA);
+    loader->cancel(kSlotB);
+    loader->cancelPrefetch();
 }
 
 void MainFrame::onSnapshotReady(int slot, const SnapshotImage &image)
@@ -480,10 +486,7 @@ void MainFrame::OnConfig()
         requestDefaultSnapshot();
         OnSelChangeRom();
     } else if (!showsSnapshots()) {
-        snapshotA.reset();
-        snapshotB.reset();
-        loader->cancel(kSlotA);
-        loader->cancel(kSlotB);
+        clearSnapshots();
     }
     update(oldArea.united(snapshotAreaRect()));
 }
@@ -568,7 +571,7 @@ QRect MainFrame::snapshotAreaRect() const
 
 void MainFrame::paintEvent(QPaintEvent *)
 {
-    if (settings.snapshotMode == marlit::NoSnapshots)
+    if (!showsSnapshots())
         return;
     QPainter painter(this);
     if (snapshotA)

@@ -100,6 +100,10 @@ private:
     void onSnapshotReady(int slot, const SnapshotImage &image);
     QRect snapshotAreaRect() const;
     const marlit::SystemEntry *selectedEntry() const { return catalogue.entryAt(currentSystem); }
+    // The size a picture is decoded for: its slot's cell.
+    QSize cellSize(int slot) const;
+    // Empties both slots and drops every pending decode, prefetches included.
+    void clearSnapshots();
     bool showsSnapshots() const { return settings.snapshotMode != marlit::NoSnapshots; }
 
     // Controls, owned by the window as their parent.
