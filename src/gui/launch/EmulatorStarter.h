@@ -3,6 +3,7 @@
 #include "core/launch/LaunchRequest.h"
 #include "core/launch/LaunchWatch.h"
 
+#include <QMetaType>
 #include <QObject>
 #include <QString>
 
@@ -15,8 +16,11 @@ class QSocketNotifier;
 class QWidget;
 
 // Starts emulators for the window and says in a notice when one could not be started or ended
-// within its first seconds with a failure. Each start is also reported on standard error. After
-// those seconds nothing of the emulator is kept; the UI thread never waits for it.
+// within its first seconds with a failure. Each such failure is also reported on standard error.
+//
+// A start counts as a play once its first seconds are over with the emulator still running, or
+// when it ended by then with status 0: playStarted says so, and playEnded follows once with the
+// time played. The UI thread never waits for an emulator, and nothing of ours outlives it.
 class EmulatorStarter : public QObject
 {
     Q_OBJECT
@@ -26,21 +30,36 @@ public:
 
     // The notice lies over the bottom of noticeHost.
     explicit EmulatorStarter(QWidget *noticeHost, QObject *parent = nullptr);
+    // Ends the watches as endWatches does.
     ~EmulatorStarter() override;
 
-    // Hides the notice of an earlier start and starts the request.
-    void start(const marlit::LaunchRequest &request);
+    // Hides the notice of an earlier start and starts the request. Gives the launch's id, new for
+    // every start (failed ones too) and never 0.
+    quint64 start(const marlit::LaunchRequest &request);
+
+    // Each play still running ends now: playEnded with the time up to now, and it is watched no
+    // more. Starts still in their first seconds are dropped without a word. For the window's close.
+    void endWatches();
 
     LaunchNotice *notice() const { return m_notice; }
 
 signals:
-    // A start's watch is over: the program ended (well or not) or is still running.
+    // The launch counts as a play: it ran through its first seconds, or ended in them with status 0.
+    void playStarted(quint64 launchId);
+    // A play's emulator ended (or endWatches gave up on it): the time from its start, once per play.
+    void playEnded(quint64 launchId, std::chrono::milliseconds played);
+    // A start's first seconds are over: the program ended (well or not) or is still running.
     void watchFinished();
 
 private:
-    struct Watch;
-    void finish(Watch *watch);
+    struct Launch;
+    void finishWatch(Launch *launch);
+    static std::chrono::milliseconds playedSoFar(const Launch &launch);
+    void forget(Launch *launch);
 
     LaunchNotice *m_notice;
-    std::vector<std::unique_ptr<Watch>> m_watches;
+    quint64 m_lastLaunchId = 0;
+    std::vector<std::unique_ptr<Launch>> m_launches;
 };
+
+Q_DECLARE_METATYPE(std::chrono::milliseconds)

@@ -224,6 +224,7 @@ void MainFrame::resizeEvent(QResizeEvent *event)
 void MainFrame::closeEvent(QCloseEvent *event)
 {
     writeSettings();
+    starter->endWatches(); // the plays still running end with the window
     event->accept();
 }
 

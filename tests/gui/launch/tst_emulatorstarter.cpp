@@ -1,6 +1,6 @@
 // Launch feedback as a user meets it: a start that fails, or an emulator that ends at once with a
 // failure, is said in a notice over the bottom of the list, with the command line to copy; a start
-// that works says nothing, and nothing of the emulator is kept.
+// that works says nothing, counts as a play until the emulator ends, and nothing of it is kept.
 
 #include "TempDir.h"
 
@@ -9,12 +9,14 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <cerrno>
+#include <csignal>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -29,6 +31,7 @@ private slots:
     void cleanup();
     void missingProgramIsSaidAtOnceWithoutTakingTheFocus();
     void earlyFailureIsSaidWhenItEndsAndTheNextStartClearsIt();
+    void playLastsFromTheStartUntilTheEmulatorEndsOrTheWatchesEnd();
 
 private:
     // No child of ours is left, running or not reaped.
@@ -97,8 +100,11 @@ void EmulatorStarterTest::earlyFailureIsSaidWhenItEndsAndTheNextStartClearsIt()
     EmulatorStarter starter(m_list.get());
     LaunchNotice *notice = starter.notice();
     QSignalSpy finished(&starter, &EmulatorStarter::watchFinished);
+    QSignalSpy started(&starter, &EmulatorStarter::playStarted);
+    QSignalSpy ended(&starter, &EmulatorStarter::playEnded);
 
-    starter.start({m_dir->file("fails.sh"), {"a b.nes"}, m_dir->path()});
+    const quint64 failsId = starter.start({m_dir->file("fails.sh"), {"a b.nes"}, m_dir->path()});
+    QVERIFY(failsId > 0);
     QVERIFY(!notice->isVisible()); // it started; how it ends is not known yet
     QVERIFY(finished.wait(10000));
     QVERIFY(notice->isVisible());
@@ -106,11 +112,49 @@ void EmulatorStarterTest::earlyFailureIsSaidWhenItEndsAndTheNextStartClearsIt()
     QCOMPARE(notice->commandLine(), QString::fromStdString(m_dir->file("fails.sh") + " 'a b.nes'"));
     QVERIFY(noChildLeft());
 
-    // The next start takes the notice away, and one that ends well says nothing.
-    starter.start({m_dir->file("works.sh"), {}, m_dir->path()});
+    QVERIFY(started.isEmpty()); // an early failure is no play
+
+    // The next start takes the notice away, and one that ends well says nothing but is a play.
+    const quint64 worksId = starter.start({m_dir->file("works.sh"), {}, m_dir->path()});
+    QVERIFY(worksId > failsId);
     QVERIFY(!notice->isVisible());
     QVERIFY(finished.wait(10000));
     QVERIFY(!notice->isVisible());
+    QCOMPARE(started.size(), 1);
+    QCOMPARE(started.at(0).at(0).value<quint64>(), worksId);
+    QCOMPARE(ended.size(), 1);
+    QCOMPARE(ended.at(0).at(0).value<quint64>(), worksId);
+    QVERIFY(noChildLeft());
+}
+
+void EmulatorStarterTest::playLastsFromTheStartUntilTheEmulatorEndsOrTheWatchesEnd()
+{
+    m_dir->write("stays.sh", "#!/bin/sh\necho $$ > stays.part && mv stays.part stays.pid\nexec sleep 30\n");
+    chmod(m_dir->file("stays.sh").c_str(), 0755);
+    auto starter = std::make_unique<EmulatorStarter>(m_list.get());
+    QSignalSpy started(starter.get(), &EmulatorStarter::playStarted);
+    QSignalSpy ended(starter.get(), &EmulatorStarter::playEnded);
+    QElapsedTimer clock;
+    clock.start();
+
+    const quint64 staysId = starter->start({m_dir->file("stays.sh"), {}, m_dir->path()});
+    QTRY_VERIFY_WITH_TIMEOUT(m_dir->exists("stays.pid"), 10000);
+    const pid_t stays = static_cast<pid_t>(std::stol(m_dir->read("stays.pid")));
+    QVERIFY(started.wait(10000));
+    QCOMPARE(started.at(0).at(0).value<quint64>(), staysId);
+    QVERIFY(ended.isEmpty());
+
+    // The window closes while it runs: the time so far is the play's.
+    starter->endWatches();
+    QCOMPARE(ended.size(), 1);
+    QCOMPARE(ended.at(0).at(0).value<quint64>(), staysId);
+    const auto played = ended.at(0).at(1).value<std::chrono::milliseconds>();
+    QVERIFY2(played >= EmulatorStarter::kWatchTime && played.count() <= clock.elapsed(),
+             qPrintable(QString::number(played.count())));
+    starter.reset(); // said once only
+    QCOMPARE(ended.size(), 1);
+    QVERIFY(kill(stays, 0) == 0); // the emulator runs on
+    kill(stays, SIGTERM);
     QVERIFY(noChildLeft());
 }
 
