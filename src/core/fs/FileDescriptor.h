@@ -60,4 +60,21 @@ inline std::size_t readUpTo(int fd, void *buffer, std::size_t size)
     return got;
 }
 
+// Writes all of data to fd and says whether it all went; a write that a signal interrupts is
+// tried again. Only write itself is called, so a process between fork and exec may use it.
+inline bool writeFully(int fd, const void *data, std::size_t size)
+{
+    const auto *bytes = static_cast<const char *>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, bytes, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 } // namespace marlit

@@ -148,24 +148,10 @@ struct Plan
 
 // ---- Between fork and exec: async-signal-safe calls only -------------------------------------
 
-void writeAll(int fd, const void *data, std::size_t size)
-{
-    const auto *bytes = static_cast<const char *>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, bytes, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return; // nobody left to tell
-        bytes += n;
-        size -= static_cast<std::size_t>(n);
-    }
-}
-
 [[noreturn]] void reportAndExit(int fd, Stage stage, int error)
 {
     const Failure failure{stage, error};
-    writeAll(fd, &failure, sizeof failure);
+    writeFully(fd, &failure, sizeof failure); // when it fails, nobody is left to tell
     _exit(127);
 }
 
@@ -266,7 +252,7 @@ long long nowMilliseconds()
         int status = 0;
         const pid_t ended = ::waitpid(program, &status, WNOHANG);
         if (ended == program) {
-            writeAll(plan.endReport, &status, sizeof status);
+            writeFully(plan.endReport, &status, sizeof status);
             _exit(0);
         }
         if (ended < 0 && errno != EINTR)

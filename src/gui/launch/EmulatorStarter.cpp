@@ -1,5 +1,6 @@
 #include "gui/launch/EmulatorStarter.h"
 
+#include "core/fs/FileDescriptor.h"
 #include "core/launch/CommandLine.h"
 #include "core/launch/ProcessLauncher.h"
 #include "gui/launch/LaunchNotice.h"
@@ -7,7 +8,7 @@
 #include <QSocketNotifier>
 
 #include <algorithm>
-#include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -23,6 +24,14 @@ struct DeleteLater
     }
 };
 using Notifier = std::unique_ptr<QSocketNotifier, DeleteLater>;
+
+// One line on standard error. It may be a closed pipe or a full disk: the notice has said it
+// already, so a failed write is nothing to act on.
+void tellStandardError(const std::string &text)
+{
+    const std::string line = "marlit: " + text + '\n';
+    (void)marlit::writeFully(STDERR_FILENO, line.data(), line.size());
+}
 
 } // namespace
 
@@ -57,7 +66,7 @@ quint64 EmulatorStarter::start(const marlit::LaunchRequest &request)
     const Clock::time_point startedAt = Clock::now();
     marlit::ProcessLauncher::Result result = marlit::ProcessLauncher::startDetached(request, kWatchTime);
     if (!result.started) {
-        std::fprintf(stderr, "marlit: %s\n", result.error.c_str());
+        tellStandardError(result.error);
         m_notice->showFailure(tr("Cannot start the emulator: %1").arg(QString::fromLocal8Bit(result.reason)),
                               commandLine);
         return id;
