@@ -1,7 +1,6 @@
 #include "core/snapshots/SnapshotFinder.h"
 
 #include "core/browse/NameOrder.h"
-#include "core/browse/WildcardMatch.h"
 #include "core/fs/AsciiCase.h"
 #include "core/fs/Paths.h"
 
@@ -226,15 +225,16 @@ void SnapshotFinder::keep(const std::string &directory, FolderPtr folder)
 
 std::string SnapshotFinder::firstMatch(const Folder &folder, const std::string &pattern)
 {
-    // Every match begins with the pattern's literal part, so only the names that begin with it
-    // (ignoring case) are tried: usually a handful found by binary search. A name holding "*" or
-    // "?" shortens the literal part and the range grows towards a plain scan.
-    const std::string prefix = foldedAscii(std::string_view(pattern).substr(0, pattern.find_first_of("*?")));
+    // Both patterns are a name's beginning followed by "*". The beginning is compared as it is,
+    // ignoring case: a "*" or "?" in a ROM's name is an ordinary character of a file name here,
+    // so "a?c.nes" looks for "a?c.png", never for "abc.png". The names that begin with it are
+    // found by binary search.
+    const std::string prefix = foldedAscii(std::string_view(pattern).substr(0, pattern.size() - 1));
     auto it = std::lower_bound(folder.foldedNames.begin(), folder.foldedNames.end(), prefix);
     const std::string *best = nullptr;
     for (; it != folder.foldedNames.end() && it->compare(0, prefix.size(), prefix) == 0; ++it) {
         const std::string &name = folder.names[static_cast<std::size_t>(it - folder.foldedNames.begin())];
-        if (WildcardMatch::matches(pattern, name) && (!best || NameOrder::less(name, *best)))
+        if (!best || NameOrder::less(name, *best))
             best = &name;
     }
     return best ? *best : std::string();

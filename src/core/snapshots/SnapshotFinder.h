@@ -19,7 +19,8 @@ namespace marlit {
 // Finds the snapshot picture of a ROM in a snapshot folder: first the ROM's name with its
 // extension replaced by ".*", then its title (the name before the first "[" or "(", less the one
 // character before the bracket) with ".*", last the fallback picture. Among several matches the
-// first in name order ignoring case is taken; folders never match.
+// first in name order ignoring case is taken; folders never match. Only the final "*" of a
+// pattern is a wildcard: a "*" or "?" in the ROM's name is one of its characters, as any other.
 //
 // A folder is read once and then looked up in memory until its modification time changes. The
 // folders held are bounded: at most maxFolders of them and maxNames names in all (the folder
@@ -52,8 +53,8 @@ public:
     // folder would have to be read. Costs one stat of the folder and never waits for a read.
     std::optional<SnapshotSearch> searchHeld(const std::string &directory, const std::string &romName);
 
-    // The two patterns, as file-name patterns inside the folder; empty when the name gives none
-    // (no "." for the first; no bracket, or nothing before it, for the second).
+    // The two patterns, as shown to the user: a name's beginning and "*"; empty when the name gives
+    // none (no "." for the first; no bracket, or nothing before it, for the second).
     static std::string firstPattern(const std::string &romName);
     static std::string secondPattern(const std::string &romName);
 

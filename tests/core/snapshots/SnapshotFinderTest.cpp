@@ -111,8 +111,11 @@ TEST(SnapshotFinder, FindsByFullNameThenByTitleThenFallsBack)
         {"no bracket, first search fails", {"Other.png", "a.png"}, "Zelda.nes", kNoShot},
         {"bracket first", {"x.png", ".png"}, "(U) Zelda.nes", kNoShot},
         {"all extension", {".hidden", "a.png"}, ".nes", kNoShot},
-        {"wildcards in the name still match", {"Zelda Deluxe.png"}, "Zelda*.nes", "Zelda Deluxe.png"},
-        {"question mark in the name", {"Zelda.png"}, "Zel?a.nes", "Zelda.png"},
+        // "*" and "?" are ordinary characters of a file name: a ROM gets its own picture only.
+        {"question mark in the name, both there", {"abc.png", "a?c.png"}, "a?c.nes", "a?c.png"},
+        {"question mark in the name, another's only", {"abc.png"}, "a?c.nes", kNoShot},
+        {"star in the name", {"Zelda Deluxe.png", "Zelda*.png"}, "Zelda* (U).nes", "Zelda*.png"},
+        {"star in the name, another's only", {"Zelda Deluxe.png"}, "Zelda*.nes", kNoShot},
         {"non-ASCII bytes compared as they are", {"\xc9t\xe9.png", "\xe9t\xe9.png"}, "\xe9t\xe9.sfc", "\xe9t\xe9.png"},
         {"empty folder", {}, "Zelda (U).nes", kNoShot},
     };
