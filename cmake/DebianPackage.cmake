@@ -17,8 +17,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION otherosfs)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://github.com/marlit/marlit)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Loaded as plugins, so no library dependency names them: the icon and the logo are SVG drawings.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
+# The SVG plugins that draw the icon come with libqt6svg6, which dpkg-shlibdeps names already:
+# the options dialog's logo links the library itself.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "dosbox")
 set(CPACK_STRIP_FILES ON)
 # Directories as Debian has them, whatever the umask of the one who packs.
