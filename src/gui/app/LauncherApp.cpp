@@ -2,7 +2,28 @@
 
 #include "gui/ui/MainFrame.h"
 
-LauncherApp::LauncherApp(int &argc, char **argv) : QApplication(argc, argv)
+namespace {
+
+// The command line the toolkit is given: the program's name alone. The toolkit keeps argc and
+// argv for the application's whole life, so they live as long as the program.
+struct ProgramNameOnly
+{
+    int argc = 0;
+    char *argv[2] = {nullptr, nullptr};
+};
+
+ProgramNameOnly &programNameOnly(char *programName)
+{
+    static ProgramNameOnly arguments;
+    arguments.argc = programName ? 1 : 0;
+    arguments.argv[0] = programName;
+    return arguments;
+}
+
+} // namespace
+
+LauncherApp::LauncherApp(char *programName)
+    : QApplication(programNameOnly(programName).argc, programNameOnly(programName).argv)
 {
     setApplicationName(QStringLiteral("Marlit"));
     setApplicationDisplayName(QString());

@@ -10,7 +10,8 @@ class LauncherApp : public QApplication
     Q_OBJECT
 
 public:
-    LauncherApp(int &argc, char **argv);
+    // programName: argv[0]. No other argument reaches the toolkit, so none has an effect.
+    explicit LauncherApp(char *programName);
 
     // Creates and shows the main window, runs the event loop, returns the exit status.
     int run();

@@ -46,7 +46,7 @@ private slots:
 
 int main(int argc, char **argv)
 {
-    LauncherApp app(argc, argv);
+    LauncherApp app(argv[0]);
     TestLauncherApp test;
     return QTest::qExec(&test, argc, argv);
 }
