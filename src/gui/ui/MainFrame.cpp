@@ -129,7 +129,7 @@ void MainFrame::OnCreate()
         categoryTabs->addTab(QString::fromLatin1(marlit::CategoryTable::tabText(index)));
 
     categoryLabel = makeControl<QLabel>(this, "categoryLabel");
-    categoryLabel->setText(QStringLiteral("Catagory Select"));
+    categoryLabel->setText(QStringLiteral("Category Select"));
     placeByEdges(categoryLabel, 60, 10, 180, 30);
 
     playButton = makeControl<QPushButton>(this, "playButton");

@@ -1,5 +1,6 @@
 #include "gui/ui/SystemListBox.h"
 
+#include "gui/ui/BoundedText.h"
 #include "gui/ui/SystemCardDelegate.h"
 #include "gui/ui/SystemListModel.h"
 
@@ -12,11 +13,12 @@
 
 namespace {
 
-bool askDeleteConfirmation(QWidget *parent)
+bool askDeleteConfirmation(QWidget *parent, const QString &question)
 {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Marlit"),
-                    QStringLiteral("Are you sure you want to delete this system?"), QMessageBox::Yes | QMessageBox::No,
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Marlit"), question, QMessageBox::Yes | QMessageBox::No,
                     parent);
+    // A system's name is shown as it is written, never read as markup.
+    box.setTextFormat(Qt::PlainText);
     return box.exec() == QMessageBox::Yes;
 }
 
@@ -118,6 +120,19 @@ QAction *SystemListBox::execMenu(QMenu &menu, const QPoint &globalPos)
     return menu.exec(globalPos);
 }
 
+QString SystemListBox::deleteQuestion(int row) const
+{
+    const marlit::SystemEntry *entry = m_model->entryAt(row);
+    return QStringLiteral("Are you sure you want to delete the system \"%1\"?")
+        .arg(entry ? boundedText(entry->name) : QString());
+}
+
+void SystemListBox::keyboardSearch(const QString &)
+{
+    // The cards hold no text to search: a stray letter must not switch the system and reload
+    // everything.
+}
+
 void SystemListBox::runCommand(int commandId)
 {
     // The menu greys what cannot be done; the same rules hold here whatever asks.
@@ -140,7 +155,7 @@ void SystemListBox::runCommand(int commandId)
             emit listOperationRequested(marlit::ListOperation::MoveDown);
         break;
     case DeleteSystemCommand:
-        if (m_confirmDelete && m_confirmDelete(this))
+        if (m_confirmDelete && m_confirmDelete(this, deleteQuestion(current)))
             emit listOperationRequested(marlit::ListOperation::Delete);
         break;
     default:

@@ -47,8 +47,13 @@ public:
     // The context menu for the current system, with its items greyed as they must be.
     std::unique_ptr<QMenu> createContextMenu();
 
-    // Asked before a system is deleted; answers true for Yes. Replaceable for tests.
-    void setDeleteConfirmation(std::function<bool(QWidget *)> confirm) { m_confirmDelete = std::move(confirm); }
+    // Asked before a system is deleted, with the question naming it; answers true for Yes.
+    // Replaceable for tests.
+    using DeleteConfirmation = std::function<bool(QWidget *parent, const QString &question)>;
+    void setDeleteConfirmation(DeleteConfirmation confirm) { m_confirmDelete = std::move(confirm); }
+
+    // Letters select nothing here.
+    void keyboardSearch(const QString &search) override;
 
 signals:
     // The current row changed by the user (mouse, keyboard, or a right click on another
@@ -66,10 +71,11 @@ protected:
 
 private:
     void runCommand(int commandId);
+    QString deleteQuestion(int row) const;
     bool hasCurrentSystem() const;
     int lastRow() const;
 
     SystemListModel *m_model = nullptr;
     SystemCardDelegate *m_delegate = nullptr;
-    std::function<bool(QWidget *)> m_confirmDelete;
+    DeleteConfirmation m_confirmDelete;
 };

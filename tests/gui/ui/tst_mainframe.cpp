@@ -295,7 +295,7 @@ void MainFrameTest::controlsCarryTheirTexts()
                                                              {"applyButton", "Apply"}};
     for (const auto &[name, text] : buttons)
         QCOMPARE(child<QPushButton>(*frame, name)->text(), QString::fromLatin1(text));
-    QCOMPARE(child<QWidget>(*frame, "categoryLabel")->property("text").toString(), QStringLiteral("Catagory Select"));
+    QCOMPARE(child<QWidget>(*frame, "categoryLabel")->property("text").toString(), QStringLiteral("Category Select"));
     QCOMPARE(frame->windowTitle(), QStringLiteral("Marlit"));
     QCOMPARE(frame->minimumSize(), QSize(640, 480));
 }

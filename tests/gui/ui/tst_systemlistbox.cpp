@@ -516,14 +516,19 @@ void TestSystemListBox::menuCommands()
     Fixture f(3);
     f.list.setCurrentRow(1);
     int asked = 0;
-    f.list.setDeleteConfirmation([&](QWidget *parent) {
+    QString question;
+    f.list.setDeleteConfirmation([&](QWidget *parent, const QString &text) {
         ++asked;
+        question = text;
         return parent == &f.list && confirm;
     });
     f.list.choose = item;
     rightClick(f.list, rowCentre(f.list, 1));
     QCOMPARE(asked, confirmations);
     QCOMPARE(f.host.calls, calls);
+    // The question names the system it is about.
+    if (confirmations)
+        QCOMPARE(question, QStringLiteral("Are you sure you want to delete the system \"S1\"?"));
 }
 
 void TestSystemListBox::greyedCommandOnMissingSystemDoesNothing()
@@ -531,7 +536,7 @@ void TestSystemListBox::greyedCommandOnMissingSystemDoesNothing()
     Fixture f(2);
     f.list.setCurrentRow(-1);
     int asked = 0;
-    f.list.setDeleteConfirmation([&](QWidget *) {
+    f.list.setDeleteConfirmation([&](QWidget *, const QString &) {
         ++asked;
         return true;
     });
@@ -557,6 +562,10 @@ void TestSystemListBox::userSelectionAndDoubleClickAreReported()
     f.list.setCatalogue(f.catalogue);
     f.list.setCurrentRow(0);
     QTest::keyClick(&f.list, Qt::Key_Down);
+    QCOMPARE(f.list.currentRow(), 1);
+    QCOMPARE(selection.count(), 1);
+    // The cards hold no text: a letter (every name begins with "S") selects nothing.
+    QTest::keyClicks(&f.list, QStringLiteral("ss"));
     QCOMPARE(f.list.currentRow(), 1);
     QCOMPARE(selection.count(), 1);
     QTest::mouseClick(f.list.viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(f.list, 3));

@@ -1,0 +1,20 @@
+#include "gui/ui/BoundedText.h"
+
+#include <algorithm>
+
+QString boundedText(std::string_view bytes, qsizetype maxCharacters)
+{
+    // No character takes more than four bytes, so these always give maxCharacters whole ones,
+    // if the value has them; a character cut at the end of the bytes is dropped with the rest.
+    const std::size_t taken = std::min(bytes.size(), static_cast<std::size_t>(maxCharacters) * 4 + 4);
+    QString text = QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(taken));
+    if (taken == bytes.size() && text.size() <= maxCharacters)
+        return text;
+    qsizetype keep = maxCharacters;
+    // A character outside the basic plane is two UTF-16 units; never keep half of it.
+    if (keep > 0 && keep <= text.size() && text.at(keep - 1).isHighSurrogate())
+        --keep;
+    text.truncate(keep);
+    text += QChar(0x2026);
+    return text;
+}

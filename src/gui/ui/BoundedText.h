@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+#include <string_view>
+
+// How many characters of one value a card, a row, a tooltip or a question lays out at most. A
+// catalogue may hold a value of any length; laying out a line of millions of characters costs
+// seconds and gigabytes at every repaint, while no screen shows more than a few hundred.
+inline constexpr qsizetype kShownCharacters = 300;
+
+// The beginning of bytes (text in the locale's encoding), at most maxCharacters of it, ended
+// with "…" when it was cut. Only the bytes that can be shown are converted.
+QString boundedText(std::string_view bytes, qsizetype maxCharacters = kShownCharacters);
