@@ -242,15 +242,18 @@ WriteResult CatalogueFile::save(const std::string &path, const CategoryCatalogue
     return SafeFile::writeAll(path, serialize(catalogue));
 }
 
-void CatalogueFile::ensureCatalogueFiles(const std::string &folder)
+std::array<bool, 4> CatalogueFile::ensureCatalogueFiles(const std::string &folder)
 {
+    static_assert(CategoryTable::kCount == 4);
+    std::array<bool, 4> created{};
     const std::string prefix = withTrailingSeparator(folder);
     for (int index = 0; index < CategoryTable::kCount; ++index) {
         const std::string path = prefix + CategoryTable::fileName(index);
         // Whatever is there already, even an empty or read-only file, is the user's: the file is
         // only created where nothing exists, and a file made meanwhile by someone else is kept.
-        SafeFile::createNew(path, CatalogueTemplate);
+        created[static_cast<std::size_t>(index)] = SafeFile::createNew(path, CatalogueTemplate).ok();
     }
+    return created;
 }
 
 } // namespace marlit

@@ -3,6 +3,7 @@
 #include "core/catalogue/CategoryCatalogue.h"
 #include "core/fs/SafeFile.h"
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -27,8 +28,9 @@ public:
     static WriteResult save(const std::string &path, const CategoryCatalogue &catalogue);
 
     // Creates each of the four category files that does not exist in folder (empty: the working
-    // directory) with the template. An existing file, even an empty one, is never touched.
-    static void ensureCatalogueFiles(const std::string &folder = {});
+    // directory) with the template. An existing file, even an empty one, is never touched. Says,
+    // by tab index, which files it created.
+    static std::array<bool, 4> ensureCatalogueFiles(const std::string &folder = {});
 };
 
 } // namespace marlit

@@ -49,4 +49,16 @@ void CategoryCatalogue::append(const SystemEntry &entry)
     m_entries.push_back(entry);
 }
 
+int CategoryCatalogue::placeInsteadOfBlank(const std::vector<SystemEntry> &systems)
+{
+    if (systems.empty())
+        return size();
+    auto place = std::find_if(m_entries.begin(), m_entries.end(), [](const SystemEntry &e) { return e.isBlank(); });
+    if (place != m_entries.end())
+        place = m_entries.erase(place);
+    const auto index = static_cast<int>(place - m_entries.begin());
+    m_entries.insert(place, systems.begin(), systems.end());
+    return index;
+}
+
 } // namespace marlit

@@ -33,6 +33,10 @@ public:
 
     void append(const SystemEntry &entry);
 
+    // Puts systems where the first blank entry is, in their order, or at the end when there is
+    // none; every other entry stays. Gives the index of the first of them.
+    int placeInsteadOfBlank(const std::vector<SystemEntry> &systems);
+
     bool operator==(const CategoryCatalogue &) const = default;
 
 private:

@@ -35,4 +35,12 @@ const char *CategoryTable::fileName(int index)
     return inRange(index) ? kCategories[index].fileName : nullptr;
 }
 
+int CategoryTable::indexOf(std::string_view text)
+{
+    for (int index = 0; index < kCount; ++index)
+        if (text == kCategories[index].tabText)
+            return index;
+    return -1;
+}
+
 } // namespace marlit

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 namespace marlit {
 
 // Tab index, tab text and catalogue file of the four categories.
@@ -11,6 +13,8 @@ public:
     // nullptr for an index outside 0..3: the operation that asked skips its file step.
     static const char *tabText(int index);
     static const char *fileName(int index);
+    // The index of the tab that reads text exactly, or -1.
+    static int indexOf(std::string_view text);
 };
 
 } // namespace marlit

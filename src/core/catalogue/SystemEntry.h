@@ -19,6 +19,10 @@ struct SystemEntry
     std::string iconPath;
     bool paramsAfterRom = false; // the parameters go after the ROM path
 
+    // The record of a newly created catalogue: every value empty.
+    bool isBlank() const { return *this == SystemEntry{}; }
+    bool hasEmulator() const { return !emulatorDirectory.empty() || !emulatorFile.empty(); }
+
     bool operator==(const SystemEntry &) const = default;
 };
 

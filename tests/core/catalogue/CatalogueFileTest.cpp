@@ -493,8 +493,9 @@ TEST(CatalogueFileStorage, EnsureCreatesOnlyMissingFilesWithTheTemplate)
     dir.write("console.ini", "NAME = kept"); // read-only, and there
     ASSERT_EQ(chmod(dir.file("console.ini").c_str(), 0444), 0);
 
-    CatalogueFile::ensureCatalogueFiles(dir.path());
-    CatalogueFile::ensureCatalogueFiles(dir.path()); // a second start changes nothing
+    EXPECT_EQ(CatalogueFile::ensureCatalogueFiles(dir.path()), (std::array<bool, 4>{false, false, true, true}));
+    // A second start changes nothing.
+    EXPECT_EQ(CatalogueFile::ensureCatalogueFiles(dir.path()), (std::array<bool, 4>{}));
 
     EXPECT_EQ(dir.read("classic.ini"), "");
     EXPECT_EQ(dir.read("console.ini"), "NAME = kept");

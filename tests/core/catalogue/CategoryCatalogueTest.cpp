@@ -103,6 +103,34 @@ TEST(CategoryCatalogue, AppendedCopyLandsWhereTheFollowingMoveDownPutsIt)
     EXPECT_EQ(namesOf(firstSelected), "BACcopy");
 }
 
+// Systems chosen for a tab take the place of its blank record; the user's systems stay.
+TEST(CategoryCatalogue, NewSystemsTakeThePlaceOfTheFirstBlankRecord)
+{
+    struct Case
+    {
+        const char *start; // "_" a blank record
+        const char *after;
+        int first;
+    };
+    const Case cases[] = {
+        {"_", "XY", 0},
+        {"A_B_", "AXYB_", 1},
+        {"AB", "ABXY", 2},
+        {"", "XY", 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.start);
+        CategoryCatalogue catalogue;
+        for (const char *name = c.start; *name; ++name)
+            catalogue.append(*name == '_' ? SystemEntry{} : entryOf(std::string(1, *name)));
+        EXPECT_EQ(catalogue.placeInsteadOfBlank({entryOf("X"), entryOf("Y")}), c.first);
+        std::string names;
+        for (const SystemEntry &entry : catalogue.entries())
+            names += entry.isBlank() ? "_" : entry.name;
+        EXPECT_EQ(names, c.after);
+    }
+}
+
 TEST(CategoryTable, NamesTheFourCategoriesInTabOrder)
 {
     const char *const texts[] = {"Classic", "Console", "Handheld", "Computer"};
@@ -110,7 +138,9 @@ TEST(CategoryTable, NamesTheFourCategoriesInTabOrder)
     for (int index = 0; index < CategoryTable::kCount; ++index) {
         EXPECT_STREQ(CategoryTable::tabText(index), texts[index]);
         EXPECT_STREQ(CategoryTable::fileName(index), files[index]);
+        EXPECT_EQ(CategoryTable::indexOf(texts[index]), index);
     }
+    EXPECT_EQ(CategoryTable::indexOf("computer"), -1);
     for (int outside : {-1, CategoryTable::kCount, 255}) {
         EXPECT_EQ(CategoryTable::tabText(outside), nullptr);
         EXPECT_EQ(CategoryTable::fileName(outside), nullptr);
