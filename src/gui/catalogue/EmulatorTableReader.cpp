@@ -94,9 +94,11 @@ private:
     QStringList m_problems;
 };
 
+// The rules' patterns are made at each use, not kept in statics: a search thread may still be
+// reading the table while the program ends and its statics go.
 QString flatpakIdRule(const QString &id)
 {
-    static const QRegularExpression form(QStringLiteral("^[A-Za-z_][A-Za-z0-9_-]*(\\.[A-Za-z_][A-Za-z0-9_-]*){2,}$"));
+    const QRegularExpression form(QStringLiteral("^[A-Za-z_][A-Za-z0-9_-]*(\\.[A-Za-z_][A-Za-z0-9_-]*){2,}$"));
     return form.match(id).hasMatch() ? QString() : QStringLiteral("a Flatpak application id such as org.example.App");
 }
 
@@ -107,7 +109,7 @@ QString absolutePathRule(const QString &path)
 
 QString extensionRule(const QString &extension)
 {
-    static const QRegularExpression form(QStringLiteral("^[A-Za-z0-9_+-]+$"));
+    const QRegularExpression form(QStringLiteral("^[A-Za-z0-9_+-]+$"));
     return form.match(extension).hasMatch() ? QString() : QStringLiteral("an extension without its dot, such as zip");
 }
 

@@ -25,6 +25,7 @@ public:
     static marlit::EmulatorTable read(const QString &path);
 
     // The table to use: "marlit/emulators.json" in the user's or the system's data folders (where
-    // Marlit is installed), else the copy built into the program.
+    // Marlit is installed), else the copy built into the program. Looks at the disk: not on the UI
+    // thread either.
     static QString location();
 };

@@ -77,6 +77,9 @@ void LaunchNotice::showFailure(const QString &message, const QString &commandLin
     m_commandLine = commandLine;
     m_messageLabel->setText(message);
     m_commandLabel->setToolTip(commandLine);
+    // Nothing was run when there is no command line: no line to show or copy.
+    m_commandLabel->setVisible(!commandLine.isEmpty());
+    m_copyButton->setVisible(!commandLine.isEmpty());
     placeOverHost();
     fitCommandLine();
     raise();

@@ -21,6 +21,7 @@ public:
     // Lies over the bottom of host and follows its size; hidden until told something.
     explicit LaunchNotice(QWidget *host);
 
+    // Without a command line (nothing was started) only the message is shown.
     void showFailure(const QString &message, const QString &commandLine);
 
     // The full texts; the command line may be shown shortened to fit.

@@ -5,14 +5,17 @@
 #include "core/browse/RomListing.h"
 #include "core/catalogue/CatalogueFile.h"
 #include "core/catalogue/CategoryTable.h"
+#include "core/catalogue/NewWorkspace.h"
 #include "core/fs/DirectoryReader.h"
 #include "core/fs/Paths.h"
 #include "core/fs/WorkingDirectory.h"
 #include "core/launch/CommandLine.h"
 #include "core/ui/WindowLayout.h"
 #include "gui/browse/RomFolderTree.h"
+#include "gui/catalogue/EmulatorFinder.h"
 #include "gui/catalogue/SystemConfigDialog.h"
 #include "gui/launch/EmulatorStarter.h"
+#include "gui/launch/LaunchNotice.h"
 #include "gui/snapshots/SnapshotLoader.h"
 #include "gui/ui/CategoryTabBar.h"
 #include "gui/ui/ColorRef.h"
@@ -21,6 +24,7 @@
 #include "gui/ui/SystemListBox.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
 #include <QHelpEvent>
 #include <QLabel>
@@ -180,7 +184,10 @@ void MainFrame::OnCreate()
     connect(filterModeButton, &QPushButton::clicked, this, &MainFrame::OnSearchMode);
     connect(applyButton, &QPushButton::clicked, this, &MainFrame::OnApplyClear);
 
-    marlit::CatalogueFile::ensureCatalogueFiles(workFolder);
+    const std::array<bool, 4> created = marlit::CatalogueFile::ensureCatalogueFiles(workFolder);
+    finder = new EmulatorFinder(this);
+    connect(finder, &EmulatorFinder::found, this, &MainFrame::onEmulatorsFound);
+    finder->findAtStart(workFolder, std::all_of(created.begin(), created.end(), [](bool made) { return made; }));
 
     // A remembered category the tabs do not have falls back to the first.
     if (currentCategory < 0 || currentCategory >= marlit::CategoryTable::kCount)
@@ -426,7 +433,7 @@ void MainFrame::OnPlay()
 {
     const SystemEntry *entry = selectedEntry();
     const int row = romList->currentRow();
-    if (!entry || row < 0)
+    if (!entry || sayIfNoEmulator(*entry) || row < 0)
         return;
     starter->start(marlit::CommandLine::request(*entry, romFolder, romList->nameAt(row)));
 }
@@ -434,9 +441,18 @@ void MainFrame::OnPlay()
 void MainFrame::OnLaunchEmulator()
 {
     const SystemEntry *entry = selectedEntry();
-    if (!entry)
+    if (!entry || sayIfNoEmulator(*entry))
         return;
     starter->start(marlit::CommandLine::emulatorOnlyRequest(*entry));
+}
+
+bool MainFrame::sayIfNoEmulator(const SystemEntry &entry)
+{
+    if (entry.hasEmulator())
+        return false;
+    // Starting nothing would only fail with an empty program name.
+    starter->notice()->showFailure(tr("This system has no emulator yet: click Setup"), QString());
+    return true;
 }
 
 // ---- Dialogs ------------------------------------------------------------------------------
@@ -533,6 +549,59 @@ void MainFrame::storeListChange(const CategoryCatalogue &changed, int rowAfter, 
         OnSelChangeSystem();
     else
         currentSystem = row;
+}
+
+// ---- Emulators found ---------------------------------------------------------------------
+
+void MainFrame::onEmulatorsFound()
+{
+    const EmulatorFinder::Result &found = finder->latest();
+    if (found.offerToWorkspace && found.knowsEmulators)
+        offerEmulatorsFound();
+}
+
+void MainFrame::offerEmulatorsFound()
+{
+    // Beside the window, which stays usable; answered or dismissed, it is not offered again here.
+    const std::string home = QFile::encodeName(QDir::homePath()).toStdString();
+    auto *offer = new FirstStartOffer(finder->latest().systems, home, this);
+    offer->setAttribute(Qt::WA_DeleteOnClose);
+    connect(offer, &FirstStartOffer::systemsChosen, this, &MainFrame::addSystems);
+    connect(offer, &QDialog::finished, this, [this] { marlit::NewWorkspace::markOffered(workFolder); });
+    offer->show();
+}
+
+void MainFrame::addSystems(const std::vector<FirstStartOffer::Choice> &choices)
+{
+    if (choices.empty())
+        return;
+    std::array<int, marlit::CategoryTable::kCount> firstAdded{};
+    for (int category = 0; category < marlit::CategoryTable::kCount; ++category) {
+        std::vector<SystemEntry> systems;
+        for (const FirstStartOffer::Choice &choice : choices)
+            if (choice.category == category)
+                systems.push_back(choice.entry);
+        if (systems.empty())
+            continue;
+        // The tab's file as it is now: the systems go in place of its blank record.
+        const char *file = marlit::CategoryTable::fileName(category);
+        CategoryCatalogue changed = marlit::CatalogueFile::load(workFile(file));
+        firstAdded[static_cast<std::size_t>(category)] = changed.placeInsteadOfBlank(systems);
+        SaveCatalogue(file, changed);
+    }
+
+    // The first system added is shown, ready to play.
+    const int category = choices.front().category;
+    {
+        const QSignalBlocker blocker(categoryTabs);
+        categoryTabs->setCurrentIndex(category);
+    }
+    OnSelChangeCategory();
+    const int row = firstAdded[static_cast<std::size_t>(category)];
+    if (row != systemList->currentRow() && catalogue.entryAt(row)) {
+        systemList->setCurrentRow(row);
+        OnSelChangeSystem();
+    }
 }
 
 // ---- Layout and painting ------------------------------------------------------------------

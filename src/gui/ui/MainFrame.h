@@ -4,6 +4,7 @@
 #include "core/browse/RomSearch.h"
 #include "core/catalogue/CategoryCatalogue.h"
 #include "core/ui/SnapshotLayout.h"
+#include "gui/catalogue/FirstStartOffer.h"
 #include "gui/snapshots/SnapshotImage.h"
 
 #include <QFont>
@@ -13,6 +14,7 @@
 #include <optional>
 #include <string>
 
+class EmulatorFinder;
 class EmulatorStarter;
 class QLabel;
 class QLineEdit;
@@ -49,6 +51,9 @@ public:
 
     // Adds a copy of entry after the last system and moves the selected system one place down.
     void AppendEntry(const marlit::SystemEntry &entry);
+    // Writes each chosen system to its tab's catalogue in place of the blank record, then shows
+    // the first of them.
+    void addSystems(const std::vector<FirstStartOffer::Choice> &choices);
 
     void SetRomListFont(const QString &face, int pointSizeTenths, std::uint32_t color);
 
@@ -62,6 +67,7 @@ public:
     const marlit::AppSettings &options() const { return settings; }
     SnapshotLoader &snapshotLoader() const { return *loader; }
     EmulatorStarter &emulatorStarter() const { return *starter; }
+    EmulatorFinder &emulatorFinder() const { return *finder; }
 
     // Writes "marlit.cfg" (once; a second call does nothing).
     void writeSettings();
@@ -96,6 +102,10 @@ private:
     // written, which shows another system when anotherSystem is set.
     void storeListChange(const marlit::CategoryCatalogue &changed, int rowAfter, bool anotherSystem);
     std::string workFile(const char *name) const { return workFolder + name; }
+    void onEmulatorsFound();
+    void offerEmulatorsFound();
+    // Says in the launch notice that the system has no emulator, when it has none.
+    bool sayIfNoEmulator(const marlit::SystemEntry &entry);
     void requestDefaultSnapshot();
     void onSnapshotReady(int slot, const SnapshotImage &image);
     QRect snapshotAreaRect() const;
@@ -140,4 +150,5 @@ private:
     marlit::SnapshotGeometry geometry;
     SnapshotLoader *loader = nullptr;
     EmulatorStarter *starter = nullptr;
+    EmulatorFinder *finder = nullptr;
 };

@@ -1,0 +1,203 @@
+#include "gui/catalogue/FirstStartOffer.h"
+
+#include "core/catalogue/CategoryTable.h"
+#include "core/fs/Paths.h"
+#include "gui/catalogue/FolderBrowser.h"
+
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+using marlit::SystemPreset;
+
+namespace {
+
+enum Column { SystemColumn, TabColumn, FolderColumn };
+
+QString fromBytes(const std::string &text)
+{
+    return QFile::decodeName(QByteArray::fromStdString(text));
+}
+
+QString extensionsText(const SystemPreset &system)
+{
+    QStringList extensions;
+    for (const std::string &extension : system.extensions)
+        extensions << QStringLiteral(".") + QString::fromStdString(extension);
+    return extensions.isEmpty() ? QString()
+                                : QObject::tr("Its ROM files: %1").arg(extensions.join(QStringLiteral(" ")));
+}
+
+} // namespace
+
+FirstStartOffer::FirstStartOffer(const std::vector<SystemPreset> &systems, std::string startFolder, QWidget *parent)
+    : QDialog(parent), nextStartFolder(std::move(startFolder))
+{
+    setObjectName(QStringLiteral("firstStartOffer"));
+    setWindowTitle(tr("Add Your Emulators"));
+    setModal(false);
+    std::vector<SystemPreset> installed;
+    for (const SystemPreset &system : systems)
+        if (system.installed)
+            installed.push_back(system);
+    if (installed.empty())
+        sayHowToInstall();
+    else
+        offer(installed);
+}
+
+FirstStartOffer::~FirstStartOffer() = default;
+
+void FirstStartOffer::offer(const std::vector<SystemPreset> &systems)
+{
+    auto *intro = new QLabel(tr("Marlit found these emulators on this computer. Choose the ROM folder of each system "
+                                "you want (that ticks it), then click \"Add\"."),
+                             this);
+    intro->setWordWrap(true);
+
+    systemTree = new QTreeWidget(this);
+    systemTree->setObjectName(QStringLiteral("systemTree"));
+    systemTree->setColumnCount(3);
+    systemTree->setHeaderLabels({tr("System"), tr("Tab"), tr("ROM folder")});
+    systemTree->setRootIsDecorated(true);
+    systemTree->setSelectionMode(QAbstractItemView::NoSelection);
+    systemTree->header()->setStretchLastSection(false);
+    systemTree->header()->setSectionResizeMode(SystemColumn, QHeaderView::Stretch);
+    systemTree->header()->setSectionResizeMode(TabColumn, QHeaderView::ResizeToContents);
+    systemTree->header()->setSectionResizeMode(FolderColumn, QHeaderView::Interactive);
+    systemTree->header()->resizeSection(FolderColumn, 200);
+
+    // An emulator that serves several systems holds them as its lines; one that serves a single
+    // system is a line of its own.
+    for (std::size_t first = 0; first < systems.size();) {
+        std::size_t end = first + 1;
+        while (end < systems.size() && systems[end].emulator == systems[first].emulator)
+            ++end;
+        if (end - first == 1) {
+            addLine(nullptr, systems[first], true);
+        } else {
+            auto *group = new QTreeWidgetItem(systemTree, {fromBytes(systems[first].emulator)});
+            group->setFlags(Qt::ItemIsEnabled);
+            group->setFirstColumnSpanned(true);
+            for (std::size_t index = first; index < end; ++index)
+                addLine(group, systems[index], false);
+            group->setExpanded(true);
+        }
+        first = end;
+    }
+    connect(systemTree, &QTreeWidget::itemChanged, this, &FirstStartOffer::updateAddButton);
+
+    auto *buttons = new QDialogButtonBox(this);
+    addButton = buttons->addButton(tr("Add"), QDialogButtonBox::AcceptRole);
+    addButton->setObjectName(QStringLiteral("addButton"));
+    addButton->setDefault(true);
+    QPushButton *notNow = buttons->addButton(tr("Not now"), QDialogButtonBox::RejectRole);
+    notNow->setObjectName(QStringLiteral("notNowButton"));
+    connect(addButton, &QPushButton::clicked, this, &FirstStartOffer::add);
+    connect(notNow, &QPushButton::clicked, this, &QDialog::reject);
+    updateAddButton();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(intro);
+    layout->addWidget(systemTree, 1);
+    layout->addWidget(buttons);
+    resize(600, 380);
+    // The first line's folder is what a user picks first: Space opens its picker.
+    folderButton(0)->setFocus(Qt::OtherFocusReason);
+}
+
+void FirstStartOffer::sayHowToInstall()
+{
+    auto *text = new QLabel(tr("Marlit found none of the emulators it knows on this computer. Install one, for "
+                               "example DOSBox for MS-DOS programs:\n\n    sudo apt install dosbox\n\n"
+                               "then click \"Setup\" and \"Presets...\" to add it: that list names every "
+                               "emulator Marlit knows, and how to install it."),
+                            this);
+    text->setObjectName(QStringLiteral("installHint"));
+    text->setWordWrap(true);
+    text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(text);
+    layout->addWidget(buttons);
+}
+
+QTreeWidgetItem *FirstStartOffer::addLine(QTreeWidgetItem *parent, const SystemPreset &system, bool showEmulator)
+{
+    QString text = fromBytes(system.name);
+    if (!system.description.empty())
+        text += QStringLiteral(" \u2014 ") + fromBytes(system.description);
+    if (showEmulator && system.emulator != system.name)
+        text += QStringLiteral(" (%1)").arg(fromBytes(system.emulator));
+    auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(systemTree);
+    item->setText(SystemColumn, text);
+    item->setText(TabColumn, QString::fromLatin1(marlit::CategoryTable::tabText(system.category)));
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+    item->setCheckState(SystemColumn, Qt::Unchecked);
+    item->setToolTip(SystemColumn, extensionsText(system));
+
+    const int line = static_cast<int>(lineItems.size());
+    auto *button = new QPushButton(tr("Choose..."));
+    button->setObjectName(QStringLiteral("romFolderButton"));
+    button->setToolTip(tr("Choose the folder of this system's ROM files"));
+    systemTree->setItemWidget(item, FolderColumn, button);
+    connect(button, &QPushButton::clicked, this, [this, line] { chooseFolder(line); });
+
+    offered.push_back(system);
+    folders.emplace_back();
+    lineItems.push_back(item);
+    return item;
+}
+
+QPushButton *FirstStartOffer::folderButton(int line) const
+{
+    if (line < 0 || line >= static_cast<int>(lineItems.size()))
+        return nullptr;
+    return qobject_cast<QPushButton *>(systemTree->itemWidget(lineItems[static_cast<std::size_t>(line)], FolderColumn));
+}
+
+void FirstStartOffer::chooseFolder(int line)
+{
+    FolderBrowser browser(nextStartFolder, this);
+    if (browser.Browse() != FolderBrowser::FolderChosen)
+        return;
+    const std::string folder = browser.GetPath();
+    folders[static_cast<std::size_t>(line)] = folder;
+    // ROM folders tend to stand side by side: the next picker opens beside this one.
+    nextStartFolder = marlit::splitAfterLastSeparator(folder).folder;
+    QPushButton *button = folderButton(line);
+    button->setText(button->fontMetrics().elidedText(fromBytes(folder), Qt::ElideLeft, button->width() - 12));
+    button->setToolTip(fromBytes(folder));
+    lineItems[static_cast<std::size_t>(line)]->setCheckState(SystemColumn, Qt::Checked);
+}
+
+void FirstStartOffer::updateAddButton()
+{
+    bool anyTicked = false;
+    for (QTreeWidgetItem *item : lineItems)
+        anyTicked = anyTicked || item->checkState(SystemColumn) == Qt::Checked;
+    addButton->setEnabled(anyTicked);
+}
+
+void FirstStartOffer::add()
+{
+    std::vector<Choice> choices;
+    for (std::size_t line = 0; line < lineItems.size(); ++line) {
+        if (lineItems[line]->checkState(SystemColumn) != Qt::Checked)
+            continue;
+        Choice choice{offered[line].category, marlit::SystemEntry{}};
+        offered[line].storeInto(choice.entry);
+        choice.entry.romDirectory = marlit::withTrailingSeparator(folders[line]);
+        choices.push_back(std::move(choice));
+    }
+    emit systemsChosen(choices);
+    accept();
+}
+
+// Compiled here so that programs using other widgets do not pull in the dialog.
+#include "moc_FirstStartOffer.cpp"
