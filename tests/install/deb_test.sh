@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Packs the build with CPack into a .deb and checks what apt would see: the dependencies that
-# dpkg-shlibdeps read from the program name the Qt libraries, each of them once, the menu entry
-# runs a launcher the package holds, and the program is stripped.
+# dpkg-shlibdeps read from the program name the Qt libraries and SQLite, each of them once, the
+# menu entry runs a launcher the package holds, and the program is stripped.
 # Usage: deb_test.sh BUILD_DIR APP_ID
 set -euo pipefail
 
@@ -18,7 +18,7 @@ debs=("$work"/out/marlit_*.deb)
 deb=${debs[0]}
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6; do
+for library in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 libsqlite3-0; do
   [[ ", $depends," == *", $library"[\ ,]* ]] || fail "Depends does not name $library: $depends"
 done
 # Each package once: apt takes a name given twice, but it shows a package made carelessly.

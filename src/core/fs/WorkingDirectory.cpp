@@ -1,5 +1,7 @@
 #include "core/fs/WorkingDirectory.h"
 
+#include "core/fs/Paths.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -17,6 +19,16 @@ std::optional<std::string> currentDirectory()
     }
     buffer.resize(std::strlen(buffer.c_str()));
     return buffer;
+}
+
+std::string absolutePath(std::string path)
+{
+    if (!path.empty() && path.front() == kPathSeparator)
+        return path;
+    std::optional<std::string> current = currentDirectory();
+    if (!current)
+        return path;
+    return withTrailingSeparator(std::move(*current)) + path;
 }
 
 // O_PATH holds the folder even where its contents cannot be read.

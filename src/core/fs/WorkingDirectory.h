@@ -11,6 +11,9 @@ namespace marlit {
 // told, for example when it was removed.
 std::optional<std::string> currentDirectory();
 
+// path made absolute against the working directory (as it is when it cannot be told).
+std::string absolutePath(std::string path);
+
 // Keeps the process's working directory across something that may change it (a dialog, a file
 // picker): the folder it was in at construction is the working directory again when the keeper
 // goes, even if that folder was renamed meanwhile, since it is held open rather than named.

@@ -18,18 +18,6 @@ std::string emulatorPath(const SystemEntry &entry)
     return entry.emulatorDirectory + entry.emulatorFile;
 }
 
-// The emulator runs in its own folder, so a ROM path relative to ours would name another file
-// there (and a bare name such as "-v" would read as an option): it is made absolute first.
-std::string absolutePath(std::string path)
-{
-    if (!path.empty() && path.front() == kPathSeparator)
-        return path;
-    std::optional<std::string> current = currentDirectory();
-    if (!current)
-        return path; // no better name to give
-    return withTrailingSeparator(std::move(*current)) + path;
-}
-
 // Runs of other characters in single quotes, each single quote as \' between them: "it's"
 // gives 'it'\''s', and no empty pair of quotes is ever written.
 std::string singleQuoted(std::string_view word)
@@ -69,6 +57,8 @@ LaunchRequest CommandLine::request(const SystemEntry &entry, const std::string &
     request.program = emulatorPath(entry);
     request.workingDirectory = entry.emulatorDirectory;
     std::vector<std::string> words = splitWords(entry.commandLine);
+    // The emulator runs in its own folder, so a ROM path relative to ours would name another file
+    // there (and a bare name such as "-v" would read as an option): it is made absolute first.
     std::string romPath = absolutePath(romFolder + romName);
     if (entry.paramsAfterRom) {
         request.arguments.reserve(words.size() + 1);

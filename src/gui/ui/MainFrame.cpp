@@ -14,11 +14,13 @@
 #include "gui/browse/RomFolderTree.h"
 #include "gui/catalogue/EmulatorFinder.h"
 #include "gui/catalogue/SystemConfigDialog.h"
+#include "gui/history/PlayHistory.h"
 #include "gui/launch/EmulatorStarter.h"
 #include "gui/launch/LaunchNotice.h"
 #include "gui/snapshots/SnapshotLoader.h"
 #include "gui/ui/CategoryTabBar.h"
 #include "gui/ui/ColorRef.h"
+#include "gui/ui/HistoryPresenter.h"
 #include "gui/ui/OptionsDialog.h"
 #include "gui/ui/RomListBox.h"
 #include "gui/ui/SystemListBox.h"
@@ -66,6 +68,15 @@ void placeByEdges(QWidget *widget, int left, int top, int right, int bottom)
     widget->setGeometry(left, top, right - left, bottom - top);
 }
 
+// How the play history names a system: its category's file and its name.
+std::optional<marlit::SystemKey> systemKeyOf(int category, const SystemEntry *entry)
+{
+    const char *file = marlit::CategoryTable::fileName(category);
+    if (!entry || !file)
+        return std::nullopt;
+    return marlit::SystemKey{file, entry->name};
+}
+
 template <typename Widget> Widget *makeControl(QWidget *parent, const char *objectName)
 {
     auto *widget = new Widget(parent);
@@ -97,6 +108,8 @@ MainFrame::MainFrame(std::string folder, QWidget *parent)
 
     loader = new SnapshotLoader(workFolder, this);
     connect(loader, &SnapshotLoader::snapshotReady, this, &MainFrame::onSnapshotReady);
+    // Opened on its own thread: the window never waits for the database.
+    history = new PlayHistory(workFolder, this);
 
     OnCreate();
 }
@@ -122,6 +135,7 @@ void MainFrame::OnCreate()
     romList = makeControl<RomListBox>(this, "romList");
     placeByEdges(romList, 235, 50, 700, 440);
     starter = new EmulatorStarter(romList, this); // says over the ROM list when a start fails
+    historyPresenter = new HistoryPresenter(*history, romList, this);
 
     folderTree = makeControl<RomFolderTree>(this, "folderTree");
     placeByEdges(folderTree, 10, 294, 225, 480);
@@ -290,6 +304,8 @@ void MainFrame::OnSelChangeSystem()
     romList->clearNames();
     romRoot = entry ? entry->romDirectory : std::string();
     romFolder = romRoot;
+    historyPresenter->showSystem(systemKeyOf(currentCategory, entry));
+    historyPresenter->showFolder(romFolder);
 
     clearSnapshots();
 
@@ -345,6 +361,7 @@ void MainFrame::OnSelChangedFolder()
 {
     romList->clearNames();
     romFolder = marlit::RomFolderPath::fromTreePath(romRoot, folderTree->selectedPath());
+    historyPresenter->showFolder(romFolder);
     // Without a system there is no ROM directory: nothing is listed, not the working directory.
     if (selectedEntry())
         FillRomList(romFolder);

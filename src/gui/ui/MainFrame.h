@@ -16,6 +16,8 @@
 
 class EmulatorFinder;
 class EmulatorStarter;
+class HistoryPresenter;
+class PlayHistory;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -68,6 +70,7 @@ public:
     SnapshotLoader &snapshotLoader() const { return *loader; }
     EmulatorStarter &emulatorStarter() const { return *starter; }
     EmulatorFinder &emulatorFinder() const { return *finder; }
+    PlayHistory &playHistory() const { return *history; }
 
     // Writes "marlit.cfg" (once; a second call does nothing).
     void writeSettings();
@@ -151,4 +154,6 @@ private:
     SnapshotLoader *loader = nullptr;
     EmulatorStarter *starter = nullptr;
     EmulatorFinder *finder = nullptr;
+    PlayHistory *history = nullptr;
+    HistoryPresenter *historyPresenter = nullptr;
 };

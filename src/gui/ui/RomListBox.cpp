@@ -3,7 +3,10 @@
 #include "gui/ui/RomListModel.h"
 #include "gui/ui/RomRowDelegate.h"
 
+#include <QAction>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QStyle>
 
@@ -29,6 +32,17 @@ RomListBox::RomListBox(QWidget *parent)
     setModel(m_model);
     connect(this, &ListBoxView::selectionChangedByUser, this, &RomListBox::romSelectionChanged);
     connect(this, &ListBoxView::rowDoubleClicked, this, &RomListBox::playRequested);
+
+    // The window's shortcut, whichever control has the focus; the menu shows it too.
+    m_favouriteAction = new QAction(tr("Add to Favourites"), this);
+    m_favouriteAction->setObjectName(QStringLiteral("favouriteAction"));
+    m_favouriteAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    m_favouriteAction->setShortcutContext(Qt::WindowShortcut);
+    addAction(m_favouriteAction);
+    connect(m_favouriteAction, &QAction::triggered, this, [this] {
+        if (currentRow() >= 0)
+            emit favouriteToggleRequested();
+    });
 
     SetItemFont(QStringLiteral("Arial"), 120, Qt::black);
 }
@@ -79,6 +93,40 @@ QFont RomListBox::itemFont() const
 QColor RomListBox::textColor() const
 {
     return m_delegate->textColor();
+}
+
+void RomListBox::contextMenuEvent(QContextMenuEvent *event)
+{
+    event->accept();
+    QPoint globalPos = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        // The menu acts on the ROM under the cursor: it is selected first, as a click would.
+        const QModelIndex index = indexAt(event->pos());
+        if (!index.isValid())
+            return;
+        if (index.row() != currentRow())
+            selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    } else {
+        // From the keyboard: beside the selected row.
+        const QModelIndex current = m_model->index(currentRow(), 0);
+        if (!current.isValid())
+            return;
+        globalPos = viewport()->mapToGlobal(visualRect(current).bottomLeft());
+    }
+
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("romMenu"));
+    QAction *play = menu.addAction(tr("Play"));
+    m_favouriteAction->setText(m_model->isFavourite(currentRow()) ? tr("Remove from Favourites")
+                                                                  : tr("Add to Favourites"));
+    menu.addAction(m_favouriteAction);
+    menu.addSeparator();
+    QAction *forget = menu.addAction(tr("Forget Play History"));
+    QAction *chosen = menu.exec(globalPos);
+    if (chosen == play)
+        emit playRequested();
+    else if (chosen == forget)
+        emit forgetHistoryRequested();
 }
 
 void RomListBox::keyPressEvent(QKeyEvent *event)

@@ -8,11 +8,14 @@
 #include <string>
 #include <vector>
 
+class QAction;
 class RomListModel;
 class RomRowDelegate;
 
-// The ROM list: striped rows, each led by a small file icon, the file name in the user's font and
-// colour. Uniform row heights, so tens of thousands of names scroll and fill at once.
+// The ROM list: striped rows, each led by a small file icon (a star for a favourite), the file
+// name in the user's font and colour. Uniform row heights, so tens of thousands of names scroll
+// and fill at once. Its menu (right click, the Menu key) plays the ROM, adds it to or removes it
+// from the favourites (Ctrl+D anywhere in the window) and forgets its play history.
 class RomListBox : public ListBoxView
 {
     Q_OBJECT
@@ -41,12 +44,18 @@ signals:
     void playRequested();
     // The current row changed by the user (mouse or keyboard), not by a refill.
     void romSelectionChanged();
+    // Ctrl+D or the menu: the selected ROM's favourite mark is to change.
+    void favouriteToggleRequested();
+    // The menu: the selected ROM's plays are to be forgotten.
+    void forgetHistoryRequested();
 
 protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
     RomListModel *m_model = nullptr;
     RomRowDelegate *m_delegate = nullptr;
+    QAction *m_favouriteAction = nullptr;
 };

@@ -18,6 +18,8 @@ QVariant RomListModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.parent().isValid() || index.row() < 0 ||
         static_cast<std::size_t>(index.row()) >= m_names.size())
         return {};
+    if (role == FavouriteRole)
+        return isFavourite(index.row());
     if (role != Qt::DisplayRole)
         return {};
     const std::string &name = m_names[static_cast<std::size_t>(index.row())];
@@ -49,4 +51,36 @@ const std::string &RomListModel::nameAt(int row) const
     if (row < 0 || static_cast<std::size_t>(row) >= m_names.size())
         return none;
     return m_names[static_cast<std::size_t>(row)];
+}
+
+std::string RomListModel::pathAt(int row) const
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= m_names.size())
+        return {};
+    return m_folder + m_names[static_cast<std::size_t>(row)];
+}
+
+void RomListModel::setFavourites(std::unordered_set<std::string> paths)
+{
+    m_favourites = std::move(paths);
+    if (!m_names.empty())
+        emit dataChanged(index(0), index(rowCount() - 1), {FavouriteRole});
+}
+
+bool RomListModel::isFavourite(int row) const
+{
+    // Asked only for the rows drawn: one look-up each.
+    return !m_favourites.empty() && m_favourites.contains(pathAt(row));
+}
+
+void RomListModel::setFavouriteAt(int row, bool favourite)
+{
+    const std::string path = pathAt(row);
+    if (path.empty())
+        return;
+    if (favourite)
+        m_favourites.insert(path);
+    else
+        m_favourites.erase(path);
+    emit dataChanged(index(row), index(row), {FavouriteRole});
 }

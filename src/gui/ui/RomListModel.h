@@ -3,15 +3,21 @@
 #include <QAbstractListModel>
 
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 // The ROM file names of the list, held as the bytes the file system gave. A name becomes a
 // QString only when a row is drawn, so a refill of many thousand names costs one move.
+//
+// The rows' folder makes their paths, the ROMs' keys in the play history: a row whose path is
+// among the favourites given says so through FavouriteRole.
 class RomListModel : public QAbstractListModel
 {
     Q_OBJECT
 
 public:
+    static constexpr int FavouriteRole = Qt::UserRole + 1;
+
     explicit RomListModel(QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -26,6 +32,17 @@ public:
     // The name of a row, or an empty name outside the list.
     const std::string &nameAt(int row) const;
 
+    // The absolute folder of the rows (ending with the separator); a row's path is it and its name.
+    void setFolder(std::string folder) { m_folder = std::move(folder); }
+    std::string pathAt(int row) const;
+
+    // The paths of the favourites: their rows show a star. Kept across refills.
+    void setFavourites(std::unordered_set<std::string> paths);
+    bool isFavourite(int row) const;
+    void setFavouriteAt(int row, bool favourite);
+
 private:
     std::vector<std::string> m_names;
+    std::string m_folder;
+    std::unordered_set<std::string> m_favourites;
 };

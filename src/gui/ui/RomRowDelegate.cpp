@@ -1,10 +1,15 @@
 #include "gui/ui/RomRowDelegate.h"
 
+#include "gui/ui/RomListModel.h"
+
 #include <QApplication>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 #include <QWidget>
+
+#include <cmath>
+#include <numbers>
 
 RomRowDelegate::ItemLayout RomRowDelegate::ItemLayout::forRow(const QRect &row)
 {
@@ -42,7 +47,11 @@ void RomRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option
     if (option.state & QStyle::State_HasFocus)
         paintFocusFrame(painter, layout.row, background, &option, option.widget);
 
-    m_icon.paint(painter, layout.icon);
+    // A favourite's row shows a star where the file icon would be.
+    if (index.data(RomListModel::FavouriteRole).toBool())
+        paintStar(painter, layout.icon);
+    else
+        m_icon.paint(painter, layout.icon);
 
     painter->setClipRect(layout.row, Qt::IntersectClip);
     painter->setFont(m_font);
@@ -84,4 +93,23 @@ void RomRowDelegate::paintFocusFrame(QPainter *painter, const QRect &rect, const
     frame.backgroundColor = background;
     QStyle *style = widget ? widget->style() : QApplication::style();
     style->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, painter, widget);
+}
+
+void RomRowDelegate::paintStar(QPainter *painter, const QRect &rect)
+{
+    // Five points on a circle filling the rectangle, the inner corners at two fifths of its radius.
+    const QPointF centre = QRectF(rect).center();
+    const double outer = std::min(rect.width(), rect.height()) / 2.0;
+    QPolygonF star;
+    for (int corner = 0; corner < 10; ++corner) {
+        const double radius = corner % 2 == 0 ? outer : outer * 0.4;
+        const double angle = -std::numbers::pi / 2 + corner * std::numbers::pi / 5;
+        star << centre + QPointF(radius * std::cos(angle), radius * std::sin(angle));
+    }
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(QPen(kStarOutline, 1.0));
+    painter->setBrush(kStarColor);
+    painter->drawPolygon(star);
+    painter->restore();
 }

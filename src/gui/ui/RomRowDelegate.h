@@ -7,7 +7,7 @@
 #include <QStyledItemDelegate>
 
 // Draws one row of the ROM list: a striped or highlighted background, the focus frame, a 16x16
-// file icon and the name in the list's font and colour.
+// file icon (a star for a favourite) and the name in the list's font and colour.
 class RomRowDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
@@ -17,6 +17,8 @@ public:
     static constexpr int kTextIndent = 18; // the icon and a 2-pixel gap
     static inline const QColor kOddRowColor{224, 224, 224};
     static inline const QColor kEvenRowColor{255, 255, 255};
+    static inline const QColor kStarColor{242, 185, 12};
+    static inline const QColor kStarOutline{154, 111, 0};
 
     // Where the parts of a row go, from the row's rectangle.
     struct ItemLayout
@@ -41,6 +43,9 @@ public:
 
     // The band an empty list shows where its first row would be when it has the focus.
     void paintEmptyFocusBand(QPainter *painter, const QRect &row, const QWidget *widget) const;
+
+    // A five-pointed gold star filling rect.
+    static void paintStar(QPainter *painter, const QRect &rect);
 
 private:
     static void paintFocusFrame(QPainter *painter, const QRect &rect, const QColor &background,

@@ -1,0 +1,57 @@
+#include "gui/ui/HistoryPresenter.h"
+
+#include "core/fs/WorkingDirectory.h"
+#include "gui/history/PlayHistory.h"
+#include "gui/ui/RomListBox.h"
+#include "gui/ui/RomListModel.h"
+
+HistoryPresenter::HistoryPresenter(PlayHistory &history, RomListBox *romList, QObject *parent)
+    : QObject(parent), m_history(history), m_romList(romList)
+{
+    connect(romList, &RomListBox::favouriteToggleRequested, this, &HistoryPresenter::toggleFavourite);
+    connect(romList, &RomListBox::forgetHistoryRequested, this, &HistoryPresenter::forgetHistory);
+}
+
+void HistoryPresenter::showSystem(std::optional<marlit::SystemKey> system)
+{
+    m_system = std::move(system);
+    RomListModel *model = m_romList->romModel();
+    model->setFavourites({});
+    if (!m_system) {
+        m_history.cancel(PlayHistory::Question::Stars);
+        return;
+    }
+    m_history.requestFavouritePaths(
+        *m_system, [model](std::unordered_set<std::string> &&paths) { model->setFavourites(std::move(paths)); });
+}
+
+void HistoryPresenter::showFolder(const std::string &folder)
+{
+    // The launch makes a ROM's path absolute the same way: the rows' paths are the history's keys.
+    m_romList->romModel()->setFolder(marlit::absolutePath(folder));
+}
+
+void HistoryPresenter::launched(quint64 launchId, int row)
+{
+    if (m_system)
+        m_history.expectPlay(launchId, m_romList->romModel()->pathAt(row), *m_system);
+}
+
+void HistoryPresenter::toggleFavourite()
+{
+    const int row = m_romList->currentRow();
+    RomListModel *model = m_romList->romModel();
+    if (!m_system || row < 0)
+        return;
+    // The star changes at once; the history is written behind it.
+    const bool favourite = !model->isFavourite(row);
+    model->setFavouriteAt(row, favourite);
+    m_history.setFavourite(model->pathAt(row), *m_system, favourite);
+}
+
+void HistoryPresenter::forgetHistory()
+{
+    const int row = m_romList->currentRow();
+    if (row >= 0)
+        m_history.forget(m_romList->romModel()->pathAt(row));
+}

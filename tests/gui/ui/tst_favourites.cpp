@@ -1,0 +1,242 @@
+// Favourites in the window, against a real history file: the stars of the selected system's
+// favourites, Ctrl+D wherever the focus is, and the ROM list's menu (Play, the favourite mark,
+// Forget Play History) from a right click and from the Menu key.
+
+#include "TempDir.h"
+
+#include "core/history/HistoryStore.h"
+#include "gui/history/PlayHistory.h"
+#include "gui/ui/MainFrame.h"
+#include "gui/ui/RomListBox.h"
+#include "gui/ui/RomListModel.h"
+#include "gui/ui/RomRowDelegate.h"
+#include "gui/ui/SystemListBox.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <sys/stat.h>
+
+using marlit::HistoryStore;
+using marlit::RomHistory;
+using marlit::SystemKey;
+using marlit::test::TempDir;
+
+namespace {
+
+const SystemKey kNes{"console.ini", "NES"};
+const SystemKey kSnes{"console.ini", "SNES"};
+
+std::string record(const std::string &name, const std::string &romDirectory, const std::string &emulator)
+{
+    return "NAME = " + name + "\r\nDESC = \r\nROMDIR = " + romDirectory + "\r\nEMU = " + emulator +
+           "\r\nCOMMAND LINE = \r\nICON = \r\nSNAPADIR = \r\nSNAPBDIR = \r\nSNAPSHOT = \r\n\r\n";
+}
+
+// The "Console" tab and its first system remembered, no snapshots.
+std::string settingsOnConsole()
+{
+    std::string bytes(128, '\0');
+    bytes[0] = 1;
+    bytes[1] = 1;
+    bytes[4] = static_cast<char>(640 & 0xFF);
+    bytes[3] = static_cast<char>(640 >> 8);
+    bytes[6] = static_cast<char>(480 & 0xFF);
+    bytes[5] = static_cast<char>(480 >> 8);
+    bytes[7] = 1;
+    bytes.replace(9, 3, "120");
+    bytes.replace(12, 8, "00000000");
+    bytes.replace(20, 5, "Arial");
+    return bytes;
+}
+
+int rowOf(RomListBox &list, const std::string &name)
+{
+    for (int row = 0; row < list.count(); ++row)
+        if (list.nameAt(row) == name)
+            return row;
+    return -1;
+}
+
+// Whether the row's icon place shows the star's gold.
+bool showsStar(RomListBox &list, int row)
+{
+    QApplication::processEvents();
+    const QRect icon = RomRowDelegate::ItemLayout::forRow(list.visualRect(list.model()->index(row, 0))).icon;
+    const QImage image = list.viewport()->grab(icon).toImage().convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == RomRowDelegate::kStarColor)
+                return true;
+    return false;
+}
+
+// Chooses the item named text in the next menu that opens; gives every item's text once it has.
+std::shared_ptr<QStringList> chooseInNextMenu(const QString &text)
+{
+    auto items = std::make_shared<QStringList>();
+    QTimer::singleShot(0, [items, text] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        for (QAction *action : menu->actions()) {
+            *items << (action->isSeparator() ? QStringLiteral("-") : action->text());
+            if (action->text() == text)
+                menu->setActiveAction(action);
+        }
+        QTest::keyClick(menu, menu->activeAction() ? Qt::Key_Return : Qt::Key_Escape);
+    });
+    return items;
+}
+
+} // namespace
+
+class FavouritesTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void starsFollowTheSystemAndCtrlDMarksWhereverTheFocusIs();
+    void romMenuPlaysMarksAndForgets();
+
+private:
+    std::optional<RomHistory> stored(const std::string &path);
+    std::string rom(const std::string &relative) const { return m_dir->file("roms/" + relative); }
+
+    std::unique_ptr<TempDir> m_dir;
+};
+
+void FavouritesTest::init()
+{
+    m_dir = std::make_unique<TempDir>();
+    m_dir->write("roms/nes/Zelda (U).nes");
+    m_dir->write("roms/nes/MARIO.NES");
+    m_dir->write("roms/nes/Metroid.nes");
+    m_dir->write("roms/snes/F-Zero.sfc");
+    m_dir->write("emu/stand-in.sh", "#!/bin/sh\nprintf '%s' \"$1\" > '" + m_dir->file("launch.part") + "' && mv '" +
+                                        m_dir->file("launch.part") + "' '" + m_dir->file("launch.log") + "'\n");
+    QCOMPARE(::chmod(m_dir->file("emu/stand-in.sh").c_str(), 0755), 0);
+    m_dir->write("console.ini", record("NES", m_dir->file("roms/nes/"), m_dir->file("emu/stand-in.sh")) +
+                                    record("SNES", m_dir->file("roms/snes/"), "/bin/true"));
+    m_dir->write("marlit.cfg", settingsOnConsole());
+    HistoryStore store(m_dir->file(HistoryStore::kFileName));
+    store.open();
+    QVERIFY(store.setFavourite(rom("nes/MARIO.NES"), kNes, true));
+    QVERIFY(store.setFavourite(rom("snes/F-Zero.sfc"), kSnes, true));
+    QVERIFY(store.recordPlay(rom("nes/Zelda (U).nes"), kNes, 1000));
+}
+
+void FavouritesTest::cleanup()
+{
+    m_dir.reset();
+}
+
+std::optional<RomHistory> FavouritesTest::stored(const std::string &path)
+{
+    HistoryStore store(m_dir->file(HistoryStore::kFileName));
+    store.open();
+    return store.find(path);
+}
+
+void FavouritesTest::starsFollowTheSystemAndCtrlDMarksWhereverTheFocusIs()
+{
+    auto frame = std::make_unique<MainFrame>(m_dir->path());
+    frame->show();
+    QVERIFY(QTest::qWaitForWindowActive(frame.get()));
+    auto *list = frame->findChild<RomListBox *>(QStringLiteral("romList"));
+    auto *systems = frame->findChild<SystemListBox *>(QStringLiteral("systemList"));
+    QVERIFY(list && systems);
+    const int mario = rowOf(*list, "MARIO.NES");
+    const int zelda = rowOf(*list, "Zelda (U).nes");
+    QTRY_VERIFY(list->romModel()->isFavourite(mario));
+    QVERIFY(showsStar(*list, mario));
+    QVERIFY(!showsStar(*list, zelda));
+
+    // Another system and straight back, before the first answer came: the stars are this one's.
+    systems->setCurrentRow(1);
+    frame->OnSelChangeSystem();
+    QVERIFY2(!list->romModel()->isFavourite(0), "no star before its system's favourites are read");
+    systems->setCurrentRow(0);
+    frame->OnSelChangeSystem();
+    QVERIFY(frame->playHistory().finish(std::chrono::seconds(20)));
+    QTRY_VERIFY(list->romModel()->isFavourite(mario));
+    QTest::qWait(50);
+    QVERIFY(list->romModel()->isFavourite(mario));
+
+    // Ctrl+D with the focus in the search text marks the selected ROM, and again unmarks it.
+    list->setCurrentRow(zelda);
+    auto *search = frame->findChild<QLineEdit *>(QStringLiteral("searchEdit"));
+    search->setFocus();
+    QTest::keyClick(search, Qt::Key_D, Qt::ControlModifier);
+    QVERIFY2(showsStar(*list, zelda), "the star shows at once");
+    QVERIFY(frame->playHistory().finish(std::chrono::seconds(20)));
+    QCOMPARE(stored(rom("nes/Zelda (U).nes")), (RomHistory{rom("nes/Zelda (U).nes"), kNes, true, 1, 0, 1000}));
+    QTest::keyClick(search, Qt::Key_D, Qt::ControlModifier);
+    QVERIFY(!showsStar(*list, zelda));
+    list->setCurrentRow(rowOf(*list, "Metroid.nes"));
+    QTest::keyClick(list, Qt::Key_D, Qt::ControlModifier);
+    QVERIFY(frame->playHistory().finish(std::chrono::seconds(20)));
+    QCOMPARE(stored(rom("nes/Zelda (U).nes"))->favourite, false);
+    QCOMPARE(stored(rom("nes/Metroid.nes"))->favourite, true);
+
+    // They are there at the next start.
+    frame.reset();
+    frame = std::make_unique<MainFrame>(m_dir->path());
+    frame->show();
+    list = frame->findChild<RomListBox *>(QStringLiteral("romList"));
+    QTRY_VERIFY(list->romModel()->isFavourite(rowOf(*list, "Metroid.nes")));
+    QVERIFY(list->romModel()->isFavourite(mario));
+    QVERIFY(!list->romModel()->isFavourite(zelda));
+}
+
+void FavouritesTest::romMenuPlaysMarksAndForgets()
+{
+    MainFrame frame(m_dir->path());
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    auto *list = frame.findChild<RomListBox *>(QStringLiteral("romList"));
+    const int mario = rowOf(*list, "MARIO.NES");
+    const int zelda = rowOf(*list, "Zelda (U).nes");
+    QTRY_VERIFY(list->romModel()->isFavourite(mario));
+    list->setCurrentRow(mario);
+
+    // A right click on another row selects it, as a click would, and its menu acts on it.
+    QSignalSpy selections(list, &RomListBox::romSelectionChanged);
+    const QPoint onZelda = list->visualRect(list->model()->index(zelda, 0)).center();
+    std::shared_ptr<QStringList> items = chooseInNextMenu(QStringLiteral("Add to Favourites"));
+    QContextMenuEvent click(QContextMenuEvent::Mouse, onZelda, list->viewport()->mapToGlobal(onZelda));
+    QApplication::sendEvent(list->viewport(), &click);
+    QCOMPARE(*items, (QStringList{"Play", "Add to Favourites", "-", "Forget Play History"}));
+    QCOMPARE(list->currentRow(), zelda);
+    QCOMPARE(selections.size(), 1);
+    QVERIFY(showsStar(*list, zelda));
+
+    // Beside the rows there is nothing to act on.
+    const QPoint below(5, list->viewport()->height() - 2);
+    QContextMenuEvent beside(QContextMenuEvent::Mouse, below, list->viewport()->mapToGlobal(below));
+    QApplication::sendEvent(list->viewport(), &beside);
+    QVERIFY(!QApplication::activePopupWidget());
+
+    // The Menu key (as the X server's keyboard reports it) opens it for the selected row: now a
+    // favourite.
+    items = chooseInNextMenu(QStringLiteral("Forget Play History"));
+    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(5, 5), list->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(list, &menuKey);
+    QVERIFY(frame.playHistory().finish(std::chrono::seconds(20)));
+    QCOMPARE(stored(rom("nes/Zelda (U).nes")), (RomHistory{rom("nes/Zelda (U).nes"), kNes, true, 0, 0, 0}));
+
+    items = chooseInNextMenu(QStringLiteral("Play"));
+    QApplication::sendEvent(list, &menuKey);
+    QCOMPARE(*items, (QStringList{"Play", "Remove from Favourites", "-", "Forget Play History"}));
+    QTRY_VERIFY_WITH_TIMEOUT(m_dir->exists("launch.log"), 10000);
+    QCOMPARE(m_dir->read("launch.log"), rom("nes/Zelda (U).nes"));
+}
+
+QTEST_MAIN(FavouritesTest)
+#include "tst_favourites.moc"
