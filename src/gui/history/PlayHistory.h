@@ -63,13 +63,13 @@ public:
     // says it counts, with the time of this call as its start.
     void expectPlay(quint64 launchId, std::string path, marlit::SystemKey system);
 
+    // The starter's reports of a launch: it counts as a play; it ended after played.
+    void playStarted(quint64 launchId);
+    void playEnded(quint64 launchId, std::chrono::milliseconds played);
+
     // Waits, at most bound, until everything asked so far is written (the window calls it as it
     // closes); false when the time ran out.
     bool finish(std::chrono::milliseconds bound);
-
-public slots:
-    void playStarted(quint64 launchId);
-    void playEnded(quint64 launchId, std::chrono::milliseconds played);
 
 signals:
     // Something the user should be told once: a damaged history moved aside, a history that is

@@ -2,14 +2,23 @@
 
 #include "core/fs/WorkingDirectory.h"
 #include "gui/history/PlayHistory.h"
+#include "gui/launch/EmulatorStarter.h"
+#include "gui/launch/LaunchNotice.h"
 #include "gui/ui/RomListBox.h"
 #include "gui/ui/RomListModel.h"
 
-HistoryPresenter::HistoryPresenter(PlayHistory &history, RomListBox *romList, QObject *parent)
+HistoryPresenter::HistoryPresenter(PlayHistory &history, RomListBox *romList, EmulatorStarter &starter,
+                                   QObject *parent)
     : QObject(parent), m_history(history), m_romList(romList)
 {
     connect(romList, &RomListBox::favouriteToggleRequested, this, &HistoryPresenter::toggleFavourite);
     connect(romList, &RomListBox::forgetHistoryRequested, this, &HistoryPresenter::forgetHistory);
+    connect(&starter, &EmulatorStarter::playStarted, &history,
+            [&history](quint64 launchId) { history.playStarted(launchId); });
+    connect(&starter, &EmulatorStarter::playEnded, &history,
+            [&history](quint64 launchId, std::chrono::milliseconds played) { history.playEnded(launchId, played); });
+    LaunchNotice *notice = starter.notice();
+    connect(&history, &PlayHistory::notice, notice, [notice](const QString &text) { notice->showFailure(text, {}); });
 }
 
 void HistoryPresenter::showSystem(std::optional<marlit::SystemKey> system)

@@ -7,18 +7,20 @@
 #include <optional>
 #include <string>
 
+class EmulatorStarter;
 class PlayHistory;
 class RomListBox;
 
 // Ties the ROM list to the play history: the stars of the shown system's favourites (read once
-// per system), Ctrl+D and the list's menu to mark a favourite or forget a ROM's plays, and the
-// launches of the list's ROMs to be recorded.
+// per system), Ctrl+D and the list's menu to mark a favourite or forget a ROM's plays, the
+// launches of the list's ROMs recorded as the starter reports them, and what the history has to
+// say shown in the starter's notice over the list.
 class HistoryPresenter : public QObject
 {
     Q_OBJECT
 
 public:
-    HistoryPresenter(PlayHistory &history, RomListBox *romList, QObject *parent = nullptr);
+    HistoryPresenter(PlayHistory &history, RomListBox *romList, EmulatorStarter &starter, QObject *parent = nullptr);
 
     // The system now shown, nothing for none: its favourites are read for the stars.
     void showSystem(std::optional<marlit::SystemKey> system);

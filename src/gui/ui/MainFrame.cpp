@@ -135,7 +135,7 @@ void MainFrame::OnCreate()
     romList = makeControl<RomListBox>(this, "romList");
     placeByEdges(romList, 235, 50, 700, 440);
     starter = new EmulatorStarter(romList, this); // says over the ROM list when a start fails
-    historyPresenter = new HistoryPresenter(*history, romList, this);
+    historyPresenter = new HistoryPresenter(*history, romList, *starter, this);
 
     folderTree = makeControl<RomFolderTree>(this, "folderTree");
     placeByEdges(folderTree, 10, 294, 225, 480);
@@ -245,7 +245,9 @@ void MainFrame::resizeEvent(QResizeEvent *event)
 void MainFrame::closeEvent(QCloseEvent *event)
 {
     writeSettings();
-    starter->endWatches(); // the plays still running end with the window
+    // The plays still running end with the window; the history writes them before the program
+    // ends, waiting a bounded time.
+    starter->endWatches();
     event->accept();
 }
 
@@ -452,7 +454,8 @@ void MainFrame::OnPlay()
     const int row = romList->currentRow();
     if (!entry || sayIfNoEmulator(*entry) || row < 0)
         return;
-    starter->start(marlit::CommandLine::request(*entry, romFolder, romList->nameAt(row)));
+    historyPresenter->launched(starter->start(marlit::CommandLine::request(*entry, romFolder, romList->nameAt(row))),
+                               row);
 }
 
 void MainFrame::OnLaunchEmulator()

@@ -6,6 +6,7 @@
 
 #include "core/history/HistoryStore.h"
 #include "gui/history/PlayHistory.h"
+#include "gui/launch/EmulatorStarter.h"
 #include "gui/ui/MainFrame.h"
 #include "gui/ui/RomListBox.h"
 #include "gui/ui/RomListModel.h"
@@ -13,12 +14,14 @@
 #include "gui/ui/SystemListBox.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
 #include <sys/stat.h>
 
 using marlit::HistoryStore;
@@ -95,7 +98,7 @@ std::shared_ptr<QStringList> chooseInNextMenu(const QString &text)
 
 } // namespace
 
-class FavouritesTest : public QObject
+class WindowHistoryTest : public QObject
 {
     Q_OBJECT
 
@@ -104,6 +107,7 @@ private slots:
     void cleanup();
     void starsFollowTheSystemAndCtrlDMarksWhereverTheFocusIs();
     void romMenuPlaysMarksAndForgets();
+    void playsFromTheListAreRecordedAndClosingEndsTheOneRunning();
 
 private:
     std::optional<RomHistory> stored(const std::string &path);
@@ -112,7 +116,7 @@ private:
     std::unique_ptr<TempDir> m_dir;
 };
 
-void FavouritesTest::init()
+void WindowHistoryTest::init()
 {
     m_dir = std::make_unique<TempDir>();
     m_dir->write("roms/nes/Zelda (U).nes");
@@ -132,19 +136,19 @@ void FavouritesTest::init()
     QVERIFY(store.recordPlay(rom("nes/Zelda (U).nes"), kNes, 1000));
 }
 
-void FavouritesTest::cleanup()
+void WindowHistoryTest::cleanup()
 {
     m_dir.reset();
 }
 
-std::optional<RomHistory> FavouritesTest::stored(const std::string &path)
+std::optional<RomHistory> WindowHistoryTest::stored(const std::string &path)
 {
     HistoryStore store(m_dir->file(HistoryStore::kFileName));
     store.open();
     return store.find(path);
 }
 
-void FavouritesTest::starsFollowTheSystemAndCtrlDMarksWhereverTheFocusIs()
+void WindowHistoryTest::starsFollowTheSystemAndCtrlDMarksWhereverTheFocusIs()
 {
     auto frame = std::make_unique<MainFrame>(m_dir->path());
     frame->show();
@@ -195,7 +199,7 @@ void FavouritesTest::starsFollowTheSystemAndCtrlDMarksWhereverTheFocusIs()
     QVERIFY(!list->romModel()->isFavourite(zelda));
 }
 
-void FavouritesTest::romMenuPlaysMarksAndForgets()
+void WindowHistoryTest::romMenuPlaysMarksAndForgets()
 {
     MainFrame frame(m_dir->path());
     frame.show();
@@ -238,5 +242,50 @@ void FavouritesTest::romMenuPlaysMarksAndForgets()
     QCOMPARE(m_dir->read("launch.log"), rom("nes/Zelda (U).nes"));
 }
 
-QTEST_MAIN(FavouritesTest)
-#include "tst_favourites.moc"
+void WindowHistoryTest::playsFromTheListAreRecordedAndClosingEndsTheOneRunning()
+{
+    // An emulator that ends at once well, one that ends at once with a failure, and one that runs
+    // on (until the test ends it).
+    m_dir->write("emu/stand-in.sh",
+                 "#!/bin/sh\ncase \"$1\" in\n*Zelda*) exit 0 ;;\n*Metroid*) exit 3 ;;\n*) echo $$ > '" +
+                     m_dir->file("running.pid") + "'; exec sleep 60 ;;\nesac\n");
+    const std::int64_t before =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    auto frame = std::make_unique<MainFrame>(m_dir->path());
+    frame->show();
+    auto *list = frame->findChild<RomListBox *>(QStringLiteral("romList"));
+    QSignalSpy plays(&frame->emulatorStarter(), &EmulatorStarter::playStarted);
+    QSignalSpy watches(&frame->emulatorStarter(), &EmulatorStarter::watchFinished);
+    for (const char *name : {"Zelda (U).nes", "Metroid.nes", "MARIO.NES"}) {
+        list->setCurrentRow(rowOf(*list, name));
+        frame->OnPlay();
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(watches.size(), 3, 15000);
+    QCOMPARE(plays.size(), 2);
+
+    // Closing with MARIO.NES still running gives it the time up to the close.
+    QElapsedTimer running;
+    running.start();
+    QVERIFY(frame->close());
+    const qint64 atMost = running.elapsed() + EmulatorStarter::kWatchTime.count() + 1000;
+    frame.reset();
+    const std::string pid = m_dir->read("running.pid");
+    QVERIFY(!pid.empty());
+    ::kill(std::stoi(pid), SIGKILL);
+
+    const std::optional<RomHistory> zelda = stored(rom("nes/Zelda (U).nes"));
+    QVERIFY(zelda);
+    QCOMPARE(zelda->plays, 2);
+    QVERIFY(zelda->lastPlayedMs >= before);
+    QVERIFY(!stored(rom("nes/Metroid.nes")));
+    const std::optional<RomHistory> mario = stored(rom("nes/MARIO.NES"));
+    QVERIFY(mario);
+    QCOMPARE(mario->plays, 1);
+    QVERIFY(mario->favourite);
+    QVERIFY2(mario->playedMs >= EmulatorStarter::kWatchTime.count() && mario->playedMs <= atMost,
+             std::to_string(mario->playedMs).c_str());
+}
+
+QTEST_MAIN(WindowHistoryTest)
+#include "tst_windowhistory.moc"
