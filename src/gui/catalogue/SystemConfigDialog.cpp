@@ -4,6 +4,7 @@
 #include "core/fs/Paths.h"
 #include "gui/catalogue/DialogTemplate.h"
 #include "gui/catalogue/FolderBrowser.h"
+#include "gui/catalogue/PresetMenu.h"
 #include "gui/snapshots/IconImage.h"
 
 #include <QButtonGroup>
@@ -44,7 +45,9 @@ constexpr ControlTemplate kControls[] = {
     {2, ControlKind::Button, "Cancel", {212, 173, 50, 14}, "cancelButton"},
     {1001, ControlKind::Radio, "Edit Current Entry", {15, 162, 79, 10}, "editCurrentEntryRadio"},
     {1002, ControlKind::Radio, "Save as New Entry", {15, 176, 78, 10}, "saveAsNewEntryRadio"},
-    {1003, ControlKind::Edit, "", {98, 7, 186, 14}, "nameEdit"},
+    // The name's edit leaves room for the button that fills the system from a known emulator.
+    {1003, ControlKind::Edit, "", {98, 7, 130, 14}, "nameEdit"},
+    {1028, ControlKind::Button, "Presets...", {232, 7, 52, 14}, "presetsButton"},
     {1004, ControlKind::Edit, "", {98, 24, 186, 14}, "descriptionEdit"},
     {1005, ControlKind::Edit, "", {98, 41, 167, 14}, "romDirectoryEdit"},
     {1006, ControlKind::Edit, "", {98, 58, 167, 14}, "emulatorEdit"},
@@ -172,6 +175,34 @@ void SystemConfigDialog::createControls()
     onClick(IdBrowseEmulator, [this] { OnBrowseEmulator(); });
     onClick(IdBrowseDefaultSnapshot, [this] { OnBrowseDefaultSnapshot(); });
     onClick(IdBrowseIcon, [this] { OnBrowseIcon(); });
+
+    presets = new PresetMenu(this);
+    qobject_cast<QPushButton *>(control(IdPresets))->setMenu(presets);
+    connect(presets, &PresetMenu::chosen, this, &SystemConfigDialog::applyPreset);
+}
+
+void SystemConfigDialog::setPresets(std::vector<marlit::SystemPreset> systems, bool searching)
+{
+    presets->setSystems(std::move(systems), searching);
+}
+
+void SystemConfigDialog::applyPreset(const marlit::SystemPreset &system)
+{
+    system.storeInto(editedEntry);
+    const marlit::SystemConfigFields fields = marlit::SystemConfigFields::fromEntry(editedEntry);
+    setEditText(IdName, fields.name);
+    setEditText(IdDescription, fields.description);
+    setEditText(IdEmulator, fields.emulatorPath);
+    setEditText(IdCommandLine, fields.commandLine);
+    qobject_cast<QCheckBox *>(control(IdParamsAfterRom))->setChecked(fields.paramsAfterRom);
+    // What to pick next, and what it should hold.
+    QStringList extensions;
+    for (const std::string &extension : system.extensions)
+        extensions << QStringLiteral("*.") + QString::fromStdString(extension);
+    auto *romDirectory = qobject_cast<QLineEdit *>(control(IdRomDirectory));
+    romDirectory->setPlaceholderText(extensions.isEmpty() ? tr("the folder of its ROM files")
+                                                          : tr("a folder of %1 files").arg(extensions.join(u' ')));
+    romDirectory->setToolTip(romDirectory->placeholderText());
 }
 
 void SystemConfigDialog::OnInitDialog()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/catalogue/SystemEntry.h"
+#include "core/catalogue/SystemPreset.h"
 
 #include <QDialog>
 #include <QHash>
@@ -8,16 +9,19 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 class QButtonGroup;
 class QCheckBox;
 class QLineEdit;
+class PresetMenu;
 
 // "System Configuration": edits a copy of one system. "Save" stores the edits in the copy and
 // closes with Accepted; whether the copy replaces the system or is added as a new one is the
 // radio buttons' choice, which the window reads afterwards. "Cancel", Escape and the close box
 // close with Rejected. Folder fields are picked with FolderBrowser, the emulator, the default
-// snapshot and the icon with a file picker; the icon is shown as a 32 x 32 preview.
+// snapshot and the icon with a file picker; the icon is shown as a 32 x 32 preview. "Presets..."
+// fills the name, description, emulator and parameters from a known emulator.
 class SystemConfigDialog : public QDialog
 {
     Q_OBJECT
@@ -44,6 +48,7 @@ public:
         IdBrowseSnapshotDirB = 1024,
         IdBrowseDefaultSnapshot = 1026,
         IdBrowseIcon = 1027,
+        IdPresets = 1028,
     };
 
     // The dialog's size and the icon preview's place, in dialog units.
@@ -63,6 +68,14 @@ public:
     bool savesAsNew() const { return saveAsNew; }
 
     QWidget *control(int id) const { return controls.value(id); }
+
+    // The known systems "Presets..." offers (installed ones first); searching: a search for them
+    // is under way.
+    void setPresets(std::vector<marlit::SystemPreset> systems, bool searching);
+    PresetMenu *presetMenu() const { return presets; }
+    // Fills the name, description, emulator, parameters and the "after ROM" box from system, and
+    // says beside the ROM folder which files it takes; the ROM folder is left to the user.
+    void applyPreset(const marlit::SystemPreset &system);
     // Where the icon preview is drawn, in client pixels.
     QRect iconPreviewRect() const { return previewRect; }
 
@@ -98,4 +111,5 @@ private:
     QHash<int, QWidget *> controls;
     QHash<int, std::string> shownTexts;
     QButtonGroup *entryChoice = nullptr;
+    PresetMenu *presets = nullptr;
 };

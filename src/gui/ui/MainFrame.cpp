@@ -485,12 +485,17 @@ void MainFrame::OnSetup()
         return;
     int result = QDialog::Rejected;
     SystemConfigDialog dialog(*entry, workFile("default.ico"), this);
+    // The presets known so far at once, and the installed ones looked for again meanwhile.
+    dialog.setPresets(finder->latest().systems, true);
+    openSetup = &dialog;
+    finder->find();
     {
         // The program's own files are found through the working directory, which a picker may
         // move: it is the same again as soon as the dialog is closed.
         const marlit::WorkingDirectoryKeeper workingDirectory;
         result = dialog.exec();
     }
+    openSetup = nullptr;
     if (result == QDialog::Accepted) {
         if (dialog.savesAsNew()) {
             AppendEntry(dialog.edited());
@@ -576,6 +581,8 @@ void MainFrame::storeListChange(const CategoryCatalogue &changed, int rowAfter, 
 void MainFrame::onEmulatorsFound()
 {
     const EmulatorFinder::Result &found = finder->latest();
+    if (openSetup)
+        openSetup->setPresets(found.systems, finder->searching());
     if (found.offerToWorkspace && found.knowsEmulators)
         offerEmulatorsFound();
 }

@@ -25,6 +25,7 @@ class QTabBar;
 class RomFolderTree;
 class RomListBox;
 class SnapshotLoader;
+class SystemConfigDialog;
 class SystemListBox;
 
 // The program's one window: the category tabs, the system list and the folder tree on the left;
@@ -156,4 +157,5 @@ private:
     EmulatorFinder *finder = nullptr;
     PlayHistory *history = nullptr;
     HistoryPresenter *historyPresenter = nullptr;
+    SystemConfigDialog *openSetup = nullptr; // while "Setup" runs, for the presets found meanwhile
 };

@@ -3,6 +3,7 @@
 // answered here as a user would answer them.
 
 #include "gui/catalogue/FolderBrowser.h"
+#include "gui/catalogue/PresetMenu.h"
 #include "gui/catalogue/SystemConfigDialog.h"
 
 #include "core/catalogue/CatalogueFile.h"
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeView>
@@ -92,6 +94,7 @@ private slots:
     void controlsStandWhereTheTemplatePutsThem();
     void folderPickerStartsOnTheStoredFolderAndTypedTextWins();
     void filePickersFillTheirFieldsAndTheIconPreview();
+    void presetsOfferInstalledEmulatorsFirstAndFillTheSystem();
 };
 
 void SystemConfigDialogTest::showsTheSystemAndSaveStoresEveryValueWhole()
@@ -143,7 +146,8 @@ void SystemConfigDialogTest::controlsStandWhereTheTemplatePutsThem()
         return QRect(r.x, r.y, r.width, r.height);
     };
     QCOMPARE(dialog.size(), QSize(units.toPixelsX(300), units.toPixelsY(199)));
-    QCOMPARE(dialog.control(Id::IdName)->geometry(), pixels(98, 7, 186, 14));
+    QCOMPARE(dialog.control(Id::IdName)->geometry(), pixels(98, 7, 130, 14));
+    QCOMPARE(dialog.control(Id::IdPresets)->geometry(), pixels(232, 7, 52, 14));
     QCOMPARE(dialog.control(Id::IdBrowseIcon)->geometry(), pixels(268, 156, 16, 15));
     QCOMPARE(dialog.control(Id::IdSaveAsNewEntry)->geometry(), pixels(15, 176, 78, 10));
     QCOMPARE(dialog.control(1014)->geometry(), pixels(7, 59, 88, 14));
@@ -158,8 +162,8 @@ void SystemConfigDialogTest::controlsStandWhereTheTemplatePutsThem()
             order << widget->property("controlId").toInt();
         widget = widget->nextInFocusChain();
     } while (widget != dialog.control(Id::IdSave));
-    QCOMPARE(order, (QList<int>{1, 2, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1011, 1021, 1022,
-                                1023, 1024, 1026, 1027}));
+    QCOMPARE(order, (QList<int>{1, 2, 1001, 1002, 1003, 1028, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1011, 1021,
+                                1022, 1023, 1024, 1026, 1027}));
 }
 
 void SystemConfigDialogTest::folderPickerStartsOnTheStoredFolderAndTypedTextWins()
@@ -288,6 +292,98 @@ void SystemConfigDialogTest::filePickersFillTheirFieldsAndTheIconPreview()
     SystemConfigDialog unreadable(entry, dir.file("no-such.ico"));
     unreadable.show();
     QCOMPARE(previewColor(unreadable), unreadable.palette().color(QPalette::Window));
+}
+
+namespace {
+
+marlit::SystemPreset preset(const char *emulator, const char *name, const char *description, bool installed,
+                            const char *path = "", const char *commandLine = "", bool after = false)
+{
+    marlit::SystemPreset system;
+    system.emulator = emulator;
+    system.name = name;
+    system.description = description;
+    system.category = 1;
+    system.install = std::string("sudo apt install ") + emulator;
+    system.extensions = {"nes", "zip"};
+    system.installed = installed;
+    system.emulatorPath = path;
+    system.commandLine = commandLine;
+    system.paramsAfterRom = after;
+    return system;
+}
+
+// The menu's items as a user reads them: text, "-" before a greyed one, submenus indented.
+QStringList itemsOf(const QMenu *menu, const QString &indent = {})
+{
+    QStringList items;
+    for (QAction *action : menu->actions()) {
+        if (action->isSeparator())
+            items << indent + QStringLiteral("== ") + action->text();
+        else if (action->menu())
+            items << indent + action->text() + QStringLiteral(":")
+                  << itemsOf(action->menu(), indent + QStringLiteral("  "));
+        else
+            items << indent + (action->isEnabled() ? QString() : QStringLiteral("- ")) + action->text();
+    }
+    return items;
+}
+
+} // namespace
+
+void SystemConfigDialogTest::presetsOfferInstalledEmulatorsFirstAndFillTheSystem()
+{
+    SystemEntry entry;
+    entry.romDirectory = "/roms/nes/";
+    entry.iconPath = "/icons/nes.ico";
+    SystemConfigDialog dialog(entry, "default.ico");
+    QCOMPARE(qobject_cast<QPushButton *>(dialog.control(Id::IdPresets))->menu(), dialog.presetMenu());
+    QCOMPARE(itemsOf(dialog.presetMenu()), QStringList{"- No known emulators: their table could not be read"});
+    dialog.setPresets({}, true);
+    QCOMPARE(itemsOf(dialog.presetMenu()), QStringList{"- Looking for the installed emulators..."});
+
+    // Installed emulators first, each group in the given order.
+    dialog.setPresets({preset("PCSX2", "Sony", "PlayStation 2", false),
+                       preset("FCEUX", "Nintendo", "NES", true, "/usr/games/fceux"),
+                       preset("Mednafen", "Nintendo", "NES", true, "/usr/games/mednafen", "-video.fs 1"),
+                       preset("DOSBox", "DOSBox", "MS-DOS programs", true, "/usr/bin/dosbox", "-exit", true),
+                       preset("Mednafen", "Sega", "Game Gear", false)},
+                      false);
+    QCOMPARE(itemsOf(dialog.presetMenu()), (QStringList{
+                                               "FCEUX: Nintendo \u2014 NES",
+                                               "Mednafen:",
+                                               "  Nintendo \u2014 NES",
+                                               "  - Sega \u2014 Game Gear (not installed)",
+                                               "DOSBox \u2014 MS-DOS programs",
+                                               "== Not installed",
+                                               "- PCSX2: sudo apt install PCSX2",
+                                           }));
+    const QList<QAction *> top = dialog.presetMenu()->actions();
+    QCOMPARE(top.at(0)->toolTip(), QStringLiteral("Console tab; ROM files: .nes .zip"));
+    QCOMPARE(top.at(4)->toolTip(), QStringLiteral("Sony \u2014 PlayStation 2"));
+
+    // DOSBox fills the system; the ROM folder and the icon stay the user's.
+    top.at(2)->trigger();
+    QCOMPARE(edit(dialog, Id::IdName)->text(), QStringLiteral("DOSBox"));
+    QCOMPARE(edit(dialog, Id::IdDescription)->text(), QStringLiteral("MS-DOS programs"));
+    QCOMPARE(edit(dialog, Id::IdEmulator)->text(), QStringLiteral("/usr/bin/dosbox"));
+    QCOMPARE(edit(dialog, Id::IdCommandLine)->text(), QStringLiteral("-exit"));
+    QVERIFY(qobject_cast<QCheckBox *>(dialog.control(Id::IdParamsAfterRom))->isChecked());
+    QCOMPARE(edit(dialog, Id::IdRomDirectory)->text(), QStringLiteral("/roms/nes/"));
+    QCOMPARE(edit(dialog, Id::IdRomDirectory)->placeholderText(), QStringLiteral("a folder of *.nes *.zip files"));
+
+    // Mednafen's parameters go before the ROM: the box is cleared again.
+    top.at(1)->menu()->actions().at(0)->trigger();
+    QVERIFY(!qobject_cast<QCheckBox *>(dialog.control(Id::IdParamsAfterRom))->isChecked());
+    dialog.show();
+    click(dialog, Id::IdSave);
+    SystemEntry expected = entry;
+    expected.name = "Nintendo";
+    expected.description = "NES";
+    expected.emulatorDirectory = "/usr/games/";
+    expected.emulatorFile = "mednafen";
+    expected.commandLine = "-video.fs 1";
+    QCOMPARE(dialog.edited(), expected);
 }
 
 QTEST_MAIN(SystemConfigDialogTest)

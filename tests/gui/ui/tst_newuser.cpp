@@ -10,6 +10,8 @@
 #include "gui/catalogue/EmulatorFinder.h"
 #include "gui/catalogue/FirstStartOffer.h"
 #include "gui/catalogue/FolderBrowser.h"
+#include "gui/catalogue/PresetMenu.h"
+#include "gui/catalogue/SystemConfigDialog.h"
 #include "gui/launch/EmulatorStarter.h"
 #include "gui/launch/LaunchNotice.h"
 #include "gui/ui/MainFrame.h"
@@ -28,6 +30,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
 
 using marlit::test::answerNextModal;
@@ -81,6 +84,7 @@ private slots:
     void offerWritesTheChosenSystemsInPlaceOfTheBlankRecordsOnce();
     void dismissedOfferIsNotMadeAgainAndNothingFoundSaysHowToInstall();
     void systemWithoutEmulatorSaysSoAndStartsNothing();
+    void setupPresetsAreTheEmulatorsFoundNow();
 
 private:
     // A window on the workspace, once its search for emulators is over.
@@ -232,6 +236,37 @@ void NewUserTest::systemWithoutEmulatorSaysSoAndStartsNothing()
         QCOMPARE(notice->commandLine(), QString());
         QVERIFY(!notice->findChild<QPushButton *>(QStringLiteral("launchNoticeCopy"))->isVisible());
     }
+}
+
+// The presets of "Setup" are looked for again when it opens: an emulator installed meanwhile is
+// there, and fills the system.
+void NewUserTest::setupPresetsAreTheEmulatorsFoundNow()
+{
+    m_dir->write("workspace/classic.ini", record("Old", "", "", "", ""));
+    auto frame = startWindow();
+    makeProgram("dosbox");
+    bool answered = false;
+    answerNextModal([&](QWidget *modal) {
+        auto *dialog = qobject_cast<SystemConfigDialog *>(modal);
+        QVERIFY(dialog);
+        // Known at once, as not installed; installed as soon as the new search is over.
+        const QList<QAction *> known = dialog->presetMenu()->actions();
+        QVERIFY(std::any_of(known.begin(), known.end(), [](QAction *action) {
+            return action->text() == QStringLiteral("DOSBox: sudo apt install dosbox") && !action->isEnabled();
+        }));
+        const auto dosbox = [&]() -> QAction * {
+            const QList<QAction *> actions = dialog->presetMenu()->actions();
+            return !actions.isEmpty() && actions.first()->isEnabled() ? actions.first() : nullptr;
+        };
+        QTRY_VERIFY(dosbox() && dosbox()->text() == QStringLiteral("DOSBox \u2014 MS-DOS programs"));
+        dosbox()->trigger();
+        answered = true;
+        QTest::mouseClick(dialog->control(SystemConfigDialog::IdSave), Qt::LeftButton);
+    });
+    QTest::mouseClick(frame->findChild<QPushButton *>(QStringLiteral("setupButton")), Qt::LeftButton);
+    QVERIFY(answered);
+    QCOMPARE(m_dir->read("workspace/classic.ini"),
+             record("DOSBox", "MS-DOS programs", "", m_dir->file("bin/dosbox"), "@-exit"));
 }
 
 QTEST_MAIN(NewUserTest)

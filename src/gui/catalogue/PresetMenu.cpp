@@ -1,0 +1,132 @@
+#include "gui/catalogue/PresetMenu.h"
+
+#include "core/catalogue/CategoryTable.h"
+
+#include <QFile>
+
+#include <algorithm>
+
+using marlit::SystemPreset;
+
+namespace {
+
+QString fromBytes(const std::string &text)
+{
+    return QFile::decodeName(QByteArray::fromStdString(text));
+}
+
+QString systemText(const SystemPreset &system)
+{
+    return system.description.empty()
+               ? fromBytes(system.name)
+               : fromBytes(system.name) + QStringLiteral(" \u2014 ") + fromBytes(system.description);
+}
+
+// What the user needs besides the values: where the system belongs and what its ROM files are.
+QString helpText(const SystemPreset &system)
+{
+    QStringList extensions;
+    for (const std::string &extension : system.extensions)
+        extensions << QStringLiteral(".") + QString::fromStdString(extension);
+    QString help = QObject::tr("%1 tab").arg(QString::fromLatin1(marlit::CategoryTable::tabText(system.category)));
+    if (!extensions.isEmpty())
+        help += QObject::tr("; ROM files: %1").arg(extensions.join(QStringLiteral(" ")));
+    return help;
+}
+
+} // namespace
+
+PresetMenu::PresetMenu(QWidget *parent) : QMenu(parent)
+{
+    setObjectName(QStringLiteral("presetMenu"));
+    setToolTipsVisible(true);
+    rebuild();
+    connect(this, &QMenu::aboutToShow, this, [this] {
+        if (outdated)
+            rebuild();
+    });
+}
+
+void PresetMenu::setSystems(std::vector<SystemPreset> systems, bool stillSearching)
+{
+    known = std::move(systems);
+    searching = stillSearching;
+    // An open menu is not rebuilt under the pointer; it is the next time it opens.
+    outdated = isVisible();
+    if (!outdated)
+        rebuild();
+}
+
+QAction *PresetMenu::addSystem(QMenu *menu, const SystemPreset &system, bool withEmulator)
+{
+    QString text = systemText(system);
+    if (withEmulator && system.emulator != system.name)
+        text = fromBytes(system.emulator) + QStringLiteral(": ") + text;
+    if (!system.installed)
+        text += tr(" (not installed)");
+    QAction *action = menu->addAction(text);
+    action->setToolTip(helpText(system));
+    action->setEnabled(system.installed);
+    connect(action, &QAction::triggered, this, [this, system] { emit chosen(system); });
+    return action;
+}
+
+void PresetMenu::rebuild()
+{
+    outdated = false;
+    clear();
+    if (known.empty()) {
+        addAction(searching ? tr("Looking for the installed emulators...")
+                            : tr("No known emulators: their table could not be read"))
+            ->setEnabled(false);
+        return;
+    }
+
+    // The systems of each emulator, in the table's order; installed emulators first.
+    struct Emulator
+    {
+        std::string name;
+        std::vector<const SystemPreset *> systems;
+        bool installed = false;
+    };
+    std::vector<Emulator> emulators;
+    for (const SystemPreset &system : known) {
+        auto it = std::find_if(emulators.begin(), emulators.end(),
+                               [&](const Emulator &emulator) { return emulator.name == system.emulator; });
+        if (it == emulators.end())
+            it = emulators.insert(emulators.end(), Emulator{system.emulator, {}, false});
+        it->systems.push_back(&system);
+        it->installed = it->installed || system.installed;
+    }
+    std::stable_partition(emulators.begin(), emulators.end(),
+                          [](const Emulator &emulator) { return emulator.installed; });
+
+    bool sectionShown = false;
+    for (const Emulator &emulator : emulators) {
+        if (!emulator.installed) {
+            // Greyed, with what to install; the systems it would bring in its tip.
+            if (!sectionShown)
+                addSection(tr("Not installed"));
+            sectionShown = true;
+            QStringList systems;
+            for (const SystemPreset *system : emulator.systems)
+                systems << systemText(*system);
+            QAction *action = addAction(fromBytes(emulator.name) + QStringLiteral(": ") +
+                                        fromBytes(emulator.systems.front()->install));
+            action->setToolTip(systems.join(QStringLiteral("\n")));
+            action->setEnabled(false);
+        } else if (emulator.systems.size() == 1) {
+            addSystem(this, *emulator.systems.front(), true);
+        } else {
+            QMenu *submenu = addMenu(fromBytes(emulator.name));
+            submenu->setToolTipsVisible(true);
+            for (const SystemPreset *system : emulator.systems)
+                addSystem(submenu, *system, false);
+        }
+    }
+    if (searching)
+        addAction(tr("Looking for the installed emulators..."))->setEnabled(false);
+}
+
+// Compiled here so that programs using other widgets do not pull in the menu.
+#include "moc_PresetMenu.cpp"
