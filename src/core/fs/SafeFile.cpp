@@ -154,28 +154,17 @@ void removeStaleTemporaries(int folderFd)
     }
 }
 
-} // namespace
-
-std::optional<std::string> SafeFile::readAll(const std::string &path)
+// The whole content of the open file, read from its start; sizeHint is only a hint, since the
+// file may grow or shrink while it is read.
+std::optional<std::string> readFrom(int fd, std::size_t sizeHint)
 {
-    // O_NONBLOCK keeps a FIFO at this path from blocking the open; it is refused below anyway.
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd.valid())
-        return std::nullopt;
-    struct stat info
-    {
-    };
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return std::nullopt;
-
     std::string bytes;
-    // The size is only a hint: the file may grow or shrink while it is read.
-    bytes.resize(static_cast<std::size_t>(info.st_size) + 1);
+    bytes.resize(sizeHint + 1);
     std::size_t used = 0;
     for (;;) {
         if (used == bytes.size())
             bytes.resize(bytes.size() * 2);
-        const ssize_t got = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
+        const ssize_t got = ::pread(fd, bytes.data() + used, bytes.size() - used, static_cast<off_t>(used));
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -189,7 +178,127 @@ std::optional<std::string> SafeFile::readAll(const std::string &path)
     return bytes;
 }
 
+// Whether a path holds what a conditional write expects: the file of that stamp, or nothing.
+bool inExpectedState(const std::optional<FileStamp> &expected, bool exists, const struct stat &info)
+{
+    return expected ? exists && FileStamp::from(info) == *expected : !exists;
+}
+
+// Where renameat2's flags are not supported (some network and FUSE file systems), a plain
+// rename follows the last check.
+bool flagsUnsupported(int error)
+{
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
+}
+
+// How the replace of a conditional write ended.
+struct Commit
+{
+    int error = 0;             // the errno of a failed step
+    bool changed = false;      // the target was not in the state expected: nothing written
+    bool temporaryLeft = true; // something is still at the temporary's name, to be removed
+};
+
+// Puts temporary in target's place only while target is in the state expected. A new file
+// goes in with RENAME_NOREPLACE, so that a file made meanwhile is never replaced. An existing
+// one is exchanged with RENAME_EXCHANGE, and the file that this takes away, now under the
+// temporary's name, is checked once more: when it is not the one expected, the exchange is
+// undone. What remains unseen is an in-place write into the old file after that check.
+Commit commitIfUnchanged(const std::string &temporary, const std::string &target,
+                         const std::optional<FileStamp> &expected)
+{
+    Commit commit;
+    struct stat now
+    {
+    };
+    const bool exists = ::stat(target.c_str(), &now) == 0;
+    if (!exists && errno != ENOENT) {
+        commit.error = errno;
+        return commit;
+    }
+    if (!inExpectedState(expected, exists, now)) {
+        commit.changed = true;
+        return commit;
+    }
+    const unsigned int flags = expected ? RENAME_EXCHANGE : RENAME_NOREPLACE;
+    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), flags) != 0) {
+        if (errno == (expected ? ENOENT : EEXIST)) {
+            commit.changed = true;
+        } else if (!flagsUnsupported(errno)) {
+            commit.error = errno;
+        } else if (::rename(temporary.c_str(), target.c_str()) != 0) {
+            commit.error = errno;
+        } else {
+            commit.temporaryLeft = false;
+        }
+        return commit;
+    }
+    if (!expected) {
+        commit.temporaryLeft = false;
+        return commit;
+    }
+    struct stat replaced
+    {
+    };
+    if (::lstat(temporary.c_str(), &replaced) == 0 && FileStamp::from(replaced) != *expected) {
+        // Another program's file came in after the last check: it goes back in its place, and
+        // the new file, back under the temporary's name, is removed. Should that fail, what is
+        // under the temporary's name may be the other program's file: it is left there.
+        if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) != 0) {
+            ::rename(temporary.c_str(), target.c_str());
+            commit.temporaryLeft = false;
+        }
+        commit.changed = true;
+    }
+    return commit;
+}
+
+} // namespace
+
+std::optional<std::string> SafeFile::readAll(const std::string &path)
+{
+    std::optional<StampedBytes> read = readStamped(path);
+    if (!read)
+        return std::nullopt;
+    return std::move(read->bytes);
+}
+
+std::optional<StampedBytes> SafeFile::readStamped(const std::string &path)
+{
+    // O_NONBLOCK keeps a FIFO at this path from blocking the open; it is refused below anyway.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid())
+        return std::nullopt;
+    // A file written in place while it is read is read again, a few times at most.
+    constexpr int kAttempts = 3;
+    for (int attempt = 1;; ++attempt) {
+        struct stat before
+        {
+        }, after{};
+        if (::fstat(fd.get(), &before) != 0 || !S_ISREG(before.st_mode))
+            return std::nullopt;
+        std::optional<std::string> bytes = readFrom(fd.get(), static_cast<std::size_t>(before.st_size));
+        if (!bytes || ::fstat(fd.get(), &after) != 0)
+            return std::nullopt;
+        const FileStamp stamp = FileStamp::from(before);
+        if (stamp == FileStamp::from(after) || attempt == kAttempts)
+            return StampedBytes{std::move(*bytes), stamp};
+    }
+}
+
 WriteResult SafeFile::writeAll(const std::string &path, std::string_view bytes)
+{
+    return replaceFile(path, bytes, nullptr);
+}
+
+WriteResult SafeFile::writeAllIfUnchanged(const std::string &path, std::string_view bytes,
+                                          const std::optional<FileStamp> &expected)
+{
+    return replaceFile(path, bytes, &expected);
+}
+
+WriteResult SafeFile::replaceFile(const std::string &path, std::string_view bytes,
+                                  const std::optional<FileStamp> *expected)
 {
     if (path.empty())
         return WriteResult::failure(ENOENT);
@@ -202,6 +311,10 @@ WriteResult SafeFile::writeAll(const std::string &path, std::string_view bytes)
     {
     };
     const bool replacing = ::stat(target->c_str(), &old) == 0;
+    if (!replacing && errno != ENOENT)
+        return WriteResult::failure(errno);
+    if (expected && !inExpectedState(*expected, replacing, old))
+        return WriteResult::changedMeanwhile();
     if (replacing) {
         if (!S_ISREG(old.st_mode))
             return WriteResult::failure(S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
@@ -212,8 +325,6 @@ WriteResult SafeFile::writeAll(const std::string &path, std::string_view bytes)
         if (::faccessat(AT_FDCWD, target->c_str(), W_OK, AT_EACCESS) != 0)
             return WriteResult::failure(errno);
         mode = old.st_mode & 07777;
-    } else if (errno != ENOENT) {
-        return WriteResult::failure(errno);
     }
 
     const std::string folder = folderOf(*target);
@@ -240,12 +351,21 @@ WriteResult SafeFile::writeAll(const std::string &path, std::string_view bytes)
     const FileDescriptor lock(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
     if (!fd.close() && error == 0)
         error = errno;
-    if (error == 0 && ::rename(temporary.c_str(), target->c_str()) != 0)
-        error = errno;
-    if (error != 0) {
+    Commit commit;
+    if (error != 0)
+        commit.error = error;
+    else if (expected)
+        commit = commitIfUnchanged(temporary, *target, *expected);
+    else if (::rename(temporary.c_str(), target->c_str()) != 0)
+        commit.error = errno;
+    else
+        commit.temporaryLeft = false;
+    if (commit.temporaryLeft)
         ::unlink(temporary.c_str());
-        return WriteResult::failure(error);
-    }
+    if (commit.error != 0)
+        return WriteResult::failure(commit.error);
+    if (commit.changed)
+        return WriteResult::changedMeanwhile();
 
     // Makes the rename itself durable. The new content is already in place, so a folder that
     // cannot be synced (some file systems refuse) does not turn the write into a failure.
@@ -275,6 +395,8 @@ WriteResult SafeFile::createNew(const std::string &path, std::string_view bytes)
 
 std::string WriteResult::reason() const
 {
+    if (m_changed)
+        return "the file was changed by another program";
     return m_error == 0 ? std::string() : std::string(std::strerror(m_error));
 }
 

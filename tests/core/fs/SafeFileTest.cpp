@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -16,6 +18,7 @@
 #include <unistd.h>
 
 using marlit::FileDescriptor;
+using marlit::FileStamp;
 using marlit::SafeFile;
 using marlit::test::runAsUnprivilegedUser;
 using marlit::test::runInChild;
@@ -164,6 +167,104 @@ TEST(SafeFileWrite, SymbolicLinkWritesTheFileItPointsTo)
 
     EXPECT_FALSE(SafeFile::writeAll(dir.file("dangling"), "new").ok());
     EXPECT_FALSE(dir.exists("real/nothing"));
+}
+
+// A conditional write replaces only the state that was read. A replace by rename, a write in
+// place, a touch that moves the time by one nanosecond, a removal, and a file made where there
+// was none are each left exactly as they are, with no temporary behind.
+TEST(SafeFileConditionalWrite, ReplacesOnlyTheStateThatWasRead)
+{
+    TempDir dir;
+    const std::string path = dir.file("cat.ini");
+    const auto makeChange = [&](int which) {
+        if (which == 0) {
+            dir.write("edited", "replaced");
+            ASSERT_EQ(std::rename(dir.file("edited").c_str(), path.c_str()), 0);
+        } else if (which == 1) {
+            dir.write("cat.ini", "edited in place");
+        } else if (which == 2) {
+            const long long ns = FileStamp::of(path)->modifiedNs + 1;
+            const timespec times[2] = {{0, UTIME_OMIT}, {ns / 1'000'000'000, ns % 1'000'000'000}};
+            ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+        } else {
+            ASSERT_EQ(unlink(path.c_str()), 0);
+        }
+    };
+    for (int which = 0; which < 4; ++which) {
+        SCOPED_TRACE(which);
+        dir.write("cat.ini", "as read");
+        const std::optional<marlit::StampedBytes> read = SafeFile::readStamped(path);
+        ASSERT_TRUE(read);
+        EXPECT_EQ(read->bytes, "as read");
+        EXPECT_EQ(read->stamp, FileStamp::of(path));
+        makeChange(which);
+        const std::string changed = dir.exists("cat.ini") ? dir.read("cat.ini") : "(none)";
+        EXPECT_TRUE(SafeFile::writeAllIfUnchanged(path, "mine", read->stamp).wasChangedMeanwhile());
+        EXPECT_EQ(dir.exists("cat.ini") ? dir.read("cat.ini") : "(none)", changed);
+        EXPECT_EQ(dir.names(), which == 3 ? std::vector<std::string>{} : std::vector<std::string>{"cat.ini"});
+    }
+    // With no file read, one is made only while there is none.
+    ASSERT_TRUE(SafeFile::writeAllIfUnchanged(path, "new", std::nullopt).ok());
+    EXPECT_EQ(dir.read("cat.ini"), "new");
+    EXPECT_TRUE(SafeFile::writeAllIfUnchanged(path, "mine", std::nullopt).wasChangedMeanwhile());
+    // Unchanged, it is replaced, keeping its mode.
+    ASSERT_EQ(chmod(path.c_str(), 0604), 0);
+    ASSERT_TRUE(SafeFile::writeAllIfUnchanged(path, "replaced", FileStamp::of(path)).ok());
+    EXPECT_EQ(dir.read("cat.ini"), "replaced");
+    EXPECT_EQ(modeOf(path), 0604u);
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"cat.ini"});
+}
+
+// An editor in another process saves by rename at random moments while Marlit writes
+// conditionally as fast as it can. Before each save the editor finds its own last version, or
+// Marlit's write of that version; a write made over a version Marlit never read would have
+// thrown the editor's save away. A suspect find is looked at again a moment later, since a
+// replace that its check undoes shows the other file for a few microseconds.
+TEST(SafeFileConditionalWrite, AnEditorRacingTheWritesNeverLosesASave)
+{
+    TempDir dir;
+    const std::string path = dir.file("cat.ini");
+    dir.write("cat.ini", "editor 0");
+    marlit::test::ForkedChild editor([&] {
+        int lost = 0;
+        unsigned int random = 12345;
+        for (int version = 0; !dir.exists("stop"); ++version) {
+            const std::string own = "editor " + std::to_string(version);
+            const auto intact = [&] {
+                const std::string found = dir.read("cat.ini");
+                return found == own || found == "marlit on " + own;
+            };
+            if (!intact()) {
+                usleep(20'000);
+                lost += intact() ? 0 : 1;
+            }
+            dir.write("editor.tmp", "editor " + std::to_string(version + 1));
+            std::rename(dir.file("editor.tmp").c_str(), path.c_str());
+            random = random * 1103515245u + 12345u;
+            usleep(1000 + (random >> 8) % 15'000);
+        }
+        return "lost " + std::to_string(lost);
+    });
+    struct StopEditor // before the editor is waited for, however the test ends
+    {
+        const TempDir &dir;
+        ~StopEditor() { dir.write("stop"); }
+    } stopEditor{dir};
+    int written = 0;
+    int refused = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while ((written < 40 || refused < 40) && std::chrono::steady_clock::now() < deadline) {
+        const std::optional<marlit::StampedBytes> read = SafeFile::readStamped(path);
+        ASSERT_TRUE(read);
+        const std::string base = read->bytes.starts_with("marlit on ") ? read->bytes.substr(10) : read->bytes;
+        const marlit::WriteResult result = SafeFile::writeAllIfUnchanged(path, "marlit on " + base, read->stamp);
+        ASSERT_TRUE(result.ok() || result.wasChangedMeanwhile()) << result.reason();
+        ++(result.ok() ? written : refused);
+    }
+    dir.write("stop");
+    EXPECT_EQ(editor.result(), "lost 0");
+    EXPECT_GE(written, 40);
+    EXPECT_GE(refused, 40);
 }
 
 TEST(SafeFileCreate, CreatesOnlyWhereNothingIsYet)
