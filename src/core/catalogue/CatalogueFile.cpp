@@ -1,8 +1,8 @@
 #include "core/catalogue/CatalogueFile.h"
 
+#include "core/catalogue/CategoryTable.h"
 #include "core/fs/Paths.h"
 #include "core/fs/SafeFile.h"
-#include "core/catalogue/CategoryTable.h"
 
 #include <algorithm>
 #include <bit>
@@ -237,9 +237,23 @@ CategoryCatalogue CatalogueFile::load(const std::string &path)
     return bytes ? parse(*bytes) : CategoryCatalogue{};
 }
 
+StampedCatalogue CatalogueFile::loadStamped(const std::string &path)
+{
+    const std::optional<StampedBytes> read = SafeFile::readStamped(path);
+    if (!read)
+        return {};
+    return {parse(read->bytes), read->stamp};
+}
+
 WriteResult CatalogueFile::save(const std::string &path, const CategoryCatalogue &catalogue)
 {
     return SafeFile::writeAll(path, serialize(catalogue));
+}
+
+WriteResult CatalogueFile::saveIfUnchanged(const std::string &path, const CategoryCatalogue &catalogue,
+                                           const std::optional<FileStamp> &readFrom)
+{
+    return SafeFile::writeAllIfUnchanged(path, serialize(catalogue), readFrom);
 }
 
 std::array<bool, 4> CatalogueFile::ensureCatalogueFiles(const std::string &folder)

@@ -4,10 +4,18 @@
 #include "core/fs/SafeFile.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace marlit {
+
+// A catalogue and the stamp of the file state it was read from (none: there was no file).
+struct StampedCatalogue
+{
+    CategoryCatalogue catalogue;
+    std::optional<FileStamp> stamp;
+};
 
 // The content of a newly created catalogue file: one record with every value empty.
 inline constexpr std::string_view CatalogueTemplate =
@@ -24,8 +32,13 @@ public:
 
     // The catalogue in the file; empty when the file cannot be read.
     static CategoryCatalogue load(const std::string &path);
+    static StampedCatalogue loadStamped(const std::string &path);
     // Writes the whole catalogue safely; on failure the file is unchanged and the result says why.
     static WriteResult save(const std::string &path, const CategoryCatalogue &catalogue);
+    // The same, only while the file is still the one read (the stamp loadStamped gave): a file
+    // changed by another program meanwhile is left as it is, and the result says so.
+    static WriteResult saveIfUnchanged(const std::string &path, const CategoryCatalogue &catalogue,
+                                       const std::optional<FileStamp> &readFrom);
 
     // Creates each of the four category files that does not exist in folder (empty: the working
     // directory) with the template. An existing file, even an empty one, is never touched. Says,

@@ -1,6 +1,7 @@
 #include "core/catalogue/CategoryCatalogue.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 namespace marlit {
@@ -59,6 +60,27 @@ int CategoryCatalogue::placeInsteadOfBlank(const std::vector<SystemEntry> &syste
     const auto index = static_cast<int>(place - m_entries.begin());
     m_entries.insert(place, systems.begin(), systems.end());
     return index;
+}
+
+int CategoryCatalogue::rowFollowing(const CategoryCatalogue &before, int row) const
+{
+    const SystemEntry *was = before.entryAt(row);
+    if (!was)
+        return empty() ? -1 : 0;
+    const auto nearest = [&](auto matches) {
+        int found = -1;
+        for (int i = 0; i < size(); ++i) {
+            if (matches(m_entries[static_cast<std::size_t>(i)]) &&
+                (found < 0 || std::abs(i - row) < std::abs(found - row)))
+                found = i;
+        }
+        return found;
+    };
+    if (const int same = nearest([&](const SystemEntry &entry) { return entry == *was; }); same >= 0)
+        return same;
+    if (const int edited = nearest([&](const SystemEntry &entry) { return entry.name == was->name; }); edited >= 0)
+        return edited;
+    return std::min(row, lastIndex());
 }
 
 } // namespace marlit

@@ -37,6 +37,12 @@ public:
     // none; every other entry stays. Gives the index of the first of them.
     int placeInsteadOfBlank(const std::vector<SystemEntry> &systems);
 
+    // The row of this catalogue, read anew, that stands for the system at row of before: the
+    // same record, else a record of the same name (the system edited), the nearer to row where
+    // there are several; else, the system gone, the one in its place as after a delete (-1 when
+    // none is left; the first when before had no system at row).
+    int rowFollowing(const CategoryCatalogue &before, int row) const;
+
     bool operator==(const CategoryCatalogue &) const = default;
 
 private:

@@ -12,6 +12,7 @@
 #include "core/launch/CommandLine.h"
 #include "core/ui/WindowLayout.h"
 #include "gui/browse/RomFolderTree.h"
+#include "gui/catalogue/CatalogueWatch.h"
 #include "gui/catalogue/EmulatorFinder.h"
 #include "gui/catalogue/SystemConfigDialog.h"
 #include "gui/history/PlayHistory.h"
@@ -57,6 +58,18 @@ void warnWriteFailure(QWidget *parent, const QString &file, const QString &reaso
                              .arg(file, reason));
 }
 
+void warnChangedFile(QWidget *parent, const QString &text)
+{
+    QMessageBox::warning(parent, QStringLiteral("Marlit"), text);
+}
+
+QString changedFileText(const char *file)
+{
+    return QStringLiteral("The catalogue file \"%1\" was changed by another program. Your change was not saved; "
+                          "the systems are shown as the file now holds them.")
+        .arg(QFile::decodeName(QByteArray(file)));
+}
+
 QRect toQRect(const marlit::LayoutRect &rect)
 {
     return QRect(rect.x, rect.y, rect.width, rect.height);
@@ -88,7 +101,7 @@ template <typename Widget> Widget *makeControl(QWidget *parent, const char *obje
 
 MainFrame::MainFrame(std::string folder, QWidget *parent)
     : QWidget(parent), workFolder(marlit::withTrailingSeparator(std::move(folder))),
-      reportWriteFailure(warnWriteFailure)
+      reportWriteFailure(warnWriteFailure), reportChangedFile(warnChangedFile)
 {
     setWindowTitle(QStringLiteral("Marlit"));
     setMinimumSize(kMinimumWidth, kMinimumHeight);
@@ -110,6 +123,10 @@ MainFrame::MainFrame(std::string folder, QWidget *parent)
     connect(loader, &SnapshotLoader::snapshotReady, this, &MainFrame::onSnapshotReady);
     // Opened on its own thread: the window never waits for the database.
     history = new PlayHistory(workFolder, this);
+
+    catalogueWatch = new CatalogueWatch(this);
+    catalogueWatch->setObjectName(QStringLiteral("catalogueWatch"));
+    connect(catalogueWatch, &CatalogueWatch::changedOnDisk, this, &MainFrame::followCatalogueOnDisk);
 
     OnCreate();
 }
@@ -345,16 +362,27 @@ void MainFrame::requestDefaultSnapshot()
 
 void MainFrame::LoadCatalogue(const char *fileName)
 {
-    catalogue = marlit::CatalogueFile::load(workFile(fileName));
+    marlit::StampedCatalogue read = marlit::CatalogueFile::loadStamped(workFile(fileName));
+    catalogue = std::move(read.catalogue);
+    catalogueStamp = read.stamp;
     systemList->setCatalogue(catalogue);
+    catalogueWatch->follow(workFile(fileName), catalogueStamp);
 }
 
-marlit::WriteResult MainFrame::SaveCatalogue(const char *fileName, const CategoryCatalogue &changed)
+marlit::WriteResult MainFrame::SaveCatalogue(const char *fileName, const CategoryCatalogue &changed,
+                                             const std::optional<marlit::FileStamp> &readFrom)
 {
-    const marlit::WriteResult result = marlit::CatalogueFile::save(workFile(fileName), changed);
-    if (!result.ok() && reportWriteFailure)
+    return marlit::CatalogueFile::saveIfUnchanged(workFile(fileName), changed, readFrom);
+}
+
+void MainFrame::reportUnsaved(const char *fileName, const marlit::WriteResult &result)
+{
+    if (result.wasChangedMeanwhile()) {
+        if (reportChangedFile)
+            reportChangedFile(this, changedFileText(fileName));
+    } else if (!result.ok() && reportWriteFailure) {
         reportWriteFailure(this, QFile::decodeName(QByteArray(fileName)), QString::fromLocal8Bit(result.reason()));
-    return result;
+    }
 }
 
 // ---- Folder tree and ROM list -------------------------------------------------------------
@@ -499,12 +527,12 @@ void MainFrame::OnSetup()
     if (result == QDialog::Accepted) {
         if (dialog.savesAsNew()) {
             AppendEntry(dialog.edited());
-        } else {
+        } else if (selectedEntry()) {
             CategoryCatalogue changed = catalogue;
             *changed.entryAt(currentSystem) = dialog.edited();
-            // The list shows what the file holds: the edit, or the file as it was if it could
-            // not be written. The folder tree, ROM list and pictures follow at the next selection.
-            storeListChange(changed, currentSystem, false);
+            // A new ROM folder, snapshot folder or default picture shows at once: the views
+            // follow the edited record.
+            storeListChange(changed, currentSystem);
         }
     }
     OnSize(width(), height());
@@ -541,7 +569,7 @@ void MainFrame::ApplyListOperation(marlit::ListOperation operation)
     const std::optional<int> rowAfter = changed.apply(operation, currentSystem);
     if (!rowAfter)
         return;
-    storeListChange(changed, *rowAfter, operation == marlit::ListOperation::Delete);
+    storeListChange(changed, *rowAfter);
 }
 
 void MainFrame::AppendEntry(const SystemEntry &entry)
@@ -551,29 +579,47 @@ void MainFrame::AppendEntry(const SystemEntry &entry)
     CategoryCatalogue changed = catalogue;
     changed.append(entry);
     const std::optional<int> rowAfter = changed.apply(marlit::ListOperation::MoveDown, currentSystem);
-    storeListChange(changed, rowAfter.value_or(currentSystem), false);
+    storeListChange(changed, rowAfter.value_or(currentSystem));
 }
 
-void MainFrame::storeListChange(const CategoryCatalogue &changed, int rowAfter, bool anotherSystem)
+void MainFrame::storeListChange(const CategoryCatalogue &changed, int rowAfter)
 {
     currentCategory = categoryTabs->currentIndex();
     const char *file = marlit::CategoryTable::fileName(currentCategory);
     if (!file)
         return;
 
-    // The file is written and read back, so file, catalogue and list agree afterwards. A change
-    // that could not be written leaves the highlight on the same system.
-    const bool saved = SaveCatalogue(file, changed).ok();
-    LoadCatalogue(file);
+    // The file is written only while it is the one shown, then read back, so that file,
+    // catalogue and list agree afterwards; the user learns why a change was not written once
+    // the list shows the file as it is.
+    const marlit::WriteResult result = SaveCatalogue(file, changed, catalogueStamp);
+    reloadCatalogue(file, result.ok() ? std::optional<int>(rowAfter) : std::nullopt);
+    reportUnsaved(file, result);
+}
 
-    // The highlighted row and currentSystem stay together; when the highlight lands on another
-    // system, the views follow it.
-    const int row = std::min(saved ? rowAfter : currentSystem, catalogue.lastIndex());
+void MainFrame::reloadCatalogue(const char *fileName, std::optional<int> rowAfter)
+{
+    const CategoryCatalogue before = catalogue;
+    const int rowBefore = currentSystem;
+    LoadCatalogue(fileName);
+    const int row = rowAfter ? std::min(*rowAfter, catalogue.lastIndex()) : catalogue.rowFollowing(before, rowBefore);
+
+    // The highlighted row and currentSystem stay together. The views are read again only when
+    // they would show another record: not for a system that merely moved, nor for the echo of
+    // a change that left the highlighted system as it was.
     systemList->setCurrentRow(row);
-    if ((saved && anotherSystem) || row < 0)
-        OnSelChangeSystem();
-    else
+    const SystemEntry *shown = before.entryAt(rowBefore);
+    const SystemEntry *highlighted = catalogue.entryAt(row);
+    if (shown && highlighted && *shown == *highlighted)
         currentSystem = row;
+    else
+        OnSelChangeSystem();
+}
+
+void MainFrame::followCatalogueOnDisk()
+{
+    if (const char *file = marlit::CategoryTable::fileName(currentCategory))
+        reloadCatalogue(file, std::nullopt);
 }
 
 // ---- Emulators found ---------------------------------------------------------------------
@@ -612,9 +658,10 @@ void MainFrame::addSystems(const std::vector<FirstStartOffer::Choice> &choices)
             continue;
         // The tab's file as it is now: the systems go in place of its blank record.
         const char *file = marlit::CategoryTable::fileName(category);
-        CategoryCatalogue changed = marlit::CatalogueFile::load(workFile(file));
+        marlit::StampedCatalogue read = marlit::CatalogueFile::loadStamped(workFile(file));
+        CategoryCatalogue &changed = read.catalogue;
         firstAdded[static_cast<std::size_t>(category)] = changed.placeInsteadOfBlank(systems);
-        SaveCatalogue(file, changed);
+        reportUnsaved(file, SaveCatalogue(file, changed, read.stamp));
     }
 
     // The first system added is shown, ready to play.

@@ -3,6 +3,7 @@
 #include "core/app/SettingsFile.h"
 #include "core/browse/RomSearch.h"
 #include "core/catalogue/CategoryCatalogue.h"
+#include "core/fs/FileStamp.h"
 #include "core/ui/SnapshotLayout.h"
 #include "gui/catalogue/FirstStartOffer.h"
 #include "gui/snapshots/SnapshotImage.h"
@@ -14,6 +15,7 @@
 #include <optional>
 #include <string>
 
+class CatalogueWatch;
 class EmulatorFinder;
 class EmulatorStarter;
 class HistoryPresenter;
@@ -49,6 +51,10 @@ public:
     // Tells the user that a catalogue file could not be written; replaceable for tests.
     using WriteFailureReport = std::function<void(QWidget *parent, const QString &file, const QString &reason)>;
     void setWriteFailureReport(WriteFailureReport report) { reportWriteFailure = std::move(report); }
+    // Tells the user that a change was not saved because another program had changed the
+    // catalogue file (text names the file); replaceable for tests.
+    using ChangedFileReport = std::function<void(QWidget *parent, const QString &text)>;
+    void setChangedFileReport(ChangedFileReport report) { reportChangedFile = std::move(report); }
 
     int currentSystemIndex() const { return currentSystem; }
 
@@ -101,10 +107,20 @@ private:
     void LayoutSnapshots();
     void FillRomList(const std::string &folder);
     void LoadCatalogue(const char *fileName);
-    marlit::WriteResult SaveCatalogue(const char *fileName, const marlit::CategoryCatalogue &changed);
+    // Writes changed only while the file is still in the state readFrom (nothing: no file).
+    marlit::WriteResult SaveCatalogue(const char *fileName, const marlit::CategoryCatalogue &changed,
+                                      const std::optional<marlit::FileStamp> &readFrom);
+    // Tells the user why a change to the file was not written, when it was not.
+    void reportUnsaved(const char *fileName, const marlit::WriteResult &result);
     // Writes a changed catalogue and reads it back; rowAfter is the row to highlight once it is
-    // written, which shows another system when anotherSystem is set.
-    void storeListChange(const marlit::CategoryCatalogue &changed, int rowAfter, bool anotherSystem);
+    // written. Unwritten, the highlight stays on the system it was on, and the user is told why.
+    void storeListChange(const marlit::CategoryCatalogue &changed, int rowAfter);
+    // Reads the file again and shows it: the highlight goes to rowAfter when given, else stays
+    // on its system wherever the file now has it. The views follow when the highlighted record
+    // is not the one they show.
+    void reloadCatalogue(const char *fileName, std::optional<int> rowAfter);
+    // The shown catalogue's file was changed by another program.
+    void followCatalogueOnDisk();
     std::string workFile(const char *name) const { return workFolder + name; }
     void onEmulatorsFound();
     void offerEmulatorsFound();
@@ -136,10 +152,13 @@ private:
 
     const std::string workFolder; // "" or ending with the separator
     WriteFailureReport reportWriteFailure;
+    ChangedFileReport reportChangedFile;
     std::string romRoot;
     std::string romFolder;
     marlit::RomSearch search;
     marlit::CategoryCatalogue catalogue;
+    std::optional<marlit::FileStamp> catalogueStamp; // the state of the file it was read from
+    CatalogueWatch *catalogueWatch = nullptr;
     marlit::AppSettings settings;
     int currentCategory = 0;
     int currentSystem = 0;

@@ -85,22 +85,32 @@ TEST(CategoryCatalogue, MovesWholeEntriesNotJustNames)
     EXPECT_EQ(catalogue.entryAt(-1), nullptr);
 }
 
-// Adding a copy from the configuration dialog is an append followed by moving the selected
-// entry down, which places the copy differently depending on the selection.
-TEST(CategoryCatalogue, AppendedCopyLandsWhereTheFollowingMoveDownPutsIt)
+// A catalogue read anew after another program changed its file: the highlight stays on its
+// system, found by its record, else by its name, else the one in its place takes it.
+TEST(CategoryCatalogue, RowFollowingFindsTheSystemInTheCatalogueReadAnew)
 {
-    CategoryCatalogue lastSelected = named({"A", "B", "C"});
-    SystemEntry copy = *lastSelected.entryAt(2);
-    copy.name = "copy";
-    lastSelected.append(copy);
-    copy.name = "changed after the append";
-    ASSERT_TRUE(lastSelected.apply(ListOperation::MoveDown, 2));
-    EXPECT_EQ(namesOf(lastSelected), "ABcopyC"); // the copy goes just before the selected last entry
-
-    CategoryCatalogue firstSelected = named({"A", "B", "C"});
-    firstSelected.append(entryOf("copy"));
-    ASSERT_TRUE(firstSelected.apply(ListOperation::MoveDown, 0));
-    EXPECT_EQ(namesOf(firstSelected), "BACcopy");
+    struct Case
+    {
+        CategoryCatalogue before;
+        int row;
+        CategoryCatalogue after;
+        int expected;
+    };
+    const SystemEntry editedB = entryOf("B", "described by hand");
+    const Case cases[] = {
+        {named({"A", "B", "C"}), 0, named({"X", "B", "C", "A"}), 3},                              // moved
+        {named({"A", "B", "C"}), 1, CategoryCatalogue({entryOf("A"), entryOf("C"), editedB}), 2}, // edited
+        {named({"A", "B", "C"}), 2, named({"C", "A", "B", "C"}), 3},                              // the nearer of two
+        {named({"A", "B"}), 1, CategoryCatalogue({editedB, entryOf("A"), entryOf("B")}), 2},      // record, then name
+        {named({"A", "B", "C"}), 1, named({"A", "C"}), 1}, // gone: the one in its place
+        {named({"A", "B", "C"}), 2, named({"A", "B"}), 1}, // the last gone
+        {named({"A"}), 0, CategoryCatalogue(), -1},        // none left
+        {CategoryCatalogue(), -1, named({"A", "B"}), 0},   // none before
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(namesOf(c.before) + " row " + std::to_string(c.row) + " -> " + namesOf(c.after));
+        EXPECT_EQ(c.after.rowFollowing(c.before, c.row), c.expected);
+    }
 }
 
 // Systems chosen for a tab take the place of its blank record; the user's systems stay.

@@ -650,7 +650,7 @@ void MainFrameTest::setupSavesAsNewEntryAndKeepsTheWorkingDirectory()
 }
 
 // "Setup System" from the list's menu; "Edit Current Entry" writes the file, the list shows the
-// edit, and the folder tree keeps the folder it showed until the system is selected again.
+// edit, and the folder tree and ROM list show the new ROM folder at once.
 void MainFrameTest::setupSystemEditsTheEntryInPlace()
 {
     m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 1, 1));
@@ -669,8 +669,8 @@ void MainFrameTest::setupSystemEditsTheEntryInPlace()
     QCOMPARE(onDisk.entryAt(1)->description, std::string("Super Famicom"));
     QCOMPARE(onDisk.entryAt(1)->romDirectory, m_dir->path() + "roms/gb/");
     QCOMPARE(frame->currentSystemIndex(), 1);
-    QCOMPARE(frame->currentRomFolder(), m_dir->path() + "roms/snes/");
-    QCOMPARE(romNames(*frame), std::vector<std::string>{"F-Zero (U).sfc"});
+    QCOMPARE(frame->currentRomFolder(), m_dir->path() + "roms/gb/");
+    QTRY_COMPARE(romNames(*frame), std::vector<std::string>{"Tetris (W).gb"});
 }
 
 void MainFrameTest::setupCancelAfterThePickersWritesNothing()
