@@ -78,14 +78,13 @@ shot 1-setup
 setup_click 116 173 50 14 # "Save"
 window_gone "$setup" || fail "Save did not close the dialog"
 
-# The copy of the selected (last) system goes before it; the folders gained their separator.
-expected=$(printf 'NAME = Test Console\r\nDESC = Added with the dialogs\r\nROMDIR = %s/\r\nEMU = %s\r\nCOMMAND LINE = -fullscreen\r\nICON = \r\nSNAPADIR = %s/\r\nSNAPBDIR = \r\nSNAPSHOT = \r\n\r\n' \
-  "$roms" "$work/emu/stand-in" "$snaps" | od -An -tx1 -v | tr -d ' \n')$template
+# The new system goes after the empty one; the folders gained their separator.
+expected=$template$(printf 'NAME = Test Console\r\nDESC = Added with the dialogs\r\nROMDIR = %s/\r\nEMU = %s\r\nCOMMAND LINE = -fullscreen\r\nICON = \r\nSNAPADIR = %s/\r\nSNAPBDIR = \r\nSNAPSHOT = \r\n\r\n' \
+  "$roms" "$work/emu/stand-in" "$snaps" | od -An -tx1 -v | tr -d ' \n')
 got=$(od -An -tx1 -v classic.ini | tr -d ' \n')
 [ "$got" = "$expected" ] || fail "classic.ini holds $(cat -A classic.ini)"
 
-# The new system is the first card; its ROM the first row of the ROM list.
-xdotool mousemove --window "$wid" 100 69 click 1
+# The new system is selected and shown at once; its ROM is the first row of the ROM list.
 xdotool mousemove --window "$wid" 300 60 click 1
 
 # Red where a picture to the right of the ROM list would be: the one picture's cell, for a

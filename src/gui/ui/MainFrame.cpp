@@ -574,12 +574,10 @@ void MainFrame::ApplyListOperation(marlit::ListOperation operation)
 
 void MainFrame::AppendEntry(const SystemEntry &entry)
 {
-    if (!selectedEntry())
-        return;
+    // The other systems keep their order, however the user just arranged them.
     CategoryCatalogue changed = catalogue;
     changed.append(entry);
-    const std::optional<int> rowAfter = changed.apply(marlit::ListOperation::MoveDown, currentSystem);
-    storeListChange(changed, rowAfter.value_or(currentSystem));
+    storeListChange(changed, changed.lastIndex());
 }
 
 void MainFrame::storeListChange(const CategoryCatalogue &changed, int rowAfter)

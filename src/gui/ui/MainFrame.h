@@ -58,7 +58,7 @@ public:
 
     int currentSystemIndex() const { return currentSystem; }
 
-    // Adds a copy of entry after the last system and moves the selected system one place down.
+    // Adds a copy of entry as the last system and highlights it; the views follow it.
     void AppendEntry(const marlit::SystemEntry &entry);
     // Writes each chosen system to its tab's catalogue in place of the blank record, then shows
     // the first of them.

@@ -1,5 +1,6 @@
 // Writing the catalogue files from the window, as a user meets it: a file another program
-// changed is never overwritten unseen and is shown as it now is; a saved system shows at once.
+// changed is never overwritten unseen and is shown as it now is; a saved system shows at once;
+// a new system goes last.
 
 #include "ModalAnswer.h"
 #include "TempDir.h"
@@ -91,6 +92,7 @@ private slots:
     void handEditsAreNeverOverwritten();
     void changesOnDiskAreShownKeepingTheHighlightedSystem();
     void savedSystemTakesEffectAtOnce();
+    void saveAsNewKeepsTheOrderOfTheOthers();
 
 private:
     std::unique_ptr<MainFrame> makeFrame(int category, int system, int snapshotMode = 0);
@@ -249,6 +251,28 @@ void CatalogueEditsTest::savedSystemTakesEffectAtOnce()
     click(child<QPushButton>(*frame, "playButton"));
     QTRY_VERIFY_WITH_TIMEOUT(m_dir->exists("argv.log"), 10000);
     QCOMPARE(m_dir->read("argv.log"), "[" + roms("gb") + "Tetris (W).gb]");
+}
+
+// "Save as New Entry" right after a Move Down: the new system goes last, the order the user just
+// made stays, and the highlight and the views move to the new system.
+void CatalogueEditsTest::saveAsNewKeepsTheOrderOfTheOthers()
+{
+    auto frame = makeFrame(1, 0); // NES
+    frame->ApplyListOperation(marlit::ListOperation::MoveDown);
+    answerNextModal([&](QWidget *modal) {
+        auto *dialog = qobject_cast<SystemConfigDialog *>(modal);
+        QVERIFY(dialog);
+        setupEdit(dialog, SetupId::IdName)->setText(QStringLiteral("Famicom"));
+        setupEdit(dialog, SetupId::IdRomDirectory)->setText(QString::fromStdString(roms("fc")));
+        click(dialog->control(SetupId::IdSaveAsNewEntry));
+        click(dialog->control(SetupId::IdSave));
+    });
+    click(child<QPushButton>(*frame, "setupButton"));
+    QCOMPARE(m_dir->read("console.ini"), record("SNES", roms("snes")) + record("NES", roms("nes")) +
+                                             record("Game Boy", roms("gb")) + record("Famicom", roms("fc")));
+    QCOMPARE(frame->currentSystemIndex(), 3);
+    QCOMPARE(child<SystemListBox>(*frame, "systemList")->currentRow(), 3);
+    QTRY_COMPARE(romNames(*frame), std::vector<std::string>{"Gradius (J).nes"});
 }
 
 QTEST_MAIN(CatalogueEditsTest)
