@@ -220,6 +220,13 @@ void SystemConfigDialog::OnInitDialog()
     entryChoice->button(saveAsNew ? IdSaveAsNewEntry : IdEditCurrentEntry)->setChecked(true);
 }
 
+void SystemConfigDialog::offerNewEntryOnly()
+{
+    saveAsNew = true;
+    entryChoice->button(IdSaveAsNewEntry)->setChecked(true);
+    control(IdEditCurrentEntry)->setEnabled(false);
+}
+
 void SystemConfigDialog::accept()
 {
     marlit::SystemConfigFields fields;

@@ -66,6 +66,9 @@ public:
     const marlit::SystemEntry &edited() const { return editedEntry; }
     // True when "Save as New Entry" is chosen.
     bool savesAsNew() const { return saveAsNew; }
+    // Chooses "Save as New Entry" and greys "Edit Current Entry": for a category without
+    // systems, where there is no entry to edit.
+    void offerNewEntryOnly();
 
     QWidget *control(int id) const { return controls.value(id); }
 

@@ -507,12 +507,12 @@ bool MainFrame::sayIfNoEmulator(const SystemEntry &entry)
 
 void MainFrame::OnSetup()
 {
-    // The dialog edits an existing system: none with an empty catalogue.
+    // Without a system, in a category left empty, the dialog can only add one: it opens blank.
     const SystemEntry *entry = selectedEntry();
-    if (!entry)
-        return;
     int result = QDialog::Rejected;
-    SystemConfigDialog dialog(*entry, workFile("default.ico"), this);
+    SystemConfigDialog dialog(entry ? *entry : SystemEntry{}, workFile("default.ico"), this);
+    if (!entry)
+        dialog.offerNewEntryOnly();
     // The presets known so far at once, and the installed ones looked for again meanwhile.
     dialog.setPresets(finder->latest().systems, true);
     openSetup = &dialog;

@@ -80,10 +80,11 @@ std::unique_ptr<QMenu> SystemListBox::createContextMenu()
     menu->addSeparator();
     QAction *remove = addCommand(*menu, QStringLiteral("Delete System"), DeleteSystemCommand, "deleteSystemAction");
 
-    // No command may act on a system that is not there (an empty list, or no current row).
+    // No command may act on a system that is not there (an empty list, or no current row); in
+    // an empty list "Setup System" adds the first one.
     const bool present = hasCurrentSystem();
     const int current = currentRow();
-    setup->setEnabled(present);
+    setup->setEnabled(present || m_model->rowCount() == 0);
     launch->setEnabled(present);
     moveUp->setEnabled(present && current != 0);
     moveDown->setEnabled(present && current != lastRow());
@@ -136,6 +137,10 @@ void SystemListBox::keyboardSearch(const QString &)
 void SystemListBox::runCommand(int commandId)
 {
     // The menu greys what cannot be done; the same rules hold here whatever asks.
+    if (commandId == SetupSystemCommand && m_model->rowCount() == 0) {
+        emit setupRequested();
+        return;
+    }
     if (!hasCurrentSystem())
         return;
     const int current = currentRow();

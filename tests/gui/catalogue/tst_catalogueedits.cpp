@@ -1,6 +1,6 @@
 // Writing the catalogue files from the window, as a user meets it: a file another program
 // changed is never overwritten unseen and is shown as it now is; a saved system shows at once;
-// a new system goes last.
+// a new system goes last; an empty category gets its first system through "Setup".
 
 #include "ModalAnswer.h"
 #include "TempDir.h"
@@ -13,12 +13,18 @@
 #include "gui/ui/RomListBox.h"
 #include "gui/ui/SystemListBox.h"
 
+#include <QAction>
+#include <QContextMenuEvent>
 #include <QImage>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
+#include <QTabBar>
 #include <QTest>
+#include <QTimer>
 
 #include <sys/stat.h>
 
@@ -69,6 +75,24 @@ void runProgram(const char *program, const std::string &from, const std::string 
         QProcess::execute(QString::fromLatin1(program), {QString::fromStdString(from), QString::fromStdString(to)}), 0);
 }
 
+// Answers the next window find() gives (a modal dialog, a menu) once it is open.
+void answerWhenOpen(std::function<QWidget *()> find, std::function<void(QWidget *)> answer)
+{
+    auto *poll = new QTimer(qApp);
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, poll, [=] {
+        QWidget *open = find();
+        if (!open && ++*tries < 1000)
+            return;
+        poll->deleteLater();
+        poll->stop();
+        answer(open);
+        if (auto *dialog = qobject_cast<QDialog *>(open); dialog && dialog->isVisible())
+            dialog->reject();
+    });
+    poll->start(10);
+}
+
 QLineEdit *setupEdit(SystemConfigDialog *dialog, int id)
 {
     return qobject_cast<QLineEdit *>(dialog->control(id));
@@ -93,6 +117,7 @@ private slots:
     void changesOnDiskAreShownKeepingTheHighlightedSystem();
     void savedSystemTakesEffectAtOnce();
     void saveAsNewKeepsTheOrderOfTheOthers();
+    void emptyCategoryGetsItsFirstSystemFromSetup();
 
 private:
     std::unique_ptr<MainFrame> makeFrame(int category, int system, int snapshotMode = 0);
@@ -273,6 +298,50 @@ void CatalogueEditsTest::saveAsNewKeepsTheOrderOfTheOthers()
     QCOMPARE(frame->currentSystemIndex(), 3);
     QCOMPARE(child<SystemListBox>(*frame, "systemList")->currentRow(), 3);
     QTRY_COMPARE(romNames(*frame), std::vector<std::string>{"Gradius (J).nes"});
+}
+
+// A category without systems: "Setup", and "Setup System" in the empty list's menu, open the
+// dialog blank on "Save as New Entry" with "Edit Current Entry" greyed; "Save" adds the system.
+void CatalogueEditsTest::emptyCategoryGetsItsFirstSystemFromSetup()
+{
+    m_dir->write("computer.ini", "");
+    m_dir->write("handheld.ini", "");
+    auto frame = makeFrame(3, 0);
+    const auto addSystem = [&](const char *name) {
+        return [=, this](QWidget *modal) {
+            auto *dialog = qobject_cast<SystemConfigDialog *>(modal);
+            QVERIFY(dialog);
+            QVERIFY(dialog->savesAsNew());
+            QVERIFY(qobject_cast<QRadioButton *>(dialog->control(SetupId::IdSaveAsNewEntry))->isChecked());
+            QVERIFY(!dialog->control(SetupId::IdEditCurrentEntry)->isEnabled());
+            QCOMPARE(setupEdit(dialog, SetupId::IdName)->text(), QString());
+            setupEdit(dialog, SetupId::IdName)->setText(QString::fromLatin1(name));
+            setupEdit(dialog, SetupId::IdRomDirectory)->setText(QString::fromStdString(roms("fc")));
+            click(dialog->control(SetupId::IdSave));
+        };
+    };
+    answerNextModal(addSystem("MSX"));
+    click(child<QPushButton>(*frame, "setupButton"));
+    QCOMPARE(m_dir->read("computer.ini"), record("MSX", roms("fc"), "", ""));
+    QCOMPARE(frame->currentSystemIndex(), 0);
+    QTRY_COMPARE(romNames(*frame), std::vector<std::string>{"Gradius (J).nes"});
+
+    child<QTabBar>(*frame, "categoryTabs")->setCurrentIndex(2);
+    bool offered = false;
+    answerWhenOpen(&QApplication::activePopupWidget, [&](QWidget *popup) {
+        auto *menu = qobject_cast<QMenu *>(popup);
+        QVERIFY(menu);
+        auto *setup = menu->findChild<QAction *>(QStringLiteral("setupSystemAction"));
+        offered = setup->isEnabled();
+        answerWhenOpen(&QApplication::activeModalWidget, addSystem("Game Gear"));
+        menu->setActiveAction(setup);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    QWidget *viewport = child<SystemListBox>(*frame, "systemList")->viewport();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20), viewport->mapToGlobal(QPoint(20, 20)));
+    QApplication::sendEvent(viewport, &event);
+    QVERIFY(offered);
+    QCOMPARE(m_dir->read("handheld.ini"), record("Game Gear", roms("fc"), "", ""));
 }
 
 QTEST_MAIN(CatalogueEditsTest)

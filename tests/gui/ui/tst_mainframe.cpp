@@ -141,7 +141,6 @@ private slots:
     void setupSystemEditsTheEntryInPlace();
     void setupCancelAfterThePickersWritesNothing();
     void setupSaveThatCannotBeWrittenShowsTheFile();
-    void setupOpensNoDialogWithoutASystem();
     void configSnapshotModeAndFontTakeEffectAtOnce();
     void nextRowShowsAtOnceAndAnEmptyCellSaysWhatWasLookedFor();
     void closingWritesTheSettingsFile();
@@ -719,18 +718,6 @@ void MainFrameTest::setupSaveThatCannotBeWrittenShowsTheFile()
     }
     QCOMPARE(m_dir->read("console.ini"), before);
     QCOMPARE(m_writeFailures, QStringList(2, QStringLiteral("console.ini: Permission denied")));
-}
-
-void MainFrameTest::setupOpensNoDialogWithoutASystem()
-{
-    m_dir->write("computer.ini", "");
-    m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 3, 0));
-    auto frame = makeFrame();
-    QWidget *opened = frame.get();
-    answerNextModal([&](QWidget *modal) { opened = modal; });
-    QTest::mouseClick(child<QPushButton>(*frame, "setupButton"), Qt::LeftButton);
-    QTRY_VERIFY(opened != frame.get());
-    QCOMPARE(opened, nullptr);
 }
 
 // "No Snapshots": a ROM's pictures are not even looked up. Switching to "Snapshots to the Right"

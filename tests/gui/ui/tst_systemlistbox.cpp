@@ -395,23 +395,26 @@ void TestSystemListBox::menuGreying_data()
 {
     QTest::addColumn<int>("current");
     QTest::addColumn<int>("last");
-    QTest::addColumn<bool>("others"); // setup, launch, delete
+    QTest::addColumn<bool>("setup");
+    QTest::addColumn<bool>("others"); // launch, delete
     QTest::addColumn<bool>("moveUp");
     QTest::addColumn<bool>("moveDown");
-    QTest::newRow("first of five") << 0 << 4 << true << false << true;
-    QTest::newRow("last of five") << 4 << 4 << true << true << false;
-    QTest::newRow("middle") << 2 << 4 << true << true << true;
-    QTest::newRow("single system") << 0 << 0 << true << false << false;
-    QTest::newRow("second of two") << 1 << 1 << true << true << false;
-    QTest::newRow("empty list") << 0 << -1 << false << false << false;
-    QTest::newRow("past the end after deleting the last") << 5 << 4 << false << false << false;
-    QTest::newRow("no selection") << -1 << 4 << false << false << false;
+    QTest::newRow("first of five") << 0 << 4 << true << true << false << true;
+    QTest::newRow("last of five") << 4 << 4 << true << true << true << false;
+    QTest::newRow("middle") << 2 << 4 << true << true << true << true;
+    QTest::newRow("single system") << 0 << 0 << true << true << false << false;
+    QTest::newRow("second of two") << 1 << 1 << true << true << true << false;
+    // "Setup System" adds the first system to an empty category.
+    QTest::newRow("empty list") << 0 << -1 << true << false << false << false;
+    QTest::newRow("past the end after deleting the last") << 5 << 4 << false << false << false << false;
+    QTest::newRow("no selection") << -1 << 4 << false << false << false << false;
 }
 
 void TestSystemListBox::menuGreying()
 {
     QFETCH(int, current);
     QFETCH(int, last);
+    QFETCH(bool, setup);
     QFETCH(bool, others);
     QFETCH(bool, moveUp);
     QFETCH(bool, moveDown);
@@ -423,7 +426,7 @@ void TestSystemListBox::menuGreying()
         const auto *action = menu->findChild<QAction *>(QLatin1String(name));
         return action && action->isEnabled();
     };
-    QCOMPARE(enabled("setupSystemAction"), others);
+    QCOMPARE(enabled("setupSystemAction"), setup);
     QCOMPARE(enabled("launchEmuAction"), others);
     QCOMPARE(enabled("deleteSystemAction"), others);
     QCOMPARE(enabled("moveUpAction"), moveUp);
