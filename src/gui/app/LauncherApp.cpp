@@ -1,5 +1,7 @@
 #include "gui/app/LauncherApp.h"
 
+#include "gui/app/KeyRepeatFilter.h"
+
 #include "gui/ui/MainFrame.h"
 
 namespace {
@@ -31,6 +33,7 @@ LauncherApp::LauncherApp(char *programName)
     setDesktopFileName(QStringLiteral(MARLIT_APP_ID));
     // The title bars, the task bar and the window switcher show it, for the dialogs too.
     setWindowIcon(applicationIcon());
+    installEventFilter(new KeyRepeatFilter(this));
 }
 
 int LauncherApp::run()

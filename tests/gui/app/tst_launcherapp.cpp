@@ -1,9 +1,13 @@
 #include "gui/app/LauncherApp.h"
+#include "gui/ui/RomListBox.h"
 
 #include <QDialog>
 #include <QIcon>
 #include <QImage>
+#include <QKeyEvent>
 #include <QPixmap>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QtTest>
 
 // Runs inside a LauncherApp, the program's own application object.
@@ -41,6 +45,46 @@ private slots:
         const QPixmap pixmap = logo.pixmap(QSize(152, 55), 2.0);
         QCOMPARE(pixmap.size(), QSize(304, 110));
         QCOMPARE(pixmap.devicePixelRatio(), 2.0);
+    }
+
+    // A key held under X arrives as a press, then a release and a press with the same time stamp
+    // at every repeat, which the toolkit may report as new presses. Held Enter acts once, in the
+    // ROM list and on a focused button; held arrows go on moving; a held Space clicks once.
+    void heldKeysActOncePerPressWhateverTheRepeatLooksLike()
+    {
+        const auto hold = [](QWidget *widget, Qt::Key key, quint64 start, int repeats) {
+            const auto send = [&](QEvent::Type type, quint64 time) {
+                QKeyEvent event(type, key, Qt::NoModifier, key == Qt::Key_Space ? QStringLiteral(" ") : QString());
+                event.setTimestamp(time);
+                QApplication::sendEvent(widget, &event);
+            };
+            send(QEvent::KeyPress, start);
+            quint64 time = start + 500;
+            for (int i = 0; i < repeats; ++i, time += 40) {
+                send(QEvent::KeyRelease, time);
+                send(QEvent::KeyPress, time);
+            }
+            send(QEvent::KeyRelease, time + 7);
+        };
+
+        RomListBox list;
+        list.setNames({"a.nes", "b.nes", "c.nes", "d.nes", "e.nes", "f.nes"});
+        list.setCurrentRow(0);
+        QSignalSpy plays(&list, &RomListBox::playRequested);
+        hold(&list, Qt::Key_Return, 1000, 5);
+        QCOMPARE(plays.count(), 1);
+        hold(&list, Qt::Key_Enter, 3000, 5);
+        QCOMPARE(plays.count(), 2);
+        hold(&list, Qt::Key_Down, 5000, 3);
+        QCOMPARE(list.currentRow(), 4);
+
+        QPushButton play(QStringLiteral("Play!"));
+        play.setDefault(true);
+        QSignalSpy clicks(&play, &QPushButton::clicked);
+        hold(&play, Qt::Key_Return, 7000, 5);
+        QCOMPARE(clicks.count(), 1);
+        hold(&play, Qt::Key_Space, 9000, 5);
+        QCOMPARE(clicks.count(), 2);
     }
 };
 
