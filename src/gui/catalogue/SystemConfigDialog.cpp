@@ -78,6 +78,29 @@ constexpr ControlTemplate kControls[] = {
     {1027, ControlKind::BrowseButton, "...", {268, 156, 16, 15}, "browseIconButton"},
 };
 
+constexpr int kTabOrder[] = {
+    SystemConfigDialog::IdName,
+    SystemConfigDialog::IdPresets,
+    SystemConfigDialog::IdDescription,
+    SystemConfigDialog::IdRomDirectory,
+    SystemConfigDialog::IdBrowseRomDirectory,
+    SystemConfigDialog::IdEmulator,
+    SystemConfigDialog::IdBrowseEmulator,
+    SystemConfigDialog::IdCommandLine,
+    SystemConfigDialog::IdParamsAfterRom,
+    SystemConfigDialog::IdSnapshotDirA,
+    SystemConfigDialog::IdBrowseSnapshotDirA,
+    SystemConfigDialog::IdSnapshotDirB,
+    SystemConfigDialog::IdBrowseSnapshotDirB,
+    SystemConfigDialog::IdDefaultSnapshot,
+    SystemConfigDialog::IdBrowseDefaultSnapshot,
+    SystemConfigDialog::IdBrowseIcon,
+    SystemConfigDialog::IdEditCurrentEntry,
+    SystemConfigDialog::IdSaveAsNewEntry,
+    SystemConfigDialog::IdSave,
+    SystemConfigDialog::IdCancel,
+};
+
 QString fromBytes(const std::string &text)
 {
     return QFile::decodeName(QByteArray::fromStdString(text));
@@ -144,6 +167,8 @@ SystemConfigDialog::SystemConfigDialog(const SystemEntry &entry, std::string def
     createControls();
     OnInitDialog();
     loadIconPreview();
+    // The first thing to type is the system's name.
+    control(IdName)->setFocus(Qt::OtherFocusReason);
 }
 
 SystemConfigDialog::~SystemConfigDialog() = default;
@@ -155,6 +180,14 @@ void SystemConfigDialog::createControls()
         QWidget *widget = makeControl(control, this);
         layout.place(widget, control.rect);
         controls.insert(control.id, widget);
+    }
+    // Tab goes down the fields as they stand, each followed by its "..." button, then to the
+    // choice of entry and the two buttons.
+    QWidget *previous = nullptr;
+    for (const int id : kTabOrder) {
+        if (previous)
+            setTabOrder(previous, control(id));
+        previous = control(id);
     }
     previewRect = QRect(layout.toPixels(marlit::LayoutRect{kIconPreviewX, kIconPreviewY, 0, 0}).topLeft(),
                         QSize(kIconSize, kIconSize));

@@ -35,6 +35,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTabBar>
 #include <QToolTip>
@@ -196,9 +197,24 @@ void MainFrame::OnCreate()
                                                             filterModeButton, searchEdit, applyButton})
         widget->raise();
 
-    // Buttons keep the focus in the ROM list, where the arrow keys and Enter are meant to act.
-    for (QPushButton *button : {playButton, setupButton, configButton, filterModeButton, applyButton})
-        button->setFocusPolicy(Qt::NoFocus);
+    // Tab reaches every control in the order they are read: the left column downwards, then the
+    // buttons, the ROM list and the search row. Enter presses a button that has the focus.
+    QWidget *previous = nullptr;
+    for (QWidget *widget :
+         std::initializer_list<QWidget *>{categoryTabs, systemList, folderTree, playButton, setupButton, configButton,
+                                          romList, filterModeButton, searchEdit, applyButton}) {
+        if (previous)
+            setTabOrder(previous, widget);
+        previous = widget;
+    }
+    for (QPushButton *button : {setupButton, configButton, filterModeButton, applyButton})
+        button->setAutoDefault(true);
+    auto *findShortcut = new QShortcut(QKeySequence::Find, this);
+    connect(findShortcut, &QShortcut::activated, this, [this] {
+        searchEdit->setFocus(Qt::ShortcutFocusReason);
+        searchEdit->selectAll();
+    });
+    connect(searchEdit, &QLineEdit::returnPressed, this, &MainFrame::OnSearchReturn);
 
     connect(categoryTabs, &QTabBar::currentChanged, this, &MainFrame::OnSelChangeCategory);
     connect(systemList, &SystemListBox::systemSelectionChanged, this, &MainFrame::OnSelChangeSystem);
@@ -410,6 +426,14 @@ void MainFrame::OnSearchMode()
                                                                              : QStringLiteral("Search For"));
 }
 
+void MainFrame::OnSearchReturn()
+{
+    // Enter applies the text as it reads now, also over a text applied before.
+    if (search.applied())
+        search.clear();
+    OnApplyClear();
+}
+
 void MainFrame::OnApplyClear()
 {
     if (search.applied())
@@ -447,10 +471,7 @@ void MainFrame::OnSelChangeRom()
     for (const int next : {row + 1, row - 1})
         if (next >= 0 && next < romList->count())
             neighbours.push_back(romList->nameAt(next));
-    loader->prefetch(
-        {entry->snapshotDirA, entry->snapshotDirB},
-        {cellSize(kSlotA), cellSize(kSlotB)},
-        neighbours);
+    loader->prefetch({entry->snapshotDirA, entry->snapshotDirB}, {cellSize(kSlotA), cellSize(kSlotB)}, neighbours);
 }
 
 QSize MainFrame::cellSize(int slot) const

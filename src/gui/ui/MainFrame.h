@@ -94,6 +94,7 @@ public slots:
     void OnConfig();
     void OnSearchMode();
     void OnApplyClear();
+    void OnSearchReturn();
 
 protected:
     bool event(QEvent *event) override;

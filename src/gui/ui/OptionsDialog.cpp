@@ -72,7 +72,7 @@ void OptionsDialog::createControls()
         controls.insert(id, widget);
     };
 
-    // In the template's order. The radio buttons are no Tab stops: a click picks one.
+    // In the template's order; the Tab key's follows below.
     auto *ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setDefault(true);
     add(ok, IdOk, "okButton", {175, 69, 66, 14});
@@ -95,7 +95,6 @@ void OptionsDialog::createControls()
     modeChoice = new QButtonGroup(this);
     for (const auto &radio : radios) {
         auto *button = new QRadioButton(QString::fromLatin1(radio.text), this);
-        button->setFocusPolicy(Qt::ClickFocus);
         add(button, radio.id, radio.objectName, radio.rect);
         modeChoice->addButton(button, radio.id);
     }
@@ -107,7 +106,19 @@ void OptionsDialog::createControls()
             [this](bool on) { settings->rememberWindowSize = on; });
     connect(qobject_cast<QCheckBox *>(control(IdRememberLastSystem)), &QCheckBox::toggled, this,
             [this](bool on) { settings->rememberLastSystem = on; });
-    connect(modeChoice, &QButtonGroup::idClicked, this, [this](int id) { settings->snapshotMode = modeOfButton(id); });
+    connect(modeChoice, &QButtonGroup::idClicked, this, [this](int id) {
+        settings->snapshotMode = modeOfButton(id);
+        updateModeTabStop();
+    });
+
+    // Tab goes through the options as they are read, and then to OK.
+    QWidget *previous = nullptr;
+    for (const int id : {IdRememberWindowSize, IdRememberLastSystem, IdNoSnapshots, IdSnapshotsRight, IdSnapshotsBelow,
+                         IdSetFont, IdOk}) {
+        if (previous)
+            setTabOrder(previous, control(id));
+        previous = control(id);
+    }
     connect(qobject_cast<QPushButton *>(control(IdSetFont)), &QPushButton::clicked, this, &OptionsDialog::OnSetFont);
 }
 
@@ -130,6 +141,19 @@ void OptionsDialog::OnInitDialog()
         break;
     default:
         break;
+    }
+    updateModeTabStop();
+}
+
+void OptionsDialog::updateModeTabStop()
+{
+    // As in any group of radio buttons, Tab stops at the checked one (the first, when none is);
+    // the arrow keys move within the group and check the button they reach.
+    const QAbstractButton *checked = modeChoice->checkedButton();
+    for (const int id : {IdNoSnapshots, IdSnapshotsRight, IdSnapshotsBelow}) {
+        QAbstractButton *button = modeChoice->button(id);
+        const bool stop = checked ? button == checked : id == IdNoSnapshots;
+        button->setFocusPolicy(stop ? Qt::StrongFocus : Qt::ClickFocus);
     }
 }
 

@@ -47,6 +47,7 @@ private:
     void createControls();
     void OnInitDialog();
     void OnSetFont();
+    void updateModeTabStop();
 
     marlit::AppSettings *settings;
     RomListFont currentFont;

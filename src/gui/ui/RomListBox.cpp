@@ -144,8 +144,12 @@ void RomListBox::keyPressEvent(QKeyEvent *event)
 void RomListBox::paintEvent(QPaintEvent *event)
 {
     ListBoxView::paintEvent(event);
-    if (m_model->rowCount() == 0 && (hasFocus() || viewport()->hasFocus())) {
-        QPainter painter(viewport());
+    if (!hasFocus() && !viewport()->hasFocus())
+        return;
+    QPainter painter(viewport());
+    if (m_model->rowCount() == 0)
         m_delegate->paintEmptyFocusBand(&painter, QRect(0, 0, viewport()->width(), itemHeight()), this);
-    }
+    else if (!currentIndex().isValid())
+        // No row carries the focus frame yet: the list shows it has the keys around its rows.
+        m_delegate->paintListFocusFrame(&painter, viewport()->rect(), this);
 }

@@ -76,6 +76,18 @@ void RomRowDelegate::paintEmptyFocusBand(QPainter *painter, const QRect &row, co
     painter->restore();
 }
 
+void RomRowDelegate::paintListFocusFrame(QPainter *painter, const QRect &area, const QWidget *widget) const
+{
+    // An outline in the highlight colour: the style's focus frame is made for a row, and some
+    // styles fill it, which over a whole list would tint every row.
+    painter->save();
+    const QColor highlight = (widget ? widget->palette() : QApplication::palette()).color(QPalette::Highlight);
+    painter->setPen(QPen(highlight, 2));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRect(area.adjusted(1, 1, -1, -1));
+    painter->restore();
+}
+
 void RomRowDelegate::paintFocusFrame(QPainter *painter, const QRect &rect, const QColor &background,
                                      const QStyleOptionViewItem *option, const QWidget *widget)
 {

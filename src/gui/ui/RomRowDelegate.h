@@ -43,6 +43,8 @@ public:
 
     // The band an empty list shows where its first row would be when it has the focus.
     void paintEmptyFocusBand(QPainter *painter, const QRect &row, const QWidget *widget) const;
+    // The focus frame around the rows, for a list that has the focus but no current row.
+    void paintListFocusFrame(QPainter *painter, const QRect &area, const QWidget *widget) const;
 
     // A five-pointed gold star filling rect.
     static void paintStar(QPainter *painter, const QRect &rect);

@@ -5,9 +5,11 @@
 #include "core/catalogue/SystemEntry.h"
 #include "gui/ui/SystemListModel.h"
 
+#include <QApplication>
 #include <QByteArray>
 #include <QPainter>
 #include <QStyle>
+#include <QStyleOptionFocusRect>
 
 #include <array>
 
@@ -72,6 +74,8 @@ SystemCardDelegate::CardLayout SystemCardDelegate::CardLayout::forItem(const QRe
     layout.band = edges(wLeft, selected ? wTop + kLift : wTop, wRight, wBottom);
     layout.name = edges(wLeft, wTop, wRight, wBottom);
     layout.description = edges(wLeft, wBottom, wRight, wBottom + kDescriptionHeight);
+    // Inside the card's outline, around the description line.
+    layout.focus = edges(wLeft, wBottom, right - 3, bottom - (selected ? kLift : 0) - 2);
 
     layout.framed = selected;
     if (selected) {
@@ -156,7 +160,18 @@ void SystemCardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
         frameRect(painter, layout.outerFrame, Qt::black);
         frameRect(painter, layout.innerFrame, Qt::black);
     }
-    // No focus frame: the lifted, outlined card already shows where the selection is.
+    // The keyboard's place: a focus frame on the current card's description line while the
+    // list has the focus, so that Tab shows when the arrow keys switch systems.
+    if (option.state & QStyle::State_HasFocus) {
+        QStyleOptionFocusRect frame;
+        if (option.widget)
+            frame.initFrom(option.widget);
+        frame.rect = layout.focus;
+        frame.state |= QStyle::State_KeyboardFocusChange | QStyle::State_HasFocus;
+        frame.backgroundColor = Qt::white;
+        QStyle *style = option.widget ? option.widget->style() : QApplication::style();
+        style->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, painter, option.widget);
+    }
     painter->restore();
 }
 

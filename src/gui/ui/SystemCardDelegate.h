@@ -29,6 +29,7 @@ public:
         QRect band;
         QRect name;
         QRect description;
+        QRect focus; // the focus frame, when the list has the keyboard focus
         bool framed = false;
         QRect outerFrame; // two 1-pixel outlines, offset so that they leave the top-left and
         QRect innerFrame; // bottom-right corner pixels of the item unpainted

@@ -40,6 +40,7 @@ class OptionsDialogTest : public QObject
 private slots:
     void clicksChangeTheOptionsAtOnceAndEscapeKeepsThem();
     void unknownSnapshotModeChecksNoButton();
+    void keyboardAloneChangesEveryOption();
     void setFontChoosesFaceSizeAndColorTogether();
     void showsTheLogo();
 };
@@ -66,6 +67,43 @@ void OptionsDialogTest::clicksChangeTheOptionsAtOnceAndEscapeKeepsThem()
     QTest::keyClick(&dialog, Qt::Key_Escape);
     QVERIFY(!dialog.isVisible());
     QCOMPARE(settings, (AppSettings{false, true, marlit::SnapshotsBelow}));
+}
+
+// Tab goes through the options as they are read, stopping once in the snapshot choice, at the
+// checked mode; the arrow keys choose another mode, Space ticks a box, Enter is OK.
+void OptionsDialogTest::keyboardAloneChangesEveryOption()
+{
+    AppSettings settings{true, true, marlit::SnapshotsRight};
+    OptionsDialog dialog(settings, RomListFont{});
+    dialog.show();
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    dialog.control(Id::IdRememberWindowSize)->setFocus();
+    QStringList reached;
+    for (int i = 0; i < 5; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        reached << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(reached, (QStringList{"rememberLastSystemCheck", "snapshotsRightRadio", "setFontButton", "okButton",
+                                   "rememberWindowSizeCheck"}));
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(settings.rememberWindowSize, false);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down); // the button below "to the Right"
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("snapshotsBelowRadio"));
+    QCOMPARE(settings.snapshotMode, int(marlit::SnapshotsBelow));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
+    QCOMPARE(settings.snapshotMode, int(marlit::NoSnapshots));
+    // Tab leaves the group from the mode now checked and comes back to it.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("noSnapshotsRadio"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(settings, (AppSettings{false, true, marlit::NoSnapshots}));
 }
 
 void OptionsDialogTest::unknownSnapshotModeChecksNoButton()

@@ -83,7 +83,7 @@ private slots:
     void iconIsCentredInTheRow_data();
     void iconIsCentredInTheRow();
     void iconIsDrawnWhereTheLayoutPutsIt();
-    void emptyListWithFocusShowsOneFocusedBand();
+    void listWithFocusShowsItAlsoWithoutACurrentRow();
 
     void enterRequestsPlayOncePerPress();
     void holdingEnterDoesNotStartOneLaunchPerRepeat();
@@ -233,7 +233,7 @@ void TestRomListBox::iconIsDrawnWhereTheLayoutPutsIt()
     QVERIFY(iconSeen);
 }
 
-void TestRomListBox::emptyListWithFocusShowsOneFocusedBand()
+void TestRomListBox::listWithFocusShowsItAlsoWithoutACurrentRow()
 {
     // A style whose focus frame is a thin outline, so the band's own colour shows inside it.
     const std::unique_ptr<QStyle> outlineFocus(QStyleFactory::create(QStringLiteral("Windows")));
@@ -256,6 +256,18 @@ void TestRomListBox::emptyListWithFocusShowsOneFocusedBand()
     for (int i = 0; i < image.width(); ++i)
         framePixels += image.pixelColor(i, 0) != kGrey;
     QVERIFY(framePixels > image.width() / 4);
+
+    // With rows but none current yet, no row is marked: the list's edge shows the focus, and
+    // goes once a row is.
+    list.setNames({"a.nes", "b.nes"});
+    const QColor highlight = list.palette().color(QPalette::Highlight);
+    const QImage framed = grabViewport(list);
+    QCOMPARE(framed.pixelColor(x, 1), highlight);
+    const int edge = list.viewport()->width() - 2;
+    QCOMPARE(framed.pixelColor(edge, h + 2), highlight);
+    QCOMPARE(framed.pixelColor(x, h + 2), kGrey);
+    QTest::keyClick(&list, Qt::Key_Down);
+    QCOMPARE(grabViewport(list).pixelColor(edge, h + 2), kGrey);
 }
 
 void TestRomListBox::enterRequestsPlayOncePerPress()
