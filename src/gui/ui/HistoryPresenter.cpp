@@ -7,8 +7,22 @@
 #include "gui/ui/RomListBox.h"
 #include "gui/ui/RomListModel.h"
 
-HistoryPresenter::HistoryPresenter(PlayHistory &history, RomListBox *romList, EmulatorStarter &starter,
-                                   QObject *parent)
+#include "core/history/PlayText.h"
+
+#include <QHelpEvent>
+#include <QToolTip>
+
+namespace {
+
+std::int64_t wallClockMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
+
+HistoryPresenter::HistoryPresenter(PlayHistory &history, RomListBox *romList, EmulatorStarter &starter, QObject *parent)
     : QObject(parent), m_history(history), m_romList(romList)
 {
     connect(romList, &RomListBox::favouriteToggleRequested, this, &HistoryPresenter::toggleFavourite);
@@ -19,6 +33,35 @@ HistoryPresenter::HistoryPresenter(PlayHistory &history, RomListBox *romList, Em
             [&history](quint64 launchId, std::chrono::milliseconds played) { history.playEnded(launchId, played); });
     LaunchNotice *notice = starter.notice();
     connect(&history, &PlayHistory::notice, notice, [notice](const QString &text) { notice->showFailure(text, {}); });
+    romList->viewport()->installEventFilter(this);
+}
+
+bool HistoryPresenter::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip || watched != m_romList->viewport())
+        return QObject::eventFilter(watched, event);
+    // A row's tooltip says how much it was played; the history is asked, and the answer shown if
+    // it is still the newest question.
+    const auto *help = static_cast<QHelpEvent *>(event);
+    const QModelIndex index = m_romList->indexAt(help->pos());
+    if (!index.isValid() || !m_system) {
+        m_history.cancel(PlayHistory::Question::Summary);
+        return QObject::eventFilter(watched, event);
+    }
+    QWidget *viewport = m_romList->viewport();
+    const QRect row = m_romList->visualRect(index);
+    const QPoint globalPos = help->globalPos();
+    m_history.requestSummary(m_romList->romModel()->pathAt(index.row()),
+                             [viewport, row, globalPos](std::optional<marlit::RomHistory> &&found) {
+                                 const std::string text =
+                                     found ? marlit::PlayText::summary(*found, wallClockMs()) : std::string();
+                                 // Shown while the pointer stays on the row; a row never played has none.
+                                 if (text.empty())
+                                     QToolTip::hideText();
+                                 else
+                                     QToolTip::showText(globalPos, QString::fromUtf8(text), viewport, row);
+                             });
+    return true;
 }
 
 void HistoryPresenter::showSystem(std::optional<marlit::SystemKey> system)

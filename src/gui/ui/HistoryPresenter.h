@@ -13,8 +13,8 @@ class RomListBox;
 
 // Ties the ROM list to the play history: the stars of the shown system's favourites (read once
 // per system), Ctrl+D and the list's menu to mark a favourite or forget a ROM's plays, the
-// launches of the list's ROMs recorded as the starter reports them, and what the history has to
-// say shown in the starter's notice over the list.
+// launches of the list's ROMs recorded as the starter reports them, a row's plays in its tooltip,
+// and what the history has to say shown in the starter's notice over the list.
 class HistoryPresenter : public QObject
 {
     Q_OBJECT
@@ -34,6 +34,9 @@ public:
 public slots:
     void toggleFavourite();
     void forgetHistory();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     PlayHistory &m_history;

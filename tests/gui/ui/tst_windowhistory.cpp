@@ -20,6 +20,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 #include <csignal>
 #include <sys/stat.h>
@@ -114,6 +115,10 @@ private:
     std::string rom(const std::string &relative) const { return m_dir->file("roms/" + relative); }
 
     std::unique_ptr<TempDir> m_dir;
+    const std::int64_t m_dayAgo =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count() -
+        86'400'000;
 };
 
 void WindowHistoryTest::init()
@@ -133,7 +138,8 @@ void WindowHistoryTest::init()
     store.open();
     QVERIFY(store.setFavourite(rom("nes/MARIO.NES"), kNes, true));
     QVERIFY(store.setFavourite(rom("snes/F-Zero.sfc"), kSnes, true));
-    QVERIFY(store.recordPlay(rom("nes/Zelda (U).nes"), kNes, 1000));
+    QVERIFY(store.recordPlay(rom("nes/Zelda (U).nes"), kNes, m_dayAgo));
+    QVERIFY(store.addPlayedTime(rom("nes/Zelda (U).nes"), 8'040'000));
 }
 
 void WindowHistoryTest::cleanup()
@@ -173,6 +179,18 @@ void WindowHistoryTest::starsFollowTheSystemAndCtrlDMarksWhereverTheFocusIs()
     QTest::qWait(50);
     QVERIFY(list->romModel()->isFavourite(mario));
 
+    // A row's tooltip says how much it was played; a row never played has none.
+    const auto hover = [&](int row) {
+        const QPoint at = list->visualRect(list->model()->index(row, 0)).center();
+        QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list->viewport(), &help);
+    };
+    hover(zelda);
+    QTRY_COMPARE(QToolTip::text(), QStringLiteral("1 play \u00B7 2 h 14 min \u00B7 yesterday"));
+    QVERIFY(QToolTip::isVisible());
+    hover(rowOf(*list, "Metroid.nes"));
+    QTRY_VERIFY(!QToolTip::isVisible());
+
     // Ctrl+D with the focus in the search text marks the selected ROM, and again unmarks it.
     list->setCurrentRow(zelda);
     auto *search = frame->findChild<QLineEdit *>(QStringLiteral("searchEdit"));
@@ -180,7 +198,8 @@ void WindowHistoryTest::starsFollowTheSystemAndCtrlDMarksWhereverTheFocusIs()
     QTest::keyClick(search, Qt::Key_D, Qt::ControlModifier);
     QVERIFY2(showsStar(*list, zelda), "the star shows at once");
     QVERIFY(frame->playHistory().finish(std::chrono::seconds(20)));
-    QCOMPARE(stored(rom("nes/Zelda (U).nes")), (RomHistory{rom("nes/Zelda (U).nes"), kNes, true, 1, 0, 1000}));
+    QCOMPARE(stored(rom("nes/Zelda (U).nes")),
+             (RomHistory{rom("nes/Zelda (U).nes"), kNes, true, 1, 8'040'000, m_dayAgo}));
     QTest::keyClick(search, Qt::Key_D, Qt::ControlModifier);
     QVERIFY(!showsStar(*list, zelda));
     list->setCurrentRow(rowOf(*list, "Metroid.nes"));
