@@ -1,13 +1,19 @@
 #include "core/launch/LaunchWatch.h"
 
 #include <cerrno>
-#include <csignal>
+#include <cstddef>
 #include <cstring>
 #include <string.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 namespace marlit {
+
+namespace {
+
+constexpr std::size_t kHeaderSize = offsetof(LaunchWatch::Message, tail);
+
+} // namespace
 
 bool ProgramEnd::failed() const
 {
@@ -24,57 +30,69 @@ std::string ProgramEnd::describe() const
     return "ended with status " + std::to_string(WEXITSTATUS(status));
 }
 
-LaunchWatch::LaunchWatch(FileDescriptor report, pid_t watcher) : m_report(std::move(report)), m_watcher(watcher)
+LaunchWatch::LaunchWatch(FileDescriptor reportSocket) : m_report(std::move(reportSocket))
 {
 }
 
-LaunchWatch::~LaunchWatch()
+void LaunchWatch::send(int reportSocket, const Message &message, int program) noexcept
 {
-    stop();
-}
-
-LaunchWatch::LaunchWatch(LaunchWatch &&other) noexcept
-    : m_report(std::move(other.m_report)), m_watcher(std::exchange(other.m_watcher, -1))
-{
-}
-
-LaunchWatch &LaunchWatch::operator=(LaunchWatch &&other) noexcept
-{
-    if (this != &other) {
-        stop();
-        m_report = std::move(other.m_report);
-        m_watcher = std::exchange(other.m_watcher, -1);
+    iovec bytes{const_cast<Message *>(&message), kHeaderSize + message.tailSize};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))]{};
+    msghdr header{};
+    header.msg_iov = &bytes;
+    header.msg_iovlen = 1;
+    if (program >= 0) {
+        header.msg_control = control;
+        header.msg_controllen = sizeof control;
+        cmsghdr *rights = CMSG_FIRSTHDR(&header);
+        rights->cmsg_level = SOL_SOCKET;
+        rights->cmsg_type = SCM_RIGHTS;
+        rights->cmsg_len = CMSG_LEN(sizeof(int));
+        std::memcpy(CMSG_DATA(rights), &program, sizeof(int));
     }
-    return *this;
+    while (::sendmsg(reportSocket, &header, MSG_DONTWAIT | MSG_NOSIGNAL) < 0 && errno == EINTR) {
+    }
 }
 
-std::optional<ProgramEnd> LaunchWatch::finish()
+std::optional<WatchReport> LaunchWatch::finish()
 {
     if (!active())
         return std::nullopt;
-    // The watching process writes the status in one write, or nothing; end of file comes when it
-    // exits. Either way it is about to be gone, so the wait below is short.
-    int status = 0;
-    const std::size_t got = readUpTo(m_report.get(), &status, sizeof status);
-    m_report.close();
-    while (::waitpid(m_watcher, nullptr, 0) < 0 && errno == EINTR) {
+    Message message;
+    iovec bytes{&message, sizeof message};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))]{};
+    msghdr header{};
+    header.msg_iov = &bytes;
+    header.msg_iovlen = 1;
+    header.msg_control = control;
+    header.msg_controllen = sizeof control;
+    ssize_t got = 0;
+    // Close-on-exec from the first moment: no emulator started later may inherit the pidfd.
+    while ((got = ::recvmsg(m_report.get(), &header, MSG_CMSG_CLOEXEC)) < 0 && errno == EINTR) {
     }
-    m_watcher = -1;
-    if (got < sizeof status)
-        return std::nullopt;
-    return ProgramEnd{status};
-}
+    m_report.close();
 
-void LaunchWatch::stop()
-{
-    if (!active())
-        return;
-    // Only the watching process goes: the program runs on, handed to init like any other.
-    ::kill(m_watcher, SIGKILL);
-    while (::waitpid(m_watcher, nullptr, 0) < 0 && errno == EINTR) {
+    WatchReport report;
+    for (cmsghdr *each = CMSG_FIRSTHDR(&header); each; each = CMSG_NXTHDR(&header, each)) {
+        if (each->cmsg_level != SOL_SOCKET || each->cmsg_type != SCM_RIGHTS)
+            continue;
+        for (std::size_t at = 0; CMSG_LEN(at + sizeof(int)) <= each->cmsg_len; at += sizeof(int)) {
+            int fd = -1;
+            std::memcpy(&fd, CMSG_DATA(each) + at, sizeof fd);
+            FileDescriptor received(fd);
+            if (!report.program.valid())
+                report.program = std::move(received);
+        }
     }
-    m_watcher = -1;
-    m_report.close();
+    if (got < static_cast<ssize_t>(kHeaderSize) || (header.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) ||
+        message.tailSize > ErrorTail::kCapacity || static_cast<std::size_t>(got) != kHeaderSize + message.tailSize)
+        return std::nullopt;
+    if (message.ended) {
+        report.end = ProgramEnd{message.status};
+        report.program.close();
+    }
+    report.errorTail = ErrorTail::lastLines({message.tail, message.tailSize}, message.cut != 0);
+    return report;
 }
 
 } // namespace marlit

@@ -1,10 +1,11 @@
 #pragma once
 
 #include "core/fs/FileDescriptor.h"
+#include "core/launch/ErrorTail.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 
 namespace marlit {
 
@@ -19,38 +20,54 @@ struct ProgramEnd
     std::string describe() const;
 };
 
-// The first seconds of a started program, watched by a small process of ours that does nothing
-// else: it waits for the program for the watch time, reports through a pipe how it ended if it
-// ended by then, and exits. The program itself is never our child, so nothing is kept once the
-// watch is over.
+// What the first seconds of a program showed.
+struct WatchReport
+{
+    std::optional<ProgramEnd> end; // how it ended within the watch; nothing: it was still running
+    std::string errorTail;         // the last lines it wrote to standard error by then, at most 4 KB
+    FileDescriptor program;        // when still running: a pidfd of it, readable once it has ended
+};
+
+// The first seconds of a started program, watched by a process of ours that is not our child
+// (nothing to reap): the program's parent. It copies what the program writes to standard error
+// on to ours and keeps the last bytes; when the program ends within the watch time, or the time
+// is over, it sends one report through a socket and is done. A program still running comes with
+// a pidfd: the watching process opened it while the program was its child, so the number could
+// not have gone to another process in between.
 //
-// descriptor() becomes readable when the report is there or the watch time is over; finish()
-// then gives the outcome without blocking for long. Dropping a watch early stops the watching
-// process (not the program) and reaps it at once.
+// descriptor() becomes readable when the report is there (or the watching process is gone); finish()
+// then gives it without blocking. Dropping a watch drops only the report: the program and the copying
+// of its standard error go on.
 class LaunchWatch
 {
 public:
+    // The report as it goes through the socket, one message, with the pidfd attached when the
+    // program is still running; only the used part of tail is sent.
+    struct Message
+    {
+        std::int32_t ended = 0; // 1: status says how it ended; 0: still running
+        std::int32_t status = 0;
+        std::uint32_t cut = 0; // 1: earlier bytes of standard error had to go
+        std::uint32_t tailSize = 0;
+        char tail[ErrorTail::kCapacity];
+    };
+
     LaunchWatch() = default;
-    LaunchWatch(FileDescriptor report, pid_t watcher);
-    ~LaunchWatch();
-    LaunchWatch(LaunchWatch &&other) noexcept;
-    LaunchWatch &operator=(LaunchWatch &&other) noexcept;
-    LaunchWatch(const LaunchWatch &) = delete;
-    LaunchWatch &operator=(const LaunchWatch &) = delete;
+    explicit LaunchWatch(FileDescriptor reportSocket);
+
+    // For the watching process: sends the report, with program attached unless it is -1. Makes
+    // system calls only, never blocks, and a socket whose reader has gone is no error.
+    static void send(int reportSocket, const Message &message, int program) noexcept;
 
     // Whether there is something still to finish.
-    bool active() const { return m_watcher > 0; }
+    bool active() const { return m_report.valid(); }
     int descriptor() const { return m_report.get(); }
 
-    // Waits for the report (at most the rest of the watch time), reaps the watching process and
-    // says how the program ended, or nothing when it was still running at the end of the watch.
-    std::optional<ProgramEnd> finish();
+    // Waits for the report; nothing when the watching process ended without sending one.
+    std::optional<WatchReport> finish();
 
 private:
-    void stop();
-
     FileDescriptor m_report;
-    pid_t m_watcher = -1;
 };
 
 } // namespace marlit

@@ -2,6 +2,7 @@
 
 #include "core/fs/FileDescriptor.h"
 #include "core/fs/WorkingDirectory.h"
+#include "core/launch/ErrorRelay.h"
 
 #include <algorithm>
 #include <array>
@@ -11,9 +12,13 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <poll.h>
 #include <string_view>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -108,6 +113,17 @@ bool resolveProgram(const std::string &program, std::string &resolved, int &erro
     return false;
 }
 
+// Two connected sockets that keep each message whole, both close-on-exec.
+bool makeSocketPair(FileDescriptor &ours, FileDescriptor &theirs)
+{
+    int fds[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0)
+        return false;
+    ours = FileDescriptor(fds[0]);
+    theirs = FileDescriptor(fds[1]);
+    return true;
+}
+
 // A pipe whose two ends are close-on-exec.
 bool makePipe(FileDescriptor &readEnd, FileDescriptor &writeEnd)
 {
@@ -132,7 +148,7 @@ bool keepAboveStandardStreams(FileDescriptor &fd)
     return true;
 }
 
-// Everything the two new processes use, prepared before the fork: after it, a process of a
+// Everything the new processes use, prepared before the fork: after it, a process of a
 // multi-threaded program may only make async-signal-safe calls, so nothing is allocated there.
 struct Plan
 {
@@ -141,7 +157,11 @@ struct Plan
     const char *workingDirectory = nullptr;
     int devNull = -1;
     int startReport = -1; // write end: a Failure, or end of file once the program runs
-    int endReport = -1;   // write end: the program's wait status if it ends while watched; -1: no watch
+    // With a watch (all -1 without): the socket end that takes the watch's report, and the pipe
+    // that is the program's standard error.
+    int watchReport = -1;
+    int errorRead = -1;
+    int errorWrite = -1;
     std::chrono::milliseconds watchTime{};
     int openMax = 1024; // for closing descriptors where close_range is missing
 };
@@ -166,9 +186,9 @@ void closeRange(unsigned first, unsigned last, int openMax)
 }
 
 // Closes every descriptor but the standard ones and those in keep (-1 for none).
-void closeAllBut(std::array<int, 3> keep, int openMax)
+template <std::size_t N> void closeAllBut(std::array<int, N> keep, int openMax)
 {
-    std::sort(keep.begin(), keep.end()); // sorting three ints allocates nothing
+    std::sort(keep.begin(), keep.end()); // sorting a few ints allocates nothing
     unsigned first = STDERR_FILENO + 1;
     for (const int fd : keep) {
         if (fd < static_cast<int>(first))
@@ -199,13 +219,13 @@ long long nowMilliseconds()
 
 [[noreturn]] void runProgram(const Plan &plan)
 {
-    // Standard input from /dev/null, output and error ours. Nothing else is left open but the
-    // start report, which closes as the program starts.
-    if (::dup2(plan.devNull, STDIN_FILENO) < 0)
+    // Standard input from /dev/null, output ours, error ours or the watch's pipe. Nothing else
+    // is left open but the start report, which closes as the program starts.
+    if (::dup2(plan.devNull, STDIN_FILENO) < 0 || (plan.errorWrite >= 0 && ::dup2(plan.errorWrite, STDERR_FILENO) < 0))
         reportAndExit(plan.startReport, Stage::Exec, errno);
-    ::close(plan.devNull);
-    if (plan.endReport >= 0)
-        ::close(plan.endReport);
+    for (const int fd : {plan.devNull, plan.watchReport, plan.errorRead, plan.errorWrite})
+        if (fd >= 0)
+            ::close(fd);
 
     sigset_t none;
     sigemptyset(&none);
@@ -221,49 +241,108 @@ long long nowMilliseconds()
     reportAndExit(plan.startReport, Stage::Exec, error);
 }
 
-// The process between us and the program: it starts the program in a session of its own and,
-// when asked to, watches it for the watch time.
-[[noreturn]] void startAndWatch(const Plan &plan)
+// Copies the program's standard error on to ours until the program closes it, then exits.
+[[noreturn]] void relayUntilTheEnd(ErrorRelay &relay)
 {
-    // A session of its own, so the program outlives us and gets no signal meant for our terminal.
-    ::setsid();
-    // Our signal handlers are no business of these processes; every signal stays blocked here
-    // (the fork was made with all of them blocked) and the program unblocks them.
-    resetSignalHandling();
-    // Every descriptor we hold or inherited goes, close-on-exec or not, before the program is
-    // even forked: it must get none, and none is held here for the watch time.
-    closeAllBut({plan.devNull, plan.startReport, plan.endReport}, plan.openMax);
+    while (!relay.finished()) {
+        pollfd fds[2];
+        relay.preparePoll(fds[0], fds[1]);
+        if (::poll(fds, 2, -1) > 0)
+            relay.transfer(fds[0], fds[1]);
+    }
+    _exit(0);
+}
 
+// Starts the program as its child and watches it for the watch time, copying its standard error
+// on to ours meanwhile; then reports and leaves: what is left to copy goes on in a process of its
+// own, so that the program, still running, is handed to init like any other.
+[[noreturn]] void watchProgram(const Plan &plan)
+{
+    ::prctl(PR_SET_NAME, "marlit-watch");
     const pid_t program = ::fork();
     if (program < 0)
         reportAndExit(plan.startReport, Stage::Fork, errno);
     if (program == 0)
         runProgram(plan);
-    ::close(plan.startReport);
-    ::close(plan.devNull);
-    if (plan.endReport < 0)
-        _exit(0); // the program is handed to init, which reaps it
+    // Opened while the program is our child and cannot be reaped by anyone else: this is it.
+    const int programFd = static_cast<int>(::syscall(SYS_pidfd_open, program, 0));
+    // Only standard error is ours to keep: a reader of our output waits for no process of ours.
+    for (const int fd : {plan.startReport, plan.devNull, plan.errorWrite, STDIN_FILENO, STDOUT_FILENO})
+        ::close(fd);
+    // Ended by a signal like any process (a shutdown's SIGTERM at once), but never by a reader of
+    // our standard error that has gone: that would cut the program's standard error off.
+    struct sigaction ignore
+    {
+    };
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGPIPE, &ignore, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    ErrorRelay relay(plan.errorRead, STDERR_FILENO);
 
-    sigset_t childEnded;
-    sigemptyset(&childEnded);
-    sigaddset(&childEnded, SIGCHLD);
+    LaunchWatch::Message message;
     const long long deadline = nowMilliseconds() + plan.watchTime.count();
     for (;;) {
         int status = 0;
-        const pid_t ended = ::waitpid(program, &status, WNOHANG);
-        if (ended == program) {
-            writeFully(plan.endReport, &status, sizeof status);
-            _exit(0);
+        if (::waitpid(program, &status, WNOHANG) == program) {
+            message.ended = 1;
+            message.status = status;
+            relay.takeWhatIsThere(); // all it wrote is in the pipe now
+            break;
         }
-        if (ended < 0 && errno != EINTR)
-            _exit(0);
         const long long left = deadline - nowMilliseconds();
         if (left <= 0)
-            _exit(0); // still running: it is init's now, and we have nothing to say
-        // SIGCHLD is blocked, so one sent before this call waits here as pending.
-        const timespec wait{static_cast<time_t>(left / 1000), static_cast<long>(left % 1000) * 1000000};
-        ::sigtimedwait(&childEnded, nullptr, &wait);
+            break;
+        pollfd fds[3] = {{programFd, POLLIN, 0}, {}, {}};
+        relay.preparePoll(fds[1], fds[2]);
+        // Without a pidfd (a kernel before 5.3) the end is looked for now and then.
+        const int timeout = static_cast<int>(programFd >= 0 ? left : std::min(left, 50LL));
+        if (::poll(fds, 3, timeout) > 0)
+            relay.transfer(fds[1], fds[2]);
     }
+    message.cut = relay.tail().cut() ? 1 : 0;
+    message.tailSize = static_cast<std::uint32_t>(relay.tail().copyTo(message.tail));
+    LaunchWatch::send(plan.watchReport, message, message.ended ? -1 : programFd);
+    ::close(plan.watchReport);
+    if (programFd >= 0)
+        ::close(programFd);
+
+    if (message.ended || relay.finished())
+        relayUntilTheEnd(relay); // no program to hand on, or nothing left to copy
+    const pid_t relayProcess = ::fork();
+    if (relayProcess == 0) {
+        ::prctl(PR_SET_NAME, "marlit-stderr");
+        relayUntilTheEnd(relay);
+    }
+    if (relayProcess < 0)
+        relayUntilTheEnd(relay); // better the program's parent than its standard error cut off
+    _exit(0);
+}
+
+// The process between us and the program: it starts the program, or the process that watches
+// it, in a session of its own and exits at once, so neither is our child.
+[[noreturn]] void startInNewSession(const Plan &plan)
+{
+    // A session of its own, so the program outlives us and gets no signal meant for our terminal.
+    ::setsid();
+    // Our signal handlers are no business of these processes; every signal stays blocked here
+    // (the fork was made with all of them blocked) until the program or the watch sets its own.
+    resetSignalHandling();
+    // Every descriptor we hold or inherited goes, close-on-exec or not, before the program is
+    // even forked: it must get none, and none is held here for the watch time.
+    closeAllBut(std::array{plan.devNull, plan.startReport, plan.watchReport, plan.errorRead, plan.errorWrite},
+                plan.openMax);
+
+    const pid_t child = ::fork();
+    if (child < 0)
+        reportAndExit(plan.startReport, Stage::Fork, errno);
+    if (child == 0) {
+        if (plan.watchReport >= 0)
+            watchProgram(plan);
+        runProgram(plan);
+    }
+    _exit(0); // what we started is init's now, which reaps it
 }
 
 } // namespace
@@ -304,15 +383,19 @@ ProcessLauncher::Result ProcessLauncher::startDetached(const LaunchRequest &requ
         plan.openMax = static_cast<int>(std::min<rlim_t>(files.rlim_cur, 1 << 20));
 
     FileDescriptor devNull(::open("/dev/null", O_RDWR | O_CLOEXEC));
-    FileDescriptor startRead, startWrite, endRead, endWrite;
+    FileDescriptor startRead, startWrite, reportRead, reportWrite, errorRead, errorWrite;
     const bool watching = watchTime > std::chrono::milliseconds::zero();
     if (!devNull.valid() || !keepAboveStandardStreams(devNull) || !makePipe(startRead, startWrite) ||
-        !keepAboveStandardStreams(startWrite) || (watching && !makePipe(endRead, endWrite)) ||
-        (watching && !keepAboveStandardStreams(endWrite)))
+        !keepAboveStandardStreams(startWrite) ||
+        (watching && (!makeSocketPair(reportRead, reportWrite) || !keepAboveStandardStreams(reportWrite) ||
+                      !makePipe(errorRead, errorWrite) || !keepAboveStandardStreams(errorRead) ||
+                      !keepAboveStandardStreams(errorWrite))))
         return cannotStart(errno);
     plan.devNull = devNull.get();
     plan.startReport = startWrite.get();
-    plan.endReport = watching ? endWrite.get() : -1;
+    plan.watchReport = reportWrite.get();
+    plan.errorRead = errorRead.get();
+    plan.errorWrite = errorWrite.get();
 
     // No signal handler of ours may run in the new process before it has reset them all.
     sigset_t all, previous;
@@ -321,21 +404,16 @@ ProcessLauncher::Result ProcessLauncher::startDetached(const LaunchRequest &requ
     const pid_t child = ::fork();
     const int forkError = errno;
     if (child == 0)
-        startAndWatch(plan);
+        startInNewSession(plan);
     ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     if (child < 0)
         return cannotStart(forkError);
 
-    startWrite.close();
-    endWrite.close();
-    devNull.close();
-    LaunchWatch watch(std::move(endRead), child);
+    for (FileDescriptor *theirs : {&startWrite, &reportWrite, &errorRead, &errorWrite, &devNull})
+        theirs->close();
+    // The process in between exits as soon as it has forked; reaping it leaves no zombie.
     int status = 0;
-    if (!watching) {
-        // Without a watch the process in between exits at once; reaping it leaves no zombie.
-        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-        }
-        watch = LaunchWatch();
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
 
     // The start pipe closes when the program runs (close-on-exec) or its process exits: end of
@@ -343,9 +421,9 @@ ProcessLauncher::Result ProcessLauncher::startDetached(const LaunchRequest &requ
     Failure failure{};
     const std::size_t got = readUpTo(startRead.get(), &failure, sizeof failure);
 
-    if (got == 0 && (watching || (WIFEXITED(status) && WEXITSTATUS(status) == 0))) {
+    if (got == 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0) {
         result.started = true;
-        result.watch = std::move(watch);
+        result.watch = LaunchWatch(std::move(reportRead));
         return result;
     }
     if (got < sizeof failure)

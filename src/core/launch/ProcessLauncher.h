@@ -21,12 +21,14 @@ public:
     };
 
     // Starts the program in the request's working directory with the caller's environment. It
-    // gets standard input from /dev/null, our standard output and error, and no other descriptor.
+    // gets standard input from /dev/null, our standard output and error, and no other descriptor;
+    // with a watch its standard error is a pipe whose bytes go on to ours.
     // A relative program path that holds a separator is taken relative to the caller's current
     // directory; a bare name is looked up on PATH. A program file the system cannot execute
     // for want of a "#!" line is run by /bin/sh, as a shell would.
     //
-    // With a watch time, the result's watch tells whether the program ended within that time.
+    // With a watch time, the result's watch tells whether the program ended within that time and
+    // what it wrote last to standard error.
     static Result startDetached(const LaunchRequest &request,
                                 std::chrono::milliseconds watchTime = std::chrono::milliseconds::zero());
 };

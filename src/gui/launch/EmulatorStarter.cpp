@@ -39,10 +39,11 @@ struct EmulatorStarter::Launch
 {
     quint64 id = 0;
     Clock::time_point startedAt;
-    QString commandLine;
+    std::string commandLine; // as a shell reads it
     marlit::LaunchWatch watch;
-    Notifier notifier;
-    bool playing = false; // playStarted was said, playEnded not yet
+    marlit::FileDescriptor program; // a pidfd, once the watch has handed it over
+    Notifier notifier;              // on the watch, then on the program; destroyed before both
+    bool playing = false;           // playStarted was said, playEnded not yet
 };
 
 EmulatorStarter::EmulatorStarter(QWidget *noticeHost, QObject *parent)
@@ -51,7 +52,6 @@ EmulatorStarter::EmulatorStarter(QWidget *noticeHost, QObject *parent)
     qRegisterMetaType<std::chrono::milliseconds>();
 }
 
-// Dropping the watches stops the processes that watch; the emulators run on.
 EmulatorStarter::~EmulatorStarter()
 {
     endWatches();
@@ -61,32 +61,30 @@ quint64 EmulatorStarter::start(const marlit::LaunchRequest &request)
 {
     const quint64 id = ++m_lastLaunchId;
     m_notice->hide();
-    const QString commandLine = QString::fromLocal8Bit(marlit::CommandLine::shellText(request));
+    std::string commandLine = marlit::CommandLine::shellText(request);
     // Before the start, so that a play is never shorter than the watch that made it one.
     const Clock::time_point startedAt = Clock::now();
     marlit::ProcessLauncher::Result result = marlit::ProcessLauncher::startDetached(request, kWatchTime);
     if (!result.started) {
         tellStandardError(result.error);
         m_notice->showFailure(tr("Cannot start the emulator: %1").arg(QString::fromLocal8Bit(result.reason)),
-                              commandLine);
+                              QString::fromLocal8Bit(commandLine));
         return id;
     }
     auto launch = std::make_unique<Launch>();
     launch->id = id;
     launch->startedAt = startedAt;
-    launch->commandLine = commandLine;
+    launch->commandLine = std::move(commandLine);
     launch->watch = std::move(result.watch);
-    // The pipe becomes readable when the program ends within the watch time or the time is over.
-    launch->notifier.reset(new QSocketNotifier(launch->watch.descriptor(), QSocketNotifier::Read));
-    Launch *raw = launch.get();
-    connect(launch->notifier.get(), &QSocketNotifier::activated, this, [this, raw] { finishWatch(raw); });
+    // Readable when the program ends within the watch time or the time is over.
+    watch(*launch, launch->watch.descriptor(), &EmulatorStarter::finishWatch);
     m_launches.push_back(std::move(launch));
     return id;
 }
 
 void EmulatorStarter::endWatches()
 {
-    // Taken out first: a receiver of playEnded may start or end watches itself.
+    // Taken out first: a receiver of playEnded may start or end launches itself.
     std::vector<std::unique_ptr<Launch>> launches = std::move(m_launches);
     m_launches.clear();
     for (const std::unique_ptr<Launch> &launch : launches)
@@ -94,26 +92,50 @@ void EmulatorStarter::endWatches()
             emit playEnded(launch->id, playedSoFar(*launch));
 }
 
+void EmulatorStarter::watch(Launch &launch, int descriptor, void (EmulatorStarter::*handler)(Launch *))
+{
+    // A child, so that one still waiting for its deferred deletion goes with us at the latest.
+    launch.notifier.reset(new QSocketNotifier(descriptor, QSocketNotifier::Read, this));
+    Launch *raw = &launch;
+    connect(launch.notifier.get(), &QSocketNotifier::activated, this, [this, raw, handler] { (this->*handler)(raw); });
+}
+
 void EmulatorStarter::finishWatch(Launch *launch)
 {
     launch->notifier.reset();
-    const std::optional<marlit::ProgramEnd> end = launch->watch.finish();
+    std::optional<marlit::WatchReport> report = launch->watch.finish(); // there: it does not wait
     const quint64 id = launch->id;
     // Every change is made before the signals: a receiver may start or end launches itself.
-    if (end && end->failed()) {
-        std::fprintf(stderr, "marlit: %s %s\n", launch->commandLine.toLocal8Bit().constData(), end->describe().c_str());
-        m_notice->showFailure(tr("The emulator %1").arg(QString::fromStdString(end->describe())), launch->commandLine);
+    if (!report) {
+        forget(launch); // the watching process was killed: nothing is known
+    } else if (report->end && report->end->failed()) {
+        tellStandardError(launch->commandLine + ' ' + report->end->describe());
+        m_notice->showFailure(tr("The emulator %1").arg(QString::fromStdString(report->end->describe())),
+                              QString::fromLocal8Bit(launch->commandLine), QString::fromLocal8Bit(report->errorTail));
         forget(launch);
-    } else if (end) {
+    } else if (report->end) {
         const std::chrono::milliseconds played = playedSoFar(*launch);
         forget(launch);
         emit playStarted(id);
         emit playEnded(id, played);
     } else {
         launch->playing = true;
+        // Without a pidfd (an old kernel) the play lasts until endWatches.
+        if (report->program.valid()) {
+            launch->program = std::move(report->program);
+            watch(*launch, launch->program.get(), &EmulatorStarter::endPlay);
+        }
         emit playStarted(id);
     }
     emit watchFinished();
+}
+
+void EmulatorStarter::endPlay(Launch *launch)
+{
+    const quint64 id = launch->id;
+    const std::chrono::milliseconds played = playedSoFar(*launch);
+    forget(launch);
+    emit playEnded(id, played);
 }
 
 std::chrono::milliseconds EmulatorStarter::playedSoFar(const Launch &launch)

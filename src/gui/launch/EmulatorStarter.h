@@ -16,7 +16,8 @@ class QSocketNotifier;
 class QWidget;
 
 // Starts emulators for the window and says in a notice when one could not be started or ended
-// within its first seconds with a failure. Each such failure is also reported on standard error.
+// within its first seconds with a failure, with the last lines it wrote to standard error. Each
+// such failure is also reported on standard error.
 //
 // A start counts as a play once its first seconds are over with the emulator still running, or
 // when it ended by then with status 0: playStarted says so, and playEnded follows once with the
@@ -38,7 +39,8 @@ public:
     quint64 start(const marlit::LaunchRequest &request);
 
     // Each play still running ends now: playEnded with the time up to now, and it is watched no
-    // more. Starts still in their first seconds are dropped without a word. For the window's close.
+    // more. Starts still in their first seconds are dropped without a word (the emulators run on
+    // regardless). For the window's close.
     void endWatches();
 
     LaunchNotice *notice() const { return m_notice; }
@@ -53,7 +55,10 @@ signals:
 
 private:
     struct Launch;
+    // Calls handler once descriptor is readable.
+    void watch(Launch &launch, int descriptor, void (EmulatorStarter::*handler)(Launch *));
     void finishWatch(Launch *launch);
+    void endPlay(Launch *launch);
     static std::chrono::milliseconds playedSoFar(const Launch &launch);
     void forget(Launch *launch);
 

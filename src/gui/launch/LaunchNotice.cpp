@@ -9,7 +9,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QShortcut>
 #include <QVBoxLayout>
 
@@ -17,11 +19,18 @@ namespace {
 
 constexpr int kMargin = 6;
 
+// An emulator's own lines as a terminal would show them: colour codes and carriage returns out.
+QString asShown(const QString &output)
+{
+    static const QRegularExpression escapes(QStringLiteral("\x1b\\[[0-9;?]*[ -/]*[@-~]|\r"));
+    return QString(output).remove(escapes);
+}
+
 } // namespace
 
 LaunchNotice::LaunchNotice(QWidget *host)
-    : QFrame(host), m_host(host), m_messageLabel(new QLabel(this)), m_commandLabel(new QLabel(this)),
-      m_copyButton(new QPushButton(tr("Copy"), this))
+    : QFrame(host), m_host(host), m_messageLabel(new QLabel(this)), m_outputView(new QPlainTextEdit(this)),
+      m_commandLabel(new QLabel(this)), m_copyButton(new QPushButton(tr("Copy"), this))
 {
     setObjectName(QStringLiteral("launchNotice"));
     setFocusPolicy(Qt::NoFocus);
@@ -37,6 +46,15 @@ LaunchNotice::LaunchNotice(QWidget *host)
     QFont bold = m_messageLabel->font();
     bold.setBold(true);
     m_messageLabel->setFont(bold);
+    m_outputView->setObjectName(QStringLiteral("launchNoticeOutput"));
+    m_outputView->setReadOnly(true);
+    m_outputView->setFocusPolicy(Qt::NoFocus);
+    m_outputView->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_outputView->setFrameShape(QFrame::NoFrame);
+    m_outputView->setBackgroundRole(QPalette::ToolTipBase);
+    m_outputView->setForegroundRole(QPalette::ToolTipText);
+    m_outputView->viewport()->setAutoFillBackground(false);
+    m_outputView->hide();
     m_commandLabel->setObjectName(QStringLiteral("launchNoticeCommand"));
     m_commandLabel->setTextFormat(Qt::PlainText);
     m_commandLabel->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -48,7 +66,8 @@ LaunchNotice::LaunchNotice(QWidget *host)
     m_copyButton->setFocusPolicy(Qt::NoFocus);
     connect(m_copyButton, &QPushButton::clicked, this, &LaunchNotice::copyCommandLine);
 
-    // The reason across the whole width; below it the command line and its copy button.
+    // The reason across the whole width, the emulator's lines below it, then the command line
+    // and its copy button.
     auto *command = new QHBoxLayout;
     command->addWidget(m_commandLabel, 1);
     command->addWidget(m_copyButton);
@@ -56,6 +75,7 @@ LaunchNotice::LaunchNotice(QWidget *host)
     rows->setContentsMargins(kMargin, kMargin / 2, kMargin, kMargin / 2);
     rows->setSpacing(2);
     rows->addWidget(m_messageLabel);
+    rows->addWidget(m_outputView);
     rows->addLayout(command);
 
     // Only while the notice is shown: a shortcut is active while its widget is visible.
@@ -71,19 +91,30 @@ LaunchNotice::LaunchNotice(QWidget *host)
     hide();
 }
 
-void LaunchNotice::showFailure(const QString &message, const QString &commandLine)
+void LaunchNotice::showFailure(const QString &message, const QString &commandLine, const QString &emulatorOutput)
 {
     m_message = message;
     m_commandLine = commandLine;
+    m_emulatorOutput = emulatorOutput;
     m_messageLabel->setText(message);
     m_commandLabel->setToolTip(commandLine);
     // Nothing was run when there is no command line: no line to show or copy.
     m_commandLabel->setVisible(!commandLine.isEmpty());
     m_copyButton->setVisible(!commandLine.isEmpty());
+
+    const QString output = asShown(emulatorOutput);
+    m_outputView->setPlainText(output);
+    const int rows = std::min<int>(kOutputRows, static_cast<int>(output.count(QLatin1Char('\n'))) + 1);
+    m_outputView->setFixedHeight(rows * m_outputView->fontMetrics().lineSpacing() +
+                                 2 * static_cast<int>(m_outputView->document()->documentMargin()) + 2);
+    m_outputView->setVisible(!output.isEmpty());
+
     placeOverHost();
     fitCommandLine();
     raise();
     show();
+    m_outputView->moveCursor(QTextCursor::End); // the last lines say most
+    m_outputView->ensureCursorVisible();
     m_hideTimer.start();
 }
 

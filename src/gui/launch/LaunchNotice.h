@@ -5,28 +5,33 @@
 #include <QTimer>
 
 class QLabel;
+class QPlainTextEdit;
 class QPushButton;
 
 // A short notice over the bottom of another widget that says why an emulator did not start or
-// ended at once, with the command line and a button that copies it. It takes no keyboard focus
-// and blocks nothing: it goes by itself after a few seconds (not while the pointer rests on it),
-// on Escape, or when hidden by its owner.
+// ended at once, with the last lines it wrote, the command line and a button that copies it. It
+// takes no keyboard focus and blocks nothing: it goes by itself after a few seconds (not while
+// the pointer rests on it), on Escape, or when hidden by its owner.
 class LaunchNotice : public QFrame
 {
     Q_OBJECT
 
 public:
     static constexpr int kShownMilliseconds = 8000;
+    // The emulator's lines take at most this many rows; the last ones show, the rest scroll.
+    static constexpr int kOutputRows = 6;
 
     // Lies over the bottom of host and follows its size; hidden until told something.
     explicit LaunchNotice(QWidget *host);
 
-    // Without a command line (nothing was started) only the message is shown.
-    void showFailure(const QString &message, const QString &commandLine);
+    // An empty output leaves its part out; without a command line (nothing was started) there
+    // is no line to show or copy.
+    void showFailure(const QString &message, const QString &commandLine = {}, const QString &emulatorOutput = {});
 
     // The full texts; the command line may be shown shortened to fit.
     QString message() const { return m_message; }
     QString commandLine() const { return m_commandLine; }
+    QString emulatorOutput() const { return m_emulatorOutput; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -42,9 +47,11 @@ private:
 
     QWidget *m_host;
     QLabel *m_messageLabel;
+    QPlainTextEdit *m_outputView;
     QLabel *m_commandLabel;
     QPushButton *m_copyButton;
     QTimer m_hideTimer;
     QString m_message;
     QString m_commandLine;
+    QString m_emulatorOutput;
 };

@@ -18,9 +18,12 @@
 #include <thread>
 #include <vector>
 
+#include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -427,9 +430,9 @@ TEST(ProcessLauncher, ProgramGetsOnlyTheStandardStreamsAndAFileWithoutShebangRun
     for (const int fd : {inherited, 251, leakedPipe[0], leakedPipe[1], savedStdin})
         close(fd);
     ASSERT_TRUE(result.started) << result.error;
-    const std::optional<marlit::ProgramEnd> end = result.watch.finish();
-    ASSERT_TRUE(end.has_value());
-    EXPECT_FALSE(end->failed()) << end->describe();
+    const std::optional<marlit::WatchReport> report = result.watch.finish();
+    ASSERT_TRUE(report.has_value() && report->end.has_value());
+    EXPECT_FALSE(report->end->failed()) << report->end->describe();
 
     // "0 /dev/null": descriptor and target, one a line.
     std::map<int, std::string> descriptors;
@@ -441,7 +444,9 @@ TEST(ProcessLauncher, ProgramGetsOnlyTheStandardStreamsAndAFileWithoutShebangRun
     ASSERT_EQ(descriptors.count(0), 1u);
     EXPECT_EQ(descriptors[0], "/dev/null");
     EXPECT_EQ(descriptors[1], std::filesystem::read_symlink("/proc/self/fd/1").string());
-    EXPECT_EQ(descriptors[2], std::filesystem::read_symlink("/proc/self/fd/2").string());
+    // Watched, its standard error is the watch's pipe, passed on to ours.
+    EXPECT_EQ(descriptors[2].rfind("pipe:", 0), 0u) << descriptors[2];
+    EXPECT_NE(descriptors[2], std::filesystem::read_symlink("/proc/self/fd/2").string());
     for (const auto &[fd, target] : descriptors) {
         if (fd > 2) {
             EXPECT_EQ(target, realPath(emulator)) << "descriptor " << fd; // the shell's own, on its script
@@ -458,41 +463,189 @@ TEST(ProcessLauncher, WatchSaysHowAProgramEndedEarlyAndKeepsNothingAfterward)
     temp.write("exit3.sh", "#!/bin/sh\nexit 3\n");
     temp.write("crash.sh", "#!/bin/sh\nkill -SEGV $$\n");
     temp.write("fine.sh", "#!/bin/sh\nexit 0\n");
-    temp.write("stays.sh", "#!/bin/sh\necho $$ > '" + temp.file("stays.pid") + ".part'\nmv '" + temp.file("stays.pid") +
-                               ".part' '" + temp.file("stays.pid") + "'\nexec sleep 30 </dev/null >/dev/null 2>&1\n");
-    for (const char *script : {"exit3.sh", "crash.sh", "fine.sh", "stays.sh"})
+    for (const char *script : {"exit3.sh", "crash.sh", "fine.sh"})
         chmod(temp.file(script).c_str(), 0755);
 
-    const auto endOf = [&](const char *script, std::chrono::milliseconds watchTime) {
-        ProcessLauncher::Result result = ProcessLauncher::startDetached({temp.file(script), {}, ""}, watchTime);
+    const auto endOf = [&](const char *script) -> std::optional<marlit::ProgramEnd> {
+        ProcessLauncher::Result result =
+            ProcessLauncher::startDetached({temp.file(script), {}, ""}, std::chrono::seconds(20));
         EXPECT_TRUE(result.started) << result.error;
         EXPECT_TRUE(result.watch.active());
-        return result.watch.finish();
+        std::optional<marlit::WatchReport> report = result.watch.finish();
+        EXPECT_TRUE(report.has_value());
+        EXPECT_FALSE(report && report->program.valid());
+        return report ? report->end : std::nullopt;
     };
-    const std::optional<marlit::ProgramEnd> exit3 = endOf("exit3.sh", std::chrono::seconds(20));
+    const std::optional<marlit::ProgramEnd> exit3 = endOf("exit3.sh");
     ASSERT_TRUE(exit3.has_value());
     EXPECT_TRUE(exit3->failed());
     EXPECT_EQ(exit3->describe(), "ended with status 3");
-    const std::optional<marlit::ProgramEnd> crash = endOf("crash.sh", std::chrono::seconds(20));
+    const std::optional<marlit::ProgramEnd> crash = endOf("crash.sh");
     ASSERT_TRUE(crash.has_value());
     EXPECT_EQ(crash->describe(), "ended by signal SIGSEGV");
-    const std::optional<marlit::ProgramEnd> fine = endOf("fine.sh", std::chrono::seconds(20));
+    const std::optional<marlit::ProgramEnd> fine = endOf("fine.sh");
     ASSERT_TRUE(fine.has_value());
     EXPECT_FALSE(fine->failed());
-
-    // One that outlives a short watch: nothing is said, and it was never our child.
-    EXPECT_EQ(endOf("stays.sh", std::chrono::milliseconds(300)), std::nullopt);
     EXPECT_EQ(countChildren(false), 0);
-    ASSERT_TRUE(waitForRecord(temp.file("stays.pid")).written);
-    const pid_t stays = static_cast<pid_t>(std::stol(temp.read("stays.pid")));
-    EXPECT_NE(getsid(stays), getsid(0));
-    kill(stays, SIGTERM);
+}
 
-    // A watch given up early stops the watching process, not the program.
+namespace {
+
+// Our standard error goes to fd for the life of the object; what is started meanwhile keeps it.
+class ScopedStandardError
+{
+public:
+    explicit ScopedStandardError(int fd) : m_saved(dup(STDERR_FILENO)) { dup2(fd, STDERR_FILENO); }
+    ~ScopedStandardError()
     {
-        ProcessLauncher::Result dropped =
-            ProcessLauncher::startDetached({"/bin/sh", {"-c", "exit 3"}, ""}, std::chrono::seconds(20));
-        EXPECT_TRUE(dropped.started);
+        dup2(m_saved, STDERR_FILENO);
+        close(m_saved);
     }
-    EXPECT_EQ(countChildren(false), 0);
+
+private:
+    int m_saved;
+};
+
+// A pipe whose reader is already gone: a write to it fails with EPIPE (or raises SIGPIPE).
+struct DeadPipe
+{
+    int ends[2] = {-1, -1};
+    DeadPipe()
+    {
+        if (pipe2(ends, O_CLOEXEC) == 0)
+            close(ends[0]);
+    }
+    ~DeadPipe() { close(ends[1]); }
+};
+
+// Waits up to ten seconds for a file to hold size bytes.
+std::string waitForBytes(const TempDir &temp, const std::string &name, std::size_t size)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (temp.read(name).size() < size && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return temp.read(name);
+}
+
+} // namespace
+
+TEST(ProcessLauncher, WatchKeepsTheLastLinesOfStandardErrorAndPassesEveryByteOn)
+{
+    TempDir temp;
+    // 100 lines of 100 bytes: the last 4096 bytes begin within line 59, so lines 60 to 99 are the
+    // whole lines among them.
+    std::string written, lastLines;
+    for (int line = 0; line < 100; ++line) {
+        char number[8];
+        std::snprintf(number, sizeof number, "%02d ", line);
+        const std::string text = "line " + std::string(number) + std::string(91, 'a' + line % 26) + '\n';
+        written += text;
+        if (line >= 60)
+            lastLines += text;
+    }
+    lastLines.pop_back();
+    ASSERT_EQ(written.size(), 10000u);
+    temp.write("error.txt", written);
+    temp.write("emu.sh", "#!/bin/sh\ncat '" + temp.file("error.txt") + "' >&2\nexit 3\n");
+    chmod(temp.file("emu.sh").c_str(), 0755);
+
+    // Our standard error a file, then a pipe nobody reads: the report is the same.
+    for (const bool readable : {true, false}) {
+        const DeadPipe deadPipe;
+        const int ours = readable ? open(temp.file("ours").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)
+                                  : deadPipe.ends[1];
+        ProcessLauncher::Result result;
+        {
+            const ScopedStandardError redirected(ours);
+            result = ProcessLauncher::startDetached({temp.file("emu.sh"), {}, ""}, std::chrono::seconds(20));
+        }
+        if (readable)
+            close(ours);
+        ASSERT_TRUE(result.started) << result.error;
+        const std::optional<marlit::WatchReport> report = result.watch.finish();
+        ASSERT_TRUE(report.has_value() && report->end.has_value());
+        EXPECT_EQ(report->end->describe(), "ended with status 3");
+        EXPECT_EQ(report->errorTail, lastLines);
+        if (readable) {
+            EXPECT_EQ(waitForBytes(temp, "ours", written.size()), written);
+        }
+    }
+
+    // Seen by a person: a tail that starts within a line, within a character, or ends without a line break.
+    using marlit::ErrorTail;
+    EXPECT_EQ(ErrorTail::lastLines("ine 1\nline 2\n\n", true), "line 2");
+    EXPECT_EQ(ErrorTail::lastLines("first\nsecond", false), "first\nsecond");
+    EXPECT_EQ(ErrorTail::lastLines("\xa9t\xc3\xa9 sans fin\n", true), "t\xc3\xa9 sans fin");
+    EXPECT_EQ(ErrorTail::lastLines("", true), "");
+}
+
+TEST(ProcessLauncher, ProgramThatOutlivesTheWatchWritesOnToOurStandardErrorAndItsEndIsSeen)
+{
+    TempDir temp;
+    // After the watch it writes more than a pipe holds, then leaves a mark: a SIGPIPE or a
+    // write that blocks for good leaves none.
+    temp.write("emu.sh", "#!/bin/sh\nset -e\necho $$ > pid.part && mv pid.part pid\nsleep 0.6\nhead -c 262144 /dev/zero "
+                         "| tr '\\0' x >&2\ntouch done\nsleep 0.3\n");
+    chmod(temp.file("emu.sh").c_str(), 0755);
+    const std::string bytes(262144, 'x');
+
+    enum class Case { KeepWatching, DropTheWatch, OurErrorGone };
+    for (const Case c : {Case::KeepWatching, Case::DropTheWatch, Case::OurErrorGone}) {
+        SCOPED_TRACE(static_cast<int>(c));
+        for (const char *name : {"pid", "done", "ours"})
+            std::filesystem::remove(temp.file(name));
+        const DeadPipe deadPipe;
+        const int ours = c == Case::OurErrorGone
+                             ? deadPipe.ends[1]
+                             : open(temp.file("ours").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        ProcessLauncher::Result result;
+        {
+            const ScopedStandardError redirected(ours);
+            result =
+                ProcessLauncher::startDetached({temp.file("emu.sh"), {}, temp.path()}, std::chrono::milliseconds(200));
+        }
+        if (c != Case::OurErrorGone)
+            close(ours);
+        ASSERT_TRUE(result.started) << result.error;
+        EXPECT_EQ(countChildren(false), 0);
+
+        marlit::FileDescriptor program;
+        if (c == Case::DropTheWatch) {
+            result.watch = marlit::LaunchWatch(); // as when Marlit closes within the watch
+        } else {
+            std::optional<marlit::WatchReport> report = result.watch.finish();
+            ASSERT_TRUE(report.has_value());
+            EXPECT_FALSE(report->end.has_value());
+            ASSERT_TRUE(report->program.valid());
+            EXPECT_EQ(fcntl(report->program.get(), F_GETFD) & FD_CLOEXEC, FD_CLOEXEC);
+            program = std::move(report->program);
+        }
+
+        ASSERT_TRUE(waitForRecord(temp.file("pid")).written);
+        const pid_t emulator = static_cast<pid_t>(std::stol(temp.read("pid")));
+        // Nothing of ours among its descriptors (no socket, no pidfd): standard input, output,
+        // the pipe, and the shell's own on its script.
+        std::map<int, std::string> descriptors;
+        for (const auto &entry : std::filesystem::directory_iterator("/proc/" + std::to_string(emulator) + "/fd"))
+            descriptors[std::stoi(entry.path().filename().string())] = std::filesystem::read_symlink(entry).string();
+        EXPECT_EQ(descriptors[0], "/dev/null");
+        EXPECT_EQ(descriptors[2].rfind("pipe:", 0), 0u) << descriptors[2];
+        for (const auto &[fd, target] : descriptors)
+            if (fd > 2) {
+                EXPECT_EQ(target, realPath(temp.file("emu.sh"))) << "descriptor " << fd;
+            }
+
+        if (program.valid()) {
+            pollfd ended{program.get(), POLLIN, 0};
+            EXPECT_EQ(poll(&ended, 1, 0), 0); // still running
+            EXPECT_EQ(poll(&ended, 1, 10000), 1);
+            EXPECT_TRUE(temp.exists("done"));
+        }
+        waitForRecord(temp.file("done"));
+        EXPECT_TRUE(temp.exists("done"));
+        if (c != Case::OurErrorGone) {
+            EXPECT_EQ(waitForBytes(temp, "ours", bytes.size()), bytes);
+        }
+        EXPECT_EQ(countChildren(false), 0);
+    }
 }

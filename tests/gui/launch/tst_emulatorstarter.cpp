@@ -11,12 +11,15 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <cerrno>
 #include <csignal>
+#include <filesystem>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -93,7 +96,15 @@ void EmulatorStarterTest::missingProgramIsSaidAtOnceWithoutTakingTheFocus()
 
 void EmulatorStarterTest::earlyFailureIsSaidWhenItEndsAndTheNextStartClearsIt()
 {
-    m_dir->write("fails.sh", "#!/bin/sh\necho 'emu: cannot open ROM' >&2\nexit 3\n");
+    // 4123 bytes on standard error, the last line in colour: the last 4096 begin within
+    // "emu: line 2", so the notice has line 3 on, down to the last word, shown without the codes.
+    m_dir->write("fails.sh", "#!/bin/sh\ni=0\nwhile [ $i -lt 300 ]; do echo \"emu: line $i\"; i=$((i+1)); done >&2\n"
+                             "printf '\\033[1;31memu: cannot open ROM\\033[0m\\r\\n' >&2\nexit 3\n");
+    QStringList lastLines;
+    for (int line = 3; line < 300; ++line)
+        lastLines << QStringLiteral("emu: line %1").arg(line);
+    const QString shownLines = lastLines.join(QLatin1Char('\n')) + QStringLiteral("\nemu: cannot open ROM");
+    lastLines << QStringLiteral("\x1b[1;31memu: cannot open ROM\x1b[0m");
     m_dir->write("works.sh", "#!/bin/sh\nexit 0\n");
     chmod(m_dir->file("fails.sh").c_str(), 0755);
     chmod(m_dir->file("works.sh").c_str(), 0755);
@@ -110,6 +121,14 @@ void EmulatorStarterTest::earlyFailureIsSaidWhenItEndsAndTheNextStartClearsIt()
     QVERIFY(notice->isVisible());
     QCOMPARE(notice->message(), QStringLiteral("The emulator ended with status 3"));
     QCOMPARE(notice->commandLine(), QString::fromStdString(m_dir->file("fails.sh") + " 'a b.nes'"));
+    QCOMPARE(notice->emulatorOutput(), lastLines.join(QLatin1Char('\n')));
+    // Its own rows, scrolled to the end, inside the notice inside the list.
+    const auto *output = notice->findChild<QPlainTextEdit *>(QStringLiteral("launchNoticeOutput"));
+    QVERIFY(output && output->isVisible());
+    QCOMPARE(output->toPlainText(), shownLines);
+    QVERIFY(output->verticalScrollBar()->maximum() > 0);
+    QCOMPARE(output->verticalScrollBar()->value(), output->verticalScrollBar()->maximum());
+    QVERIFY(m_list->rect().contains(notice->geometry()));
     QVERIFY(noChildLeft());
 
     QVERIFY(started.isEmpty()); // an early failure is no play
@@ -129,7 +148,10 @@ void EmulatorStarterTest::earlyFailureIsSaidWhenItEndsAndTheNextStartClearsIt()
 
 void EmulatorStarterTest::playLastsFromTheStartUntilTheEmulatorEndsOrTheWatchesEnd()
 {
+    // One ends by itself 1.5 s after its first seconds; one runs on until the window closes.
+    m_dir->write("ends.sh", "#!/bin/sh\nsleep 4.5\n");
     m_dir->write("stays.sh", "#!/bin/sh\necho $$ > stays.part && mv stays.part stays.pid\nexec sleep 30\n");
+    chmod(m_dir->file("ends.sh").c_str(), 0755);
     chmod(m_dir->file("stays.sh").c_str(), 0755);
     auto starter = std::make_unique<EmulatorStarter>(m_list.get());
     QSignalSpy started(starter.get(), &EmulatorStarter::playStarted);
@@ -137,12 +159,31 @@ void EmulatorStarterTest::playLastsFromTheStartUntilTheEmulatorEndsOrTheWatchesE
     QElapsedTimer clock;
     clock.start();
 
+    const quint64 endsId = starter->start({m_dir->file("ends.sh"), {}, m_dir->path()});
+    QVERIFY(started.wait(10000));
+    QCOMPARE(started.at(0).at(0).value<quint64>(), endsId);
+    QVERIFY(ended.isEmpty());
+
+    // Started while we hold the first one's pidfd: it gets nothing of ours.
     const quint64 staysId = starter->start({m_dir->file("stays.sh"), {}, m_dir->path()});
     QTRY_VERIFY_WITH_TIMEOUT(m_dir->exists("stays.pid"), 10000);
     const pid_t stays = static_cast<pid_t>(std::stol(m_dir->read("stays.pid")));
+    const std::string script = std::filesystem::canonical(m_dir->file("stays.sh")).string();
+    for (const auto &entry : std::filesystem::directory_iterator("/proc/" + std::to_string(stays) + "/fd")) {
+        const int fd = std::stoi(entry.path().filename().string());
+        const std::string target = std::filesystem::read_symlink(entry).string();
+        QVERIFY2(fd <= 2 || target == script, target.c_str()); // the shell's own, on its script
+    }
+
+    QVERIFY(ended.wait(10000));
+    QCOMPARE(ended.at(0).at(0).value<quint64>(), endsId);
+    const auto endsPlayed = ended.at(0).at(1).value<std::chrono::milliseconds>();
+    QVERIFY2(endsPlayed.count() >= 4500 && endsPlayed.count() <= clock.elapsed(),
+             qPrintable(QString::number(endsPlayed.count())));
+    ended.clear();
+    started.clear();
     QVERIFY(started.wait(10000));
     QCOMPARE(started.at(0).at(0).value<quint64>(), staysId);
-    QVERIFY(ended.isEmpty());
 
     // The window closes while it runs: the time so far is the play's.
     starter->endWatches();
