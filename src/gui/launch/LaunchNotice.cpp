@@ -19,6 +19,21 @@ namespace {
 
 constexpr int kMargin = 6;
 
+// The first and last eachEnd characters of text with an ellipsis between, or text when it is not
+// longer; no surrogate pair is split.
+QString bothEnds(const QString &text, qsizetype eachEnd)
+{
+    if (text.size() <= 2 * eachEnd + 1)
+        return text;
+    qsizetype headEnd = eachEnd;
+    if (text.at(headEnd - 1).isHighSurrogate())
+        --headEnd;
+    qsizetype tailStart = text.size() - eachEnd;
+    if (text.at(tailStart).isLowSurrogate())
+        ++tailStart;
+    return text.left(headEnd) + QChar(0x2026) + text.mid(tailStart);
+}
+
 // An emulator's own lines as a terminal would show them: colour codes and carriage returns out.
 QString asShown(const QString &output)
 {
@@ -95,9 +110,10 @@ void LaunchNotice::showFailure(const QString &message, const QString &commandLin
 {
     m_message = message;
     m_commandLine = commandLine;
+    m_shownCommandLine = bothEnds(commandLine, kShownCommandEnd);
     m_emulatorOutput = emulatorOutput;
     m_messageLabel->setText(message);
-    m_commandLabel->setToolTip(commandLine);
+    m_commandLabel->setToolTip(m_shownCommandLine);
     // Nothing was run when there is no command line: no line to show or copy.
     m_commandLabel->setVisible(!commandLine.isEmpty());
     m_copyButton->setVisible(!commandLine.isEmpty());
@@ -160,8 +176,8 @@ void LaunchNotice::placeOverHost()
 void LaunchNotice::fitCommandLine()
 {
     // The program and the ROM are at the two ends: the middle gives way.
-    m_commandLabel->setText(
-        m_commandLabel->fontMetrics().elidedText(m_commandLine, Qt::ElideMiddle, std::max(0, m_commandLabel->width())));
+    m_commandLabel->setText(m_commandLabel->fontMetrics().elidedText(m_shownCommandLine, Qt::ElideMiddle,
+                                                                     std::max(0, m_commandLabel->width())));
 }
 
 void LaunchNotice::copyCommandLine()

@@ -20,6 +20,9 @@ public:
     static constexpr int kShownMilliseconds = 8000;
     // The emulator's lines take at most this many rows; the last ones show, the rest scroll.
     static constexpr int kOutputRows = 6;
+    // A command line is laid out from at most this many characters at either end: measuring
+    // megabytes would hold the window for seconds, and no screen shows more.
+    static constexpr qsizetype kShownCommandEnd = 1000;
 
     // Lies over the bottom of host and follows its size; hidden until told something.
     explicit LaunchNotice(QWidget *host);
@@ -53,5 +56,6 @@ private:
     QTimer m_hideTimer;
     QString m_message;
     QString m_commandLine;
+    QString m_shownCommandLine; // m_commandLine, or its two ends when it is too long to lay out
     QString m_emulatorOutput;
 };

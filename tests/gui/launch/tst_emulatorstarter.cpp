@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -33,6 +34,7 @@ private slots:
     void init();
     void cleanup();
     void missingProgramIsSaidAtOnceWithoutTakingTheFocus();
+    void hugeCommandLineIsShownByItsEndsAndCopiedWhole();
     void earlyFailureIsSaidWhenItEndsAndTheNextStartClearsIt();
     void playLastsFromTheStartUntilTheEmulatorEndsOrTheWatchesEnd();
 
@@ -92,6 +94,28 @@ void EmulatorStarterTest::missingProgramIsSaidAtOnceWithoutTakingTheFocus()
     QTest::keyClick(m_list.get(), Qt::Key_Escape);
     QVERIFY(!notice->isVisible());
     QVERIFY(noChildLeft());
+}
+
+void EmulatorStarterTest::hugeCommandLineIsShownByItsEndsAndCopiedWhole()
+{
+    EmulatorStarter starter(m_list.get());
+    LaunchNotice *notice = starter.notice();
+    const std::string program = m_dir->file("no such emu");
+    starter.start({program, {"BEGIN" + std::string(3 << 20, 'x') + "END"}, ""});
+
+    QVERIFY(notice->isVisible());
+    const QString whole = notice->commandLine();
+    QCOMPARE(whole.size(), qsizetype(program.size() + 2 + 1 + 5 + (3 << 20) + 3));
+    // What is laid out is bounded, and shows both ends.
+    const auto *label = notice->findChild<QLabel *>(QStringLiteral("launchNoticeCommand"));
+    QVERIFY(label);
+    for (const QString &shown : {label->text(), label->toolTip()}) {
+        QVERIFY2(shown.size() <= 2 * LaunchNotice::kShownCommandEnd + 1, qPrintable(QString::number(shown.size())));
+        QVERIFY(shown.startsWith(QLatin1Char('\'')));
+        QVERIFY(shown.endsWith(QStringLiteral("END")));
+    }
+    QTest::mouseClick(notice->findChild<QPushButton *>(QStringLiteral("launchNoticeCopy")), Qt::LeftButton);
+    QVERIFY(QApplication::clipboard()->text() == whole);
 }
 
 void EmulatorStarterTest::earlyFailureIsSaidWhenItEndsAndTheNextStartClearsIt()
