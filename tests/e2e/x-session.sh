@@ -26,12 +26,19 @@ start_x_session() {
   local fifo="$work/displayfd"
   mkfifo "$fifo"
   Xvfb -displayfd 3 -screen 0 "${X_SESSION_SCREEN:-1024x768x24}" -nolisten tcp 3>"$fifo" >"$work/xvfb.log" 2>&1 &
-  track $!
+  local xvfb=$!
+  track "$xvfb"
   local number
   read -r -t 20 number <"$fifo" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+  [[ $number =~ ^[0-9]+$ ]] || fail "Xvfb gave no display number: $(cat "$work/xvfb.log")"
   export DISPLAY=":$number"
-  for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-  xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not answer"
+  # A machine busy building can keep a fresh server from answering for many seconds.
+  for _ in $(seq 300); do
+    xdpyinfo >/dev/null 2>&1 && break
+    running "$xvfb" || fail "Xvfb ended: $(cat "$work/xvfb.log")"
+    sleep 0.1
+  done
+  xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not answer within 30 s: $(cat "$work/xvfb.log")"
   # openbox is ready once it has set its supporting window on the root; a loaded machine (CI
   # building beside the tests) can take many seconds to get there. Now and then a fresh server
   # turns openbox's first connection away; an openbox that gave up is started again.
