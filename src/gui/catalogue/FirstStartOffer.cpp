@@ -7,10 +7,13 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 using marlit::SystemPreset;
 
@@ -64,7 +67,10 @@ void FirstStartOffer::offer(const std::vector<SystemPreset> &systems)
     systemTree->setColumnCount(3);
     systemTree->setHeaderLabels({tr("System"), tr("Tab"), tr("ROM folder")});
     systemTree->setRootIsDecorated(true);
-    systemTree->setSelectionMode(QAbstractItemView::NoSelection);
+    systemTree->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Enter or a double click on a line picks its folder, as its button does.
+    systemTree->installEventFilter(this);
+    connect(systemTree, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *item) { chooseFolderOf(item); });
     systemTree->header()->setStretchLastSection(false);
     systemTree->header()->setSectionResizeMode(SystemColumn, QHeaderView::Stretch);
     systemTree->header()->setSectionResizeMode(TabColumn, QHeaderView::ResizeToContents);
@@ -92,10 +98,10 @@ void FirstStartOffer::offer(const std::vector<SystemPreset> &systems)
     connect(systemTree, &QTreeWidget::itemChanged, this, &FirstStartOffer::updateAddButton);
 
     auto *buttons = new QDialogButtonBox(this);
-    addButton = buttons->addButton(tr("Add"), QDialogButtonBox::AcceptRole);
+    addButton = buttons->addButton(tr("&Add"), QDialogButtonBox::AcceptRole);
     addButton->setObjectName(QStringLiteral("addButton"));
     addButton->setDefault(true);
-    QPushButton *notNow = buttons->addButton(tr("Not now"), QDialogButtonBox::RejectRole);
+    QPushButton *notNow = buttons->addButton(tr("&Not now"), QDialogButtonBox::RejectRole);
     notNow->setObjectName(QStringLiteral("notNowButton"));
     connect(addButton, &QPushButton::clicked, this, &FirstStartOffer::add);
     connect(notNow, &QPushButton::clicked, this, &QDialog::reject);
@@ -106,8 +112,29 @@ void FirstStartOffer::offer(const std::vector<SystemPreset> &systems)
     layout->addWidget(systemTree, 1);
     layout->addWidget(buttons);
     resize(600, 380);
-    // The first line's folder is what a user picks first: Space opens its picker.
-    folderButton(0)->setFocus(Qt::OtherFocusReason);
+    // The keys move between the lines: Enter picks a line's folder, Space ticks it.
+    systemTree->setCurrentItem(lineItems.front());
+    systemTree->setFocus(Qt::OtherFocusReason);
+}
+
+bool FirstStartOffer::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == systemTree && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && systemTree->currentItem()) {
+            // Taken here, so that it does not also press "Add".
+            chooseFolderOf(systemTree->currentItem());
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void FirstStartOffer::chooseFolderOf(QTreeWidgetItem *item)
+{
+    const auto line = std::find(lineItems.begin(), lineItems.end(), item);
+    if (line != lineItems.end())
+        chooseFolder(static_cast<int>(line - lineItems.begin()));
 }
 
 void FirstStartOffer::sayHowToInstall()

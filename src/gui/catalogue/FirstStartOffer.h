@@ -14,9 +14,9 @@ class QTreeWidgetItem;
 
 // Offered beside the window of a new workspace, without blocking it: a system for each known
 // emulator installed here, one line per system (grouped under an emulator that serves several),
-// each with its tab and a button that picks its ROM folder. Picking a folder ticks the line;
-// "Add" gives the ticked systems, "Not now" or the close box none. With no emulator installed it
-// says how to install one instead.
+// each with its tab and a button that picks its ROM folder (so do Enter and a double click on the
+// line). Picking a folder ticks the line; "Add" gives the ticked systems, "Not now" or the close
+// box none. With no emulator installed it says how to install one instead.
 class FirstStartOffer : public QDialog
 {
     Q_OBJECT
@@ -38,6 +38,9 @@ public:
     const std::vector<QTreeWidgetItem *> &lines() const { return lineItems; }
     QPushButton *folderButton(int line) const;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 signals:
     // "Add": the ticked systems, in the order of their lines, each with its ROM folder.
     void systemsChosen(const std::vector<FirstStartOffer::Choice> &choices);
@@ -47,6 +50,7 @@ private:
     void sayHowToInstall();
     QTreeWidgetItem *addLine(QTreeWidgetItem *parent, const marlit::SystemPreset &system, bool showEmulator);
     void chooseFolder(int line);
+    void chooseFolderOf(QTreeWidgetItem *item);
     void updateAddButton();
     void add();
 

@@ -153,9 +153,14 @@ void NewUserTest::offerWritesTheChosenSystemsInPlaceOfTheBlankRecordsOnce()
     pickFolder(m_dir->file("roms/DOS games"), &startedOn);
     QTest::mouseClick(offer->folderButton(0), Qt::LeftButton);
     QCOMPARE(startedOn, QString::fromStdString(m_dir->file("home")));
+    // Enter on a line picks its folder too, and adds nothing yet.
+    auto *tree = offer->findChild<QTreeWidget *>(QStringLiteral("systemTree"));
+    QTest::keyClick(tree, Qt::Key_Down); // Mednafen
+    QTest::keyClick(tree, Qt::Key_Down); // its NES
     pickFolder(m_dir->file("roms/NES"), &startedOn);
-    QTest::mouseClick(offer->folderButton(1), Qt::LeftButton);
+    QTest::keyClick(tree, Qt::Key_Return);
     QCOMPARE(startedOn, QString::fromStdString(m_dir->file("roms")));
+    QVERIFY(offer->isVisible());
     offer->lines()[2]->setCheckState(0, Qt::Checked); // ticked, its folder left for later
     QTest::mouseClick(offer->findChild<QPushButton *>(QStringLiteral("addButton")), Qt::LeftButton);
     QTRY_VERIFY(!offerOf(*frame));
