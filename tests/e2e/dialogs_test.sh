@@ -38,6 +38,8 @@ eval "$(xdotool getwindowgeometry --shell "$wid")"
 [ "$WIDTH" = 640 ] && [ "$HEIGHT" = 480 ] || fail "a first start opens a 640 x 480 window, not $WIDTH x $HEIGHT"
 main_width=$WIDTH
 main_height=$HEIGHT
+# This user sets the system up by hand: the emulators found are not wanted now.
+dismiss_first_start_offer
 for _ in $(seq 100); do [ -f classic.ini ] && break; sleep 0.1; done
 template=$(od -An -tx1 -v classic.ini | tr -d ' \n')
 

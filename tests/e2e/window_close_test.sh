@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the real program on its own X server with a window manager, in a fresh working
-# directory: the catalogue files must appear, a click on the "Console" tab must select it, and a
-# close through the window manager must end the program with status 0 after writing marlit.cfg.
+# directory: the catalogue files must appear, the emulators found are offered (and dismissed), a
+# click on the "Console" tab must select it, and a close through the window manager must end the
+# program with status 0 after writing marlit.cfg.
 # The toolkit's own options given to it change nothing: the title stays "Marlit", the tabs stay
 # left to right.
 # Usage: window_close_test.sh MARLIT [SCREENSHOT.png]
@@ -18,6 +19,8 @@ QT_QPA_PLATFORM=xcb "$marlit" --no-such-option -reverse -qwindowtitle Other >"$w
 marlit_pid=$!
 
 wid=$(wait_for_window '^Marlit$') || { cat "$work/marlit.log" >&2; fail "the window did not appear"; }
+dismiss_first_start_offer
+[ -f marlit.offered ] || fail "a dismissed offer is not remembered"
 sleep 1
 
 for file in classic.ini console.ini handheld.ini computer.ini; do

@@ -26,6 +26,10 @@ entry=$stage/usr/share/applications/$app_id.desktop
 desktop-file-validate "$entry" || fail "the menu entry does not validate"
 appstreamcli validate --no-net "$stage/usr/share/metainfo/$app_id.metainfo.xml" || fail "the metainfo does not validate"
 
+# The table of known emulators, where the program looks for it.
+cmp "$stage/usr/share/marlit/emulators.json" "$(dirname "$0")/../../data/emulators.json" ||
+  fail "the table of known emulators is not installed as share/marlit/emulators.json"
+
 exec_line=$(sed -n 's/^Exec=//p' "$entry")
 [[ $exec_line == /* && -x $stage$exec_line ]] || fail "the menu entry runs '$exec_line', which is not installed"
 icon=$(sed -n 's/^Icon=//p' "$entry")

@@ -7,6 +7,8 @@
 
 #include <QTest>
 
+#include <set>
+
 using marlit::EmulatorPreset;
 using marlit::EmulatorTable;
 using marlit::test::TempDir;
@@ -68,6 +70,7 @@ class EmulatorTableReaderTest : public QObject
 private slots:
     void takesWholeEntriesAndNamesEachFaultOfTheOthers();
     void aFileThatIsNoTableGivesNoEmulator();
+    void shippedTableIsCompleteAndAnInstalledOneIsPreferred();
 };
 
 void EmulatorTableReaderTest::takesWholeEntriesAndNamesEachFaultOfTheOthers()
@@ -149,6 +152,33 @@ void EmulatorTableReaderTest::aFileThatIsNoTableGivesNoEmulator()
         QCOMPARE(listOf(table.problems), QStringList{QString::fromLatin1(problem)});
     }
     QCOMPARE(EmulatorTableReader::read(QString::fromStdString(dir.file("good.json"))).emulators.size(), 2u);
+}
+
+// The table built into the program: every entry whole, its category one of the four tabs, and
+// each tab served. An installed table is preferred, the user's before the system's.
+void EmulatorTableReaderTest::shippedTableIsCompleteAndAnInstalledOneIsPreferred()
+{
+    TempDir dir;
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dir.file("user")));
+    qputenv("XDG_DATA_DIRS", QByteArray::fromStdString(dir.file("system")));
+    QCOMPARE(EmulatorTableReader::location(), QStringLiteral(":/marlit/emulators.json"));
+
+    const EmulatorTable table = EmulatorTableReader::read(EmulatorTableReader::location());
+    QCOMPARE(listOf(table.problems), QStringList());
+    QVERIFY2(table.emulators.size() >= 25, std::to_string(table.emulators.size()).c_str());
+    std::set<std::string> names;
+    std::set<int> categories;
+    for (const EmulatorPreset &emulator : table.emulators) {
+        QVERIFY2(names.insert(emulator.name).second, emulator.name.c_str());
+        for (const EmulatorPreset::System &system : emulator.systems)
+            categories.insert(system.category);
+    }
+    QCOMPARE(categories, (std::set<int>{0, 1, 2, 3}));
+
+    dir.write("system/marlit/emulators.json", "{}");
+    QCOMPARE(EmulatorTableReader::location(), QString::fromStdString(dir.file("system/marlit/emulators.json")));
+    dir.write("user/marlit/emulators.json", "{}");
+    QCOMPARE(EmulatorTableReader::location(), QString::fromStdString(dir.file("user/marlit/emulators.json")));
 }
 
 QTEST_MAIN(EmulatorTableReaderTest)
