@@ -39,14 +39,16 @@ using marlit::test::TempDir;
 namespace {
 
 // DOSBox serves one system, Mednafen two; PCSX2 is only a Flatpak and flatpak is not on PATH.
+// Their programs have names of their own: Marlit also looks in Debian's games folders, where a
+// real one may be installed.
 const char *const kTable = R"json({ "format": 1, "emulators": [
-  { "name": "DOSBox", "programs": ["dosbox"], "flatpaks": [], "install": "sudo apt install dosbox",
+  { "name": "DOSBox", "programs": ["dosbox-fake"], "flatpaks": [], "install": "sudo apt install dosbox",
     "parameters": "@-exit", "extensions": ["exe", "com"], "checked": "dosbox(1)",
     "systems": [ { "name": "DOSBox", "description": "MS-DOS programs", "category": "Computer" } ] },
   { "name": "PCSX2", "programs": [], "flatpaks": ["net.pcsx2.PCSX2"], "install": "flatpak install net.pcsx2.PCSX2",
     "parameters": "", "extensions": ["iso"], "checked": "pcsx2 --help",
     "systems": [ { "name": "Sony", "description": "PlayStation 2", "category": "Console" } ] },
-  { "name": "Mednafen", "programs": ["mednafen"], "flatpaks": [], "install": "sudo apt install mednafen",
+  { "name": "Mednafen", "programs": ["mednafen-fake"], "flatpaks": [], "install": "sudo apt install mednafen",
     "parameters": "-video.fs 1", "extensions": ["zip"], "checked": "mednafen(6)",
     "systems": [ { "name": "Nintendo", "description": "NES", "category": "Console" },
                  { "name": "Game Boy", "description": "Game Boy Color", "category": "Handheld" } ] }
@@ -136,8 +138,8 @@ std::unique_ptr<MainFrame> NewUserTest::startWindow()
 
 void NewUserTest::offerWritesTheChosenSystemsInPlaceOfTheBlankRecordsOnce()
 {
-    makeProgram("dosbox");
-    makeProgram("mednafen");
+    makeProgram("dosbox-fake");
+    makeProgram("mednafen-fake");
     auto frame = startWindow();
     FirstStartOffer *offer = offerOf(*frame);
     QVERIFY(offer);
@@ -169,11 +171,11 @@ void NewUserTest::offerWritesTheChosenSystemsInPlaceOfTheBlankRecordsOnce()
     const std::string blank(marlit::CatalogueTemplate);
     QCOMPARE(m_dir->read("workspace/classic.ini"), blank);
     QCOMPARE(m_dir->read("workspace/computer.ini"),
-             record("DOSBox", "MS-DOS programs", m_dir->file("roms/DOS games/"), bin + "dosbox", "@-exit"));
+             record("DOSBox", "MS-DOS programs", m_dir->file("roms/DOS games/"), bin + "dosbox-fake", "@-exit"));
     QCOMPARE(m_dir->read("workspace/console.ini"),
-             record("Nintendo", "NES", m_dir->file("roms/NES/"), bin + "mednafen", "-video.fs 1"));
+             record("Nintendo", "NES", m_dir->file("roms/NES/"), bin + "mednafen-fake", "-video.fs 1"));
     QCOMPARE(m_dir->read("workspace/handheld.ini"),
-             record("Game Boy", "Game Boy Color", "", bin + "mednafen", "-video.fs 1"));
+             record("Game Boy", "Game Boy Color", "", bin + "mednafen-fake", "-video.fs 1"));
     QVERIFY(m_dir->exists("workspace/marlit.offered"));
 
     // The first system added is shown, and plays.
@@ -182,7 +184,7 @@ void NewUserTest::offerWritesTheChosenSystemsInPlaceOfTheBlankRecordsOnce()
     QCOMPARE(roms->count(), 1);
     roms->setCurrentRow(0);
     frame->OnPlay();
-    QTRY_COMPARE(m_dir->read("dosbox.args"), "[" + m_dir->file("roms/DOS games/HELLO.COM") + "][-exit]");
+    QTRY_COMPARE(m_dir->read("dosbox-fake.args"), "[" + m_dir->file("roms/DOS games/HELLO.COM") + "][-exit]");
 
     // Not offered again, even with every system blank once more.
     frame.reset();
@@ -249,7 +251,7 @@ void NewUserTest::setupPresetsAreTheEmulatorsFoundNow()
 {
     m_dir->write("workspace/classic.ini", record("Old", "", "", "", ""));
     auto frame = startWindow();
-    makeProgram("dosbox");
+    makeProgram("dosbox-fake");
     bool answered = false;
     answerNextModal([&](QWidget *modal) {
         auto *dialog = qobject_cast<SystemConfigDialog *>(modal);
@@ -271,7 +273,7 @@ void NewUserTest::setupPresetsAreTheEmulatorsFoundNow()
     QTest::mouseClick(frame->findChild<QPushButton *>(QStringLiteral("setupButton")), Qt::LeftButton);
     QVERIFY(answered);
     QCOMPARE(m_dir->read("workspace/classic.ini"),
-             record("DOSBox", "MS-DOS programs", "", m_dir->file("bin/dosbox"), "@-exit"));
+             record("DOSBox", "MS-DOS programs", "", m_dir->file("bin/dosbox-fake"), "@-exit"));
 }
 
 QTEST_MAIN(NewUserTest)
