@@ -73,6 +73,7 @@ grep -q "^EMU = $dosbox"$'\r'"\$" computer.ini || fail "computer.ini holds $(cat
 for file in classic.ini console.ini handheld.ini; do
   [ "$(stat -c %s "$file")" = 104 ] || fail "$file changed: $(cat -A "$file")"
 done
+for _ in $(seq 50); do [ -f marlit.offered ] && break; sleep 0.1; done
 [ -f marlit.offered ] || fail "the offer answered is not remembered"
 
 # The window shows DOSBox's folder: a click on its one ROM, and Enter plays it.

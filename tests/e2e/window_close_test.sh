@@ -20,6 +20,7 @@ marlit_pid=$!
 
 wid=$(wait_for_window '^Marlit$') || { cat "$work/marlit.log" >&2; fail "the window did not appear"; }
 dismiss_first_start_offer
+for _ in $(seq 50); do [ -f marlit.offered ] && break; sleep 0.1; done
 [ -f marlit.offered ] || fail "a dismissed offer is not remembered"
 sleep 1
 

@@ -667,7 +667,7 @@ void MainFrame::addSystems(const std::vector<FirstStartOffer::Choice> &choices)
 {
     if (choices.empty())
         return;
-    std::array<int, marlit::CategoryTable::kCount> firstAdded{};
+    std::array<std::optional<int>, marlit::CategoryTable::kCount> firstAdded{}; // where written
     for (int category = 0; category < marlit::CategoryTable::kCount; ++category) {
         std::vector<SystemEntry> systems;
         for (const FirstStartOffer::Choice &choice : choices)
@@ -679,8 +679,11 @@ void MainFrame::addSystems(const std::vector<FirstStartOffer::Choice> &choices)
         const char *file = marlit::CategoryTable::fileName(category);
         marlit::StampedCatalogue read = marlit::CatalogueFile::loadStamped(workFile(file));
         CategoryCatalogue &changed = read.catalogue;
-        firstAdded[static_cast<std::size_t>(category)] = changed.placeInsteadOfBlank(systems);
-        reportUnsaved(file, SaveCatalogue(file, changed, read.stamp));
+        const int first = changed.placeInsteadOfBlank(systems);
+        const marlit::WriteResult result = SaveCatalogue(file, changed, read.stamp);
+        if (result.ok())
+            firstAdded[static_cast<std::size_t>(category)] = first;
+        reportUnsaved(file, result);
     }
 
     // The first system added is shown, ready to play.
@@ -690,9 +693,9 @@ void MainFrame::addSystems(const std::vector<FirstStartOffer::Choice> &choices)
         categoryTabs->setCurrentIndex(category);
     }
     OnSelChangeCategory();
-    const int row = firstAdded[static_cast<std::size_t>(category)];
-    if (row != systemList->currentRow() && catalogue.entryAt(row)) {
-        systemList->setCurrentRow(row);
+    const std::optional<int> row = firstAdded[static_cast<std::size_t>(category)];
+    if (row && *row != systemList->currentRow() && catalogue.entryAt(*row)) {
+        systemList->setCurrentRow(*row);
         OnSelChangeSystem();
     }
 }
