@@ -10,13 +10,22 @@
 #include <mutex>
 #include <thread>
 
-// What the search threads share with the finder: the finder while it lives. A thread hands its
-// result over under the mutex, so the finder cannot go meanwhile; once it has gone, the result
-// is dropped.
+// What the search threads share with the finder: the finder while it lives, and the results not
+// yet taken. A thread hands its result over under the mutex and wakes the finder with a queued
+// call that carries nothing, so every exchange is one a race detector can follow; once the
+// finder has gone, the result is dropped.
 struct EmulatorFinder::Shared
 {
+    struct Delivery
+    {
+        unsigned request;
+        Result result;
+        std::vector<std::string> problems;
+    };
+
     std::mutex mutex;
     EmulatorFinder *finder = nullptr;
+    std::vector<Delivery> deliveries;
 };
 
 EmulatorFinder::EmulatorFinder(QObject *parent) : QObject(parent), shared(std::make_shared<Shared>())
@@ -61,28 +70,32 @@ void EmulatorFinder::start(std::string workFolder, bool checkWorkspace, bool cat
             problems.push_back(QFile::encodeName(table).toStdString() + ": " + problem);
 
         const std::lock_guard lock(shared->mutex);
-        if (EmulatorFinder *finder = shared->finder)
-            QMetaObject::invokeMethod(
-                finder,
-                [finder, request, found = std::move(found), problems = std::move(problems)]() mutable {
-                    finder->deliver(request, std::move(found), std::move(problems));
-                },
-                Qt::QueuedConnection);
+        if (EmulatorFinder *finder = shared->finder) {
+            shared->deliveries.push_back({request, std::move(found), std::move(problems)});
+            QMetaObject::invokeMethod(finder, "deliverResults", Qt::QueuedConnection);
+        }
     }).detach();
 }
 
-void EmulatorFinder::deliver(unsigned request, Result scan, std::vector<std::string> problems)
+void EmulatorFinder::deliverResults()
 {
-    if (request != generation)
-        return;
-    pending = false;
-    // What is wrong with the table is said once per run, where the program's messages go.
-    if (!problemsReported)
-        for (const std::string &problem : problems)
-            std::fprintf(stderr, "marlit: %s\n", problem.c_str());
-    problemsReported = true;
-    result = std::move(scan);
-    emit found();
+    std::vector<Shared::Delivery> deliveries;
+    {
+        const std::lock_guard lock(shared->mutex);
+        deliveries.swap(shared->deliveries);
+    }
+    for (Shared::Delivery &delivery : deliveries) {
+        if (delivery.request != generation)
+            continue; // a newer search is under way
+        pending = false;
+        // What is wrong with the table is said once per run, where the program's messages go.
+        if (!problemsReported)
+            for (const std::string &problem : delivery.problems)
+                std::fprintf(stderr, "marlit: %s\n", problem.c_str());
+        problemsReported = true;
+        result = std::move(delivery.result);
+        emit found();
+    }
 }
 
 // Compiled here so that programs using other widgets do not pull in the finder.

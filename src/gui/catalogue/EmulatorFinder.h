@@ -43,7 +43,7 @@ signals:
 private:
     struct Shared;
     void start(std::string workFolder, bool checkWorkspace, bool catalogueFilesCreated);
-    void deliver(unsigned request, Result scan, std::vector<std::string> problems);
+    Q_INVOKABLE void deliverResults();
 
     std::shared_ptr<Shared> shared;
     unsigned generation = 0;
