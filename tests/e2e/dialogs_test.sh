@@ -39,7 +39,7 @@ eval "$(xdotool getwindowgeometry --shell "$wid")"
 main_width=$WIDTH
 main_height=$HEIGHT
 # This user sets the system up by hand: the emulators found are not wanted now.
-dismiss_first_start_offer
+dismiss_first_start_offer "$wid"
 for _ in $(seq 100); do [ -f classic.ini ] && break; sleep 0.1; done
 template=$(od -An -tx1 -v classic.ini | tr -d ' \n')
 

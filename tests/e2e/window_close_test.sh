@@ -19,7 +19,7 @@ QT_QPA_PLATFORM=xcb "$marlit" --no-such-option -reverse -qwindowtitle Other >"$w
 marlit_pid=$!
 
 wid=$(wait_for_window '^Marlit$') || { cat "$work/marlit.log" >&2; fail "the window did not appear"; }
-dismiss_first_start_offer
+dismiss_first_start_offer "$wid"
 for _ in $(seq 50); do [ -f marlit.offered ] && break; sleep 0.1; done
 [ -f marlit.offered ] || fail "a dismissed offer is not remembered"
 sleep 1

@@ -90,16 +90,20 @@ close_through_window_manager() {
   return 0
 }
 
-# In a new workspace Marlit offers, beside its window, a system for each emulator it found.
-# Dismisses that offer as a user who sets up by hand does (Escape: "Not now") and waits until it
-# has gone; fails when it is not offered.
-dismiss_first_start_offer() {
+# In a new workspace Marlit offers, beside its window WID, a system for each emulator it found.
+# Dismisses that offer as a user who sets up by hand does (Escape: "Not now"), waits until it has
+# gone and activates the window again, so that a click on it is not taken while the window
+# manager still moves the focus; fails when nothing is offered.
+dismiss_first_start_offer() { # wid
   local offer
   offer=$(wait_for_window '^Add Your Emulators$') || fail "no offer of the emulators found"
   xdotool windowactivate --sync "$offer" 2>/dev/null || true
   xdotool key --clearmodifiers Escape
   for _ in $(seq 100); do
-    xdotool search --onlyvisible --name '^Add Your Emulators$' >/dev/null 2>&1 || return 0
+    if ! xdotool search --onlyvisible --name '^Add Your Emulators$' >/dev/null 2>&1; then
+      xdotool windowactivate --sync "$1" 2>/dev/null || true
+      return 0
+    fi
     sleep 0.1
   done
   fail "Escape did not dismiss the offer of the emulators found"
