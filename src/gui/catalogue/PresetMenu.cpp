@@ -10,6 +10,8 @@ using marlit::SystemPreset;
 
 namespace {
 
+constexpr qsizetype kLongestHint = 60; // characters of an install hint shown in the menu
+
 QString fromBytes(const std::string &text)
 {
     return QFile::decodeName(QByteArray::fromStdString(text));
@@ -108,12 +110,15 @@ void PresetMenu::rebuild()
             if (!sectionShown)
                 addSection(tr("Not installed"));
             sectionShown = true;
-            QStringList systems;
+            // A long hint (RetroArch names a package per core) is cut in the menu, whole in the tip.
+            const QString install = fromBytes(emulator.systems.front()->install);
+            QStringList tip{install};
             for (const SystemPreset *system : emulator.systems)
-                systems << systemText(*system);
-            QAction *action = addAction(fromBytes(emulator.name) + QStringLiteral(": ") +
-                                        fromBytes(emulator.systems.front()->install));
-            action->setToolTip(systems.join(QStringLiteral("\n")));
+                tip << systemText(*system);
+            QAction *action = addAction(
+                fromBytes(emulator.name) + QStringLiteral(": ") +
+                (install.size() > kLongestHint ? install.left(kLongestHint - 1) + QStringLiteral("\u2026") : install));
+            action->setToolTip(tip.join(QStringLiteral("\n")));
             action->setEnabled(false);
         } else if (emulator.systems.size() == 1) {
             addSystem(this, *emulator.systems.front(), true);

@@ -362,7 +362,7 @@ void SystemConfigDialogTest::presetsOfferInstalledEmulatorsFirstAndFillTheSystem
                                            }));
     const QList<QAction *> top = dialog.presetMenu()->actions();
     QCOMPARE(top.at(0)->toolTip(), QStringLiteral("Console tab; ROM files: .nes .zip"));
-    QCOMPARE(top.at(4)->toolTip(), QStringLiteral("Sony \u2014 PlayStation 2"));
+    QCOMPARE(top.at(4)->toolTip(), QStringLiteral("sudo apt install PCSX2\nSony \u2014 PlayStation 2"));
 
     // DOSBox fills the system; the ROM folder and the icon stay the user's.
     top.at(2)->trigger();
