@@ -35,7 +35,8 @@ marlit_pid=$!
 track "$marlit_pid"
 wid=$(wait_for_window '^Marlit$') || { cat "$work/marlit.log" >&2; fail "the window did not appear"; }
 eval "$(xdotool getwindowgeometry --shell "$wid")"
-[ "$WIDTH" = 640 ] && [ "$HEIGHT" = 480 ] || fail "a first start opens a 640 x 480 window, not $WIDTH x $HEIGHT"
+# A first start suits the screen: three quarters of the 1024 x 768 screen's room for a window.
+[ "$WIDTH" = 756 ] && [ "$HEIGHT" = 540 ] || fail "a first start opens a 756 x 540 window, not $WIDTH x $HEIGHT"
 main_width=$WIDTH
 main_height=$HEIGHT
 # This user sets the system up by hand: the emulators found are not wanted now.
@@ -65,9 +66,10 @@ window_gone() { # window id
   return 1
 }
 
-# "Setup" (the second top button: 355 + 2 * (640 - 605) / 4 = 371 wide 120) on the one empty
-# system the fresh "Classic" file holds.
-xdotool mousemove --window "$wid" 431 25 click 1
+# The top buttons are 120 wide, spaced by s = (width - 605) / 4: "Setup" at 355 + 2s, "Config"
+# at 475 + 3s. "Setup" first, on the one empty system the fresh "Classic" file holds.
+spacing=$(((main_width - 605) / 4))
+xdotool mousemove --window "$wid" $((355 + 2 * spacing + 60)) 25 click 1
 setup=$(wait_for_window '^System Configuration$') || fail "Setup opened no dialog"
 type_into 98 7 186 14 "Test Console"
 type_into 98 24 186 14 "Added with the dialogs"
@@ -104,8 +106,8 @@ read -r px py < <(picture_centre)
 colour_at() { import -window "$wid" -crop "1x1+$1+$2" -depth 8 txt:- 2>/dev/null | grep -o '#[0-9A-F]\{6\}' | head -n 1; }
 shot 2-no-snapshots
 
-# "Config" (the third top button at 475 + 3 * 8), "Snapshots to the Right", then Escape.
-xdotool mousemove --window "$wid" 559 25 click 1
+# "Config", "Snapshots to the Right", then Escape.
+xdotool mousemove --window "$wid" $((475 + 3 * spacing + 60)) 25 click 1
 options=$(wait_for_window '^Marlit Configuration$') || fail "Config opened no dialog"
 dialog_click "$options" 256 93 76 54 20 10
 shot 3-options

@@ -53,8 +53,8 @@ expect() { # offset, hex bytes, what
 }
 expect 0 0101 "remember flags"
 expect 2 00 "snapshot mode"
-expect 3 02800 "client width 640"
-expect 3 028001e0 "client size 640 x 480"
+# A first start takes three quarters of the 1024 x 768 screen's room: 756 x 540.
+expect 3 02f4021c "client size 756 x 540"
 expect 7 01 "category Console"
 expect 8 00 "system"
 expect 9 313230 "font size 120"

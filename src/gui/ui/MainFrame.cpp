@@ -11,6 +11,7 @@
 #include "core/fs/WorkingDirectory.h"
 #include "core/launch/CommandLine.h"
 #include "core/ui/WindowLayout.h"
+#include "core/ui/WindowStartSize.h"
 #include "gui/browse/RomFolderTree.h"
 #include "gui/catalogue/CatalogueWatch.h"
 #include "gui/catalogue/EmulatorFinder.h"
@@ -35,6 +36,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QTabBar>
@@ -47,6 +49,10 @@ using marlit::SnapshotLayout;
 using marlit::SystemEntry;
 
 namespace {
+
+// What a window manager adds around the client area at most, caption and borders, before the
+// window is shown and its frame known.
+constexpr marlit::PixelSize kFrameAllowance{16, 48};
 
 constexpr int kSlotA = SnapshotLayout::kSlotA;
 constexpr int kSlotB = SnapshotLayout::kSlotB;
@@ -105,11 +111,10 @@ MainFrame::MainFrame(std::string folder, QWidget *parent)
       reportWriteFailure(warnWriteFailure), reportChangedFile(warnChangedFile)
 {
     setWindowTitle(QStringLiteral("Marlit"));
-    setMinimumSize(kMinimumWidth, kMinimumHeight);
-
     // The remembered options, font, selection and client size.
-    const marlit::SettingsRecord start =
-        marlit::SettingsFile::startupValues(marlit::SettingsFile::load(workFile(marlit::SettingsFile::kFileName)));
+    const std::optional<marlit::SettingsRecord> stored =
+        marlit::SettingsFile::load(workFile(marlit::SettingsFile::kFileName));
+    const marlit::SettingsRecord start = marlit::SettingsFile::startupValues(stored);
     settings = start.settings;
     fontPointSize = start.fontPointSize;
     fontColor = start.fontColor;
@@ -117,8 +122,14 @@ MainFrame::MainFrame(std::string folder, QWidget *parent)
     currentCategory = start.category;
     currentSystem = start.system;
     // The file keeps the client size, so it is applied as the client size: the window no longer
-    // shrinks by its frame at every start.
-    resize(std::max(start.width, kMinimumWidth), std::max(start.height, kMinimumHeight));
+    // shrinks by its frame at every start. It is fitted to the screen the window opens on.
+    const QRect available = screen()->availableGeometry();
+    const marlit::WindowStartSize size = marlit::WindowStartSize::choose(
+        stored && stored->settings.rememberWindowSize ? std::optional(marlit::PixelSize{start.width, start.height})
+                                                      : std::nullopt,
+        {available.width(), available.height()}, kFrameAllowance, {kMinimumWidth, kMinimumHeight});
+    setMinimumSize(size.minimum.width, size.minimum.height);
+    resize(size.client.width, size.client.height);
 
     loader = new SnapshotLoader(workFolder, this);
     connect(loader, &SnapshotLoader::snapshotReady, this, &MainFrame::onSnapshotReady);

@@ -29,6 +29,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTabBar>
 #include <QTest>
 #include <QToolTip>
@@ -227,7 +228,9 @@ void MainFrameTest::startsOnTheFirstSystemWhenSelectionIsNotRemembered()
     auto frame = makeFrame();
     QCOMPARE(child<QTabBar>(*frame, "categoryTabs")->currentIndex(), 0);
     QCOMPARE(frame->currentSystemIndex(), 0);
-    QCOMPARE(frame->size(), QSize(640, 480));
+    // Not the remembered size but one that suits the screen: three quarters of its room.
+    const QSize room = frame->screen()->availableGeometry().size() - QSize(16, 48);
+    QCOMPARE(frame->size(), QSize(room.width() / 4 * 3, room.height() / 4 * 3));
 }
 
 void MainFrameTest::rememberedSystemPastTheEndFallsBackToTheFirst()

@@ -1,0 +1,72 @@
+// The window started on settings and catalogues that no longer fit, or never did: a remembered
+// size larger than the screen, at one pixel density or two.
+
+#include "TempDir.h"
+
+#include "gui/ui/MainFrame.h"
+
+#include <QScreen>
+#include <QtTest>
+
+#include <memory>
+#include <string>
+
+using marlit::test::TempDir;
+
+namespace {
+
+std::string settingsBytes(bool rememberSize, int width, int height)
+{
+    std::string bytes(128, '\0');
+    bytes[0] = rememberSize ? 1 : 0;
+    bytes[1] = 1;
+    bytes[3] = static_cast<char>(width >> 8);
+    bytes[4] = static_cast<char>(width & 0xFF);
+    bytes[5] = static_cast<char>(height >> 8);
+    bytes[6] = static_cast<char>(height & 0xFF);
+    bytes.replace(9, 3, "120");
+    bytes.replace(12, 8, "00000000");
+    bytes.replace(20, 5, "Arial");
+    return bytes;
+}
+
+int storedWidth(const std::string &bytes)
+{
+    return static_cast<unsigned char>(bytes[3]) << 8 | static_cast<unsigned char>(bytes[4]);
+}
+
+int storedHeight(const std::string &bytes)
+{
+    return static_cast<unsigned char>(bytes[5]) << 8 | static_cast<unsigned char>(bytes[6]);
+}
+
+} // namespace
+
+class HostileSettingsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // 65535 x 65535 remembered: the window opens inside the screen's room, with a frame's
+    // allowance, and closing keeps the size it showed, not the one it was given.
+    void rememberedSizeBeyondTheScreenIsFittedAndKept()
+    {
+        TempDir dir;
+        dir.write("marlit.cfg", settingsBytes(true, 65535, 65535));
+        auto frame = std::make_unique<MainFrame>(dir.path());
+        const QRect available = frame->screen()->availableGeometry();
+        QCOMPARE(frame->size(), available.size() - QSize(16, 48));
+        frame->close();
+        const std::string bytes = dir.read("marlit.cfg");
+        QCOMPARE(storedWidth(bytes), available.width() - 16);
+        QCOMPARE(storedHeight(bytes), available.height() - 48);
+
+        // A size that fits is kept as it is.
+        dir.write("marlit.cfg", settingsBytes(true, 900, 700));
+        frame = std::make_unique<MainFrame>(dir.path());
+        QCOMPARE(frame->size(), QSize(900, 700));
+    }
+};
+
+QTEST_MAIN(HostileSettingsTest)
+#include "tst_hostilesettings.moc"
