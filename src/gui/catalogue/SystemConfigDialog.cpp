@@ -361,8 +361,11 @@ void SystemConfigDialog::OnBrowseIcon()
 
 void SystemConfigDialog::loadIconPreview()
 {
-    iconPreview = IconImage::read(editedEntry.iconPath.empty() ? defaultIconPath : editedEntry.iconPath, kIconSize,
-                                  devicePixelRatioF());
+    // As in the system list: an icon file that is missing or unreadable shows the default icon.
+    if (!editedEntry.iconPath.empty())
+        iconPreview = IconImage::read(editedEntry.iconPath, kIconSize, devicePixelRatioF());
+    if (editedEntry.iconPath.empty() || iconPreview.isNull())
+        iconPreview = IconImage::read(defaultIconPath, kIconSize, devicePixelRatioF());
 }
 
 void SystemConfigDialog::paintEvent(QPaintEvent *event)

@@ -18,3 +18,11 @@ QString boundedText(std::string_view bytes, qsizetype maxCharacters)
     text += QChar(0x2026);
     return text;
 }
+
+QString plainToolTip(const QStringList &lines)
+{
+    QStringList escaped;
+    for (const QString &line : lines)
+        escaped << line.toHtmlEscaped();
+    return QStringLiteral("<qt>") + escaped.join(QStringLiteral("<br>")) + QStringLiteral("</qt>");
+}

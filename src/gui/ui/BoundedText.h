@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <string_view>
 
@@ -12,3 +13,6 @@ inline constexpr qsizetype kShownCharacters = 300;
 // The beginning of bytes (text in the locale's encoding), at most maxCharacters of it, ended
 // with "…" when it was cut. Only the bytes that can be shown are converted.
 QString boundedText(std::string_view bytes, qsizetype maxCharacters = kShownCharacters);
+
+// A tooltip that shows lines as they are written: never read as markup, whatever they hold.
+QString plainToolTip(const QStringList &lines);

@@ -20,6 +20,7 @@
 #include "gui/launch/EmulatorStarter.h"
 #include "gui/launch/LaunchNotice.h"
 #include "gui/snapshots/SnapshotLoader.h"
+#include "gui/ui/BoundedText.h"
 #include "gui/ui/CategoryTabBar.h"
 #include "gui/ui/ColorRef.h"
 #include "gui/ui/HistoryPresenter.h"
@@ -272,7 +273,8 @@ bool MainFrame::event(QEvent *event)
             const QRect cell = toQRect(slot == kSlotA ? geometry.rectA : geometry.rectB);
             const std::string why = cell.contains(help->pos()) ? loader->whyNoPicture(slot) : std::string();
             if (!why.empty()) {
-                QToolTip::showText(help->globalPos(), QFile::decodeName(QByteArray::fromStdString(why)), this, cell);
+                // Bounded: the folders it names come from the catalogue, whatever their length.
+                QToolTip::showText(help->globalPos(), boundedText(why, 8 * kShownCharacters), this, cell);
                 return true;
             }
         }
@@ -716,11 +718,15 @@ void MainFrame::addSystems(const std::vector<FirstStartOffer::Choice> &choices)
 void MainFrame::LayoutSnapshots()
 {
     const SystemEntry *entry = selectedEntry();
+    // Where the pictures were is painted again too: a system without pictures, or a smaller
+    // area, leaves no strips of the old ones where no control covers them.
+    const QRect before = geometry.pictureCount > 0 ? snapshotAreaRect() : QRect();
     geometry = marlit::SnapshotLayout::compute(width(), height(), settings.snapshotMode,
                                                marlit::SnapshotLayout::pictureCount(entry),
                                                marlit::SnapshotLayout::singlePictureInSlotB(entry), geometry);
-    if (geometry.pictureCount > 0)
-        update(snapshotAreaRect());
+    const QRect after = geometry.pictureCount > 0 ? snapshotAreaRect() : QRect();
+    if (!before.united(after).isEmpty())
+        update(before.united(after));
 }
 
 void MainFrame::OnSize(int width, int height)

@@ -146,10 +146,19 @@ void RomListBox::paintEvent(QPaintEvent *event)
     ListBoxView::paintEvent(event);
     if (!hasFocus() && !viewport()->hasFocus())
         return;
-    QPainter painter(viewport());
-    if (m_model->rowCount() == 0)
-        m_delegate->paintEmptyFocusBand(&painter, QRect(0, 0, viewport()->width(), itemHeight()), this);
-    else if (!currentIndex().isValid())
-        // No row carries the focus frame yet: the list shows it has the keys around its rows.
+    // No row carries the focus frame (an empty list, or none current yet): the list shows it has
+    // the keys around its rows, without a band that would look like a row.
+    if (m_model->rowCount() == 0 || !currentIndex().isValid()) {
+        QPainter painter(viewport());
         m_delegate->paintListFocusFrame(&painter, viewport()->rect(), this);
+    }
+}
+
+void RomListBox::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    ListBoxView::currentChanged(current, previous);
+    // The frame around the rows comes and goes with the current row: the whole list is drawn
+    // again, not only the rows that changed.
+    if (current.isValid() != previous.isValid())
+        viewport()->update();
 }

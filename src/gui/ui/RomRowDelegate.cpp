@@ -1,11 +1,16 @@
 #include "gui/ui/RomRowDelegate.h"
 
+#include "gui/ui/BoundedText.h"
 #include "gui/ui/RomListModel.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QFontMetrics>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
+#include <QToolTip>
 #include <QWidget>
 
 #include <cmath>
@@ -56,24 +61,33 @@ void RomRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option
     painter->setClipRect(layout.row, Qt::IntersectClip);
     painter->setFont(m_font);
     painter->setPen(m_textColor);
+    // A name longer than the row ends with "…"; its tooltip shows it whole.
+    const QString name = index.data(Qt::DisplayRole).toString();
     painter->drawText(layout.text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                      index.data(Qt::DisplayRole).toString());
+                      QFontMetrics(m_font).elidedText(name, Qt::ElideRight, layout.text.width()));
 
     painter->restore();
+}
+
+bool RomRowDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                               const QModelIndex &index)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    const QString name = index.data(Qt::DisplayRole).toString();
+    if (QFontMetrics(m_font).horizontalAdvance(name) <= ItemLayout::forRow(option.rect).text.width()) {
+        // The row shows it whole already.
+        QToolTip::hideText();
+        return true;
+    }
+    QToolTip::showText(event->globalPos(), plainToolTip({name}), view->viewport(), option.rect);
+    return true;
 }
 
 QSize RomRowDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
 {
-    // No width of its own: a row spans the view, and a long name is clipped, not scrolled to.
+    // No width of its own: a row spans the view, and a long name is cut short, not scrolled to.
     return QSize(0, m_rowHeight);
-}
-
-void RomRowDelegate::paintEmptyFocusBand(QPainter *painter, const QRect &row, const QWidget *widget) const
-{
-    painter->save();
-    painter->fillRect(row, kOddRowColor);
-    paintFocusFrame(painter, row, kOddRowColor, nullptr, widget);
-    painter->restore();
 }
 
 void RomRowDelegate::paintListFocusFrame(QPainter *painter, const QRect &area, const QWidget *widget) const

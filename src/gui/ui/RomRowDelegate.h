@@ -40,9 +40,10 @@ public:
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    // The tooltip of a name cut short: the whole name. A name that fits has none.
+    bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                   const QModelIndex &index) override;
 
-    // The band an empty list shows where its first row would be when it has the focus.
-    void paintEmptyFocusBand(QPainter *painter, const QRect &row, const QWidget *widget) const;
     // The focus frame around the rows, for a list that has the focus but no current row.
     void paintListFocusFrame(QPainter *painter, const QRect &area, const QWidget *widget) const;
 

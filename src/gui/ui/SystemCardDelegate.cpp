@@ -3,13 +3,18 @@
 #include "gui/snapshots/IconImage.h"
 
 #include "core/catalogue/SystemEntry.h"
+#include "gui/ui/BoundedText.h"
 #include "gui/ui/SystemListModel.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QByteArray>
+#include <QFontMetrics>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
+#include <QToolTip>
 
 #include <array>
 
@@ -134,10 +139,13 @@ void SystemCardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
 
     const auto *entry = index.data(SystemListModel::EntryRole).value<const marlit::SystemEntry *>();
     if (entry) {
-        const QImage &icon =
-            iconFor(entry->iconPath.empty() ? m_defaultIcon : entry->iconPath, painter->device()->devicePixelRatio());
-        if (!icon.isNull())
-            painter->drawImage(layout.icon.topLeft(), icon);
+        // An icon file that is missing or unreadable shows the default icon, as no icon file does.
+        const qreal pixelRatio = painter->device()->devicePixelRatio();
+        const QImage *icon = &iconFor(entry->iconPath.empty() ? m_defaultIcon : entry->iconPath, pixelRatio);
+        if (icon->isNull())
+            icon = &iconFor(m_defaultIcon, pixelRatio);
+        if (!icon->isNull())
+            painter->drawImage(layout.icon.topLeft(), *icon);
     }
 
     painter->fillRect(layout.band, bandColor(index.row()));
@@ -146,14 +154,14 @@ void SystemCardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
         painter->setFont(m_nameFont);
         painter->setPen(Qt::white);
         painter->setBackgroundMode(Qt::TransparentMode);
-        painter->drawText(layout.name, Qt::AlignLeft | Qt::AlignTop, QString::fromLocal8Bit(entry->name));
+        const CardTexts texts = cardTexts(*entry, layout);
+        painter->drawText(layout.name, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, texts.name);
 
         painter->setFont(m_descriptionFont);
         painter->setPen(Qt::black);
         painter->setBackgroundMode(Qt::OpaqueMode);
         painter->setBackground(Qt::white);
-        painter->drawText(layout.description, Qt::AlignLeft | Qt::AlignBottom | Qt::TextSingleLine,
-                          QString::fromLocal8Bit(entry->description));
+        painter->drawText(layout.description, Qt::AlignLeft | Qt::AlignBottom | Qt::TextSingleLine, texts.description);
     }
 
     if (layout.framed) {
@@ -173,6 +181,39 @@ void SystemCardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
         style->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, painter, option.widget);
     }
     painter->restore();
+}
+
+SystemCardDelegate::CardTexts SystemCardDelegate::cardTexts(const marlit::SystemEntry &entry,
+                                                            const CardLayout &layout) const
+{
+    // What a card lays out is bounded, whatever length the catalogue gives a value: a name or
+    // description that does not fit ends with "…".
+    CardTexts texts;
+    texts.fullName = boundedText(entry.name);
+    texts.fullDescription = boundedText(entry.description);
+    texts.name = QFontMetrics(m_nameFont).elidedText(texts.fullName, Qt::ElideRight, layout.name.width());
+    texts.description =
+        QFontMetrics(m_descriptionFont).elidedText(texts.fullDescription, Qt::ElideRight, layout.description.width());
+    texts.cut = texts.name != texts.fullName || texts.description != texts.fullDescription ||
+                texts.fullName.endsWith(QChar(0x2026)) || texts.fullDescription.endsWith(QChar(0x2026));
+    return texts;
+}
+
+bool SystemCardDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                                   const QModelIndex &index)
+{
+    const auto *entry = index.data(SystemListModel::EntryRole).value<const marlit::SystemEntry *>();
+    if (event->type() != QEvent::ToolTip || !entry)
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    const CardTexts texts = cardTexts(*entry, CardLayout::forItem(option.rect, option.state & QStyle::State_Selected));
+    if (!texts.cut) {
+        // The card shows both whole already.
+        QToolTip::hideText();
+        return true;
+    }
+    QToolTip::showText(event->globalPos(), plainToolTip({texts.fullName, texts.fullDescription}), view->viewport(),
+                       option.rect);
+    return true;
 }
 
 QSize SystemCardDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const

@@ -9,6 +9,10 @@
 #include <string>
 #include <unordered_map>
 
+namespace marlit {
+struct SystemEntry;
+}
+
 // Draws one system as a card: its icon at the left, the name in white on a band whose colour
 // follows the row, and the description on a white line below. A selected card is drawn lifted
 // up and to the right, inside a double black outline.
@@ -50,8 +54,20 @@ public:
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    // The tooltip of a card whose name or description is cut short: both whole (up to the
+    // bound every shown value has). A card that shows them whole has none.
+    bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                   const QModelIndex &index) override;
 
 private:
+    struct CardTexts
+    {
+        QString fullName, fullDescription; // bounded
+        QString name, description;         // as drawn, cut to the card
+        bool cut = false;
+    };
+    CardTexts cardTexts(const marlit::SystemEntry &entry, const CardLayout &layout) const;
+
     // The icon of a file as drawn, 32x32 card pixels at the given device pixels per card pixel; a
     // null image when the file cannot be read.
     const QImage &iconFor(const std::string &path, qreal devicePixelRatio) const;

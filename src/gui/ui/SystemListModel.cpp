@@ -1,5 +1,7 @@
 #include "gui/ui/SystemListModel.h"
 
+#include "gui/ui/BoundedText.h"
+
 #include <QString>
 
 SystemListModel::SystemListModel(QObject *parent) : QAbstractListModel(parent)
@@ -18,7 +20,7 @@ QVariant SystemListModel::data(const QModelIndex &index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return QString::fromLocal8Bit(entry->name);
+        return boundedText(entry->name);
     case EntryRole:
         return QVariant::fromValue(entry);
     default:

@@ -290,7 +290,12 @@ void SystemConfigDialogTest::filePickersFillTheirFieldsAndTheIconPreview()
     QCOMPARE(dialog.edited().iconPath, dir.file("icons/red.png"));
     QCOMPARE(previewColor(dialog), QColor(Qt::red));
 
-    // An icon that cannot be read shows nothing.
+    // An icon file that is missing shows the default icon, as in the system list; only without
+    // that too the preview is empty.
+    entry.iconPath = dir.file("icons/no-such.ico");
+    SystemConfigDialog missing(entry, dir.file("default.ico"));
+    missing.show();
+    QCOMPARE(previewColor(missing), QColor(Qt::blue));
     SystemConfigDialog unreadable(entry, dir.file("no-such.ico"));
     unreadable.show();
     QCOMPARE(previewColor(unreadable), unreadable.palette().color(QPalette::Window));

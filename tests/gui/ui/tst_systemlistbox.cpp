@@ -1,4 +1,5 @@
 #include "core/catalogue/CategoryCatalogue.h"
+#include "gui/ui/BoundedText.h"
 #include "gui/ui/SystemCardDelegate.h"
 #include "gui/ui/SystemListBox.h"
 #include "gui/ui/SystemListModel.h"
@@ -9,11 +10,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QToolTip>
 #include <QtTest>
 
 #include <string>
@@ -150,8 +153,8 @@ private slots:
     void deselectedCardLosesItsOutline();
     void currentCardShowsTheFocusOnlyWithTheFocus();
     void iconIsReadScaledAndMovedWithTheCard();
-    void emptyIconPathShowsTheDefaultIcon();
-    void unreadableIconLeavesThePlaceWhite();
+    void missingOrEmptyIconShowsTheDefaultIcon();
+    void textCutShortShowsWholeInATooltipAndStaysBounded();
     void changedIconShowsAfterTheCatalogueIsSetAgain();
 
     void menuHasItsItemsInOrder();
@@ -341,35 +344,89 @@ void TestSystemListBox::iconIsReadScaledAndMovedWithTheCard()
     QCOMPARE(image.pixelColor(4, 33), kWhite);
 }
 
-void TestSystemListBox::emptyIconPathShowsTheDefaultIcon()
-{
-    marlit::test::TempDir dir;
-    QVERIFY(solidImage(QColor(200, 0, 200), 32).save(QString::fromStdString(dir.file("default.ico")), "ICO"));
-    marlit::CategoryCatalogue catalogue = makeCatalogue(1, "");
-    SystemListBox list;
-    list.setWorkFolder(dir.path());
-    list.setCatalogue(catalogue);
-    list.resize(240, 100);
-    list.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&list));
-    QCOMPARE(grabViewport(list).pixelColor(18, 19), QColor(200, 0, 200));
-}
-
-void TestSystemListBox::unreadableIconLeavesThePlaceWhite()
+// A system naming no icon, or an icon file that is missing or no icon at all, shows the
+// default icon of the working folder; without that either, the place stays white.
+void TestSystemListBox::missingOrEmptyIconShowsTheDefaultIcon()
 {
     marlit::test::TempDir dir;
     dir.write("broken.ico", "not an icon at all");
-    marlit::CategoryCatalogue catalogue = makeCatalogue(1, dir.file("broken.ico"));
+    std::vector<marlit::SystemEntry> entries = makeCatalogue(3).entries();
+    entries[0].iconPath = "";
+    entries[1].iconPath = dir.file("no-such.ico");
+    entries[2].iconPath = dir.file("broken.ico");
+    const marlit::CategoryCatalogue catalogue(entries);
     SystemListBox list;
+    list.setWorkFolder(dir.path());
     list.setCatalogue(catalogue);
-    list.resize(240, 100);
+    list.resize(240, 200);
     list.show();
     QVERIFY(QTest::qWaitForWindowExposed(&list));
-    const QImage image = grabViewport(list);
-    for (int y = 3; y < 35; y += 4)
-        for (int x = 2; x < 34; x += 4)
-            QCOMPARE(image.pixelColor(x, y), kWhite);
-    QCOMPARE(image.pixelColor(200, 11), QColor(255, 0, 0)); // the rest of the card is drawn
+    const auto iconPlace = [&](int row) { return grabViewport(list).pixelColor(18, row * 38 + 19); };
+    for (int row = 0; row < 3; ++row)
+        QCOMPARE(iconPlace(row), kWhite);
+
+    QVERIFY(solidImage(QColor(200, 0, 200), 32).save(QString::fromStdString(dir.file("default.ico")), "ICO"));
+    list.setCatalogue(catalogue); // icons are read again for a catalogue set again
+    for (int row = 0; row < 3; ++row)
+        QCOMPARE(iconPlace(row), QColor(200, 0, 200));
+    QCOMPARE(grabViewport(list).pixelColor(200, 2 * 38 + 11), QColor(192, 192, 0)); // the rest is drawn
+}
+
+// A name or description that does not fit its card ends with "…" and shows whole in the card's
+// tooltip; a card that shows both whole has none. A value of a million characters lays out no
+// more than a few hundred, in the card, the model and the tooltip alike.
+void TestSystemListBox::textCutShortShowsWholeInATooltipAndStaysBounded()
+{
+    std::vector<marlit::SystemEntry> entries = makeCatalogue(4).entries();
+    entries[1].name = "Nintendo Entertainment System <b>PAL</b>";
+    entries[2].description = "The description of a system, far longer than the card is wide";
+    entries[3].name = std::string(1'000'000, 'x');
+    entries[3].description = std::string(1'000'000, 'y');
+    const marlit::CategoryCatalogue catalogue(entries);
+    SystemListBox list;
+    list.setCatalogue(catalogue);
+    list.resize(240, 200);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    const auto toolTipOver = [&](int row) -> QString {
+        QToolTip::hideText();
+        if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); }))
+            return QStringLiteral("(the last tooltip stays)");
+        const QPoint pos = rowCentre(list, row);
+        QHelpEvent help(QEvent::ToolTip, pos, list.viewport()->mapToGlobal(pos));
+        QApplication::sendEvent(list.viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+
+    QCOMPARE(toolTipOver(0), QString());
+    // Shown as written, never as markup.
+    QCOMPARE(toolTipOver(1), QStringLiteral("<qt>Nintendo Entertainment System &lt;b&gt;PAL&lt;/b&gt;<br>d</qt>"));
+    QCOMPARE(toolTipOver(2), QStringLiteral("<qt>S2<br>The description of a system, far longer than the card is "
+                                            "wide</qt>"));
+    const QString hostile = toolTipOver(3);
+    QCOMPARE(hostile, QStringLiteral("<qt>%1\u2026<br>%2\u2026</qt>")
+                          .arg(QString(kShownCharacters, u'x'), QString(kShownCharacters, u'y')));
+    QCOMPARE(list.model()->index(3, 0).data().toString(), QString(kShownCharacters, u'x') + QChar(0x2026));
+
+    // The card draws the name as it fits, ending with "…": just as a card whose name is that.
+    const auto cardOf = [](const std::string &name) {
+        marlit::CategoryCatalogue one = makeCatalogue(1);
+        std::vector<marlit::SystemEntry> entries = one.entries();
+        entries[0].name = name;
+        one = marlit::CategoryCatalogue(entries);
+        SystemListBox single;
+        single.setCatalogue(one);
+        single.resize(240, 100);
+        single.show();
+        return grabViewport(single).copy(0, 0, 220, SystemCardDelegate::kCardHeight);
+    };
+    QFont nameFont(QStringLiteral("Arial"));
+    nameFont.setPixelSize(qRound(16 * list.logicalDpiY() / 72.0));
+    const int nameWidth = CardLayout::forItem(QRect(0, 0, list.viewport()->width(), 38), false).name.width();
+    const QString fitted =
+        QFontMetrics(nameFont).elidedText(QString(kShownCharacters, u'x'), Qt::ElideRight, nameWidth);
+    QVERIFY(fitted.endsWith(QChar(0x2026)));
+    QCOMPARE(cardOf(entries[3].name), cardOf(fitted.toStdString()));
 }
 
 void TestSystemListBox::changedIconShowsAfterTheCatalogueIsSetAgain()
