@@ -1,6 +1,6 @@
 #include "gui/catalogue/FolderBrowser.h"
 
-#include "core/catalogue/ShortenPath.h"
+#include "gui/catalogue/ElidedPathLabel.h"
 
 #include <QDir>
 #include <QFile>
@@ -51,9 +51,8 @@ FolderBrowser::FolderBrowser(std::string startFolder, QWidget *owner)
     tree->setSelectionBehavior(QAbstractItemView::SelectRows);
     tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
-    statusLine = new QLabel(this);
+    statusLine = new ElidedPathLabel(this);
     statusLine->setObjectName(QStringLiteral("statusLine"));
-    statusLine->setTextFormat(Qt::PlainText);
 
     okButton = new QPushButton(QStringLiteral("OK"), this);
     okButton->setObjectName(QStringLiteral("okButton"));
@@ -102,7 +101,7 @@ int FolderBrowser::Browse()
 void FolderBrowser::OnInitialized()
 {
     SetSelection(initialFolder);
-    SetStatusText(ShortenPath(initialFolder));
+    SetStatusText(fromBytes(initialFolder));
     tree->setFocus(Qt::OtherFocusReason);
 }
 
@@ -120,19 +119,14 @@ void FolderBrowser::SetSelection(const std::string &path)
     followSelection = true;
 }
 
-void FolderBrowser::SetStatusText(const QString &text)
+void FolderBrowser::SetStatusText(const QString &path)
 {
-    statusLine->setText(text);
+    statusLine->setPath(path);
 }
 
 QString FolderBrowser::statusText() const
 {
     return statusLine->text();
-}
-
-QString FolderBrowser::ShortenPath(const std::string &path)
-{
-    return fromBytes(marlit::shortenPath(path));
 }
 
 QString FolderBrowser::highlightedPath() const
@@ -148,7 +142,7 @@ void FolderBrowser::OnSelChanged()
     if (path.isEmpty())
         return;
     selectedPath = QFile::encodeName(path).toStdString();
-    SetStatusText(ShortenPath(selectedPath));
+    SetStatusText(fromBytes(selectedPath));
     followSelection = false;
 }
 

@@ -9,6 +9,7 @@
 
 class QFileSystemModel;
 class QItemSelection;
+class ElidedPathLabel;
 class QLabel;
 class QPushButton;
 class QTreeView;
@@ -40,11 +41,11 @@ public:
     // Highlights path in the tree, expanding its parents and scrolling to it, when it is a folder
     // the tree shows; otherwise nothing is highlighted.
     void SetSelection(const std::string &path);
-    void SetStatusText(const QString &text);
-    // The status line's text for a path: at most 35 bytes of it, then "...".
-    static QString ShortenPath(const std::string &path);
+    // Shows path in the status line: whole where it fits, else shortened in the middle.
+    void SetStatusText(const QString &path);
 
     QTreeView *folderTree() const { return tree; }
+    // The status line as it reads.
     QString statusText() const;
 
 private:
@@ -63,7 +64,7 @@ private:
     std::unique_ptr<QFileSystemModel> model;
     QTreeView *tree = nullptr;
     QLabel *titleLine = nullptr;
-    QLabel *statusLine = nullptr;
+    ElidedPathLabel *statusLine = nullptr;
     QPushButton *okButton = nullptr;
     QPushButton *cancelButton = nullptr;
 };

@@ -9,6 +9,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QImageReader>
@@ -24,6 +25,9 @@
 using marlit::SystemEntry;
 
 namespace {
+
+// Where the emulator's picker starts when the system names no folder of the emulator.
+constexpr const char *kProgramsFolder = "/usr/bin";
 
 // The longest path the system takes: no edit is shorter, so no path is ever cut.
 constexpr int kPathMaxLength = PATH_MAX;
@@ -297,9 +301,9 @@ std::string SystemConfigDialog::editText(int id) const
 void SystemConfigDialog::browseFolder(std::string SystemEntry::*field, int editId)
 {
     // The picker opens on the folder the field holds, not on what is typed in the edit; an
-    // empty field opens it at the root.
+    // empty field opens it at the user's home folder, where their collections usually are.
     const std::string &current = editedEntry.*field;
-    FolderBrowser browser(current.empty() ? std::string(1, marlit::kPathSeparator) : current, this);
+    FolderBrowser browser(current.empty() ? toBytes(QDir::homePath()) : current, this);
     if (browser.Browse() != FolderBrowser::FolderChosen)
         return;
     editedEntry.*field = browser.GetPath();
@@ -322,9 +326,12 @@ std::optional<std::string> SystemConfigDialog::pickFile(const QString &title, co
 
 void SystemConfigDialog::OnBrowseEmulator()
 {
-    // Programs here have no extension to filter by.
+    // Programs here have no extension to filter by. Without a folder of the emulator's, the
+    // picker starts where installed programs are.
     const std::optional<std::string> path =
-        pickFile(QStringLiteral("Select an Emulator"), editedEntry.emulatorDirectory, QStringLiteral("All Files (*)"));
+        pickFile(QStringLiteral("Select an Emulator"),
+                 editedEntry.emulatorDirectory.empty() ? std::string(kProgramsFolder) : editedEntry.emulatorDirectory,
+                 QStringLiteral("All Files (*)"));
     if (!path)
         return;
     marlit::PathSplit parts = marlit::splitAfterLastSeparator(*path);

@@ -6,6 +6,7 @@
 #include "TempDir.h"
 
 #include <QFileSystemModel>
+#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
@@ -48,6 +49,7 @@ class FolderBrowserTest : public QObject
 private slots:
     void opensOnTheStartFolderAndEnterChoosesIt();
     void missingStartFolderShowsItsPathUntilAFolderIsHighlighted();
+    void longPathIsShortenedInTheMiddle();
 };
 
 // Many folders beside the start folder, sorted before it, so that it is out of sight unless the
@@ -60,7 +62,6 @@ void FolderBrowserTest::opensOnTheStartFolderAndEnterChoosesIt()
     dir.makeFolder("roms/console/.hidden");
     dir.makeFolder("roms/console/zz nintendo");
     const std::string start = dir.file("roms/console/zz nintendo/");
-    QVERIFY(start.size() > 36);
 
     FolderBrowser browser(start);
     QFileSystemModel *model = modelOf(browser);
@@ -95,7 +96,7 @@ void FolderBrowserTest::opensOnTheStartFolderAndEnterChoosesIt()
     QCOMPARE(highlighted, withoutSlash(start));
     QVERIFY(parentsExpanded);
     QVERIFY(focused);
-    QCOMPARE(status, QString::fromStdString(start.substr(0, 35) + "..."));
+    QCOMPARE(status, QString::fromStdString(start)); // whole, as it fits
     QVERIFY(okEnabled);
     QCOMPARE(shownSiblings, 81);
     QVERIFY(!hiddenShown);
@@ -125,10 +126,10 @@ void FolderBrowserTest::missingStartFolderShowsItsPathUntilAFolderIsHighlighted(
         okAfter = okButton(browser)->isEnabled();
         browser.findChild<QPushButton *>(QStringLiteral("cancelButton"))->click();
     });
-    QCOMPARE(statusAtStart, FolderBrowser::ShortenPath(missing));
+    QCOMPARE(statusAtStart, QString::fromStdString(missing));
     QVERIFY(!okAtStart);
     QVERIFY(!highlightedAtStart);
-    QCOMPARE(statusAfter, FolderBrowser::ShortenPath(dir.file("roms")));
+    QCOMPARE(statusAfter, QString::fromStdString(dir.file("roms")));
     QVERIFY(okAfter);
     QCOMPARE(result, int(FolderBrowser::Cancelled));
 
@@ -143,6 +144,38 @@ void FolderBrowserTest::missingStartFolderShowsItsPathUntilAFolderIsHighlighted(
     QCOMPARE(emptyStatus, QString());
     QVERIFY(!highlightedAtStart);
     QCOMPARE(escaped, int(FolderBrowser::Cancelled));
+}
+
+// A path longer than the status line keeps its start and the folder it ends in, with "…"
+// between, and fits the line; its tooltip gives it whole. The dialog does not grow for it.
+void FolderBrowserTest::longPathIsShortenedInTheMiddle()
+{
+    TempDir dir;
+    std::string deep = "roms";
+    for (int i = 0; i < 12; ++i)
+        deep += "/a folder with a long name " + std::to_string(i);
+    deep += "/Super Nintendo";
+    dir.makeFolder(deep);
+    const std::string start = dir.file(deep);
+
+    FolderBrowser browser(start);
+    QString status, toolTip;
+    int lineWidth = 0, shownWidth = 0, dialogWidth = 0;
+    browseAnswering(browser, [&] {
+        auto *line = browser.findChild<QLabel *>(QStringLiteral("statusLine"));
+        status = browser.statusText();
+        toolTip = line->toolTip();
+        lineWidth = line->contentsRect().width();
+        shownWidth = line->fontMetrics().horizontalAdvance(status);
+        dialogWidth = browser.width();
+        QTest::keyClick(browser.folderTree(), Qt::Key_Escape);
+    });
+    QVERIFY2(status.startsWith(QString::fromStdString(dir.path())), qPrintable(status));
+    QVERIFY2(status.endsWith(QStringLiteral("/Super Nintendo")), qPrintable(status));
+    QVERIFY(status.contains(QChar(0x2026)));
+    QVERIFY(shownWidth <= lineWidth);
+    QVERIFY(toolTip.contains(QStringLiteral("a folder with a long name 11/Super Nintendo")));
+    QCOMPARE(dialogWidth, 360);
 }
 
 QTEST_MAIN(FolderBrowserTest)

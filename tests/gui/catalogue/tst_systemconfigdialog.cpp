@@ -164,8 +164,8 @@ void SystemConfigDialogTest::controlsStandWhereTheTemplatePutsThem()
             order << widget->property("controlId").toInt();
         widget = widget->nextInFocusChain();
     } while (widget != dialog.control(Id::IdName));
-    QCOMPARE(order, (QList<int>{1003, 1028, 1004, 1005, 1021, 1006, 1022, 1007, 1011, 1008, 1023, 1009, 1024, 1010,
-                                1026, 1027, 1001, 1002, 1, 2}));
+    QCOMPARE(order, (QList<int>{1003, 1028, 1004, 1005, 1021, 1006, 1022, 1007, 1011, 1008,
+                                1023, 1009, 1024, 1010, 1026, 1027, 1001, 1002, 1,    2}));
 }
 
 void SystemConfigDialogTest::folderPickerStartsOnTheStoredFolderAndTypedTextWins()
@@ -192,10 +192,13 @@ void SystemConfigDialogTest::folderPickerStartsOnTheStoredFolderAndTypedTextWins
     });
     click(dialog, Id::IdBrowseRomDirectory);
     QCOMPARE(startedOn, qs(dir.file("roms/nes")));
-    QCOMPARE(status, FolderBrowser::ShortenPath(dir.file("roms/nes/")));
+    QCOMPARE(status, qs(dir.file("roms/nes/"))); // whole, as it fits
     QCOMPARE(edit(dialog, Id::IdRomDirectory)->text(), qs(dir.file("roms/snes")));
 
-    // An empty field opens the picker at the root; a cancel changes nothing.
+    // An empty field opens the picker at the user's home folder; a cancel changes nothing.
+    dir.makeFolder("home");
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", QByteArray::fromStdString(dir.file("home")));
     answerNextModal([&](QWidget *modal) {
         auto *browser = qobject_cast<FolderBrowser *>(modal);
         QVERIFY(browser);
@@ -204,8 +207,9 @@ void SystemConfigDialogTest::folderPickerStartsOnTheStoredFolderAndTypedTextWins
         QTest::keyClick(browser->folderTree(), Qt::Key_Escape);
     });
     click(dialog, Id::IdBrowseSnapshotDirA);
-    QCOMPARE(startedOn, QStringLiteral("/"));
-    QCOMPARE(status, QStringLiteral("/"));
+    qputenv("HOME", home);
+    QCOMPARE(startedOn, qs(dir.file("home")));
+    QCOMPARE(status, qs(dir.file("home")));
     QCOMPARE(edit(dialog, Id::IdSnapshotDirA)->text(), QString());
 
     // Typing over the picker's choice: the typed text is what "Save" stores.
@@ -233,8 +237,18 @@ void SystemConfigDialogTest::filePickersFillTheirFieldsAndTheIconPreview()
     dialog.show();
     QCOMPARE(previewColor(dialog), QColor(Qt::blue)); // no icon of its own: the default icon
 
-    // The emulator: all files, from the emulator's folder; a cancel first changes nothing.
+    // The emulator: all files, from the emulator's folder, or from the installed programs when
+    // the system names none; a cancel changes nothing.
     QString title, startFolder;
+    SystemConfigDialog bare(SystemEntry{}, dir.file("default.ico"));
+    answerNextModal([&](QWidget *modal) {
+        auto *picker = qobject_cast<QFileDialog *>(modal);
+        QVERIFY(picker);
+        startFolder = picker->directory().absolutePath();
+        picker->reject();
+    });
+    click(bare, Id::IdBrowseEmulator);
+    QCOMPARE(startFolder, QStringLiteral("/usr/bin"));
     answerNextModal([&](QWidget *modal) {
         auto *picker = qobject_cast<QFileDialog *>(modal);
         QVERIFY(picker);
