@@ -9,8 +9,8 @@
 
 #include "core/history/PlayText.h"
 
+#include <QCoreApplication>
 #include <QHelpEvent>
-#include <QToolTip>
 
 namespace {
 
@@ -27,10 +27,17 @@ HistoryPresenter::HistoryPresenter(PlayHistory &history, RomListBox *romList, Em
 {
     connect(romList, &RomListBox::favouriteToggleRequested, this, &HistoryPresenter::toggleFavourite);
     connect(romList, &RomListBox::forgetHistoryRequested, this, &HistoryPresenter::forgetHistory);
-    connect(&starter, &EmulatorStarter::playStarted, &history,
-            [&history](quint64 launchId) { history.playStarted(launchId); });
+    // A play changes what the rows' tooltips say: they ask again.
+    RomListModel *model = romList->romModel();
+    connect(&starter, &EmulatorStarter::playStarted, &history, [&history, model](quint64 launchId) {
+        history.playStarted(launchId);
+        model->forgetPlayLines();
+    });
     connect(&starter, &EmulatorStarter::playEnded, &history,
-            [&history](quint64 launchId, std::chrono::milliseconds played) { history.playEnded(launchId, played); });
+            [&history, model](quint64 launchId, std::chrono::milliseconds played) {
+                history.playEnded(launchId, played);
+                model->forgetPlayLines();
+            });
     LaunchNotice *notice = starter.notice();
     connect(&history, &PlayHistory::notice, notice, [notice](const QString &text) { notice->showFailure(text, {}); });
     romList->viewport()->installEventFilter(this);
@@ -40,28 +47,29 @@ bool HistoryPresenter::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() != QEvent::ToolTip || watched != m_romList->viewport())
         return QObject::eventFilter(watched, event);
-    // A row's tooltip says how much it was played; the history is asked, and the answer shown if
-    // it is still the newest question.
+    // A row's tooltip also says how much it was played. The history is asked the first time; its
+    // answer, if still the newest question, is kept with the row and the tooltip asked for again.
     const auto *help = static_cast<QHelpEvent *>(event);
     const QModelIndex index = m_romList->indexAt(help->pos());
-    if (!index.isValid() || !m_system) {
+    RomListModel *model = m_romList->romModel();
+    if (!index.isValid() || !m_system || model->knowsPlayLine(index.row())) {
         m_history.cancel(PlayHistory::Question::Summary);
         return QObject::eventFilter(watched, event);
     }
     QWidget *viewport = m_romList->viewport();
-    const QRect row = m_romList->visualRect(index);
-    const QPoint globalPos = help->globalPos();
-    m_history.requestSummary(m_romList->romModel()->pathAt(index.row()),
-                             [viewport, row, globalPos](std::optional<marlit::RomHistory> &&found) {
-                                 const std::string text =
-                                     found ? marlit::PlayText::summary(*found, wallClockMs()) : std::string();
-                                 // Shown while the pointer stays on the row; a row never played has none.
-                                 if (text.empty())
-                                     QToolTip::hideText();
-                                 else
-                                     QToolTip::showText(globalPos, QString::fromUtf8(text), viewport, row);
-                             });
-    return true;
+    const std::string path = model->pathAt(index.row());
+    m_history.requestSummary(path, [model, viewport, path, pos = help->pos(),
+                                    globalPos = help->globalPos()](std::optional<marlit::RomHistory> &&found) {
+        std::string line = found ? marlit::PlayText::summary(*found, wallClockMs()) : std::string();
+        const bool played = !line.empty();
+        model->setPlayLine(path, std::move(line));
+        if (played) {
+            QHelpEvent again(QEvent::ToolTip, pos, globalPos);
+            QCoreApplication::sendEvent(viewport, &again);
+        }
+    });
+    // Meanwhile the row's tooltip shows what it knows.
+    return QObject::eventFilter(watched, event);
 }
 
 void HistoryPresenter::showSystem(std::optional<marlit::SystemKey> system)
@@ -69,6 +77,7 @@ void HistoryPresenter::showSystem(std::optional<marlit::SystemKey> system)
     m_system = std::move(system);
     RomListModel *model = m_romList->romModel();
     model->setFavourites({});
+    model->forgetPlayLines();
     if (!m_system) {
         m_history.cancel(PlayHistory::Question::Stars);
         return;
@@ -104,6 +113,9 @@ void HistoryPresenter::toggleFavourite()
 void HistoryPresenter::forgetHistory()
 {
     const int row = m_romList->currentRow();
-    if (row >= 0)
-        m_history.forget(m_romList->romModel()->pathAt(row));
+    if (row < 0)
+        return;
+    RomListModel *model = m_romList->romModel();
+    m_history.forget(model->pathAt(row));
+    model->setPlayLine(model->pathAt(row), std::string());
 }

@@ -20,6 +20,10 @@ QVariant RomListModel::data(const QModelIndex &index, int role) const
         return {};
     if (role == FavouriteRole)
         return isFavourite(index.row());
+    if (role == PlayLineRole) {
+        const auto line = m_playLines.find(pathAt(index.row()));
+        return line == m_playLines.end() ? QString() : QString::fromUtf8(line->second);
+    }
     if (role != Qt::DisplayRole)
         return {};
     const std::string &name = m_names[static_cast<std::size_t>(index.row())];
@@ -83,4 +87,14 @@ void RomListModel::setFavouriteAt(int row, bool favourite)
     else
         m_favourites.erase(path);
     emit dataChanged(index(row), index(row), {FavouriteRole});
+}
+
+void RomListModel::setPlayLine(const std::string &path, std::string line)
+{
+    m_playLines[path] = std::move(line);
+}
+
+bool RomListModel::knowsPlayLine(int row) const
+{
+    return m_playLines.contains(pathAt(row));
 }

@@ -3,6 +3,7 @@
 #include <QAbstractListModel>
 
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -10,13 +11,15 @@
 // QString only when a row is drawn, so a refill of many thousand names costs one move.
 //
 // The rows' folder makes their paths, the ROMs' keys in the play history: a row whose path is
-// among the favourites given says so through FavouriteRole.
+// among the favourites given says so through FavouriteRole, and what the history says of its
+// plays, once told, through PlayLineRole.
 class RomListModel : public QAbstractListModel
 {
     Q_OBJECT
 
 public:
     static constexpr int FavouriteRole = Qt::UserRole + 1;
+    static constexpr int PlayLineRole = Qt::UserRole + 2;
 
     explicit RomListModel(QObject *parent = nullptr);
 
@@ -41,8 +44,14 @@ public:
     bool isFavourite(int row) const;
     void setFavouriteAt(int row, bool favourite);
 
+    // The history's line of the ROM at path ("" for one never played). Kept across refills.
+    void setPlayLine(const std::string &path, std::string line);
+    bool knowsPlayLine(int row) const;
+    void forgetPlayLines() { m_playLines.clear(); }
+
 private:
     std::vector<std::string> m_names;
     std::string m_folder;
     std::unordered_set<std::string> m_favourites;
+    std::unordered_map<std::string, std::string> m_playLines;
 };

@@ -74,13 +74,20 @@ bool RomRowDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const
 {
     if (event->type() != QEvent::ToolTip)
         return QStyledItemDelegate::helpEvent(event, view, option, index);
+    // The name when the row cuts it short, and what the history says of its plays.
+    QStringList lines;
     const QString name = index.data(Qt::DisplayRole).toString();
-    if (QFontMetrics(m_font).horizontalAdvance(name) <= ItemLayout::forRow(option.rect).text.width()) {
-        // The row shows it whole already.
+    if (QFontMetrics(m_font).horizontalAdvance(name) > ItemLayout::forRow(option.rect).text.width())
+        lines << name;
+    const QString plays = index.data(RomListModel::PlayLineRole).toString();
+    if (!plays.isEmpty())
+        lines << plays;
+    if (lines.isEmpty()) {
+        // The row shows it all already.
         QToolTip::hideText();
         return true;
     }
-    QToolTip::showText(event->globalPos(), plainToolTip({name}), view->viewport(), option.rect);
+    QToolTip::showText(event->globalPos(), plainToolTip(lines), view->viewport(), option.rect);
     return true;
 }
 

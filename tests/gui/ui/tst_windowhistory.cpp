@@ -34,6 +34,8 @@ namespace {
 
 const SystemKey kNes{"console.ini", "NES"};
 const SystemKey kSnes{"console.ini", "SNES"};
+const std::string kLongName = "The Legend of a Name Far Too Long for Any Row of This List to Show Whole, "
+                              "Whatever the Font (U) [!].nes";
 
 std::string record(const std::string &name, const std::string &romDirectory, const std::string &emulator)
 {
@@ -127,6 +129,8 @@ void WindowHistoryTest::init()
     m_dir->write("roms/nes/Zelda (U).nes");
     m_dir->write("roms/nes/MARIO.NES");
     m_dir->write("roms/nes/Metroid.nes");
+    m_dir->write("roms/nes/" + kLongName);
+    m_dir->write("roms/nes/" + kLongName + ".unplayed");
     m_dir->write("roms/snes/F-Zero.sfc");
     m_dir->write("emu/stand-in.sh", "#!/bin/sh\nprintf '%s' \"$1\" > '" + m_dir->file("launch.part") + "' && mv '" +
                                         m_dir->file("launch.part") + "' '" + m_dir->file("launch.log") + "'\n");
@@ -140,6 +144,7 @@ void WindowHistoryTest::init()
     QVERIFY(store.setFavourite(rom("snes/F-Zero.sfc"), kSnes, true));
     QVERIFY(store.recordPlay(rom("nes/Zelda (U).nes"), kNes, m_dayAgo));
     QVERIFY(store.addPlayedTime(rom("nes/Zelda (U).nes"), 8'040'000));
+    QVERIFY(store.recordPlay(rom("nes/" + kLongName), kNes, m_dayAgo));
 }
 
 void WindowHistoryTest::cleanup()
@@ -186,10 +191,16 @@ void WindowHistoryTest::starsFollowTheSystemAndCtrlDMarksWhereverTheFocusIs()
         QApplication::sendEvent(list->viewport(), &help);
     };
     hover(zelda);
-    QTRY_COMPARE(QToolTip::text(), QStringLiteral("1 play \u00B7 2 h 14 min \u00B7 yesterday"));
+    QTRY_COMPARE(QToolTip::text(), QStringLiteral("<qt>1 play \u00B7 2 h 14 min \u00B7 yesterday</qt>"));
     QVERIFY(QToolTip::isVisible());
     hover(rowOf(*list, "Metroid.nes"));
     QTRY_VERIFY(!QToolTip::isVisible());
+    // A name cut short shows whole, above its plays if it has any.
+    hover(rowOf(*list, kLongName + ".unplayed"));
+    QTRY_COMPARE(QToolTip::text(), QStringLiteral("<qt>") + QString::fromStdString(kLongName + ".unplayed</qt>"));
+    hover(rowOf(*list, kLongName));
+    QTRY_COMPARE(QToolTip::text(), QStringLiteral("<qt>") + QString::fromStdString(kLongName) +
+                                       QStringLiteral("<br>1 play \u00B7 under 1 min \u00B7 yesterday</qt>"));
 
     // Ctrl+D with the focus in the search text marks the selected ROM, and again unmarks it.
     list->setCurrentRow(zelda);
