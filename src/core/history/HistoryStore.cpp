@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +19,7 @@
 #include <iterator>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace marlit {
@@ -189,12 +191,24 @@ void HistoryStore::open()
     m_connection.reset();
     m_gaveUp = false;
     // A second damaged file in a row (another process's, say) is not chased further.
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    int damaged = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    while (damaged < 2) {
         switch (tryOpen()) {
         case Outcome::Opened:
         case Outcome::NotKept:
             return;
         case Outcome::Damaged:
+            ++damaged;
+            break;
+        case Outcome::Busy:
+            // Two processes creating or switching the journal at once can each be refused at
+            // once instead of waiting (SQLite's way out of a deadlock): one of them tries again.
+            if (std::chrono::steady_clock::now() >= deadline) {
+                notKept(std::string(kFileName) + ": database is locked");
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
             break;
         }
     }
@@ -233,6 +247,9 @@ HistoryStore::Outcome HistoryStore::tryOpen()
             return Outcome::Opened;
         }
     } catch (const SQLite::Exception &error) {
+        const int code = error.getErrorCode() & 0xFF;
+        if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+            return Outcome::Busy;
         if (!isDamage(error)) {
             // Say why in the system's words when the folder itself refuses a new file.
             const PathSplit split = splitAfterLastSeparator(m_path);

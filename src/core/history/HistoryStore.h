@@ -60,7 +60,7 @@ public:
     std::vector<std::string> takeNotices();
 
 private:
-    enum class Outcome { Opened, Damaged, NotKept };
+    enum class Outcome { Opened, Damaged, Busy, NotKept };
     struct Connection;
 
     Outcome tryOpen();

@@ -295,8 +295,12 @@ TEST(HistoryStore, TwoProcessesRecordingAtOnceBothCount)
         store.open();
         for (int i = 0; i < kPlays; ++i) {
             if (!store.recordPlay("/roms/shared.nes", kSnes, i) || !store.addPlayedTime("/roms/shared.nes", 1) ||
-                !store.setFavourite(own, kSnes, i % 2 == 0))
-                return "failed at " + std::to_string(i);
+                !store.setFavourite(own, kSnes, i % 2 == 0)) {
+                std::string why = "failed at " + std::to_string(i);
+                for (const std::string &notice : store.takeNotices())
+                    why += ": " + notice;
+                return why;
+            }
         }
         const std::vector<std::string> notices = store.takeNotices();
         return notices.empty() ? std::string("done") : notices.front();
