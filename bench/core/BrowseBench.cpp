@@ -57,7 +57,7 @@ int main(int argc, char **argv)
     // What each measurement sees, so a broken collection cannot pass for a fast one.
     std::vector<std::string> all;
     plainReaddir(deep, all, true);
-    const std::vector<FolderNode> tree = FolderTreeScanner::scan(deep);
+    const std::vector<FolderNode> tree = FolderTreeScanner::scan(deep).folders;
     std::printf("deep tree: %zu entries, %zu folders in the tree; flat folder: %zu files, %zu match \"mario\"\n",
                 all.size(), countNodes(tree), RomListing::list(flat, RomSearch{}).size(),
                 RomListing::list(flat, marioSearch).size());

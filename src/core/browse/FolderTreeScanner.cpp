@@ -4,6 +4,9 @@
 #include "core/fs/FileDescriptor.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <deque>
+#include <unordered_set>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -18,96 +21,183 @@ struct FolderId
 {
     dev_t device;
     ino_t inode;
+
+    bool operator==(const FolderId &) const = default;
 };
 
-// Far deeper than any ROM collection; it bounds the open folders and the recursion should the
-// file system hold something unexpected (bind mounts can repeat a folder without a link).
+struct FolderIdHash
+{
+    std::size_t operator()(const FolderId &id) const
+    {
+        return std::hash<unsigned long long>()(static_cast<unsigned long long>(id.inode) * 31 +
+                                               static_cast<unsigned long long>(id.device));
+    }
+};
+
+// Far deeper than any ROM collection; it bounds the length of the paths opened should the file
+// system hold something unexpected.
 constexpr std::size_t kMaxDepth = 256;
+
+// Opens the folder at path below the folder open as rootFd; a path beyond PATH_MAX is walked
+// one folder at a time.
+FileDescriptor openBelow(int rootFd, const std::string &path)
+{
+    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+    FileDescriptor fd(openat(rootFd, path.c_str(), kFlags));
+    if (fd.valid() || errno != ENAMETOOLONG)
+        return fd;
+    fd = FileDescriptor(openat(rootFd, ".", kFlags));
+    for (std::size_t start = 0; fd.valid() && start < path.size();) {
+        const std::size_t end = std::min(path.find('/', start), path.size());
+        fd = FileDescriptor(openat(fd.get(), path.substr(start, end - start).c_str(), kFlags));
+        start = end + 1;
+    }
+    return fd;
+}
+
+bool hidden(const std::string &name)
+{
+    // Covers "." and "..", and the folders that are hidden by their leading dot.
+    return name.empty() || name[0] == '.';
+}
 
 class Scan
 {
 public:
-    // Reads the folder open as fd (taking it over) into nodes, then descends into each.
-    void folder(FileDescriptor fd, std::vector<FolderNode> &nodes)
+    explicit Scan(const FolderTreeScanner::Options &options) : m_options(options) {}
+
+    FolderTree run(int rootFd, const std::vector<DirectoryEntry> *rootEntries)
     {
+        FolderTree tree;
+        if (!enter(rootFd))
+            return tree;
+        std::vector<Child> children;
+        if (rootEntries) {
+            for (const DirectoryEntry &entry : *rootEntries)
+                if (entry.isDirectory && !hidden(entry.name))
+                    children.push_back({FolderNode{entry.name, {}}, entry.isLink});
+        } else {
+            readSubFolders(FileDescriptor(openat(rootFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)), children);
+        }
+        keep(children, tree.folders, {}, 1);
+
+        // Level by level, each folder opened by its path from the root, so no descriptor stays
+        // open while its level waits; a folder's children are final before anything points at
+        // them. Real folders go before links: a folder that is reached both ways is read where
+        // it really is, and a link to it shows without children.
+        while (!m_real.empty() || !m_linked.empty()) {
+            if (m_count >= m_options.maxFolders) {
+                // The bound is reached: the folders still waiting are shown without children,
+                // and are not even opened.
+                m_cut = true;
+                break;
+            }
+            std::deque<Pending> &queue = m_real.empty() ? m_linked : m_real;
+            const Pending next = std::move(queue.front());
+            queue.pop_front();
+            if (next.depth >= kMaxDepth)
+                continue;
+            FileDescriptor fd = openBelow(rootFd, next.path);
+            if (!fd.valid() || !enter(fd.get()))
+                continue; // unreadable, or read already on another path: shown without children
+            children.clear();
+            readSubFolders(std::move(fd), children);
+            keep(children, next.node->children, next.path + '/', next.depth + 1);
+        }
+        tree.cut = m_cut;
+        return tree;
+    }
+
+private:
+    struct Child
+    {
+        FolderNode node;
+        bool link;
+    };
+    struct Pending
+    {
+        FolderNode *node;
+        std::string path; // from the root
+        std::size_t depth;
+    };
+
+    // Marks the folder open as fd as read; false when it was read already on another path.
+    bool enter(int fd)
+    {
+        struct stat status;
+        if (fstat(fd, &status) != 0 || !m_seen.insert(FolderId{status.st_dev, status.st_ino}).second)
+            return false;
+        if (m_options.onFolderOpened)
+            m_options.onFolderOpened(fd);
+        return true;
+    }
+
+    // The sub-folders of the folder open as fd (taken over), in no order yet.
+    static void readSubFolders(FileDescriptor fd, std::vector<Child> &children)
+    {
+        if (!fd.valid())
+            return;
         const DirectoryStream dir(fdopendir(fd.get()));
         if (!dir)
             return;
         fd.release(); // the stream closes it now
         const int dirFd = dirfd(dir.get());
         while (const dirent *entry = readdir(dir.get())) {
-            // Covers "." and "..", and the folders that are hidden by their leading dot.
             if (entry->d_name[0] != '.' && DirectoryReader::isFolder(dirFd, *entry))
-                nodes.push_back(FolderNode{entry->d_name, {}});
+                children.push_back({FolderNode{entry->d_name, {}}, DirectoryReader::isLink(dirFd, *entry)});
         }
-        descend(dirFd, nodes);
     }
 
-    // The same for a folder whose entries were read already; fd stays the caller's.
-    void folder(int fd, const std::vector<DirectoryEntry> &entries, std::vector<FolderNode> &nodes)
+    // Sorts a folder's children, keeps as many as the bound leaves room for in nodes, and queues
+    // each to be read in its turn.
+    void keep(std::vector<Child> &children, std::vector<FolderNode> &nodes, const std::string &path, std::size_t depth)
     {
-        for (const DirectoryEntry &entry : entries) {
-            if (entry.isDirectory && !entry.name.empty() && entry.name[0] != '.')
-                nodes.push_back(FolderNode{entry.name, {}});
+        std::sort(children.begin(), children.end(),
+                  [](const Child &a, const Child &b) { return NameOrder::less(a.node.name, b.node.name); });
+        const std::size_t room = m_options.maxFolders - std::min(m_count, m_options.maxFolders);
+        if (children.size() > room) {
+            children.resize(room);
+            m_cut = true;
         }
-        descend(fd, nodes);
+        m_count += children.size();
+        nodes.reserve(children.size());
+        for (Child &child : children)
+            nodes.push_back(std::move(child.node));
+        for (std::size_t i = 0; i < nodes.size(); ++i)
+            (children[i].link ? m_linked : m_real).push_back({&nodes[i], path + nodes[i].name, depth});
     }
 
-    // Sorts the sub-folders of the folder open as dirFd and reads each of them in turn.
-    void descend(int dirFd, std::vector<FolderNode> &nodes)
-    {
-        std::sort(nodes.begin(), nodes.end(),
-                  [](const FolderNode &a, const FolderNode &b) { return NameOrder::less(a.name, b.name); });
-        for (FolderNode &node : nodes) {
-            // Opened relative to the parent, so no path is looked up again from the root.
-            FileDescriptor child(openat(dirFd, node.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-            if (!child.valid())
-                continue; // unreadable: shown without children
-            if (!enter(child.get()))
-                continue; // a link back to a folder on the current path: shown without children
-            folder(std::move(child), node.children);
-            m_path.pop_back();
-        }
-    }
-
-    // Puts the folder open as fd on the current path, unless it is already on it.
-    bool enter(int fd)
-    {
-        struct stat status;
-        if (fstat(fd, &status) != 0 || m_path.size() >= kMaxDepth)
-            return false;
-        for (const FolderId &id : m_path) {
-            if (id.device == status.st_dev && id.inode == status.st_ino)
-                return false;
-        }
-        m_path.push_back(FolderId{status.st_dev, status.st_ino});
-        return true;
-    }
-
-private:
-    std::vector<FolderId> m_path; // the folders from the root down to the one being read
+    const FolderTreeScanner::Options &m_options;
+    std::unordered_set<FolderId, FolderIdHash> m_seen;
+    std::deque<Pending> m_real;   // folders waiting to be read
+    std::deque<Pending> m_linked; // the same, reached through a link: read after every real one
+    std::size_t m_count = 0;
+    bool m_cut = false;
 };
+
+FolderTree scanFrom(const std::string &root, const std::vector<DirectoryEntry> *rootEntries,
+                    const FolderTreeScanner::Options &options)
+{
+    const FileDescriptor fd(open(root.empty() ? "." : root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.valid()) {
+        FolderTree unread;
+        unread.error = errno != 0 ? errno : EIO;
+        return unread;
+    }
+    return Scan(options).run(fd.get(), rootEntries);
+}
 
 } // namespace
 
-std::vector<FolderNode> FolderTreeScanner::scan(const std::string &root)
+FolderTree FolderTreeScanner::scan(const std::string &root, const Options &options)
 {
-    std::vector<FolderNode> nodes;
-    FileDescriptor fd(open(root.empty() ? "." : root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    Scan scan;
-    if (fd.valid() && scan.enter(fd.get()))
-        scan.folder(std::move(fd), nodes);
-    return nodes;
+    return scanFrom(root, nullptr, options);
 }
 
-std::vector<FolderNode> FolderTreeScanner::scan(const std::string &root, const std::vector<DirectoryEntry> &rootEntries)
+FolderTree FolderTreeScanner::scan(const std::string &root, const std::vector<DirectoryEntry> &rootEntries,
+                                   const Options &options)
 {
-    std::vector<FolderNode> nodes;
-    const FileDescriptor fd(open(root.empty() ? "." : root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    Scan scan;
-    if (fd.valid() && scan.enter(fd.get()))
-        scan.folder(fd.get(), rootEntries, nodes);
-    return nodes;
+    return scanFrom(root, &rootEntries, options);
 }
 
 } // namespace marlit

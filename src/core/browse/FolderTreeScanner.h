@@ -2,6 +2,8 @@
 
 #include "core/fs/DirectoryReader.h"
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,18 +17,46 @@ struct FolderNode
     bool operator==(const FolderNode &) const = default;
 };
 
-// The folder hierarchy below a system's ROM directory, read depth first in one pass. Folders
-// whose names begin with "." are left out; links are followed, but a folder is never entered
-// twice on one path (same device and inode), so a link back to an ancestor ends there.
+// The sub-folders of a ROM directory, whether the tree had to be cut at its bound, and why the
+// directory itself could not be opened (its errno; 0 when it was).
+struct FolderTree
+{
+    std::vector<FolderNode> folders;
+    bool cut = false;
+    int error = 0;
+
+    bool operator==(const FolderTree &) const = default;
+};
+
+// What a scan of a folder tree is bounded by, and told of.
+struct FolderScanOptions
+{
+    // Far above the folders of a large collection; it bounds what a link to "/" can bring in.
+    static constexpr std::size_t kMaxFolders = 50'000;
+
+    std::size_t maxFolders = kMaxFolders;
+    // Called with each folder opened, before it is read (the root included).
+    std::function<void(int folderFd)> onFolderOpened = {};
+};
+
+// The folder hierarchy below a system's ROM directory, read level by level, so that a tree cut
+// at its bound still shows every upper level. Folders whose names begin with "." are left out;
+// links to folders are followed and shown as folders, but each real folder (device and inode) is
+// read once wherever it is reached: a second path to it, such as a link back to an ancestor or
+// many links to one folder, shows as a folder without children.
 class FolderTreeScanner
 {
 public:
+    using Options = FolderScanOptions;
+    static constexpr std::size_t kMaxFolders = FolderScanOptions::kMaxFolders;
+
     // The sub-folders of root (which ends with the separator, or is empty for the working
     // directory). A folder that cannot be read has no children.
-    static std::vector<FolderNode> scan(const std::string &root);
-    // The same, with the root's own entries already read (a system selection reads the ROM
-    // directory once for both the tree and the ROM list).
-    static std::vector<FolderNode> scan(const std::string &root, const std::vector<DirectoryEntry> &rootEntries);
+    static FolderTree scan(const std::string &root, const Options &options = {});
+    // The same, with the root's own entries already read (one read of the ROM directory serves
+    // both the tree and the ROM list).
+    static FolderTree scan(const std::string &root, const std::vector<DirectoryEntry> &rootEntries,
+                           const Options &options = {});
 };
 
 } // namespace marlit

@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace marlit {
@@ -18,10 +19,17 @@ bool isDots(const char *name)
 
 bool DirectoryReader::list(const std::string &folder, std::vector<DirectoryEntry> &entries)
 {
+    return read(folder, entries) == 0;
+}
+
+int DirectoryReader::read(const std::string &folder, std::vector<DirectoryEntry> &entries,
+                          const std::function<void(std::size_t)> &progress)
+{
+    constexpr std::size_t kProgressEvery = 256;
     entries.clear();
     const DirectoryStream dir(opendir(folder.empty() ? "." : folder.c_str()));
     if (!dir)
-        return false;
+        return errno != 0 ? errno : EIO;
     const int fd = dirfd(dir.get());
     for (;;) {
         errno = 0;
@@ -30,14 +38,17 @@ bool DirectoryReader::list(const std::string &folder, std::vector<DirectoryEntry
             break;
         if (isDots(entry->d_name))
             continue;
-        entries.push_back(DirectoryEntry{entry->d_name, isFolder(fd, *entry)});
+        const bool folder = isFolder(fd, *entry);
+        entries.push_back(DirectoryEntry{entry->d_name, folder, folder && isLink(fd, *entry)});
+        if (progress && entries.size() % kProgressEvery == 0)
+            progress(entries.size());
     }
-    if (errno != 0) {
+    if (const int error = errno; error != 0) {
         // A folder that fails half-way is not read; a partial list would look complete.
         entries.clear();
-        return false;
+        return error;
     }
-    return true;
+    return 0;
 }
 
 bool DirectoryReader::isFolder(int folderFd, const dirent &entry)
@@ -47,6 +58,14 @@ bool DirectoryReader::isFolder(int folderFd, const dirent &entry)
     // The stat follows the link, so a link to a folder counts as a folder.
     struct stat status;
     return fstatat(folderFd, entry.d_name, &status, 0) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool DirectoryReader::isLink(int folderFd, const dirent &entry)
+{
+    if (entry.d_type != DT_UNKNOWN)
+        return entry.d_type == DT_LNK;
+    struct stat status;
+    return fstatat(folderFd, entry.d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode);
 }
 
 } // namespace marlit

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +14,7 @@ struct DirectoryEntry
 {
     std::string name;
     bool isDirectory = false; // a folder, or a link that leads to one
+    bool isLink = false;      // a symbolic link that leads to a folder
 };
 
 struct DirectoryStreamCloser
@@ -30,10 +33,18 @@ public:
     // end with the separator; an empty folder means the working directory. Returns false (and
     // leaves entries empty) when the folder cannot be read.
     static bool list(const std::string &folder, std::vector<DirectoryEntry> &entries);
+    // The same, giving why a folder cannot be read: 0 when it was read, else the errno of the
+    // failure (ENOENT, EACCES, ENOTDIR, EIO ...). progress, when given, hears the count of
+    // entries read so far every few hundred entries.
+    static int read(const std::string &folder, std::vector<DirectoryEntry> &entries,
+                    const std::function<void(std::size_t)> &progress = {});
 
     // Whether entry, read from the folder open as folderFd, is a folder or a link to one. Only a
     // link, or a file system that gives no type, costs a stat.
     static bool isFolder(int folderFd, const dirent &entry);
+    // Whether entry, known to be a folder or a link to one, is a link. Costs a stat only on a
+    // file system that gives no type.
+    static bool isLink(int folderFd, const dirent &entry);
 };
 
 } // namespace marlit

@@ -364,7 +364,7 @@ void MainFrame::OnSelChangeSystem()
         const bool readable = marlit::DirectoryReader::list(romRoot, rootEntries);
         {
             const QSignalBlocker blocker(folderTree);
-            folderTree->FillFolderTree(readable ? marlit::FolderTreeScanner::scan(romRoot, rootEntries)
+            folderTree->FillFolderTree(readable ? marlit::FolderTreeScanner::scan(romRoot, rootEntries).folders
                                                 : std::vector<marlit::FolderNode>());
             // The root is made current without being selected, so that the tree gaining the
             // focus later does not pick it and refill the ROM list under the user's selection.

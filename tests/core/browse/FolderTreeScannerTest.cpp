@@ -36,7 +36,7 @@ void flatten(const std::vector<FolderNode> &nodes, const std::string &prefix, st
 std::vector<std::string> scanned(const std::string &root)
 {
     std::vector<std::string> out;
-    flatten(FolderTreeScanner::scan(root), "", out);
+    flatten(FolderTreeScanner::scan(root).folders, "", out);
     return out;
 }
 
@@ -66,7 +66,7 @@ TEST(FolderTreeScannerTest, HidesDotFoldersAndTheDotEntries)
     EXPECT_EQ(scanned(dir.path()), (Lines{"Games"}));
 }
 
-TEST(FolderTreeScannerTest, ReadsEveryLevelDepthFirst)
+TEST(FolderTreeScannerTest, ReadsEveryLevel)
 {
     TempDir dir;
     dir.makeFolder("Nintendo/Europe/Disk 2");
@@ -86,19 +86,60 @@ TEST(FolderTreeScannerTest, FollowsLinksToFoldersButNotToFiles)
     link(dir, dir.file("Real"), "Linked");
     link(dir, dir.file("game.zip"), "FileLink");
     link(dir, dir.file("missing"), "Broken");
-    EXPECT_EQ(scanned(dir.path()), (Lines{"Linked", "Linked/Inner", "Real", "Real/Inner"}));
+    dir.makeFolder(".elsewhere/Deeper"); // hidden: reached through its link only
+    link(dir, dir.path() + ".elsewhere", "Outside");
+    // The real folder keeps its children although a link to it comes first in name order.
+    EXPECT_EQ(scanned(dir.path()), (Lines{"Linked", "Outside", "Outside/Deeper", "Real", "Real/Inner"}));
 }
 
-TEST(FolderTreeScannerTest, LinkBackToAnAncestorIsShownOnceWithoutChildren)
+TEST(FolderTreeScannerTest, EveryRealFolderIsReadOnceWhereverItIsReached)
 {
     TempDir dir;
     dir.makeFolder("A/B");
     link(dir, dir.path(), "A/B/up");  // to the root
     link(dir, "..", "A/B/parent");    // to A, relative
     link(dir, ".", "A/self");         // to the folder itself
-    link(dir, dir.file("A"), "Side"); // not an ancestor of where it stands: followed
-    EXPECT_EQ(scanned(dir.path()), (Lines{"A", "A/B", "A/B/parent", "A/B/up", "A/self", "Side", "Side/B",
-                                          "Side/B/parent", "Side/B/up", "Side/self"}));
+    link(dir, dir.file("A"), "Side"); // a second way to A
+    EXPECT_EQ(scanned(dir.path()), (Lines{"A", "A/B", "A/B/parent", "A/B/up", "A/self", "Side"}));
+
+    // Two links on each of 21 levels, each to the level below: 3^21 paths, 21 folders.
+    std::string level;
+    for (int depth = 1; depth <= 21; ++depth) {
+        level += "L" + std::to_string(depth) + "/";
+        dir.makeFolder("chain/" + level);
+    }
+    level.clear();
+    for (int depth = 1; depth < 21; ++depth) {
+        level += "L" + std::to_string(depth) + "/";
+        for (const char *name : {"a", "b"})
+            link(dir, "L" + std::to_string(depth + 1), "chain/" + level + name);
+    }
+    const marlit::FolderTree chain = FolderTreeScanner::scan(dir.file("chain/"));
+    std::vector<std::string> lines;
+    flatten(chain.folders, "", lines);
+    EXPECT_EQ(lines.size(), std::size_t(21 + 2 * 20));
+    EXPECT_FALSE(chain.cut);
+}
+
+TEST(FolderTreeScannerTest, ALinkToTheRootIsCutAtTheBoundKeepingTheUpperLevels)
+{
+    TempDir dir;
+    for (const char *name : {"A", "B", "C"})
+        for (int i = 0; i < 40; ++i)
+            dir.makeFolder(std::string(name) + "/" + std::to_string(i));
+    link(dir, "/", "Everything");
+    FolderTreeScanner::Options options;
+    options.maxFolders = 100;
+    const marlit::FolderTree tree = FolderTreeScanner::scan(dir.path(), options);
+    std::vector<std::string> lines;
+    flatten(tree.folders, "", lines);
+    EXPECT_TRUE(tree.cut);
+    EXPECT_EQ(lines.size(), std::size_t(100));
+    // Level by level: all four folders of the first level, then the real ones' children.
+    EXPECT_EQ(Lines(lines.begin(), lines.begin() + 2), (Lines{"A", "A/0"}));
+    EXPECT_EQ(tree.folders.size(), std::size_t(4));
+    EXPECT_EQ(tree.folders[2].children.size(), std::size_t(16)); // C: what the bound left
+    EXPECT_TRUE(tree.folders[3].children.empty());               // the link: no room left
 }
 
 TEST(FolderTreeScannerTest, RootEntriesReadBeforehandGiveTheSameTree)
@@ -113,7 +154,7 @@ TEST(FolderTreeScannerTest, RootEntriesReadBeforehandGiveTheSameTree)
     std::vector<marlit::DirectoryEntry> entries;
     ASSERT_TRUE(marlit::DirectoryReader::list(dir.path(), entries));
     std::vector<std::string> fromEntries;
-    flatten(FolderTreeScanner::scan(dir.path(), entries), "", fromEntries);
+    flatten(FolderTreeScanner::scan(dir.path(), entries).folders, "", fromEntries);
     EXPECT_EQ(fromEntries, scanned(dir.path()));
 }
 
@@ -156,7 +197,7 @@ TEST(FolderTreeScannerTest, HostileFolderContentIsReadWithoutHangingOrCrashing)
     const std::optional<std::string> result = runInChild([&] {
         alarm(20);
         std::size_t depth = 0;
-        const std::vector<FolderNode> tree = FolderTreeScanner::scan(dir.path());
+        const std::vector<FolderNode> tree = FolderTreeScanner::scan(dir.path()).folders;
         for (const std::vector<FolderNode> *level = &tree; !level->empty(); level = &level->back().children)
             ++depth;
         std::string text = std::to_string(tree.size()) + " folders, " + std::to_string(depth) + " deep; files:";
