@@ -1,0 +1,27 @@
+#pragma once
+
+#include "core/browse/FolderTreeScanner.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace marlit {
+
+// A folder reader's answer to one FolderRequest: what it read, or why it could not. Immutable
+// once made; the inotify descriptors of a watched read travel beside it.
+struct FolderListing
+{
+    std::uint64_t id = 0;
+
+    bool hasTree = false;
+    FolderTree tree;
+
+    bool hasList = false;
+    int listError = 0;              // errno of a folder that could not be read; 0 when read
+    std::vector<std::string> names; // the ROM list: files only, searched, sorted
+
+    bool operator==(const FolderListing &) const = default;
+};
+
+} // namespace marlit

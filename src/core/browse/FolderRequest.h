@@ -1,0 +1,32 @@
+#pragma once
+
+#include "core/browse/RomSearch.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace marlit {
+
+// One read asked of a folder reader: a ROM directory's folder tree, a folder's ROM list, or
+// both (then the directory is read once for the two), and folders to be watched only. With
+// watch set, each part read comes with an inotify descriptor that watches it, made before the
+// part is read, so no change after the read goes unnoticed.
+struct FolderRequest
+{
+    std::uint64_t id = 0;
+
+    bool readTree = false;
+    std::string treeRoot; // ends with the separator
+
+    bool readList = false;
+    std::string listFolder; // ends with the separator
+    RomSearch search;
+
+    bool watch = false;
+    std::vector<std::string> watchOnly; // watched in one descriptor of their own, not read
+
+    bool operator==(const FolderRequest &) const = default;
+};
+
+} // namespace marlit

@@ -1,0 +1,55 @@
+#include "core/browse/FolderStatusText.h"
+
+#include <cstring>
+
+namespace marlit {
+
+namespace {
+
+// 12345 as "12,345".
+std::string grouped(std::uint64_t number)
+{
+    std::string digits = std::to_string(number);
+    for (std::size_t at = digits.size(); at > 3;) {
+        at -= 3;
+        digits.insert(at, 1, ',');
+    }
+    return digits;
+}
+
+} // namespace
+
+std::string FolderStatusText::reading(const std::string &folder, std::uint64_t namesSoFar)
+{
+    std::string text = "Reading " + folder + " \xE2\x80\xA6"; // an ellipsis
+    if (namesSoFar > 0)
+        text += " " + grouped(namesSoFar) + (namesSoFar == 1 ? " name so far" : " names so far");
+    return text;
+}
+
+std::string FolderStatusText::readingFolders(const std::string &root)
+{
+    return "Reading the folders in " + root + " \xE2\x80\xA6";
+}
+
+std::string FolderStatusText::notAnswering(const std::string &folder)
+{
+    return "Waiting for " + folder + ": the folder is not answering.";
+}
+
+std::string FolderStatusText::cannotRead(const std::string &folder, int error)
+{
+    return "Cannot read " + folder + ": " + std::strerror(error);
+}
+
+std::string FolderStatusText::treeCut(std::size_t maxFolders)
+{
+    return "The folder tree shows its first " + grouped(maxFolders) + " folders only.";
+}
+
+std::string FolderStatusText::noRomFolder()
+{
+    return "No ROM folder set for this system: click Setup to choose one.";
+}
+
+} // namespace marlit
