@@ -14,6 +14,7 @@ packages=(
   adwaita-icon-theme
   desktop-file-utils appstream dpkg-dev
   dosbox nasm
+  fuse3 python3-fusepy
 )
 
 missing=()

@@ -1,9 +1,13 @@
 #include "gui/browse/RomFolderTree.h"
 
 #include "core/browse/FolderTreeScanner.h"
+#include "gui/browse/PaintHold.h"
 
 #include <QFile>
 #include <QHeaderView>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStyle>
 
 namespace {
@@ -24,6 +28,7 @@ RomFolderTree::RomFolderTree(QWidget *parent) : QTreeWidget(parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setDragDropMode(QAbstractItemView::NoDragDrop);
     setIconSize(QSize(16, 16));
+    m_paintHold = new PaintHold(viewport());
 
     // A closed folder, and an open one while the item is selected.
     m_folderIcon.addPixmap(style()->standardIcon(QStyle::SP_DirClosedIcon).pixmap(16, 16), QIcon::Normal);
@@ -32,11 +37,46 @@ RomFolderTree::RomFolderTree(QWidget *parent) : QTreeWidget(parent)
 
 void RomFolderTree::FillFolderTree(const std::vector<marlit::FolderNode> &folders)
 {
+    m_currentAtPress = nullptr;
     clear();
     auto *root = new QTreeWidgetItem(this, QStringList(QString::fromLatin1(kRootText)));
     root->setIcon(0, m_folderIcon);
     addChildren(root, folders);
     root->setExpanded(true);
+}
+
+void RomFolderTree::awaitFolders()
+{
+    m_paintHold->hold();
+    const QSignalBlocker blocker(this);
+    FillFolderTree({});
+    // Current without being selected, so that the tree gaining the focus later does not pick it
+    // and refill the ROM list under the user's selection.
+    setCurrentItem(topLevelItem(0), 0, QItemSelectionModel::NoUpdate);
+}
+
+bool RomFolderTree::replaceFolders(const std::vector<marlit::FolderNode> &folders)
+{
+    const std::vector<std::string> selected = selectedPath();
+    const bool wasSelected = currentItem() && currentItem()->isSelected();
+    std::vector<std::vector<std::string>> expanded;
+    for (QTreeWidgetItemIterator it(this); *it; ++it)
+        if ((*it)->isExpanded() && (*it)->parent())
+            expanded.push_back(pathOf(*it));
+    const int scroll = verticalScrollBar()->value();
+
+    const QSignalBlocker blocker(this);
+    FillFolderTree(folders);
+    bool exact = false;
+    for (const std::vector<std::string> &path : expanded)
+        if (QTreeWidgetItem *item = itemFor(path, exact); item && exact)
+            item->setExpanded(true);
+    QTreeWidgetItem *current = itemFor(selected, exact);
+    setCurrentItem(current, 0,
+                   wasSelected || !exact ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::NoUpdate);
+    verticalScrollBar()->setValue(scroll);
+    m_paintHold->release();
+    return exact;
 }
 
 void RomFolderTree::addChildren(QTreeWidgetItem *parent, const std::vector<marlit::FolderNode> &nodes)
@@ -54,10 +94,49 @@ void RomFolderTree::addChildren(QTreeWidgetItem *parent, const std::vector<marli
     parent->addChildren(items);
 }
 
-std::vector<std::string> RomFolderTree::selectedPath() const
+std::vector<std::string> RomFolderTree::pathOf(const QTreeWidgetItem *item)
 {
     std::vector<std::string> names;
-    for (const QTreeWidgetItem *item = currentItem(); item && item->parent(); item = item->parent())
+    for (; item && item->parent(); item = item->parent())
         names.push_back(item->data(0, kNameBytesRole).toByteArray().toStdString());
     return {names.rbegin(), names.rend()};
+}
+
+std::vector<std::string> RomFolderTree::selectedPath() const
+{
+    return pathOf(currentItem());
+}
+
+QTreeWidgetItem *RomFolderTree::itemFor(const std::vector<std::string> &path, bool &exact) const
+{
+    QTreeWidgetItem *item = topLevelItem(0);
+    exact = item != nullptr;
+    for (const std::string &name : path) {
+        QTreeWidgetItem *next = nullptr;
+        const QByteArray bytes = QByteArray::fromStdString(name);
+        for (int i = 0; item && i < item->childCount() && !next; ++i)
+            if (item->child(i)->data(0, kNameBytesRole).toByteArray() == bytes)
+                next = item->child(i);
+        if (!next) {
+            exact = false;
+            break;
+        }
+        item = next;
+    }
+    return item;
+}
+
+void RomFolderTree::mousePressEvent(QMouseEvent *event)
+{
+    m_currentAtPress = currentItem();
+    QTreeWidget::mousePressEvent(event);
+}
+
+void RomFolderTree::mouseReleaseEvent(QMouseEvent *event)
+{
+    QTreeWidget::mouseReleaseEvent(event);
+    QTreeWidgetItem *item = itemAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && item && item == m_currentAtPress && item == currentItem())
+        emit currentFolderClickedAgain();
+    m_currentAtPress = nullptr;
 }

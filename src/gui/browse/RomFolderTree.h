@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+class PaintHold;
+
 namespace marlit {
 struct FolderNode;
 }
@@ -24,12 +26,33 @@ public:
     // scanner gives them); only the root is expanded.
     void FillFolderTree(const std::vector<marlit::FolderNode> &folders);
 
+    // The tree of a system whose folders are being read: "ROMS" alone, current but not
+    // selected, painted only once the folders come or a frame or two have passed.
+    void awaitFolders();
+    // Shows folders in place of the tree's, keeping the selected folder, the expanded ones and
+    // the scroll position, without reporting a change of the current item. Gives false when the
+    // selected folder is gone; its nearest remaining ancestor is selected then.
+    bool replaceFolders(const std::vector<marlit::FolderNode> &folders);
+
     // The folder names from the root's child down to the selected item; empty for the root
     // item or when nothing is selected.
     std::vector<std::string> selectedPath() const;
 
+signals:
+    // A left click on the item that was current already, which changes no current item.
+    void currentFolderClickedAgain();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
 private:
     void addChildren(QTreeWidgetItem *parent, const std::vector<marlit::FolderNode> &nodes);
+    static std::vector<std::string> pathOf(const QTreeWidgetItem *item);
+    // The item at path below the root, or its deepest ancestor there; exact tells which.
+    QTreeWidgetItem *itemFor(const std::vector<std::string> &path, bool &exact) const;
 
     QIcon m_folderIcon;
+    PaintHold *m_paintHold = nullptr;
+    QTreeWidgetItem *m_currentAtPress = nullptr;
 };

@@ -73,6 +73,22 @@ void ListBoxView::mouseDoubleClickEvent(QMouseEvent *event)
         emit rowDoubleClicked();
 }
 
+void ListBoxView::mousePressEvent(QMouseEvent *event)
+{
+    m_selectedAtPress = currentRow();
+    QListView::mousePressEvent(event);
+}
+
+void ListBoxView::mouseReleaseEvent(QMouseEvent *event)
+{
+    QListView::mouseReleaseEvent(event);
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && index.isValid() && index.row() == m_selectedAtPress &&
+        index.row() == currentRow())
+        emit selectedRowClickedAgain();
+    m_selectedAtPress = -1;
+}
+
 QItemSelectionModel::SelectionFlags ListBoxView::selectionCommand(const QModelIndex &index, const QEvent *event) const
 {
     // Like a list box, the list never loses its selection to the user: a click beside the rows

@@ -25,6 +25,8 @@ signals:
     void selectionChangedByUser();
     // A row (not the space beside the rows) double-clicked with the left button.
     void rowDoubleClicked();
+    // A left click on the row that was selected already, which changes no selection.
+    void selectedRowClickedAgain();
 
 protected:
     // Runs a change of the program's own, such as a refill, without reporting it.
@@ -32,6 +34,8 @@ protected:
 
     void focusInEvent(QFocusEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
                                                          const QEvent *event = nullptr) const override;
 
@@ -39,4 +43,5 @@ private:
     void onSelectionChanged();
 
     bool m_selectingQuietly = false; // set while the program itself changes the selection
+    int m_selectedAtPress = -1;
 };

@@ -1,17 +1,16 @@
 #include "gui/ui/MainFrame.h"
 
-#include "core/browse/FolderTreeScanner.h"
+#include "core/browse/FolderStatusText.h"
 #include "core/browse/RomFolderPath.h"
-#include "core/browse/RomListing.h"
 #include "core/catalogue/CatalogueFile.h"
 #include "core/catalogue/CategoryTable.h"
 #include "core/catalogue/NewWorkspace.h"
-#include "core/fs/DirectoryReader.h"
 #include "core/fs/Paths.h"
 #include "core/fs/WorkingDirectory.h"
 #include "core/launch/CommandLine.h"
 #include "core/ui/WindowLayout.h"
 #include "core/ui/WindowStartSize.h"
+#include "gui/browse/RomFolderReader.h"
 #include "gui/browse/RomFolderTree.h"
 #include "gui/catalogue/CatalogueWatch.h"
 #include "gui/catalogue/EmulatorFinder.h"
@@ -132,6 +131,8 @@ MainFrame::MainFrame(std::string folder, QWidget *parent)
     setMinimumSize(size.minimum.width, size.minimum.height);
     resize(size.client.width, size.client.height);
 
+    // Made before the loader's threads exist: it forks the process its folder readers come from.
+    folderReader = new RomFolderReader(this);
     loader = new SnapshotLoader(workFolder, this);
     connect(loader, &SnapshotLoader::snapshotReady, this, &MainFrame::onSnapshotReady);
     // Opened on its own thread: the window never waits for the database.
@@ -235,6 +236,13 @@ void MainFrame::OnCreate()
     connect(systemList, &SystemListBox::setupRequested, this, &MainFrame::OnSetup);
     connect(systemList, &SystemListBox::listOperationRequested, this, &MainFrame::ApplyListOperation);
     connect(folderTree, &QTreeWidget::currentItemChanged, this, &MainFrame::OnSelChangedFolder);
+    // Choosing the shown system or folder again reads it afresh, for storage that tells no changes.
+    connect(systemList, &ListBoxView::selectedRowClickedAgain, this, &MainFrame::OnSelChangeSystem);
+    connect(folderTree, &RomFolderTree::currentFolderClickedAgain, this, &MainFrame::OnSelChangedFolder);
+    connect(folderReader, &RomFolderReader::treeRead, this, &MainFrame::onTreeRead);
+    connect(folderReader, &RomFolderReader::listRead, this, &MainFrame::onListRead);
+    connect(folderReader, &RomFolderReader::statusChanged, romList, &RomListBox::setPlaceholder);
+    connect(folderReader, &RomFolderReader::picturesChanged, this, &MainFrame::OnSelChangeRom);
     connect(romList, &RomListBox::romSelectionChanged, this, &MainFrame::OnSelChangeRom);
     connect(romList, &RomListBox::playRequested, this, &MainFrame::OnPlay);
     connect(playButton, &QPushButton::clicked, this, &MainFrame::OnPlay);
@@ -349,7 +357,7 @@ void MainFrame::OnSelChangeSystem()
         const QSignalBlocker blocker(folderTree);
         folderTree->clear();
     }
-    romList->clearNames();
+    romList->awaitNames();
     romRoot = entry ? entry->romDirectory : std::string();
     romFolder = romRoot;
     historyPresenter->showSystem(systemKeyOf(currentCategory, entry));
@@ -357,20 +365,13 @@ void MainFrame::OnSelChangeSystem()
 
     clearSnapshots();
 
-    // The ROM directory is read once, for both the tree and the ROM list: with no folder
-    // selected in the new tree, the list shows the ROM directory itself.
-    if (entry) {
-        std::vector<marlit::DirectoryEntry> rootEntries;
-        const bool readable = marlit::DirectoryReader::list(romRoot, rootEntries);
-        {
-            const QSignalBlocker blocker(folderTree);
-            folderTree->FillFolderTree(readable ? marlit::FolderTreeScanner::scan(romRoot, rootEntries).folders
-                                                : std::vector<marlit::FolderNode>());
-            // The root is made current without being selected, so that the tree gaining the
-            // focus later does not pick it and refill the ROM list under the user's selection.
-            folderTree->setCurrentItem(folderTree->topLevelItem(0), 0, QItemSelectionModel::NoUpdate);
-        }
-        romList->setNames(marlit::RomListing::fromEntries(std::move(rootEntries), search));
+    // The folders are read by reader processes; what they find comes to onTreeRead and
+    // onListRead. A system without a ROM folder lists nothing, not the working directory.
+    if (entry && !romRoot.empty()) {
+        folderTree->awaitFolders();
+        folderReader->readSystem(romRoot, search, {entry->snapshotDirA, entry->snapshotDirB});
+    } else {
+        folderReader->stop(entry ? marlit::FolderStatusText::noRomFolder() : std::string());
     }
 
     OnSize(width(), height());
@@ -418,18 +419,38 @@ void MainFrame::reportUnsaved(const char *fileName, const marlit::WriteResult &r
 
 void MainFrame::OnSelChangedFolder()
 {
-    romList->clearNames();
+    romList->awaitNames();
     romFolder = marlit::RomFolderPath::fromTreePath(romRoot, folderTree->selectedPath());
     historyPresenter->showFolder(romFolder);
-    // Without a system there is no ROM directory: nothing is listed, not the working directory.
-    if (selectedEntry())
+    // Without a ROM directory nothing is listed, not the working directory.
+    if (selectedEntry() && !romRoot.empty())
         FillRomList(romFolder);
     update(snapshotAreaRect());
 }
 
 void MainFrame::FillRomList(const std::string &folder)
 {
-    romList->setNames(marlit::RomListing::list(folder, search));
+    folderReader->readList(folder, search);
+}
+
+void MainFrame::onTreeRead(const std::shared_ptr<FolderAnswer> &answer, bool refresh)
+{
+    // A refresh that lost the selected folder selects its nearest remaining ancestor: list it.
+    if (!folderTree->replaceFolders(answer->listing.tree.folders) && refresh)
+        OnSelChangedFolder();
+}
+
+void MainFrame::onListRead(const std::shared_ptr<FolderAnswer> &answer, bool refresh)
+{
+    std::vector<std::string> names = std::move(answer->listing.names);
+    if (!refresh) {
+        romList->setNames(std::move(names));
+    } else if (!romList->replaceNames(std::move(names))) {
+        // The selected ROM is gone, and with it what its pictures showed.
+        clearSnapshots();
+        requestDefaultSnapshot();
+        update(snapshotAreaRect());
+    }
 }
 
 void MainFrame::OnSearchMode()

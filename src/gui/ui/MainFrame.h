@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -20,10 +21,12 @@ class EmulatorFinder;
 class EmulatorStarter;
 class HistoryPresenter;
 class PlayHistory;
+struct FolderAnswer;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTabBar;
+class RomFolderReader;
 class RomFolderTree;
 class RomListBox;
 class SnapshotLoader;
@@ -75,6 +78,7 @@ public:
     const std::optional<SnapshotImage> &snapshot(int slot) const { return slot == 0 ? snapshotA : snapshotB; }
     const marlit::AppSettings &options() const { return settings; }
     SnapshotLoader &snapshotLoader() const { return *loader; }
+    RomFolderReader &romFolderReader() const { return *folderReader; }
     EmulatorStarter &emulatorStarter() const { return *starter; }
     EmulatorFinder &emulatorFinder() const { return *finder; }
     PlayHistory &playHistory() const { return *history; }
@@ -107,6 +111,8 @@ private:
     void OnSize(int width, int height);
     void LayoutSnapshots();
     void FillRomList(const std::string &folder);
+    void onTreeRead(const std::shared_ptr<FolderAnswer> &answer, bool refresh);
+    void onListRead(const std::shared_ptr<FolderAnswer> &answer, bool refresh);
     void LoadCatalogue(const char *fileName);
     // Writes changed only while the file is still in the state readFrom (nothing: no file).
     marlit::WriteResult SaveCatalogue(const char *fileName, const marlit::CategoryCatalogue &changed,
@@ -172,6 +178,7 @@ private:
     std::optional<SnapshotImage> snapshotB;
     std::optional<SnapshotImage> snapshotA;
     marlit::SnapshotGeometry geometry;
+    RomFolderReader *folderReader = nullptr;
     SnapshotLoader *loader = nullptr;
     EmulatorStarter *starter = nullptr;
     EmulatorFinder *finder = nullptr;

@@ -1,5 +1,7 @@
 #include "gui/ui/RomListBox.h"
 
+#include "core/browse/NameOrder.h"
+#include "gui/browse/PaintHold.h"
 #include "gui/ui/RomListModel.h"
 #include "gui/ui/RomRowDelegate.h"
 
@@ -8,6 +10,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyle>
 
 #include <algorithm>
@@ -45,6 +48,7 @@ RomListBox::RomListBox(QWidget *parent)
     });
 
     SetItemFont(QStringLiteral("Arial"), 120, Qt::black);
+    m_paintHold = new PaintHold(viewport());
 }
 
 RomListBox::~RomListBox() = default;
@@ -52,11 +56,59 @@ RomListBox::~RomListBox() = default;
 void RomListBox::setNames(std::vector<std::string> names)
 {
     changeQuietly([&] { m_model->setNames(std::move(names)); });
+    m_paintHold->release();
 }
 
 void RomListBox::clearNames()
 {
     changeQuietly([&] { m_model->clear(); });
+}
+
+void RomListBox::awaitNames()
+{
+    m_paintHold->hold();
+    clearNames();
+}
+
+bool RomListBox::replaceNames(std::vector<std::string> names)
+{
+    if (names == m_model->names())
+        return true;
+    const int row = currentRow();
+    const std::string selected = row >= 0 ? nameAt(row) : std::string();
+    const QModelIndex top = indexAt(QPoint(0, 0));
+    const std::string topName = top.isValid() ? nameAt(top.row()) : std::string();
+
+    // Where name stands in the new names, or would stand.
+    const auto placeOf = [this](const std::string &name) {
+        const std::vector<std::string> &held = m_model->names();
+        const auto it = std::lower_bound(held.begin(), held.end(), name, marlit::NameOrder::less);
+        return static_cast<int>(it - held.begin());
+    };
+    bool kept = row < 0;
+    changeQuietly([&] {
+        m_model->setNames(std::move(names));
+        const int newRow = row >= 0 ? placeOf(selected) : -1;
+        if (newRow >= 0 && newRow < count() && nameAt(newRow) == selected) {
+            selectionModel()->setCurrentIndex(m_model->index(newRow), QItemSelectionModel::ClearAndSelect);
+            kept = true;
+        }
+    });
+    // The row that stood at the top stays there, or the one that now stands in its place.
+    if (const int topRow = std::min(placeOf(topName), count() - 1); !topName.empty() && topRow >= 0)
+        scrollTo(m_model->index(topRow), QAbstractItemView::PositionAtTop);
+    m_paintHold->release();
+    return kept;
+}
+
+void RomListBox::setPlaceholder(const QString &text)
+{
+    if (text == m_placeholder)
+        return;
+    m_placeholder = text;
+    if (!text.isEmpty())
+        m_paintHold->release(); // something to say is said at once
+    viewport()->update();
 }
 
 int RomListBox::count() const
@@ -144,14 +196,29 @@ void RomListBox::keyPressEvent(QKeyEvent *event)
 void RomListBox::paintEvent(QPaintEvent *event)
 {
     ListBoxView::paintEvent(event);
-    if (!hasFocus() && !viewport()->hasFocus())
-        return;
+    const bool empty = m_model->rowCount() == 0;
     // No row carries the focus frame (an empty list, or none current yet): the list shows it has
     // the keys around its rows, without a band that would look like a row.
-    if (m_model->rowCount() == 0 || !currentIndex().isValid()) {
+    if ((hasFocus() || viewport()->hasFocus()) && (empty || !currentIndex().isValid())) {
         QPainter painter(viewport());
         m_delegate->paintListFocusFrame(&painter, viewport()->rect(), this);
     }
+    if (m_placeholder.isEmpty())
+        return;
+    QPainter painter(viewport());
+    const QRect area = viewport()->rect().adjusted(8, 8, -8, -8);
+    const int flags = Qt::AlignCenter | Qt::TextWordWrap;
+    if (empty) {
+        painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
+        painter.drawText(area, flags, m_placeholder);
+        return;
+    }
+    // Over rows, in a band of its own along the bottom, so that it hides as little as it can.
+    const QRect text = painter.fontMetrics().boundingRect(area, flags, m_placeholder);
+    const QRect band(0, viewport()->height() - text.height() - 8, viewport()->width(), text.height() + 8);
+    painter.fillRect(band, palette().color(QPalette::ToolTipBase));
+    painter.setPen(palette().color(QPalette::ToolTipText));
+    painter.drawText(band.adjusted(8, 0, -8, 0), flags, m_placeholder);
 }
 
 void RomListBox::currentChanged(const QModelIndex &current, const QModelIndex &previous)

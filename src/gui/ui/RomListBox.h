@@ -9,6 +9,7 @@
 #include <vector>
 
 class QAction;
+class PaintHold;
 class RomListModel;
 class RomRowDelegate;
 
@@ -27,6 +28,18 @@ public:
     // Replaces the names (already sorted) in one step; no row is selected afterwards.
     void setNames(std::vector<std::string> names);
     void clearNames();
+    // Empties the list for a refill on its way: nothing stale can be chosen from then on, but
+    // the empty list is painted only if the names take longer than a frame or two.
+    void awaitNames();
+    // Replaces the names (sorted as NameOrder sorts) with the same folder's names read again,
+    // keeping the selected name and the row at the top where they still are, without
+    // reporting a change. Gives false when the selected name is gone (nothing is selected then).
+    bool replaceNames(std::vector<std::string> names);
+
+    // What the list area says about its folder (reading, unreadable, no folder set): across
+    // the empty list, or in a band along its bottom when the list has rows. Empty: nothing.
+    void setPlaceholder(const QString &text);
+    const QString &placeholder() const { return m_placeholder; }
     int count() const;
     const std::string &nameAt(int row) const;
 
@@ -59,4 +72,6 @@ private:
     RomListModel *m_model = nullptr;
     RomRowDelegate *m_delegate = nullptr;
     QAction *m_favouriteAction = nullptr;
+    PaintHold *m_paintHold = nullptr;
+    QString m_placeholder;
 };

@@ -9,6 +9,7 @@
 #include "gui/catalogue/CatalogueWatch.h"
 #include "gui/catalogue/SystemConfigDialog.h"
 #include "gui/snapshots/SnapshotLoader.h"
+#include "gui/browse/RomFolderReader.h"
 #include "gui/ui/MainFrame.h"
 #include "gui/ui/RomListBox.h"
 #include "gui/ui/SystemListBox.h"
@@ -157,11 +158,13 @@ std::unique_ptr<MainFrame> CatalogueEditsTest::makeFrame(int category, int syste
         m_warnings << file + QStringLiteral(": ") + reason;
     });
     frame->setChangedFileReport([this](QWidget *, const QString &text) { m_warnings << text; });
+    [&] { QVERIFY(frame->romFolderReader().waitForIdle()); }(); // folders are read by reader processes
     return frame;
 }
 
 std::vector<std::string> CatalogueEditsTest::romNames(MainFrame &frame)
 {
+    [&] { QVERIFY(frame.romFolderReader().waitForIdle()); }();
     auto *list = child<RomListBox>(frame, "romList");
     std::vector<std::string> names;
     for (int row = 0; row < list->count(); ++row)

@@ -6,6 +6,7 @@
 #include "TempDir.h"
 
 #include "gui/catalogue/SystemConfigDialog.h"
+#include "gui/browse/RomFolderReader.h"
 #include "gui/ui/MainFrame.h"
 #include "gui/ui/RomListBox.h"
 
@@ -37,6 +38,7 @@ QString focusName()
 
 std::vector<std::string> romNames(MainFrame &frame)
 {
+    [&] { QVERIFY(frame.romFolderReader().waitForIdle()); }();
     auto *list = frame.findChild<RomListBox *>(QStringLiteral("romList"));
     std::vector<std::string> names;
     for (int row = 0; row < list->count(); ++row)
@@ -59,6 +61,7 @@ private slots:
         m_dir->write("roms/Zelda (U) [!].nes");
         m_dir->write("classic.ini", record("NES", m_dir->file("roms/")) + record("SNES", m_dir->file("roms/")));
         m_frame = std::make_unique<MainFrame>(m_dir->path());
+        QVERIFY(m_frame->romFolderReader().waitForIdle()); // folders are read by reader processes
         m_frame->show();
         m_frame->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_frame.get()));

@@ -6,6 +6,7 @@
 #include "ModalAnswer.h"
 #include "TempDir.h"
 
+#include "gui/browse/RomFolderReader.h"
 #include "gui/browse/RomFolderTree.h"
 #include "core/catalogue/CatalogueFile.h"
 #include "core/fs/WorkingDirectory.h"
@@ -198,11 +199,14 @@ std::unique_ptr<MainFrame> MainFrameTest::makeFrame()
     frame->setWriteFailureReport([this](QWidget *, const QString &file, const QString &reason) {
         m_writeFailures << file + QStringLiteral(": ") + reason;
     });
+    // Folders are read by reader processes: the start shows once they have answered.
+    [&] { QVERIFY(frame->romFolderReader().waitForIdle()); }();
     return frame;
 }
 
 std::vector<std::string> MainFrameTest::romNames(MainFrame &frame)
 {
+    [&] { QVERIFY(frame.romFolderReader().waitForIdle()); }();
     RomListBox *list = child<RomListBox>(frame, "romList");
     std::vector<std::string> names;
     for (int row = 0; list && row < list->count(); ++row)
@@ -567,6 +571,7 @@ void MainFrameTest::snapshotSlotsFollowTheirFolders()
 
     // Another folder keeps the pictures until a ROM is chosen there.
     QVERIFY(selectPath(*child<RomFolderTree>(*frame, "folderTree"), {"Europe"}));
+    QVERIFY(frame->romFolderReader().waitForIdle());
     loader.waitForIdle();
     QCOMPARE(colourOf(0), QColor(Qt::red));
     QTest::keyClick(list, Qt::Key_Home); // Elite (E).nes: nothing found
@@ -576,6 +581,7 @@ void MainFrameTest::snapshotSlotsFollowTheirFolders()
     // No folders, default set: A shows the default and ROMs change nothing.
     child<SystemListBox>(*frame, "systemList")->setCurrentRow(1);
     frame->OnSelChangeSystem();
+    QVERIFY(frame->romFolderReader().waitForIdle());
     loader.waitForIdle();
     QCOMPARE(colourOf(0), QColor(Qt::blue));
     QVERIFY(!frame->snapshot(1));

@@ -14,6 +14,7 @@
 #include "gui/catalogue/SystemConfigDialog.h"
 #include "gui/launch/EmulatorStarter.h"
 #include "gui/launch/LaunchNotice.h"
+#include "gui/browse/RomFolderReader.h"
 #include "gui/ui/MainFrame.h"
 #include "gui/ui/RomListBox.h"
 #include "gui/ui/SystemListBox.h"
@@ -133,6 +134,7 @@ std::unique_ptr<MainFrame> NewUserTest::startWindow()
     auto frame = std::make_unique<MainFrame>(m_workspace);
     QSignalSpy found(&frame->emulatorFinder(), &EmulatorFinder::found);
     [&] { QVERIFY(found.wait(20000)); }();
+    [&] { QVERIFY(frame->romFolderReader().waitForIdle()); }(); // folders are read by reader processes
     return frame;
 }
 

@@ -7,6 +7,7 @@
 #include "core/history/HistoryStore.h"
 #include "gui/history/PlayHistory.h"
 #include "gui/launch/EmulatorStarter.h"
+#include "gui/browse/RomFolderReader.h"
 #include "gui/ui/MainFrame.h"
 #include "gui/ui/RomListBox.h"
 #include "gui/ui/RomListModel.h"
@@ -162,6 +163,7 @@ std::optional<RomHistory> WindowHistoryTest::stored(const std::string &path)
 void WindowHistoryTest::starsFollowTheSystemAndCtrlDMarksWhereverTheFocusIs()
 {
     auto frame = std::make_unique<MainFrame>(m_dir->path());
+    QVERIFY(frame->romFolderReader().waitForIdle()); // folders are read by reader processes
     frame->show();
     QVERIFY(QTest::qWaitForWindowActive(frame.get()));
     auto *list = frame->findChild<RomListBox *>(QStringLiteral("romList"));
@@ -222,6 +224,7 @@ void WindowHistoryTest::starsFollowTheSystemAndCtrlDMarksWhereverTheFocusIs()
     // They are there at the next start.
     frame.reset();
     frame = std::make_unique<MainFrame>(m_dir->path());
+    QVERIFY(frame->romFolderReader().waitForIdle());
     frame->show();
     list = frame->findChild<RomListBox *>(QStringLiteral("romList"));
     QTRY_VERIFY(list->romModel()->isFavourite(rowOf(*list, "Metroid.nes")));
@@ -232,6 +235,7 @@ void WindowHistoryTest::starsFollowTheSystemAndCtrlDMarksWhereverTheFocusIs()
 void WindowHistoryTest::romMenuPlaysMarksAndForgets()
 {
     MainFrame frame(m_dir->path());
+    QVERIFY(frame.romFolderReader().waitForIdle());
     frame.show();
     QVERIFY(QTest::qWaitForWindowActive(&frame));
     auto *list = frame.findChild<RomListBox *>(QStringLiteral("romList"));
@@ -283,6 +287,7 @@ void WindowHistoryTest::playsFromTheListAreRecordedAndClosingEndsTheOneRunning()
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
             .count();
     auto frame = std::make_unique<MainFrame>(m_dir->path());
+    QVERIFY(frame->romFolderReader().waitForIdle());
     frame->show();
     auto *list = frame->findChild<RomListBox *>(QStringLiteral("romList"));
     QSignalSpy plays(&frame->emulatorStarter(), &EmulatorStarter::playStarted);

@@ -1,0 +1,331 @@
+#include "gui/browse/FolderReaderPool.h"
+
+#include "core/browse/ReaderProtocol.h"
+
+#include <QSocketNotifier>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+
+using marlit::FolderRequest;
+using marlit::ReaderProtocol;
+
+namespace {
+
+// What one turn of the event loop reads from a reader at most, so that a long answer is taken
+// in pieces between the window's other work.
+constexpr std::size_t kBytesPerTurn = 1u << 20;
+
+} // namespace
+
+struct FolderReaderPool::Reader
+{
+    marlit::ReaderSpawner::Reader process;
+    QSocketNotifier *notifier = nullptr;
+    std::string inbox;
+    std::deque<marlit::FileDescriptor> fds; // received, not yet claimed by a Done frame
+
+    quint64 id = 0; // the request being answered; 0 when idle
+    bool owesList = false;
+    bool owesTree = false;
+    bool owesWatch = false;
+    marlit::FolderListing pending; // names and tree gathered for the next Done
+
+    bool busy() const { return id != 0; }
+    bool owesAnything() const { return owesList || owesTree || owesWatch; }
+};
+
+FolderReaderPool::FolderReaderPool(QObject *parent) : QObject(parent)
+{
+}
+
+FolderReaderPool::~FolderReaderPool()
+{
+    // Readers are ended, never waited for: one may be stuck in the kernel for good.
+    for (const std::unique_ptr<Reader> &reader : m_readers) {
+        delete reader->notifier;
+        marlit::ReaderSpawner::kill(reader->process);
+    }
+}
+
+int FolderReaderPool::busyCount() const
+{
+    return static_cast<int>(
+        std::count_if(m_readers.begin(), m_readers.end(), [](const auto &reader) { return reader->busy(); }));
+}
+
+quint64 FolderReaderPool::send(FolderRequest request)
+{
+    request.id = m_nextId++;
+    const quint64 id = request.id;
+    m_wanted.insert(id);
+    m_queue.push_back(std::move(request));
+    dispatchQueued();
+    return id;
+}
+
+void FolderReaderPool::abandon(quint64 id)
+{
+    m_wanted.erase(id);
+    // Not sent yet: never sent.
+    m_queue.erase(
+        std::remove_if(m_queue.begin(), m_queue.end(), [id](const FolderRequest &request) { return request.id == id; }),
+        m_queue.end());
+}
+
+FolderReaderPool::Reader *FolderReaderPool::idleReader()
+{
+    for (const std::unique_ptr<Reader> &reader : m_readers)
+        if (!reader->busy())
+            return reader.get();
+    if (static_cast<int>(m_readers.size()) >= kMaxReaders) {
+        // Every reader is busy: one whose answer nobody wants any more makes room.
+        const auto unwanted = std::find_if(m_readers.begin(), m_readers.end(),
+                                           [this](const auto &reader) { return !wanted(reader->id); });
+        if (unwanted == m_readers.end())
+            return nullptr;
+        std::vector<Ready> nothingWanted;
+        retire(**unwanted, ECANCELED, nothingWanted);
+    }
+    return startReader();
+}
+
+FolderReaderPool::Reader *FolderReaderPool::startReader()
+{
+    std::optional<marlit::ReaderSpawner::Reader> process = m_spawner.spawn();
+    if (!process)
+        return nullptr;
+    auto reader = std::make_unique<Reader>();
+    reader->process = std::move(*process);
+    const int fd = reader->process.socket.get();
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    reader->notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    Reader *raw = reader.get();
+    connect(reader->notifier, &QSocketNotifier::activated, this, [this, raw] { readAnswers(*raw); });
+    m_readers.push_back(std::move(reader));
+    return raw;
+}
+
+void FolderReaderPool::dispatchQueued()
+{
+    while (!m_queue.empty()) {
+        Reader *reader = idleReader();
+        if (!reader) {
+            if (m_readers.empty()) {
+                // No reader can be had at all: the queued requests fail now rather than never.
+                std::vector<Ready> ready;
+                for (const FolderRequest &request : std::exchange(m_queue, {})) {
+                    Reader failed;
+                    failed.id = request.id;
+                    owe(failed, request);
+                    answerOwedParts(failed, EAGAIN, ready);
+                }
+                deliver(ready);
+            }
+            return;
+        }
+        FolderRequest request = std::move(m_queue.front());
+        m_queue.pop_front();
+        dispatch(*reader, request);
+    }
+}
+
+void FolderReaderPool::owe(Reader &reader, const FolderRequest &request)
+{
+    reader.id = request.id;
+    reader.owesList = request.readList;
+    reader.owesTree = request.readTree;
+    reader.owesWatch = request.watch && !request.watchOnly.empty();
+    reader.pending = {};
+}
+
+void FolderReaderPool::answerOwedParts(Reader &reader, int error, std::vector<Ready> &ready)
+{
+    const auto part = [&](bool list, bool tree) {
+        auto answer = std::make_shared<FolderAnswer>();
+        answer->listing.id = reader.id;
+        answer->listing.hasList = list;
+        answer->listing.listError = list ? error : 0;
+        answer->listing.hasTree = tree;
+        answer->listing.tree.error = tree ? error : 0;
+        return answer;
+    };
+    if (!reader.busy())
+        return;
+    if (reader.owesList) {
+        reader.owesList = false;
+        ready.push_back({part(true, false), !reader.owesAnything()});
+    }
+    if (reader.owesTree) {
+        reader.owesTree = false;
+        ready.push_back({part(false, true), !reader.owesAnything()});
+    }
+    if (reader.owesWatch) {
+        reader.owesWatch = false;
+        ready.push_back({part(false, false), true});
+    }
+    reader.id = 0;
+}
+
+void FolderReaderPool::dispatch(Reader &reader, const FolderRequest &request)
+{
+    owe(reader, request);
+    // An idle reader's socket is empty, and a request is a few hundred bytes: this never blocks.
+    const std::string frame = ReaderProtocol::request(request);
+    const ssize_t sent = ::send(reader.process.socket.get(), frame.data(), frame.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (sent != static_cast<ssize_t>(frame.size())) {
+        std::vector<Ready> ready;
+        retire(reader, EIO, ready);
+        deliver(ready);
+    }
+}
+
+void FolderReaderPool::readAnswers(Reader &reader)
+{
+    bool ended = false;
+    std::size_t taken = 0;
+    while (taken < kBytesPerTurn) {
+        char buffer[64 * 1024];
+        iovec data{buffer, sizeof buffer};
+        msghdr message{};
+        message.msg_iov = &data;
+        message.msg_iovlen = 1;
+        alignas(cmsghdr) char control[CMSG_SPACE(4 * sizeof(int))];
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        const ssize_t got = recvmsg(reader.process.socket.get(), &message, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            break;
+        for (cmsghdr *header = CMSG_FIRSTHDR(&message); got > 0 && header; header = CMSG_NXTHDR(&message, header)) {
+            if (header->cmsg_level != SOL_SOCKET || header->cmsg_type != SCM_RIGHTS)
+                continue;
+            const std::size_t count = (header->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+            for (std::size_t i = 0; i < count; ++i) {
+                int fd;
+                std::memcpy(&fd, CMSG_DATA(header) + i * sizeof(int), sizeof fd);
+                reader.fds.emplace_back(fd);
+            }
+        }
+        if (got <= 0) {
+            ended = true; // the reader died, or its socket failed
+            break;
+        }
+        reader.inbox.append(buffer, static_cast<std::size_t>(got));
+        taken += static_cast<std::size_t>(got);
+    }
+
+    std::vector<Ready> ready;
+    std::vector<std::pair<quint64, quint64>> counts;
+    bool damaged = false;
+    std::size_t consumed = 0;
+    for (;;) {
+        ReaderProtocol::Frame frame;
+        std::size_t size = 0;
+        const ReaderProtocol::Split split =
+            ReaderProtocol::split(std::string_view(reader.inbox).substr(consumed), frame, size);
+        if (split == ReaderProtocol::Split::Incomplete)
+            break;
+        if (split == ReaderProtocol::Split::Malformed || !reader.busy()) {
+            damaged = true; // nothing is due from an idle reader
+            break;
+        }
+        consumed += size;
+        const quint64 answering = reader.id;
+        std::uint64_t id = 0;
+        bool ok = false;
+        switch (frame.type) {
+        case ReaderProtocol::FrameType::Progress: {
+            std::uint64_t count = 0;
+            ok = ReaderProtocol::readProgress(frame.payload, id, count);
+            if (ok && wanted(id))
+                counts.emplace_back(id, count);
+            break;
+        }
+        case ReaderProtocol::FrameType::Names:
+            ok = ReaderProtocol::readNames(frame.payload, id, reader.pending.names);
+            break;
+        case ReaderProtocol::FrameType::Tree:
+            ok = ReaderProtocol::readTree(frame.payload, id, reader.pending.tree);
+            break;
+        case ReaderProtocol::FrameType::Done: {
+            const std::optional<ReaderProtocol::Done> done = ReaderProtocol::readDone(frame.payload);
+            ok = done && done->id == answering &&
+                 (done->hasList   ? reader.owesList
+                  : done->hasTree ? reader.owesTree
+                                  : reader.owesWatch) &&
+                 (done->watches == 0 || !reader.fds.empty());
+            if (!ok)
+                break;
+            id = done->id;
+            auto answer = std::make_shared<FolderAnswer>();
+            answer->listing.id = done->id;
+            answer->listing.hasList = done->hasList;
+            answer->listing.hasTree = done->hasTree;
+            answer->listing.listError = done->listError;
+            if (done->hasTree)
+                answer->listing.tree = std::move(reader.pending.tree);
+            if (done->hasList)
+                answer->listing.names = std::move(reader.pending.names);
+            reader.pending = {};
+            if (done->watches != 0) {
+                answer->watch = std::move(reader.fds.front());
+                reader.fds.pop_front();
+            }
+            (done->hasList ? reader.owesList : done->hasTree ? reader.owesTree : reader.owesWatch) = false;
+            ready.push_back({std::move(answer), !reader.owesAnything()});
+            if (!reader.owesAnything())
+                reader.id = 0;
+            break;
+        }
+        case ReaderProtocol::FrameType::Request:
+            break;
+        }
+        if (!ok || id != answering) {
+            damaged = true;
+            break;
+        }
+    }
+    reader.inbox.erase(0, consumed);
+
+    const bool becameIdle = !reader.busy();
+    if (damaged || ended)
+        retire(reader, EIO, ready); // reader is gone from here on
+    else if (becameIdle)
+        reader.fds.clear();
+    for (const auto &[id, count] : counts)
+        if (wanted(id))
+            emit progress(id, count);
+    deliver(ready);
+    dispatchQueued();
+}
+
+void FolderReaderPool::retire(Reader &reader, int error, std::vector<Ready> &ready)
+{
+    // The parts still owed are answered as failures, so that nobody waits for them.
+    answerOwedParts(reader, error, ready);
+    marlit::ReaderSpawner::kill(reader.process);
+    // Its notifier may be the one calling: it goes once the call is over.
+    reader.notifier->setEnabled(false);
+    reader.notifier->deleteLater();
+    const auto it =
+        std::find_if(m_readers.begin(), m_readers.end(), [&](const auto &held) { return held.get() == &reader; });
+    if (it != m_readers.end())
+        m_readers.erase(it);
+}
+
+void FolderReaderPool::deliver(const std::vector<Ready> &ready)
+{
+    for (const Ready &part : ready) {
+        const quint64 id = part.answer->listing.id;
+        if (wanted(id))
+            emit answered(part.answer);
+        if (part.last)
+            m_wanted.erase(id);
+    }
+}

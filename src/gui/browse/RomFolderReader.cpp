@@ -1,0 +1,246 @@
+#include "gui/browse/RomFolderReader.h"
+
+#include "core/browse/FolderStatusText.h"
+#include "core/browse/FolderTreeScanner.h"
+#include "gui/browse/FolderWatch.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+
+#include <algorithm>
+
+using marlit::FolderRequest;
+using marlit::FolderStatusText;
+
+RomFolderReader::RomFolderReader(QObject *parent) : QObject(parent), m_pool(new FolderReaderPool(this))
+{
+    connect(m_pool, &FolderReaderPool::answered, this, &RomFolderReader::onAnswered);
+    connect(m_pool, &FolderReaderPool::progress, this, &RomFolderReader::onProgress);
+    m_clock.start();
+    for (QTimer *timer :
+         {&m_treeTimer, &m_listTimer, &m_pictureTimer, &m_readingTimer, &m_answerTimer, &m_treeReadingTimer})
+        timer->setSingleShot(true);
+    connect(&m_treeTimer, &QTimer::timeout, this, &RomFolderReader::refreshTree);
+    connect(&m_listTimer, &QTimer::timeout, this, &RomFolderReader::refreshList);
+    connect(&m_pictureTimer, &QTimer::timeout, this, [this] {
+        m_pictureSchedule.started();
+        emit picturesChanged();
+    });
+    connect(&m_readingTimer, &QTimer::timeout, this, [this] {
+        if (m_listId == 0)
+            return;
+        m_sayingReading = true;
+        setListStatus(FolderStatusText::reading(m_folder, m_namesSoFar));
+    });
+    connect(&m_treeReadingTimer, &QTimer::timeout, this, [this] {
+        m_sayingTreeReading = m_treeId != 0 && !m_treeRefresh;
+        emitStatus();
+    });
+    connect(&m_answerTimer, &QTimer::timeout, this, [this] {
+        if (m_listId != 0)
+            setListStatus(FolderStatusText::notAnswering(m_folder));
+    });
+}
+
+RomFolderReader::~RomFolderReader() = default;
+
+void RomFolderReader::drop(quint64 &id)
+{
+    if (id != 0)
+        m_pool->abandon(id);
+    id = 0;
+}
+
+void RomFolderReader::stop(const std::string &why)
+{
+    drop(m_treeId);
+    drop(m_listId);
+    drop(m_pictureWatchId);
+    m_treeWatch.reset();
+    m_listWatch.reset();
+    m_pictureWatch.reset();
+    for (marlit::RefreshSchedule *schedule : {&m_treeSchedule, &m_listSchedule, &m_pictureSchedule})
+        schedule->started();
+    for (QTimer *timer :
+         {&m_treeTimer, &m_listTimer, &m_pictureTimer, &m_readingTimer, &m_answerTimer, &m_treeReadingTimer})
+        timer->stop();
+    m_treeCut = false;
+    m_sayingTreeReading = false;
+    setListStatus(why);
+}
+
+void RomFolderReader::readSystem(const std::string &romRoot, const marlit::RomSearch &search,
+                                 const std::vector<std::string> &pictureFolders)
+{
+    stop();
+    m_root = romRoot;
+    m_folder = romRoot;
+    m_search = search;
+
+    FolderRequest request;
+    request.readTree = true;
+    request.treeRoot = romRoot;
+    request.readList = true;
+    request.listFolder = romRoot;
+    request.search = search;
+    request.watch = true;
+    std::copy_if(pictureFolders.begin(), pictureFolders.end(), std::back_inserter(request.watchOnly),
+                 [](const std::string &folder) { return !folder.empty(); });
+    const bool watchesPictures = !request.watchOnly.empty();
+    const quint64 id = m_pool->send(std::move(request));
+    m_treeId = id;
+    m_listId = id;
+    m_pictureWatchId = watchesPictures ? id : 0;
+    m_treeRefresh = false;
+    m_listRefresh = false;
+    startListStatus();
+    m_treeReadingTimer.start(kReadingNoticeMs);
+}
+
+void RomFolderReader::readList(const std::string &folder, const marlit::RomSearch &search)
+{
+    drop(m_listId);
+    m_listWatch.reset();
+    m_listSchedule.started();
+    m_listTimer.stop();
+    m_folder = folder;
+    m_search = search;
+
+    FolderRequest request;
+    request.readList = true;
+    request.listFolder = folder;
+    request.search = search;
+    request.watch = true;
+    m_listId = m_pool->send(std::move(request));
+    m_listRefresh = false;
+    startListStatus();
+}
+
+void RomFolderReader::refreshTree()
+{
+    // The old watch goes now: what changes from here on, the new one (made before the new read)
+    // sees, and what changed before it, the new read does.
+    m_treeSchedule.started();
+    m_treeWatch.reset();
+    drop(m_treeId);
+    FolderRequest request;
+    request.readTree = true;
+    request.treeRoot = m_root;
+    request.watch = true;
+    m_treeId = m_pool->send(std::move(request));
+    m_treeRefresh = true;
+}
+
+void RomFolderReader::refreshList()
+{
+    m_listSchedule.started();
+    m_listWatch.reset();
+    drop(m_listId);
+    FolderRequest request;
+    request.readList = true;
+    request.listFolder = m_folder;
+    request.search = m_search;
+    request.watch = true;
+    m_listId = m_pool->send(std::move(request));
+    // The list shown stays shown and usable while it is read again, and nothing is said.
+    m_listRefresh = true;
+}
+
+bool RomFolderReader::waitForIdle(int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (reading()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    }
+    return true;
+}
+
+void RomFolderReader::onProgress(quint64 id, quint64 namesSoFar)
+{
+    if (id != m_listId || m_listRefresh)
+        return;
+    m_namesSoFar = namesSoFar;
+    m_answerTimer.start(kNotAnsweringMs); // it answers, slowly
+    if (m_sayingReading)
+        setListStatus(FolderStatusText::reading(m_folder, m_namesSoFar));
+}
+
+void RomFolderReader::onAnswered(const std::shared_ptr<FolderAnswer> &answer)
+{
+    const marlit::FolderListing &listing = answer->listing;
+    if (listing.hasList && listing.id == m_listId) {
+        m_listId = 0;
+        m_readingTimer.stop();
+        m_answerTimer.stop();
+        m_sayingReading = false;
+        watch(m_listWatch, answer, m_listSchedule, m_listTimer, false);
+        setListStatus(listing.listError == 0 ? std::string()
+                                             : FolderStatusText::cannotRead(m_folder, listing.listError));
+        emit listRead(answer, m_listRefresh);
+    } else if (listing.hasTree && listing.id == m_treeId) {
+        m_treeId = 0;
+        m_treeReadingTimer.stop();
+        m_sayingTreeReading = false;
+        watch(m_treeWatch, answer, m_treeSchedule, m_treeTimer, true);
+        m_treeCut = listing.tree.cut;
+        emitStatus();
+        emit treeRead(answer, m_treeRefresh);
+    } else if (!listing.hasList && !listing.hasTree && listing.id == m_pictureWatchId) {
+        m_pictureWatchId = 0;
+        watch(m_pictureWatch, answer, m_pictureSchedule, m_pictureTimer, false);
+    }
+}
+
+void RomFolderReader::watch(std::unique_ptr<FolderWatch> &slot, const std::shared_ptr<FolderAnswer> &answer,
+                            marlit::RefreshSchedule &schedule, QTimer &timer, bool foldersMatter)
+{
+    slot.reset();
+    if (!answer->watch.valid())
+        return;
+    slot = std::make_unique<FolderWatch>(std::move(answer->watch));
+    connect(slot.get(), &FolderWatch::changed, this,
+            [this, &schedule, &timer, foldersMatter](const marlit::WatchEvents::Summary &summary) {
+                if (summary.lost || (foldersMatter ? summary.folders : summary.files))
+                    noteChange(schedule, timer);
+            });
+}
+
+void RomFolderReader::noteChange(marlit::RefreshSchedule &schedule, QTimer &timer)
+{
+    const long long now = m_clock.elapsed();
+    const long long due = schedule.noteChange(now);
+    timer.start(static_cast<int>(std::max(0LL, due - now)));
+}
+
+void RomFolderReader::startListStatus()
+{
+    m_namesSoFar = 0;
+    m_sayingReading = false;
+    setListStatus({});
+    m_readingTimer.start(kReadingNoticeMs);
+    m_answerTimer.start(kNotAnsweringMs);
+}
+
+void RomFolderReader::setListStatus(std::string text)
+{
+    m_listStatus = std::move(text);
+    emitStatus();
+}
+
+void RomFolderReader::emitStatus()
+{
+    // What the list says about its own folder comes first; the tree's bound after.
+    std::string text = m_listStatus;
+    if (text.empty() && m_sayingTreeReading)
+        text = FolderStatusText::readingFolders(m_root);
+    if (text.empty() && m_treeCut)
+        text = FolderStatusText::treeCut(marlit::FolderTreeScanner::kMaxFolders);
+    const QString status = QFile::decodeName(QByteArray::fromStdString(text));
+    if (status == m_shownStatus)
+        return;
+    m_shownStatus = status;
+    emit statusChanged(status);
+}

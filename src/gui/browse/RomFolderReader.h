@@ -1,0 +1,114 @@
+#pragma once
+
+#include "core/browse/RefreshSchedule.h"
+#include "core/browse/RomSearch.h"
+#include "gui/browse/FolderReaderPool.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class FolderWatch;
+
+// Reads what the window shows of a system's ROM folders, through folder reader processes, and
+// keeps it current: the folder tree of the ROM directory, the ROM list of one folder, and the
+// watch of the system's snapshot folders.
+//
+// Each new read drops the answers of the one it replaces. What was read is watched (inotify);
+// a change makes a fresh read of that part (tree or list) once the changes pause, with the
+// folder and search it was read with, and it is delivered as a refresh, for the window to apply
+// keeping what the user chose. What the list area should say (a read that takes long, a folder
+// that does not answer or cannot be read, a tree cut at its bound) comes as statusChanged.
+class RomFolderReader : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kReadingNoticeMs = 300;
+    static constexpr int kNotAnsweringMs = 5000;
+
+    explicit RomFolderReader(QObject *parent = nullptr);
+    ~RomFolderReader() override;
+
+    // A system selected: the tree and list of romRoot (read once for both), and the watch of
+    // pictureFolders (those not empty).
+    void readSystem(const std::string &romRoot, const marlit::RomSearch &search,
+                    const std::vector<std::string> &pictureFolders);
+    // A folder selected, or the search changed: the list of folder.
+    void readList(const std::string &folder, const marlit::RomSearch &search);
+    // Nothing to show: every pending read is dropped and nothing is watched; the list area
+    // says why (nothing when why is empty).
+    void stop(const std::string &why = {});
+
+    // Whether a read that the window waits for is under way.
+    bool reading() const { return m_treeId != 0 || m_listId != 0 || m_pictureWatchId != 0; }
+    // Handles events until no read is under way; false after timeoutMs (tests, benchmarks).
+    bool waitForIdle(int timeoutMs = 30000);
+
+    FolderReaderPool &pool() { return *m_pool; }
+
+signals:
+    // The tree of the ROM directory (answer->listing.tree; its error says why the directory
+    // could not be read); refresh tells a re-read after a change from a read the user asked for.
+    void treeRead(const std::shared_ptr<FolderAnswer> &answer, bool refresh);
+    // The list of the folder (answer->listing.names, which the receiver may take).
+    void listRead(const std::shared_ptr<FolderAnswer> &answer, bool refresh);
+    // What the ROM list area says; empty when it says nothing.
+    void statusChanged(const QString &text);
+    // A picture came, went or was rewritten in a watched snapshot folder.
+    void picturesChanged();
+
+private:
+    void onAnswered(const std::shared_ptr<FolderAnswer> &answer);
+    void onProgress(quint64 id, quint64 namesSoFar);
+    // Starts watching with the answer's descriptor in slot; a change the watch reports and
+    // matters (wanted) brings schedule's timer forward.
+    void watch(std::unique_ptr<FolderWatch> &slot, const std::shared_ptr<FolderAnswer> &answer,
+               marlit::RefreshSchedule &schedule, QTimer &timer, bool foldersMatter);
+    void noteChange(marlit::RefreshSchedule &schedule, QTimer &timer);
+    void refreshTree();
+    void refreshList();
+    void startListStatus();
+    void setListStatus(std::string text);
+    void emitStatus();
+    void drop(quint64 &id);
+
+    FolderReaderPool *m_pool = nullptr;
+
+    // What is shown, as it was last asked for.
+    std::string m_root;
+    std::string m_folder;
+    marlit::RomSearch m_search;
+
+    quint64 m_treeId = 0; // the answers wanted; 0 when none is
+    quint64 m_listId = 0;
+    quint64 m_pictureWatchId = 0;
+    bool m_treeRefresh = false;
+    bool m_listRefresh = false;
+
+    std::unique_ptr<FolderWatch> m_treeWatch;
+    std::unique_ptr<FolderWatch> m_listWatch;
+    std::unique_ptr<FolderWatch> m_pictureWatch;
+    marlit::RefreshSchedule m_treeSchedule;
+    marlit::RefreshSchedule m_listSchedule;
+    marlit::RefreshSchedule m_pictureSchedule;
+    QTimer m_treeTimer;
+    QTimer m_listTimer;
+    QTimer m_pictureTimer;
+    QElapsedTimer m_clock;
+
+    std::string m_listStatus;
+    bool m_treeCut = false;
+    bool m_sayingTreeReading = false;
+    quint64 m_namesSoFar = 0;
+    bool m_sayingReading = false;
+    QTimer m_readingTimer;
+    QTimer m_answerTimer;
+    QTimer m_treeReadingTimer;
+    QString m_shownStatus;
+};

@@ -1,0 +1,340 @@
+// The window on storage that is slow, stops answering, fails, or changes under it: a real FUSE
+// file system that misbehaves on purpose (misbehaving_fs.py) and real folders changed while
+// they are shown.
+
+#include "FuseMount.h"
+#include "ModalAnswer.h"
+#include "TempDir.h"
+
+#include "gui/browse/FolderReaderPool.h"
+#include "gui/browse/RomFolderReader.h"
+#include "gui/browse/RomFolderTree.h"
+#include "gui/snapshots/SnapshotLoader.h"
+#include "gui/ui/MainFrame.h"
+#include "gui/ui/OptionsDialog.h"
+#include "gui/ui/RomListBox.h"
+#include "gui/ui/RomListModel.h"
+#include "gui/ui/SystemListBox.h"
+
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+using marlit::test::answerNextModal;
+using marlit::test::FuseMount;
+using marlit::test::TempDir;
+
+namespace {
+
+struct System
+{
+    std::string name;
+    std::string romDirectory;
+    std::string snapshotDirA = {};
+    std::string emulator = "/bin/true";
+};
+
+std::string catalogueText(const std::vector<System> &systems)
+{
+    std::string text;
+    for (const System &system : systems)
+        text += "NAME = " + system.name + "\r\nDESC = \r\nROMDIR = " + system.romDirectory +
+                "\r\nEMU = " + system.emulator + "\r\nCOMMAND LINE = \r\nICON = \r\nSNAPADIR = " + system.snapshotDirA +
+                "\r\nSNAPBDIR = \r\nSNAPSHOT = \r\n\r\n";
+    return text;
+}
+
+// Remembers the "Console" tab and its system at row, with the given snapshot mode.
+std::string settingsRemembering(int row, int snapshotMode = 0)
+{
+    std::string bytes(128, '\0');
+    bytes[0] = bytes[1] = 1;
+    bytes[2] = static_cast<char>(snapshotMode);
+    bytes[3] = 3, bytes[4] = 32; // 800
+    bytes[5] = 2, bytes[6] = 88; // 600
+    bytes[7] = 1;                // "Console"
+    bytes[8] = static_cast<char>(row);
+    bytes.replace(9, 3, "120");
+    bytes.replace(12, 8, "00000000");
+    bytes.replace(20, 5, "Arial");
+    return bytes;
+}
+
+} // namespace
+
+class SlowStorageTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void windowShowsStaysUsableAndClosesWhileAFolderHangs();
+    void lateAnswerIsDroppedAfterAnotherSystemWasChosen();
+    void failuresAndABlankSystemAreSaidInTheListArea();
+    void romsOrTheSystemChosenAgainReadsAfresh();
+    void changesOnDiskShowByThemselvesKeepingWhatTheUserChose();
+    void aPictureThatAppearsForTheSelectedRomShows();
+
+private:
+    MainFrame &start(const std::vector<System> &systems, int row, int snapshotMode = 0);
+    void select(int row);
+    std::vector<std::string> names();
+    QString status() { return list()->placeholder(); }
+    RomListBox *list() { return m_frame->findChild<RomListBox *>(QStringLiteral("romList")); }
+    RomFolderTree *tree() { return m_frame->findChild<RomFolderTree *>(QStringLiteral("folderTree")); }
+    std::string local(const char *relative) const { return m_dir->file(relative); }
+    std::string mounted(const char *folder) const { return m_fuse->path() + folder + '/'; }
+
+    std::unique_ptr<TempDir> m_dir;
+    std::unique_ptr<FuseMount> m_fuse;
+    std::unique_ptr<MainFrame> m_frame;
+};
+
+void SlowStorageTest::init()
+{
+    m_dir = std::make_unique<TempDir>();
+    m_dir->write("roms/local/Alpha.nes");
+    m_dir->write("roms/local/Beta.nes");
+    m_dir->makeFolder("roms/local/Europe");
+    m_dir->makeFolder("mnt");
+    m_fuse = std::make_unique<FuseMount>(m_dir->file("mnt"), std::vector<std::string>{"--delay-ms", "1500"});
+    QVERIFY2(m_fuse->mounted(), m_fuse->failure().c_str());
+}
+
+void SlowStorageTest::cleanup()
+{
+    // The window first, so that nothing of it is left for the aborted connection to answer.
+    m_frame.reset();
+    m_fuse.reset();
+    m_dir.reset();
+}
+
+MainFrame &SlowStorageTest::start(const std::vector<System> &systems, int row, int snapshotMode)
+{
+    m_dir->write("console.ini", catalogueText(systems));
+    m_dir->write("marlit.cfg", settingsRemembering(row, snapshotMode));
+    m_frame = std::make_unique<MainFrame>(m_dir->path());
+    return *m_frame;
+}
+
+void SlowStorageTest::select(int row)
+{
+    m_frame->findChild<SystemListBox *>(QStringLiteral("systemList"))->setCurrentRow(row);
+    m_frame->OnSelChangeSystem();
+}
+
+std::vector<std::string> SlowStorageTest::names()
+{
+    [&] { QVERIFY(m_frame->romFolderReader().waitForIdle()); }();
+    std::vector<std::string> shown;
+    for (int row = 0; row < list()->count(); ++row)
+        shown.push_back(list()->nameAt(row));
+    return shown;
+}
+
+// A remembered system on a share that never answers: the window comes up, says so, opens its
+// dialogs, plays a ROM of another system, and closes (writing its settings) at once.
+void SlowStorageTest::windowShowsStaysUsableAndClosesWhileAFolderHangs()
+{
+    const std::string log = local("played.log");
+    m_dir->write("emu/stand-in.sh",
+                 "#!/bin/sh\necho \"$1\" > '" + log + ".part' && mv '" + log + ".part' '" + log + "'\n");
+    QCOMPARE(::chmod(local("emu/stand-in.sh").c_str(), 0755), 0);
+    MainFrame &frame =
+        start({{"NAS", mounted("hang")}, {"Local", local("roms/local/"), {}, local("emu/stand-in.sh")}}, 0);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QCOMPARE(tree()->topLevelItemCount(), 1); // "ROMS", its folders still to come
+    QTRY_COMPARE(status(), QString::fromStdString("Reading " + mounted("hang") + " \u2026"));
+    QTRY_COMPARE_WITH_TIMEOUT(
+        status(), QString::fromStdString("Waiting for " + mounted("hang") + ": the folder is not answering."),
+        RomFolderReader::kNotAnsweringMs + 3000);
+
+    bool dialogShown = false;
+    answerNextModal([&](QWidget *modal) { dialogShown = qobject_cast<OptionsDialog *>(modal) != nullptr; });
+    QTest::mouseClick(frame.findChild<QPushButton *>(QStringLiteral("configButton")), Qt::LeftButton);
+    QVERIFY(dialogShown);
+
+    // Asked again and again, the hung share takes no reader that the other system needs.
+    for (int again = 0; again < 2 * FolderReaderPool::kMaxReaders; ++again)
+        select(0);
+    select(1);
+    QCOMPARE(names(), (std::vector<std::string>{"Alpha.nes", "Beta.nes"}));
+    QCOMPARE(status(), QString());
+    QVERIFY(frame.romFolderReader().pool().readerCount() <= FolderReaderPool::kMaxReaders);
+    list()->setCurrentRow(1);
+    frame.OnPlay();
+    QTRY_VERIFY_WITH_TIMEOUT(m_dir->exists("played.log"), 10000);
+    QCOMPARE(m_dir->read("played.log"), local("roms/local/Beta.nes") + "\n");
+
+    select(0);
+    frame.close();
+    m_frame.reset(); // returns although readers are stuck in the kernel
+    QCOMPARE(m_dir->read("marlit.cfg")[8], '\0');
+}
+
+void SlowStorageTest::lateAnswerIsDroppedAfterAnotherSystemWasChosen()
+{
+    MainFrame &frame = start({{"Slow", mounted("slow")}, {"Local", local("roms/local/")}}, 1);
+    QCOMPARE(names(), (std::vector<std::string>{"Alpha.nes", "Beta.nes"}));
+    select(0);
+    select(1);
+    QCOMPARE(names(), (std::vector<std::string>{"Alpha.nes", "Beta.nes"}));
+    // The slow share answers now: its reader comes back idle, its answer goes nowhere.
+    QTRY_COMPARE_WITH_TIMEOUT(frame.romFolderReader().pool().busyCount(), 0, 10000);
+    QTest::qWait(100);
+    QCOMPARE(names(), (std::vector<std::string>{"Alpha.nes", "Beta.nes"}));
+    QCOMPARE(tree()->topLevelItem(0)->childCount(), 1);
+    QCOMPARE(frame.currentRomFolder(), local("roms/local/"));
+
+    // Chosen and waited for, the slow share's names do show.
+    select(0);
+    QCOMPARE(names(), (std::vector<std::string>{"Slow ROM 000001.nes", "Slow ROM 000002.nes", "Slow ROM 000003.nes"}));
+}
+
+void SlowStorageTest::failuresAndABlankSystemAreSaidInTheListArea()
+{
+    m_dir->write("roms/a-file.nes");
+    start({{"Broken", mounted("broken")},
+           {"Gone", local("roms/gone/")},
+           {"File", local("roms/a-file.nes")},
+           {"Blank", ""}},
+          0);
+    const std::pair<int, std::string> failures[] = {
+        {0, "Cannot read " + mounted("broken") + ": Input/output error"},
+        {1, "Cannot read " + local("roms/gone/") + ": No such file or directory"},
+        {2, "Cannot read " + local("roms/a-file.nes/") + ": Not a directory"},
+    };
+    for (const auto &[row, text] : failures) {
+        select(row);
+        QVERIFY(names().empty());
+        QCOMPARE(status(), QString::fromStdString(text));
+        QCOMPARE(tree()->topLevelItemCount(), 1);
+        QCOMPARE(tree()->topLevelItem(0)->childCount(), 0);
+    }
+    // Not the working directory's files: nothing, and what to do about it.
+    select(3);
+    QVERIFY(names().empty());
+    QCOMPARE(tree()->topLevelItemCount(), 0);
+    QCOMPARE(status(), QStringLiteral("No ROM folder set for this system: click Setup to choose one."));
+}
+
+// The share tells no changes, and lists another name at each reading.
+void SlowStorageTest::romsOrTheSystemChosenAgainReadsAfresh()
+{
+    MainFrame &frame = start({{"Changing", mounted("changing")}}, 0);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QCOMPARE(names(), std::vector<std::string>{"Take 1.nes"});
+
+    // "ROMS" is current but not selected after the system's selection: a click reads again.
+    const QRect roms = tree()->visualItemRect(tree()->topLevelItem(0));
+    QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, roms.center());
+    QCOMPARE(names(), std::vector<std::string>{"Take 2.nes"});
+    QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, roms.center());
+    QCOMPARE(names(), std::vector<std::string>{"Take 3.nes"});
+
+    auto *systems = frame.findChild<SystemListBox *>(QStringLiteral("systemList"));
+    const QRect card = systems->visualRect(systems->model()->index(0, 0));
+    QTest::mouseClick(systems->viewport(), Qt::LeftButton, {}, card.center());
+    QCOMPARE(names(), std::vector<std::string>{"Take 4.nes"});
+}
+
+void SlowStorageTest::changesOnDiskShowByThemselvesKeepingWhatTheUserChose()
+{
+    for (int i = 0; i < 300; ++i)
+        m_dir->write("roms/local/Game " + std::to_string(1000 + i) + ".nes");
+    MainFrame &frame = start({{"Local", local("roms/local/")}}, 0);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QCOMPARE(names().size(), std::size_t(302));
+
+    // A row chosen, the list scrolled, a search applied: all stay through refreshes.
+    frame.findChild<QLineEdit *>(QStringLiteral("searchEdit"))->setText(QStringLiteral("game"));
+    QTest::mouseClick(frame.findChild<QPushButton *>(QStringLiteral("applyButton")), Qt::LeftButton);
+    QCOMPARE(names().size(), std::size_t(300));
+    list()->setCurrentRow(150); // "Game 1150.nes"
+    list()->scrollTo(list()->romModel()->index(100, 0), QAbstractItemView::PositionAtTop);
+    const auto topName = [&] { return list()->nameAt(list()->indexAt(QPoint(0, 0)).row()); };
+    QCOMPARE(topName(), std::string("Game 1100.nes"));
+
+    QSignalSpy refreshes(&frame.romFolderReader(), &RomFolderReader::listRead);
+    m_dir->write("roms/local/Game 0001.nes"); // above everything shown
+    m_dir->write("roms/local/Other.nes");     // not what the search keeps
+    QTRY_COMPARE(list()->count(), 301);
+    QCOMPARE(list()->nameAt(0), std::string("Game 0001.nes"));
+    QCOMPARE(list()->nameAt(list()->currentRow()), std::string("Game 1150.nes"));
+    QCOMPARE(topName(), std::string("Game 1100.nes"));
+
+    QCOMPARE(::unlink(local("roms/local/Game 1000.nes").c_str()), 0);
+    QTRY_COMPARE(list()->count(), 300);
+    QCOMPARE(list()->nameAt(list()->currentRow()), std::string("Game 1150.nes"));
+
+    // A thousand files copied in for two seconds cost a few refreshes, not one per file.
+    refreshes.clear();
+    std::thread copying([&] {
+        for (int i = 0; i < 1000; ++i) {
+            m_dir->write("roms/local/Game " + std::to_string(5000 + i) + ".nes");
+            if (i % 50 == 49)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    });
+    const auto joined = qScopeGuard([&] { copying.join(); });
+    QTRY_COMPARE_WITH_TIMEOUT(list()->count(), 1300, 15000);
+    QVERIFY2(refreshes.count() <= 6, qPrintable(QString::number(refreshes.count())));
+
+    // The tree follows its folders, keeping what is expanded and the selected folder.
+    m_dir->makeFolder("roms/local/Europe/France");
+    QTRY_COMPARE(tree()->topLevelItem(0)->child(0)->childCount(), 1);
+    tree()->topLevelItem(0)->child(0)->setExpanded(true);
+    m_dir->makeFolder("roms/local/Asia");
+    QTRY_COMPARE(tree()->topLevelItem(0)->childCount(), 2);
+    QVERIFY(tree()->topLevelItem(0)->child(1)->isExpanded()); // Europe, now after Asia
+    tree()->setCurrentItem(tree()->topLevelItem(0)->child(1)->child(0));
+    QCOMPARE(frame.currentRomFolder(), local("roms/local/Europe/France/"));
+    m_dir->makeFolder("roms/local/Asia/Japan");
+    QTRY_COMPARE(tree()->topLevelItem(0)->child(0)->childCount(), 1);
+    QCOMPARE(tree()->selectedPath(), (std::vector<std::string>{"Europe", "France"}));
+    QVERIFY(tree()->currentItem()->isSelected());
+
+    // The selected folder removed: its parent is selected, and listed.
+    QCOMPARE(::rmdir(local("roms/local/Europe/France").c_str()), 0);
+    QTRY_COMPARE(tree()->selectedPath(), std::vector<std::string>{"Europe"});
+    QTRY_COMPARE(frame.currentRomFolder(), local("roms/local/Europe/"));
+}
+
+void SlowStorageTest::aPictureThatAppearsForTheSelectedRomShows()
+{
+    m_dir->makeFolder("snaps");
+    QImage fallback(8, 8, QImage::Format_RGB32);
+    fallback.fill(Qt::black);
+    QVERIFY(fallback.save(QString::fromStdString(local("NoShot.png"))));
+    MainFrame &frame = start({{"Local", local("roms/local/"), local("snaps/")}}, 0, 1);
+    QCOMPARE(names().size(), std::size_t(2));
+    const auto colour = [&] {
+        const auto &picture = frame.snapshot(0);
+        return picture && !picture->isNull() ? picture->image().pixelColor(1, 1) : QColor();
+    };
+    list()->setCurrentRow(0);
+    frame.OnSelChangeRom();
+    frame.snapshotLoader().waitForIdle();
+    QCOMPARE(colour(), QColor(Qt::black));
+
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::green);
+    QVERIFY(picture.save(QString::fromStdString(local("snaps/Alpha.png"))));
+    QTRY_COMPARE(colour(), QColor(Qt::green));
+}
+
+QTEST_MAIN(SlowStorageTest)
+#include "tst_slowstorage.moc"

@@ -1,0 +1,81 @@
+#!/usr/bin/python3
+"""A FUSE file system whose folders misbehave on purpose, as shares that stop answering do.
+
+Usage: misbehaving_fs.py MOUNTPOINT [--delay-ms N] [--slow-names N]
+
+  /hang/      its listing never answers (the request is taken and never replied to)
+  /slow/      answers after the delay, with --slow-names names ("Slow ROM 000001.nes" ...)
+  /changing/  one name that changes at every listing ("Take 1.nes", "Take 2.nes" ...), and no
+              change notice ever, as a remote share behaves
+  /broken/    its listing fails with EIO
+
+Runs in the foreground until its connection is aborted or it is killed.
+"""
+
+import argparse
+import errno
+import stat
+import threading
+import time
+
+from fusepy import FUSE, FuseOSError, Operations
+
+FOLDERS = ("hang", "slow", "changing", "broken")
+FOLDER = {"st_mode": stat.S_IFDIR | 0o755, "st_nlink": 2}
+FILE = {"st_mode": stat.S_IFREG | 0o644, "st_nlink": 1, "st_size": 0}
+
+
+class Misbehaving(Operations):
+    use_ns = True
+
+    def __init__(self, delay, slow_names):
+        self.delay = delay
+        self.slow = ["Slow ROM %06d.nes" % i for i in range(1, slow_names + 1)]
+        self.slow_set = set(self.slow)
+        self.takes = 0
+        self.lock = threading.Lock()
+        self.never = threading.Event()
+
+    def getattr(self, path, fh=None):
+        parts = path.strip("/").split("/")
+        if path == "/" or (len(parts) == 1 and parts[0] in FOLDERS):
+            return FOLDER
+        if len(parts) == 2 and parts[0] == "slow" and parts[1] in self.slow_set:
+            return FILE
+        if len(parts) == 2 and parts[0] == "changing" and parts[1].startswith("Take "):
+            return FILE
+        raise FuseOSError(errno.ENOENT)
+
+    def readdir(self, path, fh):
+        # Each entry carries its type, so a reader needs no further request per name.
+        if path == "/":
+            names = [(name, FOLDER) for name in FOLDERS]
+        elif path == "/hang":
+            self.never.wait()
+            names = []
+        elif path == "/slow":
+            time.sleep(self.delay)
+            names = [(name, FILE) for name in self.slow]
+        elif path == "/changing":
+            with self.lock:
+                self.takes += 1
+                names = [("Take %d.nes" % self.takes, FILE)]
+        elif path == "/broken":
+            raise FuseOSError(errno.EIO)
+        else:
+            raise FuseOSError(errno.ENOENT)
+        return [(".", FOLDER, 0), ("..", FOLDER, 0)] + [(name, attrs, 0) for name, attrs in names]
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("mountpoint")
+    parser.add_argument("--delay-ms", type=int, default=1500)
+    parser.add_argument("--slow-names", type=int, default=3)
+    options = parser.parse_args()
+    FUSE(Misbehaving(options.delay_ms / 1000.0, options.slow_names), options.mountpoint,
+         foreground=True, nothreads=False, fsname="misbehaving")
+
+
+if __name__ == "__main__":
+    main()
