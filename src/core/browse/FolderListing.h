@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/browse/FolderTreeScanner.h"
+#include "core/browse/RomNames.h"
 
 #include <cstdint>
 #include <string>
@@ -19,7 +20,7 @@ struct FolderListing
 
     bool hasList = false;
     int listError = 0;              // errno of a folder that could not be read; 0 when read
-    std::vector<std::string> names; // the ROM list: files only, searched, sorted
+    RomNames names; // the ROM list: files only, searched, sorted
 
     bool operator==(const FolderListing &) const = default;
 };

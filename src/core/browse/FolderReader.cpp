@@ -112,9 +112,9 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
         list.listError = listError;
         // The tree may still need the entries; the list takes a copy only then.
         if (sameFolder)
-            list.names = RomListing::fromEntries(entries, request.search);
+            list.names = RomNames(RomListing::fromEntries(entries, request.search));
         else
-            list.names = RomListing::fromEntries(std::move(entries), request.search);
+            list.names = RomNames(RomListing::fromEntries(std::move(entries), request.search));
         part(std::move(list), std::move(listWatch));
     }
 

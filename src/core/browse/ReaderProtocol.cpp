@@ -36,6 +36,7 @@ public:
         m_bytes.append(value);
     }
     std::size_t size() const { return m_bytes.size(); }
+    void raw(std::string_view bytes) { m_bytes.append(bytes); }
 
     std::string finish()
     {
@@ -57,6 +58,7 @@ public:
     bool ok() const { return m_ok; }
     bool atEnd() const { return m_ok && m_bytes.empty(); }
     std::size_t left() const { return m_bytes.size(); }
+    std::string_view rest() const { return m_bytes; }
 
     std::uint64_t number(int bytes)
     {
@@ -220,7 +222,7 @@ bool ReaderProtocol::readProgress(std::string_view payload, std::uint64_t &id, s
     return reader.atEnd();
 }
 
-std::string ReaderProtocol::names(std::uint64_t id, const std::vector<std::string> &names, std::size_t &first)
+std::string ReaderProtocol::names(std::uint64_t id, const RomNames &names, std::size_t &first)
 {
     Writer writer(FrameType::Names);
     writer.u64(id);
@@ -233,24 +235,29 @@ std::string ReaderProtocol::names(std::uint64_t id, const std::vector<std::strin
     }
     writer.u32(static_cast<std::uint32_t>(last - first));
     for (std::size_t i = first; i < last; ++i)
-        writer.text(names[i]);
+        writer.u32(static_cast<std::uint32_t>(names[i].size()));
+    const std::size_t begin = first == 0 ? 0 : names.ends()[first - 1];
+    const std::size_t end = last == 0 ? 0 : names.ends()[last - 1];
+    writer.raw(std::string_view(names.bytes()).substr(begin, end - begin));
     first = last;
     return writer.finish();
 }
 
-bool ReaderProtocol::readNames(std::string_view payload, std::uint64_t &id, std::vector<std::string> &names)
+bool ReaderProtocol::readNames(std::string_view payload, std::uint64_t &id, RomNames &names)
 {
     Reader reader(payload);
     id = reader.u64();
     const std::uint32_t count = reader.count(4);
-    const std::size_t before = names.size();
-    names.reserve(before + count);
-    for (std::uint32_t i = 0; i < count && reader.ok(); ++i)
-        names.push_back(reader.text());
-    if (!reader.atEnd()) {
-        names.resize(before);
-        return false;
+    std::vector<std::size_t> lengths;
+    lengths.reserve(count);
+    std::size_t bytes = 0;
+    for (std::uint32_t i = 0; i < count && reader.ok(); ++i) {
+        lengths.push_back(reader.u32());
+        bytes += lengths.back();
     }
+    if (!reader.ok() || reader.left() != bytes)
+        return false;
+    names.append(lengths, reader.rest());
     return true;
 }
 

@@ -61,8 +61,9 @@ public:
     // Whole frames, header included.
     static std::string request(const FolderRequest &request);
     static std::string progress(std::uint64_t id, std::uint64_t count);
-    // The names from first on that fit in one frame; first is moved past them.
-    static std::string names(std::uint64_t id, const std::vector<std::string> &names, std::size_t &first);
+    // The names from first on that fit in one frame; first is moved past them. A names frame
+    // holds the count, each name's length, then all their bytes, so that it is taken whole.
+    static std::string names(std::uint64_t id, const RomNames &names, std::size_t &first);
     static std::string tree(std::uint64_t id, const FolderTree &tree);
     static std::string done(const Done &done);
 
@@ -70,7 +71,7 @@ public:
     static std::optional<FolderRequest> readRequest(std::string_view payload);
     static bool readProgress(std::string_view payload, std::uint64_t &id, std::uint64_t &count);
     // Appends the frame's names to names.
-    static bool readNames(std::string_view payload, std::uint64_t &id, std::vector<std::string> &names);
+    static bool readNames(std::string_view payload, std::uint64_t &id, RomNames &names);
     static bool readTree(std::string_view payload, std::uint64_t &id, FolderTree &tree);
     static std::optional<Done> readDone(std::string_view payload);
 };

@@ -18,7 +18,7 @@ namespace {
 
 // What one turn of the event loop reads from a reader at most, so that a long answer is taken
 // in pieces between the window's other work.
-constexpr std::size_t kBytesPerTurn = 1u << 20;
+constexpr std::size_t kBytesPerTurn = 256u << 10;
 
 } // namespace
 

@@ -442,7 +442,7 @@ void MainFrame::onTreeRead(const std::shared_ptr<FolderAnswer> &answer, bool ref
 
 void MainFrame::onListRead(const std::shared_ptr<FolderAnswer> &answer, bool refresh)
 {
-    std::vector<std::string> names = std::move(answer->listing.names);
+    marlit::RomNames names = std::move(answer->listing.names);
     if (!refresh) {
         romList->setNames(std::move(names));
     } else if (!romList->replaceNames(std::move(names))) {
@@ -487,7 +487,7 @@ void MainFrame::OnSelChangeRom()
     // Without snapshots no picture is looked up or decoded.
     if (!entry || row < 0 || !showsSnapshots())
         return;
-    const std::string &romName = romList->nameAt(row);
+    const std::string romName = romList->nameAt(row);
 
     // The slots are emptied now and filled when their pictures are decoded; the area is
     // repainted then, so the old pictures do not flash away while the arrow key is held.

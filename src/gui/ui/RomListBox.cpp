@@ -1,6 +1,5 @@
 #include "gui/ui/RomListBox.h"
 
-#include "core/browse/NameOrder.h"
 #include "gui/browse/PaintHold.h"
 #include "gui/ui/RomListModel.h"
 #include "gui/ui/RomRowDelegate.h"
@@ -53,7 +52,7 @@ RomListBox::RomListBox(QWidget *parent)
 
 RomListBox::~RomListBox() = default;
 
-void RomListBox::setNames(std::vector<std::string> names)
+void RomListBox::setNames(marlit::RomNames names)
 {
     changeQuietly([&] { m_model->setNames(std::move(names)); });
     m_paintHold->release();
@@ -70,7 +69,7 @@ void RomListBox::awaitNames()
     clearNames();
 }
 
-bool RomListBox::replaceNames(std::vector<std::string> names)
+bool RomListBox::replaceNames(marlit::RomNames names)
 {
     if (names == m_model->names())
         return true;
@@ -79,23 +78,18 @@ bool RomListBox::replaceNames(std::vector<std::string> names)
     const QModelIndex top = indexAt(QPoint(0, 0));
     const std::string topName = top.isValid() ? nameAt(top.row()) : std::string();
 
-    // Where name stands in the new names, or would stand.
-    const auto placeOf = [this](const std::string &name) {
-        const std::vector<std::string> &held = m_model->names();
-        const auto it = std::lower_bound(held.begin(), held.end(), name, marlit::NameOrder::less);
-        return static_cast<int>(it - held.begin());
-    };
     bool kept = row < 0;
     changeQuietly([&] {
         m_model->setNames(std::move(names));
-        const int newRow = row >= 0 ? placeOf(selected) : -1;
+        const int newRow = row >= 0 ? static_cast<int>(m_model->names().lowerBound(selected)) : -1;
         if (newRow >= 0 && newRow < count() && nameAt(newRow) == selected) {
             selectionModel()->setCurrentIndex(m_model->index(newRow), QItemSelectionModel::ClearAndSelect);
             kept = true;
         }
     });
     // The row that stood at the top stays there, or the one that now stands in its place.
-    if (const int topRow = std::min(placeOf(topName), count() - 1); !topName.empty() && topRow >= 0)
+    const int topRow = std::min(static_cast<int>(m_model->names().lowerBound(topName)), count() - 1);
+    if (!topName.empty() && topRow >= 0)
         scrollTo(m_model->index(topRow), QAbstractItemView::PositionAtTop);
     m_paintHold->release();
     return kept;
@@ -116,7 +110,7 @@ int RomListBox::count() const
     return m_model->rowCount();
 }
 
-const std::string &RomListBox::nameAt(int row) const
+std::string RomListBox::nameAt(int row) const
 {
     return m_model->nameAt(row);
 }

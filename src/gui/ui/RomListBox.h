@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/browse/RomNames.h"
 #include "gui/ui/ListBoxView.h"
 
 #include <QColor>
@@ -26,7 +27,7 @@ public:
     ~RomListBox() override;
 
     // Replaces the names (already sorted) in one step; no row is selected afterwards.
-    void setNames(std::vector<std::string> names);
+    void setNames(marlit::RomNames names);
     void clearNames();
     // Empties the list for a refill on its way: nothing stale can be chosen from then on, but
     // the empty list is painted only if the names take longer than a frame or two.
@@ -34,14 +35,14 @@ public:
     // Replaces the names (sorted as NameOrder sorts) with the same folder's names read again,
     // keeping the selected name and the row at the top where they still are, without
     // reporting a change. Gives false when the selected name is gone (nothing is selected then).
-    bool replaceNames(std::vector<std::string> names);
+    bool replaceNames(marlit::RomNames names);
 
     // What the list area says about its folder (reading, unreadable, no folder set): across
     // the empty list, or in a band along its bottom when the list has rows. Empty: nothing.
     void setPlaceholder(const QString &text);
     const QString &placeholder() const { return m_placeholder; }
     int count() const;
-    const std::string &nameAt(int row) const;
+    std::string nameAt(int row) const;
 
     // Font face and size (tenths of a point) and text colour of every row; the row height
     // follows the font (its pixel height + 2) and every row is repainted.

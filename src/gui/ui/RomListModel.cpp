@@ -26,7 +26,7 @@ QVariant RomListModel::data(const QModelIndex &index, int role) const
     }
     if (role != Qt::DisplayRole)
         return {};
-    const std::string &name = m_names[static_cast<std::size_t>(index.row())];
+    const std::string_view name = m_names[static_cast<std::size_t>(index.row())];
     return QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size())));
 }
 
@@ -37,7 +37,7 @@ Qt::ItemFlags RomListModel::flags(const QModelIndex &index) const
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
 }
 
-void RomListModel::setNames(std::vector<std::string> names)
+void RomListModel::setNames(marlit::RomNames names)
 {
     beginResetModel();
     m_names = std::move(names);
@@ -49,19 +49,18 @@ void RomListModel::clear()
     setNames({});
 }
 
-const std::string &RomListModel::nameAt(int row) const
+std::string RomListModel::nameAt(int row) const
 {
-    static const std::string none;
     if (row < 0 || static_cast<std::size_t>(row) >= m_names.size())
-        return none;
-    return m_names[static_cast<std::size_t>(row)];
+        return {};
+    return std::string(m_names[static_cast<std::size_t>(row)]);
 }
 
 std::string RomListModel::pathAt(int row) const
 {
     if (row < 0 || static_cast<std::size_t>(row) >= m_names.size())
         return {};
-    return m_folder + m_names[static_cast<std::size_t>(row)];
+    return m_folder + std::string(m_names[static_cast<std::size_t>(row)]);
 }
 
 void RomListModel::setFavourites(std::unordered_set<std::string> paths)

@@ -1,14 +1,16 @@
 #pragma once
 
+#include "core/browse/RomNames.h"
+
 #include <QAbstractListModel>
 
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
-#include <vector>
 
-// The ROM file names of the list, held as the bytes the file system gave. A name becomes a
-// QString only when a row is drawn, so a refill of many thousand names costs one move.
+// The ROM file names of the list, held as the bytes the file system gave, in one block
+// (RomNames). A name becomes a QString only when a row is drawn, so a refill of many thousand
+// names costs one move.
 //
 // The rows' folder makes their paths, the ROMs' keys in the play history: a row whose path is
 // among the favourites given says so through FavouriteRole, and what the history says of its
@@ -28,12 +30,12 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     // Replaces every name in one model reset; the names are kept in the order given.
-    void setNames(std::vector<std::string> names);
+    void setNames(marlit::RomNames names);
     void clear();
 
-    const std::vector<std::string> &names() const { return m_names; }
+    const marlit::RomNames &names() const { return m_names; }
     // The name of a row, or an empty name outside the list.
-    const std::string &nameAt(int row) const;
+    std::string nameAt(int row) const;
 
     // The absolute folder of the rows (ending with the separator); a row's path is it and its name.
     void setFolder(std::string folder) { m_folder = std::move(folder); }
@@ -50,7 +52,7 @@ public:
     void forgetPlayLines() { m_playLines.clear(); }
 
 private:
-    std::vector<std::string> m_names;
+    marlit::RomNames m_names;
     std::string m_folder;
     std::unordered_set<std::string> m_favourites;
     std::unordered_map<std::string, std::string> m_playLines;

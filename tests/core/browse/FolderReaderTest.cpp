@@ -29,7 +29,7 @@ namespace {
 
 struct Answer
 {
-    std::vector<std::string> names;
+    marlit::RomNames names;
     marlit::FolderTree tree;
     std::vector<ReaderProtocol::Done> dones;
     std::map<std::uint8_t, FileDescriptor> watches; // by kind
@@ -146,7 +146,7 @@ TEST(FolderReaderTest, AReaderProcessAnswersInPartsAndItsWatchesSeeLaterChanges)
     ASSERT_EQ(answer.dones.size(), std::size_t(3));
     EXPECT_TRUE(answer.dones[0].hasList && !answer.dones[0].hasTree);
     EXPECT_TRUE(answer.dones[1].hasTree && !answer.dones[1].hasList);
-    EXPECT_EQ(answer.names, (std::vector<std::string>{"Mario.nes", "Zelda.nes"}));
+    EXPECT_EQ(answer.names.toVector(), (std::vector<std::string>{"Mario.nes", "Zelda.nes"}));
     EXPECT_EQ(answer.tree.folders, (std::vector<marlit::FolderNode>{{"Europe", {}}}));
     ASSERT_EQ(answer.watches.size(), std::size_t(3));
 

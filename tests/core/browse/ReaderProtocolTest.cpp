@@ -23,7 +23,7 @@ std::string bytes(std::initializer_list<int> values)
 bool readsWhole(ReaderProtocol::FrameType type, std::string_view payload)
 {
     std::uint64_t id = 0, count = 0;
-    std::vector<std::string> names;
+    marlit::RomNames names;
     FolderTree tree;
     switch (type) {
     case ReaderProtocol::FrameType::Progress:
@@ -103,16 +103,17 @@ TEST(ReaderProtocolTest, AnAnswerRoundTripsAndNoCutReadsPastItsEnd)
     tree.folders = {FolderNode{"A", {FolderNode{"B", {FolderNode{"C", {}}}}}}, FolderNode{"\xc3\x89t\xc3\xa9", {}}};
     ReaderProtocol::Done done{7, true, true, 0, ReaderProtocol::ListWatch};
 
+    const marlit::RomNames sent(names);
     std::string stream = ReaderProtocol::progress(7, 12345);
     std::size_t frames = 1;
-    for (std::size_t first = 0; first < names.size(); ++frames)
-        stream += ReaderProtocol::names(7, names, first);
+    for (std::size_t first = 0; first < sent.size(); ++frames)
+        stream += ReaderProtocol::names(7, sent, first);
     stream += ReaderProtocol::tree(7, tree);
     stream += ReaderProtocol::done(done);
     frames += 2;
     ASSERT_GT(frames, std::size_t(5));
 
-    std::vector<std::string> namesBack;
+    marlit::RomNames namesBack;
     FolderTree treeBack;
     std::size_t framesBack = 0;
     std::string_view rest(stream);
@@ -156,7 +157,8 @@ TEST(ReaderProtocolTest, AnAnswerRoundTripsAndNoCutReadsPastItsEnd)
     }
     EXPECT_TRUE(rest.empty());
     EXPECT_EQ(framesBack, frames);
-    EXPECT_EQ(namesBack, names);
+    EXPECT_EQ(namesBack.toVector(), names);
+    EXPECT_EQ(namesBack, sent);
     EXPECT_EQ(treeBack, tree);
 
     // Every prefix of the stream splits into whole frames and one that waits, never more.
@@ -180,7 +182,7 @@ TEST(ReaderProtocolTest, DamagedFramesAreRefusedWithoutHarm)
 
     // A count of four billion names in a few bytes: refused, nothing reserved for it.
     std::uint64_t id = 0;
-    std::vector<std::string> names;
+    marlit::RomNames names;
     EXPECT_FALSE(ReaderProtocol::readNames(bytes({7, 0, 0, 0, 0, 0, 0, 0, -1, -1, -1, -1, 0, 0, 0, 0}), id, names));
     EXPECT_TRUE(names.empty());
 
