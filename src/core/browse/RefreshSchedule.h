@@ -10,7 +10,7 @@ namespace marlit {
 class RefreshSchedule
 {
 public:
-    static constexpr long long kQuietMs = 200;
+    static constexpr long long kQuietMs = 150;
     static constexpr long long kLatestMs = 1000;
 
     // A change seen at nowMs (a monotonic clock); gives the time the refresh is due.

@@ -5,7 +5,6 @@
 #include "gui/browse/FolderWatch.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 
 #include <algorithm>
@@ -149,13 +148,14 @@ void RomFolderReader::refreshList()
 
 bool RomFolderReader::waitForIdle(int timeoutMs)
 {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (reading()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
-    }
-    return true;
+    // Sleeps until events come (answers, or the guard's time-out): a busy wait here would take
+    // the processor from the readers it waits for.
+    QTimer guard;
+    guard.setSingleShot(true);
+    guard.start(timeoutMs);
+    while (reading() && guard.isActive())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    return !reading();
 }
 
 void RomFolderReader::onProgress(quint64 id, quint64 namesSoFar)
