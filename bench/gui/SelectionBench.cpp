@@ -1,9 +1,11 @@
-// A full system selection in the real window (folder tree fill, ROM list fill and sort, the list
-// painted) and an Apply with a search text, each against a plain readdir of the same folders.
+// A full system selection in the real window (folder tree and ROM list read, sorted and sent by
+// a reader process, then filled and painted) and an Apply with a search text, each against a
+// plain readdir of the same folders.
 
 #include "BenchSupport.h"
 #include "CollectionGenerator.h"
 
+#include "gui/browse/RomFolderReader.h"
 #include "gui/ui/MainFrame.h"
 #include "gui/ui/RomListBox.h"
 #include "gui/ui/SystemListBox.h"
@@ -59,7 +61,8 @@ int main(int argc, char **argv)
     const auto select = [&](int row) {
         systems->setCurrentRow(row);
         frame.OnSelChangeSystem();
-        roms->viewport()->repaint(); // the list shown, not only filled
+        frame.romFolderReader().waitForIdle(); // the reader processes' answers applied
+        roms->viewport()->repaint();           // the list shown, not only filled
     };
 
     select(0);
@@ -88,9 +91,11 @@ int main(int argc, char **argv)
         const double baselineMs = elapsedMs(start);
         start = std::chrono::steady_clock::now();
         apply->click();
+        frame.romFolderReader().waitForIdle();
         roms->viewport()->repaint();
         const double applyMs = elapsedMs(start);
         apply->click();
+        frame.romFolderReader().waitForIdle();
         if (run > 0) { // the first run warms the caches
             baselineSamples.push_back(baselineMs);
             applySamples.push_back(applyMs);
