@@ -9,6 +9,7 @@
 #include <ctime>
 #include <string>
 
+#include <malloc.h>
 #include <sys/inotify.h>
 #include <sys/socket.h>
 
@@ -194,6 +195,8 @@ void FolderReader::serve(int socket)
         read(*request, part, progress);
         if (!open)
             return;
+        // An idle reader keeps no big list's memory: it may wait long for its next request.
+        malloc_trim(0);
     }
 }
 
