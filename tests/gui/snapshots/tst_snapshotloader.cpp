@@ -224,6 +224,9 @@ private slots:
     void slotsAreIndependent();
     void cancelDropsWhatIsPending();
     void resultOvertakenWhileUnderWayIsNeverDelivered();
+    void resultWaitingForTheWindowIsDroppedByACancel();
+    void decodeStoppedHalfWayIsNotKeptAndIsDoneWholeWhenAskedAgain();
+    void prefetchNoLongerWantedIsDroppedBeforeItStarts();
     void resultsPendingAtDestructionAreDropped();
     void decodeStopsOnceNoLongerWanted();
     void largePicturesAreReadAtBoundedCost();
@@ -468,6 +471,152 @@ void SnapshotLoaderTest::resultOvertakenWhileUnderWayIsNeverDelivered()
     loader.waitForIdle();
     QCOMPARE(recorder.deliveries.size(), std::size_t(1));
     QVERIFY(near(recorder.deliveries[0].image.image().pixel(1, 1), Qt::cyan));
+}
+
+// Decoded and posted to the window, not yet handled, when the slot is cancelled: it never arrives,
+// and the slot takes the next request as before. While a request is under way, the cell has no
+// reason to give for the picture before it.
+void SnapshotLoaderTest::resultWaitingForTheWindowIsDroppedByACancel()
+{
+    QVERIFY(halves({4, 4}, Qt::cyan, Qt::cyan).save(qPath(m_temp.file("c.png"))));
+    m_temp.makeFolder("held");
+    const std::string held = m_temp.file("held/");
+    Gate gate;
+    auto finder = std::make_shared<marlit::SnapshotFinder>(
+        m_temp.file("no-such-fallback.png"), marlit::SnapshotFinder::Limits{},
+        [&](const std::string &folder, std::vector<marlit::DirectoryEntry> &entries) {
+            if (folder == held)
+                gate.pass();
+            return marlit::DirectoryReader::list(folder, entries);
+        });
+    SnapshotLoader loader(finder);
+    Recorder recorder(loader);
+    const auto openOnFailure = qScopeGuard([&] { gate.open(); });
+
+    for (int slot = 0; slot < 2; ++slot) {
+        loader.requestFile(slot, m_temp.file("c.png"), {});
+        loader.waitForWorkers(); // posted, not delivered
+        loader.cancel(slot);
+        QCoreApplication::processEvents();
+        QCOMPARE(recorder.deliveries.size(), std::size_t(0));
+    }
+    loader.requestFile(1, m_temp.file("c.png"), {});
+    loader.waitForIdle();
+    QCOMPARE(recorder.deliveries.size(), std::size_t(1));
+
+    // Nothing found for the first ROM: the cell says why. The next ROM's look-up is held: until
+    // it is done the cell says nothing, rather than the first ROM's reason.
+    loader.requestSnapshot(0, m_temp.path(), "Nothing (U).nes", {});
+    loader.waitForIdle();
+    QVERIFY(!loader.whyNoPicture(0).empty());
+    loader.requestSnapshot(0, held, "Zelda (U).nes", {});
+    gate.waitUntilReached();
+    QCOMPARE(loader.whyNoPicture(0), std::string());
+    gate.open();
+    loader.waitForIdle();
+    QVERIFY(loader.whyNoPicture(0).find("Zelda") != std::string::npos);
+}
+
+// A decode under way that is no longer wanted, cancelled, overtaken by another picture or by one
+// the cache holds, stops and leaves nothing in the cache; asked for again it is done whole.
+void SnapshotLoaderTest::decodeStoppedHalfWayIsNotKeptAndIsDoneWholeWhenAskedAgain()
+{
+    m_temp.makeFolder("large");
+    const std::string folder = m_temp.file("large/");
+    QVERIFY(noise({2400, 1800}).save(qPath(folder + "Big.png")));
+    QVERIFY(halves({4, 4}, Qt::cyan, Qt::cyan).save(qPath(m_temp.file("quick.png"))));
+    Gate gates[3];
+    int reads = 0;
+    auto finder = std::make_shared<marlit::SnapshotFinder>(
+        marlit::SnapshotFinder::kNoShotFile, marlit::SnapshotFinder::Limits{},
+        [&](const std::string &path, std::vector<marlit::DirectoryEntry> &entries) {
+            if (path == folder && reads < 3)
+                gates[reads++].pass();
+            return marlit::DirectoryReader::list(path, entries);
+        });
+    SnapshotLoader loader(finder);
+    Recorder recorder(loader);
+    const auto openOnFailure = qScopeGuard([&] {
+        for (Gate &gate : gates)
+            gate.open();
+    });
+    const QSize cell(240, 180);
+    const std::string big = folder + "Big.png";
+    // The folder's look-up is let go, and the decode that follows it is well under way when the
+    // work is dropped: a decode of this picture takes far longer than the pause.
+    const auto decodeUnderWay = [&](Gate &gate) {
+        gate.waitUntilReached();
+        gate.open();
+        QTest::qSleep(30);
+    };
+
+    loader.requestSnapshot(0, folder, "Big (U).nes", cell);
+    decodeUnderWay(gates[0]);
+    loader.cancel(0);
+    loader.waitForWorkers();
+    QVERIFY(!loader.cache().find(big, cell));
+
+    loader.requestSnapshot(0, folder, "Big (U).nes", cell);
+    decodeUnderWay(gates[1]);
+    loader.requestFile(0, m_temp.file("quick.png"), cell);
+    loader.waitForIdle();
+    QVERIFY(!loader.cache().find(big, cell));
+    QCOMPARE(recorder.deliveries.size(), std::size_t(1));
+
+    loader.requestSnapshot(0, folder, "Big (U).nes", cell);
+    decodeUnderWay(gates[2]);
+    loader.requestFile(0, m_temp.file("quick.png"), cell); // answered from the cache at once
+    QCOMPARE(recorder.deliveries.size(), std::size_t(2));
+    loader.waitForWorkers();
+    QVERIFY(!loader.cache().find(big, cell));
+
+    // Asked for once more, it is decoded whole: the stopped decodes were no verdict on the file.
+    loader.requestSnapshot(0, folder, "Big (U).nes", cell);
+    loader.waitForIdle();
+    QCOMPARE(recorder.deliveries.size(), std::size_t(3));
+    QVERIFY(!recorder.deliveries.back().image.isNull());
+    QCOMPARE(recorder.deliveries.back().image.image().size(), cell);
+}
+
+// Pictures a prefetch asked for and the next prefetch no longer wants are dropped before they
+// start: with both workers held in look-ups, the third picture asked for first is never decoded,
+// the one asked for instead is.
+void SnapshotLoaderTest::prefetchNoLongerWantedIsDroppedBeforeItStarts()
+{
+    m_temp.makeFolder("pre");
+    const std::string folder = m_temp.file("pre/");
+    for (const char *name : {"A", "B", "C", "D"})
+        QVERIFY(halves({8, 8}, Qt::green, Qt::green).save(qPath(folder + name + ".png")));
+    Gate gates[2];
+    std::mutex readsMutex;
+    int reads = 0;
+    auto finder = std::make_shared<marlit::SnapshotFinder>(
+        marlit::SnapshotFinder::kNoShotFile, marlit::SnapshotFinder::Limits{},
+        [&](const std::string &path, std::vector<marlit::DirectoryEntry> &entries) {
+            int read = 0;
+            {
+                const std::lock_guard lock(readsMutex);
+                read = reads++;
+            }
+            if (path == folder && read < 2)
+                gates[read].pass();
+            return marlit::DirectoryReader::list(path, entries);
+        });
+    SnapshotLoader loader(finder);
+    const auto openOnFailure = qScopeGuard([&] {
+        gates[0].open();
+        gates[1].open();
+    });
+    const QSize cell(8, 8);
+    loader.prefetch({folder, std::string()}, {cell, QSize()}, {"A.nes", "B.nes", "C.nes"});
+    gates[0].waitUntilReached();
+    gates[1].waitUntilReached();
+    loader.prefetch({folder, std::string()}, {cell, QSize()}, {"D.nes"});
+    gates[0].open();
+    gates[1].open();
+    loader.waitForWorkers();
+    QVERIFY(loader.cache().find(folder + "D.png", cell));
+    QVERIFY(!loader.cache().find(folder + "C.png", cell));
 }
 
 void SnapshotLoaderTest::resultsPendingAtDestructionAreDropped()
