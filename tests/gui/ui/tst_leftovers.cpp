@@ -4,6 +4,7 @@
 
 #include "TempDir.h"
 
+#include "gui/browse/RomFolderReader.h"
 #include "gui/snapshots/SnapshotLoader.h"
 #include "gui/ui/MainFrame.h"
 #include "gui/ui/RomListBox.h"
@@ -77,6 +78,7 @@ private slots:
         MainFrame frame(dir.path());
         frame.show();
         QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QVERIFY(frame.romFolderReader().waitForIdle()); // the list is read by a reader process
         auto *roms = frame.findChild<RomListBox *>(QStringLiteral("romList"));
         QTest::keyClick(roms, Qt::Key_Down);
         frame.snapshotLoader().waitForIdle();
