@@ -31,6 +31,8 @@ public:
 
     // The pipe is at its end and everything read from it went on (or cannot).
     bool finished() const noexcept { return m_inputEnded && m_start == m_end; }
+    // Bytes read and still to be written (none once the output has failed).
+    bool holdsOutput() const noexcept { return m_start < m_end; }
     const ErrorTail &tail() const noexcept { return m_tail; }
 
 private:

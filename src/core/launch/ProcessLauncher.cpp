@@ -253,6 +253,36 @@ long long nowMilliseconds()
     _exit(0);
 }
 
+// Copies its input to its output and, once the output fails, to /dev/null alone, so the
+// program's standard error is drained to its end either way (SIGPIPE stays ignored across exec).
+constexpr const char *kCopyProgram = "/usr/bin/tee";
+
+// Leaves the copying to a small program of the system's: this process is a fork of the window's,
+// and would keep a copy-on-write image of all its memory for as long as the program runs.
+[[noreturn]] void handOverTheCopying(ErrorRelay &relay, int fromProgram)
+{
+    while (relay.holdsOutput()) { // what was read goes first, in order
+        pollfd input{-1, 0, 0}, output{};
+        relay.preparePoll(input, output);
+        input = {-1, 0, 0};
+        if (::poll(&output, 1, -1) > 0)
+            relay.transfer(input, output);
+    }
+    const int flags = ::fcntl(fromProgram, F_GETFL);
+    const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (flags >= 0 && devNull >= 0 && ::fcntl(fromProgram, F_SETFL, flags & ~O_NONBLOCK) == 0 &&
+        ::dup2(STDERR_FILENO, STDOUT_FILENO) == STDOUT_FILENO && ::dup2(fromProgram, STDIN_FILENO) == STDIN_FILENO) {
+        const int ourError = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+        if (ourError >= 0 && ::dup2(devNull, STDERR_FILENO) == STDERR_FILENO) {
+            const char *const argv[] = {"tee", "--output-error=warn", "/dev/null", nullptr};
+            ::execv(kCopyProgram, const_cast<char *const *>(argv));
+            ::dup2(ourError, STDERR_FILENO);
+        }
+    }
+    ErrorRelay rest(fromProgram, STDERR_FILENO); // no such program: copy here after all
+    relayUntilTheEnd(rest);
+}
+
 // Starts the program as its child and watches it for the watch time, copying its standard error
 // on to ours meanwhile; then reports and leaves: what is left to copy goes on in a process of its
 // own, so that the program, still running, is handed to init like any other.
@@ -313,7 +343,7 @@ long long nowMilliseconds()
     const pid_t relayProcess = ::fork();
     if (relayProcess == 0) {
         ::prctl(PR_SET_NAME, "marlit-stderr");
-        relayUntilTheEnd(relay);
+        handOverTheCopying(relay, plan.errorRead);
     }
     if (relayProcess < 0)
         relayUntilTheEnd(relay); // better the program's parent than its standard error cut off
