@@ -22,8 +22,12 @@ std::string grouped(std::uint64_t number)
 std::string FolderStatusText::reading(const std::string &folder, std::uint64_t namesSoFar)
 {
     std::string text = "Reading " + folder + " \xE2\x80\xA6"; // an ellipsis
-    if (namesSoFar > 0)
-        text += " " + grouped(namesSoFar) + (namesSoFar == 1 ? " name so far" : " names so far");
+    if (namesSoFar > 0) {
+        // Appended piece by piece: GCC 12 warns (-Wrestrict, wrongly) on a literal + temporary here.
+        text += ' ';
+        text += grouped(namesSoFar);
+        text += namesSoFar == 1 ? " name so far" : " names so far";
+    }
     return text;
 }
 
