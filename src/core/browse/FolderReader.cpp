@@ -3,10 +3,12 @@
 #include "core/browse/ReaderProtocol.h"
 #include "core/browse/RomListing.h"
 #include "core/browse/WatchEvents.h"
+#include "core/fs/SocketMessage.h"
 
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <span>
 #include <string>
 
 #include <malloc.h>
@@ -40,23 +42,8 @@ bool sendAll(int socket, const std::string &bytes, const int *fds = nullptr, int
 {
     std::size_t sent = 0;
     while (sent < bytes.size()) {
-        iovec data{const_cast<char *>(bytes.data() + sent), bytes.size() - sent};
-        msghdr message{};
-        message.msg_iov = &data;
-        message.msg_iovlen = 1;
-        alignas(cmsghdr) char control[CMSG_SPACE(3 * sizeof(int))] = {};
-        if (sent == 0 && fdCount > 0) {
-            message.msg_control = control;
-            message.msg_controllen = CMSG_SPACE(static_cast<std::size_t>(fdCount) * sizeof(int));
-            cmsghdr *header = CMSG_FIRSTHDR(&message);
-            header->cmsg_level = SOL_SOCKET;
-            header->cmsg_type = SCM_RIGHTS;
-            header->cmsg_len = CMSG_LEN(static_cast<std::size_t>(fdCount) * sizeof(int));
-            std::memcpy(CMSG_DATA(header), fds, static_cast<std::size_t>(fdCount) * sizeof(int));
-        }
-        const ssize_t n = sendmsg(socket, &message, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const std::span<const int> riding(fds, sent == 0 ? static_cast<std::size_t>(fdCount) : 0);
+        const ssize_t n = SocketMessage::send(socket, bytes.data() + sent, bytes.size() - sent, riding, MSG_NOSIGNAL);
         if (n <= 0)
             return false;
         sent += static_cast<std::size_t>(n);

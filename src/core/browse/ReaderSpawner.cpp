@@ -1,11 +1,13 @@
 #include "core/browse/ReaderSpawner.h"
 
 #include "core/browse/FolderReader.h"
+#include "core/fs/SocketMessage.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <span>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -106,22 +108,8 @@ int startReader(int control, int readerEnd, int windowEnd)
                 fds[fdCount++] = pidfd;
             answer = 1;
         }
-        iovec data{&answer, 1};
-        msghdr message{};
-        message.msg_iov = &data;
-        message.msg_iovlen = 1;
-        alignas(cmsghdr) char ancillary[CMSG_SPACE(2 * sizeof(int))] = {};
-        if (fdCount > 0) {
-            message.msg_control = ancillary;
-            message.msg_controllen = CMSG_SPACE(static_cast<std::size_t>(fdCount) * sizeof(int));
-            cmsghdr *header = CMSG_FIRSTHDR(&message);
-            header->cmsg_level = SOL_SOCKET;
-            header->cmsg_type = SCM_RIGHTS;
-            header->cmsg_len = CMSG_LEN(static_cast<std::size_t>(fdCount) * sizeof(int));
-            std::memcpy(CMSG_DATA(header), fds, static_cast<std::size_t>(fdCount) * sizeof(int));
-        }
-        while (sendmsg(kControlFd, &message, MSG_NOSIGNAL) < 0 && errno == EINTR) {
-        }
+        SocketMessage::send(kControlFd, &answer, 1, std::span<const int>(fds, static_cast<std::size_t>(fdCount)),
+                            MSG_NOSIGNAL);
         for (int i = 0; i < fdCount; ++i)
             close(fds[i]);
     }
@@ -175,32 +163,18 @@ std::optional<ReaderSpawner::Reader> ReaderSpawner::spawn()
     while ((polled = poll(&ready, 1, kSpawnTimeoutMs)) < 0 && errno == EINTR) {
     }
     char answer = 0;
-    iovec data{&answer, 1};
-    msghdr message{};
-    message.msg_iov = &data;
-    message.msg_iovlen = 1;
-    alignas(cmsghdr) char control[CMSG_SPACE(2 * sizeof(int))] = {};
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    ssize_t got = -1;
-    if (polled == 1) {
-        while ((got = recvmsg(m_control.get(), &message, MSG_CMSG_CLOEXEC)) < 0 && errno == EINTR) {
-        }
-    }
-    if (got != 1) {
+    SocketMessage::Received received;
+    if (polled == 1)
+        received = SocketMessage::receive(m_control.get(), &answer, 1, 0);
+    if (received.size != 1) {
         m_control.close(); // a spawner that does not answer is given up
         return std::nullopt;
     }
     Reader reader;
-    for (cmsghdr *header = CMSG_FIRSTHDR(&message); header; header = CMSG_NXTHDR(&message, header)) {
-        if (header->cmsg_level != SOL_SOCKET || header->cmsg_type != SCM_RIGHTS)
-            continue;
-        const std::size_t count = (header->cmsg_len - CMSG_LEN(0)) / sizeof(int);
-        int fds[2] = {-1, -1};
-        std::memcpy(fds, CMSG_DATA(header), std::min<std::size_t>(count, 2) * sizeof(int));
-        reader.socket = FileDescriptor(fds[0]);
-        reader.pidfd = FileDescriptor(count > 1 ? fds[1] : -1);
-    }
+    if (!received.fds.empty())
+        reader.socket = std::move(received.fds[0]);
+    if (received.fds.size() > 1)
+        reader.pidfd = std::move(received.fds[1]);
     if (answer != 1 || !reader.socket.valid())
         return std::nullopt;
     return reader;

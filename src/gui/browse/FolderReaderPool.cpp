@@ -1,6 +1,7 @@
 #include "gui/browse/FolderReaderPool.h"
 
 #include "core/browse/ReaderProtocol.h"
+#include "core/fs/SocketMessage.h"
 
 #include <QSocketNotifier>
 
@@ -13,6 +14,7 @@
 
 using marlit::FolderRequest;
 using marlit::ReaderProtocol;
+using marlit::SocketMessage;
 
 namespace {
 
@@ -190,28 +192,13 @@ void FolderReaderPool::readAnswers(Reader &reader)
     std::size_t taken = 0;
     while (taken < kBytesPerTurn) {
         char buffer[64 * 1024];
-        iovec data{buffer, sizeof buffer};
-        msghdr message{};
-        message.msg_iov = &data;
-        message.msg_iovlen = 1;
-        alignas(cmsghdr) char control[CMSG_SPACE(4 * sizeof(int))];
-        message.msg_control = control;
-        message.msg_controllen = sizeof control;
-        const ssize_t got = recvmsg(reader.process.socket.get(), &message, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
-        if (got < 0 && errno == EINTR)
-            continue;
+        SocketMessage::Received received =
+            SocketMessage::receive(reader.process.socket.get(), buffer, sizeof buffer, MSG_DONTWAIT);
+        const ssize_t got = received.size;
         if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             break;
-        for (cmsghdr *header = CMSG_FIRSTHDR(&message); got > 0 && header; header = CMSG_NXTHDR(&message, header)) {
-            if (header->cmsg_level != SOL_SOCKET || header->cmsg_type != SCM_RIGHTS)
-                continue;
-            const std::size_t count = (header->cmsg_len - CMSG_LEN(0)) / sizeof(int);
-            for (std::size_t i = 0; i < count; ++i) {
-                int fd;
-                std::memcpy(&fd, CMSG_DATA(header) + i * sizeof(int), sizeof fd);
-                reader.fds.emplace_back(fd);
-            }
-        }
+        for (marlit::FileDescriptor &fd : received.fds)
+            reader.fds.push_back(std::move(fd));
         if (got <= 0) {
             ended = true; // the reader died, or its socket failed
             break;
