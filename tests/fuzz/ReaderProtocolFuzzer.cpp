@@ -68,6 +68,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             if (const auto done = ReaderProtocol::readDone(frame.payload); done && ReaderProtocol::done(*done) != whole)
                 fail("a done frame changed on its way back");
             break;
+        case ReaderProtocol::FrameType::Presence: {
+            std::vector<std::uint8_t> present;
+            if (ReaderProtocol::readPresence(frame.payload, id, present) &&
+                ReaderProtocol::presence(id, present) != whole)
+                fail("a presence frame changed on its way back");
+            break;
+        }
         }
         rest.remove_prefix(frameSize);
     }

@@ -19,8 +19,12 @@ struct FolderListing
     FolderTree tree;
 
     bool hasList = false;
-    int listError = 0;              // errno of a folder that could not be read; 0 when read
-    RomNames names; // the ROM list: files only, searched, sorted
+    int listError = 0; // errno of a folder that could not be read; 0 when read
+    RomNames names;    // the ROM list: files only, searched, sorted
+
+    bool hasCheck = false;
+    // One per checked path: 1 when it is there (or cannot be told), 0 when it is gone.
+    std::vector<std::uint8_t> present;
 
     bool operator==(const FolderListing &) const = default;
 };

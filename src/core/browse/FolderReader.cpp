@@ -3,8 +3,10 @@
 #include "core/browse/ReaderProtocol.h"
 #include "core/browse/RomListing.h"
 #include "core/browse/WatchEvents.h"
+#include "core/fs/Paths.h"
 #include "core/fs/SocketMessage.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -14,10 +16,14 @@
 #include <malloc.h>
 #include <sys/inotify.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 
 namespace marlit {
 
 namespace {
+
+// Far more folders than the play history's views gather ROMs from.
+constexpr std::size_t kMaxCheckWatches = 1024;
 
 FileDescriptor newWatch()
 {
@@ -77,6 +83,35 @@ bool receiveFrame(int socket, std::string &buffer, ReaderProtocol::Frame &frame,
 
 void FolderReader::read(const FolderRequest &request, const Part &part, const Progress &progress)
 {
+    if (!request.checkPaths.empty()) {
+        // Their folders are watched before the files are looked at, as a list's folder is.
+        FileDescriptor checkWatch;
+        if (request.watch) {
+            checkWatch = newWatch();
+            std::vector<std::string> folders;
+            for (const std::string &path : request.checkPaths)
+                if (std::string folder = splitAfterLastSeparator(path).folder;
+                    std::find(folders.begin(), folders.end(), folder) == folders.end() &&
+                    folders.size() < kMaxCheckWatches)
+                    folders.push_back(std::move(folder));
+            for (const std::string &folder : folders)
+                watchPath(checkWatch, folder, WatchEvents::kFolderMask);
+        }
+        FolderListing check;
+        check.id = request.id;
+        check.hasCheck = true;
+        check.present.reserve(request.checkPaths.size());
+        for (const std::string &path : request.checkPaths) {
+            // Gone only when the system says so; a file that cannot be looked at now may be there.
+            struct stat status
+            {
+            };
+            const bool gone = ::stat(path.c_str(), &status) != 0 && (errno == ENOENT || errno == ENOTDIR);
+            check.present.push_back(gone ? 0 : 1);
+        }
+        part(std::move(check), std::move(checkWatch));
+    }
+
     const bool sameFolder = request.readTree && request.readList && request.treeRoot == request.listFolder;
     FileDescriptor listWatch;
     FileDescriptor treeWatch;
@@ -164,6 +199,8 @@ void FolderReader::serve(int socket)
                 return;
             if (listing.hasTree)
                 open = sendAll(socket, ReaderProtocol::tree(listing.id, listing.tree));
+            if (listing.hasCheck)
+                open = sendAll(socket, ReaderProtocol::presence(listing.id, listing.present));
             for (std::size_t first = 0; open && first < listing.names.size();)
                 open = sendAll(socket, ReaderProtocol::names(listing.id, listing.names, first));
             ReaderProtocol::Done done;
@@ -171,11 +208,13 @@ void FolderReader::serve(int socket)
             done.hasTree = listing.hasTree;
             done.hasList = listing.hasList;
             done.listError = listing.listError;
+            done.hasCheck = listing.hasCheck;
             const int fd = watch.get();
             if (watch.valid())
-                done.watches = listing.hasTree   ? ReaderProtocol::TreeWatch
-                               : listing.hasList ? ReaderProtocol::ListWatch
-                                                 : ReaderProtocol::OnlyWatch;
+                done.watches = listing.hasTree    ? ReaderProtocol::TreeWatch
+                               : listing.hasList  ? ReaderProtocol::ListWatch
+                               : listing.hasCheck ? ReaderProtocol::CheckWatch
+                                                  : ReaderProtocol::OnlyWatch;
             if (open)
                 open = sendAll(socket, ReaderProtocol::done(done), &fd, watch.valid() ? 1 : 0);
         };

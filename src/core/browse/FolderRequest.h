@@ -9,7 +9,8 @@
 namespace marlit {
 
 // One read asked of a folder reader: a ROM directory's folder tree, a folder's ROM list, or
-// both (then the directory is read once for the two), and folders to be watched only. With
+// both (then the directory is read once for the two), folders to be watched only, and files
+// whose presence is checked (ROMs gathered from several folders by the play history). With
 // watch set, each part read comes with an inotify descriptor that watches it, made before the
 // part is read, so no change after the read goes unnoticed.
 struct FolderRequest
@@ -25,6 +26,8 @@ struct FolderRequest
 
     bool watch = false;
     std::vector<std::string> watchOnly; // watched in one descriptor of their own, not read
+    // Checked for presence; with watch, their folders are watched for files that come and go.
+    std::vector<std::string> checkPaths;
 
     bool operator==(const FolderRequest &) const = default;
 };

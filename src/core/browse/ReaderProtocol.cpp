@@ -136,7 +136,7 @@ bool readNodes(Reader &reader, std::vector<FolderNode> &nodes, int depth)
 bool knownType(std::uint8_t type)
 {
     using Type = ReaderProtocol::FrameType;
-    for (const Type known : {Type::Request, Type::Progress, Type::Names, Type::Tree, Type::Done})
+    for (const Type known : {Type::Request, Type::Progress, Type::Names, Type::Tree, Type::Done, Type::Presence})
         if (type == static_cast<std::uint8_t>(known))
             return true;
     return false;
@@ -176,6 +176,9 @@ std::string ReaderProtocol::request(const FolderRequest &request)
     writer.u32(static_cast<std::uint32_t>(request.watchOnly.size()));
     for (const std::string &folder : request.watchOnly)
         writer.text(folder);
+    writer.u32(static_cast<std::uint32_t>(request.checkPaths.size()));
+    for (const std::string &path : request.checkPaths)
+        writer.text(path);
     return writer.finish();
 }
 
@@ -201,6 +204,9 @@ std::optional<FolderRequest> ReaderProtocol::readRequest(std::string_view payloa
     const std::uint32_t watched = reader.count(4);
     for (std::uint32_t i = 0; i < watched && reader.ok(); ++i)
         request.watchOnly.push_back(reader.text());
+    const std::uint32_t checked = reader.count(4);
+    for (std::uint32_t i = 0; i < checked && reader.ok(); ++i)
+        request.checkPaths.push_back(reader.text());
     if (!reader.atEnd())
         return std::nullopt;
     return request;
@@ -293,6 +299,7 @@ std::string ReaderProtocol::done(const Done &done)
     writer.u8(done.hasList ? 1 : 0);
     writer.i32(done.listError);
     writer.u8(done.watches);
+    writer.u8(done.hasCheck ? 1 : 0);
     return writer.finish();
 }
 
@@ -305,9 +312,32 @@ std::optional<ReaderProtocol::Done> ReaderProtocol::readDone(std::string_view pa
     done.hasList = reader.flag();
     done.listError = reader.i32();
     done.watches = reader.u8();
-    if (!reader.atEnd() || done.watches > (TreeWatch | ListWatch | OnlyWatch))
+    done.hasCheck = reader.flag();
+    if (!reader.atEnd() || done.watches > (TreeWatch | ListWatch | OnlyWatch | CheckWatch))
         return std::nullopt;
     return done;
+}
+
+std::string ReaderProtocol::presence(std::uint64_t id, const std::vector<std::uint8_t> &present)
+{
+    Writer writer(FrameType::Presence);
+    writer.u64(id);
+    writer.u32(static_cast<std::uint32_t>(present.size()));
+    for (const std::uint8_t there : present)
+        writer.u8(there != 0 ? 1 : 0);
+    return writer.finish();
+}
+
+bool ReaderProtocol::readPresence(std::string_view payload, std::uint64_t &id, std::vector<std::uint8_t> &present)
+{
+    Reader reader(payload);
+    id = reader.u64();
+    const std::uint32_t count = reader.count(1);
+    present.clear();
+    present.reserve(count);
+    for (std::uint32_t i = 0; i < count && reader.ok(); ++i)
+        present.push_back(reader.flag() ? 1 : 0);
+    return reader.atEnd();
 }
 
 } // namespace marlit

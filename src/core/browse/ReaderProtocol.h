@@ -28,14 +28,15 @@ public:
         Names = 'N',
         Tree = 'T',
         Done = 'D',
+        Presence = 'E',
     };
     static constexpr std::size_t kHeaderSize = 5;
     static constexpr std::uint32_t kMaxPayload = 64u << 20;
     // A names frame is closed once it holds this many bytes.
     static constexpr std::size_t kNamesFrameBytes = 256u << 10;
 
-    // Which inotify descriptors come with Done, in this order.
-    enum Watches : std::uint8_t { TreeWatch = 1, ListWatch = 2, OnlyWatch = 4 };
+    // Which inotify descriptor comes with Done.
+    enum Watches : std::uint8_t { TreeWatch = 1, ListWatch = 2, OnlyWatch = 4, CheckWatch = 8 };
 
     struct Frame
     {
@@ -54,6 +55,7 @@ public:
         bool hasList = false;
         int listError = 0;
         std::uint8_t watches = 0;
+        bool hasCheck = false;
 
         bool operator==(const Done &) const = default;
     };
@@ -66,6 +68,8 @@ public:
     static std::string names(std::uint64_t id, const RomNames &names, std::size_t &first);
     static std::string tree(std::uint64_t id, const FolderTree &tree);
     static std::string done(const Done &done);
+    // One byte per checked path, 1 for one that is there.
+    static std::string presence(std::uint64_t id, const std::vector<std::uint8_t> &present);
 
     // Payload readers; nothing, or false, for a malformed payload.
     static std::optional<FolderRequest> readRequest(std::string_view payload);
@@ -74,6 +78,7 @@ public:
     static bool readNames(std::string_view payload, std::uint64_t &id, RomNames &names);
     static bool readTree(std::string_view payload, std::uint64_t &id, FolderTree &tree);
     static std::optional<Done> readDone(std::string_view payload);
+    static bool readPresence(std::string_view payload, std::uint64_t &id, std::vector<std::uint8_t> &present);
 };
 
 } // namespace marlit

@@ -35,10 +35,16 @@ struct FolderReaderPool::Reader
     bool owesList = false;
     bool owesTree = false;
     bool owesWatch = false;
-    marlit::FolderListing pending; // names and tree gathered for the next Done
+    bool owesCheck = false;
+    marlit::FolderListing pending; // names, tree and presence gathered for the next Done
 
     bool busy() const { return id != 0; }
-    bool owesAnything() const { return owesList || owesTree || owesWatch; }
+    bool owesAnything() const { return owesList || owesTree || owesWatch || owesCheck; }
+    // The part a Done frame closes.
+    bool &owedPart(const marlit::ReaderProtocol::Done &done)
+    {
+        return done.hasList ? owesList : done.hasTree ? owesTree : done.hasCheck ? owesCheck : owesWatch;
+    }
 };
 
 FolderReaderPool::FolderReaderPool(QObject *parent) : QObject(parent)
@@ -142,6 +148,7 @@ void FolderReaderPool::owe(Reader &reader, const FolderRequest &request)
     reader.owesList = request.readList;
     reader.owesTree = request.readTree;
     reader.owesWatch = request.watch && !request.watchOnly.empty();
+    reader.owesCheck = !request.checkPaths.empty();
     reader.pending = {};
 }
 
@@ -165,6 +172,13 @@ void FolderReaderPool::answerOwedParts(Reader &reader, int error, std::vector<Re
     if (reader.owesTree) {
         reader.owesTree = false;
         ready.push_back({part(false, true), !reader.owesAnything()});
+    }
+    if (reader.owesCheck) {
+        // Nothing was found out: no path is said to be gone.
+        reader.owesCheck = false;
+        auto answer = part(false, false);
+        answer->listing.hasCheck = true;
+        ready.push_back({std::move(answer), !reader.owesAnything()});
     }
     if (reader.owesWatch) {
         reader.owesWatch = false;
@@ -240,13 +254,12 @@ void FolderReaderPool::readAnswers(Reader &reader)
         case ReaderProtocol::FrameType::Tree:
             ok = ReaderProtocol::readTree(frame.payload, id, reader.pending.tree);
             break;
+        case ReaderProtocol::FrameType::Presence:
+            ok = ReaderProtocol::readPresence(frame.payload, id, reader.pending.present);
+            break;
         case ReaderProtocol::FrameType::Done: {
             const std::optional<ReaderProtocol::Done> done = ReaderProtocol::readDone(frame.payload);
-            ok = done && done->id == answering &&
-                 (done->hasList   ? reader.owesList
-                  : done->hasTree ? reader.owesTree
-                                  : reader.owesWatch) &&
-                 (done->watches == 0 || !reader.fds.empty());
+            ok = done && done->id == answering && reader.owedPart(*done) && (done->watches == 0 || !reader.fds.empty());
             if (!ok)
                 break;
             id = done->id;
@@ -255,16 +268,19 @@ void FolderReaderPool::readAnswers(Reader &reader)
             answer->listing.hasList = done->hasList;
             answer->listing.hasTree = done->hasTree;
             answer->listing.listError = done->listError;
+            answer->listing.hasCheck = done->hasCheck;
             if (done->hasTree)
                 answer->listing.tree = std::move(reader.pending.tree);
             if (done->hasList)
                 answer->listing.names = std::move(reader.pending.names);
+            if (done->hasCheck)
+                answer->listing.present = std::move(reader.pending.present);
             reader.pending = {};
             if (done->watches != 0) {
                 answer->watch = std::move(reader.fds.front());
                 reader.fds.pop_front();
             }
-            (done->hasList ? reader.owesList : done->hasTree ? reader.owesTree : reader.owesWatch) = false;
+            reader.owedPart(*done) = false;
             ready.push_back({std::move(answer), !reader.owesAnything()});
             if (!reader.owesAnything())
                 reader.id = 0;

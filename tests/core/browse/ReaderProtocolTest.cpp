@@ -36,6 +36,10 @@ bool readsWhole(ReaderProtocol::FrameType type, std::string_view payload)
         return ReaderProtocol::readDone(payload).has_value();
     case ReaderProtocol::FrameType::Request:
         return ReaderProtocol::readRequest(payload).has_value();
+    case ReaderProtocol::FrameType::Presence: {
+        std::vector<std::uint8_t> present;
+        return ReaderProtocol::readPresence(payload, id, present);
+    }
     }
     return false;
 }
@@ -52,13 +56,14 @@ FolderRequest sampleRequest()
     request.search.apply("(J)");
     request.watch = true;
     request.watchOnly = {"/s/"};
+    request.checkPaths = {"/r/a"};
     return request;
 }
 
 TEST(ReaderProtocolTest, RequestIsFramedAsDocumented)
 {
     const std::string expected = bytes({
-                                     0x2d, 0, 0, 0,                // payload length 45, little-endian
+                                     0x39, 0, 0, 0,                // payload length 57, little-endian
                                      'Q',                          // a request
                                      0x02, 0x01, 0, 0, 0, 0, 0, 0, // id 0x0102
                                      1,                            // read the tree
@@ -81,7 +86,12 @@ TEST(ReaderProtocolTest, RequestIsFramedAsDocumented)
                                      1, 0, 0, 0, // one folder watched only,
                                      3, 0, 0, 0, // of 3 bytes:
                                  }) +
-                                 "/s/";
+                                 "/s/" +
+                                 bytes({
+                                     1, 0, 0, 0, // one file checked,
+                                     4, 0, 0, 0, // of 4 bytes:
+                                 }) +
+                                 "/r/a";
     EXPECT_EQ(ReaderProtocol::request(sampleRequest()), expected);
     ReaderProtocol::Frame frame;
     std::size_t size = 0;
@@ -109,8 +119,10 @@ TEST(ReaderProtocolTest, AnAnswerRoundTripsAndNoCutReadsPastItsEnd)
     for (std::size_t first = 0; first < sent.size(); ++frames)
         stream += ReaderProtocol::names(7, sent, first);
     stream += ReaderProtocol::tree(7, tree);
+    const std::vector<std::uint8_t> present{1, 0, 1};
+    stream += ReaderProtocol::presence(7, present);
     stream += ReaderProtocol::done(done);
-    frames += 2;
+    frames += 3;
     ASSERT_GT(frames, std::size_t(5));
 
     marlit::RomNames namesBack;
@@ -150,6 +162,12 @@ TEST(ReaderProtocolTest, AnAnswerRoundTripsAndNoCutReadsPastItsEnd)
         case ReaderProtocol::FrameType::Request:
             ADD_FAILURE() << "a request in an answer";
             break;
+        case ReaderProtocol::FrameType::Presence: {
+            std::vector<std::uint8_t> presentBack;
+            EXPECT_TRUE(ReaderProtocol::readPresence(frame.payload, id, presentBack));
+            EXPECT_EQ(presentBack, present);
+            break;
+        }
         }
         EXPECT_EQ(id, 7u);
         ++framesBack;
