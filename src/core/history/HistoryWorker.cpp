@@ -7,7 +7,16 @@
 #include <mutex>
 #include <thread>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace marlit {
+
+namespace {
+
+constexpr int kNiceness = 10;
+
+} // namespace
 
 struct HistoryWorker::Shared
 {
@@ -15,6 +24,8 @@ struct HistoryWorker::Shared
 
     void run()
     {
+        // Background work: on a busy machine the window's thread goes first.
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kNiceness);
         store.open();
         std::unique_lock lock(mutex);
         for (;;) {

@@ -116,6 +116,20 @@ void RomFolderReader::readList(const std::string &folder, const marlit::RomSearc
     startListStatus();
 }
 
+void RomFolderReader::dropList()
+{
+    // A system's first read asks for its tree and list at once: that request stays for the tree.
+    if (m_listId != m_treeId && m_listId != m_pictureWatchId)
+        drop(m_listId);
+    m_listId = 0;
+    m_listWatch.reset();
+    m_listSchedule.started();
+    for (QTimer *timer : {&m_listTimer, &m_readingTimer, &m_answerTimer})
+        timer->stop();
+    m_sayingReading = false;
+    setListStatus({});
+}
+
 void RomFolderReader::refreshTree()
 {
     // The old watch goes now: what changes from here on, the new one (made before the new read)

@@ -41,6 +41,9 @@ public:
                     const std::vector<std::string> &pictureFolders);
     // A folder selected, or the search changed: the list of folder.
     void readList(const std::string &folder, const marlit::RomSearch &search);
+    // The list shows something else (a view of the play history): no list is read or watched
+    // any more, and nothing is said of one; the tree and the pictures are still followed.
+    void dropList();
     // Nothing to show: every pending read is dropped and nothing is watched; the list area
     // says why (nothing when why is empty).
     void stop(const std::string &why = {});

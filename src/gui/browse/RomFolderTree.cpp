@@ -2,6 +2,7 @@
 
 #include "core/browse/FolderTreeScanner.h"
 #include "gui/browse/PaintHold.h"
+#include "gui/history/HistoryIcons.h"
 
 #include <QFile>
 #include <QHeaderView>
@@ -10,11 +11,15 @@
 #include <QSignalBlocker>
 #include <QStyle>
 
+#include <tuple>
+
 namespace {
 
 // The folder's own bytes: the shown text may not give them back for a name that is not valid
 // in the locale's encoding.
 constexpr int kNameBytesRole = Qt::UserRole + 1;
+// A history view's item: which view it is.
+constexpr int kViewRole = Qt::UserRole + 2;
 
 } // namespace
 
@@ -33,12 +38,21 @@ RomFolderTree::RomFolderTree(QWidget *parent) : QTreeWidget(parent)
     // A closed folder, and an open one while the item is selected.
     m_folderIcon.addPixmap(style()->standardIcon(QStyle::SP_DirClosedIcon).pixmap(16, 16), QIcon::Normal);
     m_folderIcon.addPixmap(style()->standardIcon(QStyle::SP_DirOpenIcon).pixmap(16, 16), QIcon::Selected);
+    m_favouritesIcon = HistoryIcons::favourites();
+    m_recentlyPlayedIcon = HistoryIcons::recentlyPlayed();
 }
 
 void RomFolderTree::FillFolderTree(const std::vector<marlit::FolderNode> &folders)
 {
     m_currentAtPress = nullptr;
     clear();
+    for (const auto &[view, text, icon] :
+         {std::tuple{View::Favourites, kFavouritesText, &m_favouritesIcon},
+          std::tuple{View::RecentlyPlayed, kRecentlyPlayedText, &m_recentlyPlayedIcon}}) {
+        auto *item = new QTreeWidgetItem(this, QStringList(QString::fromLatin1(text)));
+        item->setIcon(0, *icon);
+        item->setData(0, kViewRole, static_cast<int>(view));
+    }
     auto *root = new QTreeWidgetItem(this, QStringList(QString::fromLatin1(kRootText)));
     root->setIcon(0, m_folderIcon);
     addChildren(root, folders);
@@ -52,12 +66,13 @@ void RomFolderTree::awaitFolders()
     FillFolderTree({});
     // Current without being selected, so that the tree gaining the focus later does not pick it
     // and refill the ROM list under the user's selection.
-    setCurrentItem(topLevelItem(0), 0, QItemSelectionModel::NoUpdate);
+    setCurrentItem(romsItem(), 0, QItemSelectionModel::NoUpdate);
 }
 
 bool RomFolderTree::replaceFolders(const std::vector<marlit::FolderNode> &folders)
 {
     const std::vector<std::string> selected = selectedPath();
+    const View view = selectedView();
     const bool wasSelected = currentItem() && currentItem()->isSelected();
     std::vector<std::vector<std::string>> expanded;
     for (QTreeWidgetItemIterator it(this); *it; ++it)
@@ -71,7 +86,8 @@ bool RomFolderTree::replaceFolders(const std::vector<marlit::FolderNode> &folder
     for (const std::vector<std::string> &path : expanded)
         if (QTreeWidgetItem *item = itemFor(path, exact); item && exact)
             item->setExpanded(true);
-    QTreeWidgetItem *current = itemFor(selected, exact);
+    QTreeWidgetItem *current = view == View::Folder ? itemFor(selected, exact) : viewItem(view);
+    exact = exact || view != View::Folder; // a view never goes
     setCurrentItem(current, 0,
                    wasSelected || !exact ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::NoUpdate);
     verticalScrollBar()->setValue(scroll);
@@ -107,9 +123,32 @@ std::vector<std::string> RomFolderTree::selectedPath() const
     return pathOf(currentItem());
 }
 
+RomFolderTree::View RomFolderTree::selectedView() const
+{
+    const QTreeWidgetItem *item = currentItem();
+    const QVariant view = item ? item->data(0, kViewRole) : QVariant();
+    return view.isValid() ? static_cast<View>(view.toInt()) : View::Folder;
+}
+
+QTreeWidgetItem *RomFolderTree::romsItem() const
+{
+    for (int i = 0; i < topLevelItemCount(); ++i)
+        if (!topLevelItem(i)->data(0, kViewRole).isValid())
+            return topLevelItem(i);
+    return nullptr;
+}
+
+QTreeWidgetItem *RomFolderTree::viewItem(View view) const
+{
+    for (int i = 0; i < topLevelItemCount(); ++i)
+        if (topLevelItem(i)->data(0, kViewRole) == QVariant(static_cast<int>(view)))
+            return topLevelItem(i);
+    return nullptr;
+}
+
 QTreeWidgetItem *RomFolderTree::itemFor(const std::vector<std::string> &path, bool &exact) const
 {
-    QTreeWidgetItem *item = topLevelItem(0);
+    QTreeWidgetItem *item = romsItem();
     exact = item != nullptr;
     for (const std::string &name : path) {
         QTreeWidgetItem *next = nullptr;

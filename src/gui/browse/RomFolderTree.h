@@ -13,12 +13,19 @@ struct FolderNode;
 
 // The folder tree of the selected system: one root item "ROMS" that stands for the ROM
 // directory, its sub-folders below it, closed folder icons, open ones on the selected item.
+// Above "ROMS" stand the system's two views of its play history, "Favourites" and "Recently
+// Played".
 class RomFolderTree : public QTreeWidget
 {
     Q_OBJECT
 
 public:
     static constexpr const char *kRootText = "ROMS";
+    static constexpr const char *kFavouritesText = "Favourites";
+    static constexpr const char *kRecentlyPlayedText = "Recently Played";
+
+    // What the current item stands for.
+    enum class View { Folder, Favourites, RecentlyPlayed };
 
     explicit RomFolderTree(QWidget *parent = nullptr);
 
@@ -37,6 +44,12 @@ public:
     // The folder names from the root's child down to the selected item; empty for the root
     // item or when nothing is selected.
     std::vector<std::string> selectedPath() const;
+    // Folder for a folder item or none; else the history view the current item stands for.
+    View selectedView() const;
+
+    // The "ROMS" item, and a view's item; nothing while the tree is empty.
+    QTreeWidgetItem *romsItem() const;
+    QTreeWidgetItem *viewItem(View view) const;
 
 signals:
     // A left click on the item that was current already, which changes no current item.
@@ -53,6 +66,8 @@ private:
     QTreeWidgetItem *itemFor(const std::vector<std::string> &path, bool &exact) const;
 
     QIcon m_folderIcon;
+    QIcon m_favouritesIcon;
+    QIcon m_recentlyPlayedIcon;
     PaintHold *m_paintHold = nullptr;
     QTreeWidgetItem *m_currentAtPress = nullptr;
 };

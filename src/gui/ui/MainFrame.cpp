@@ -23,8 +23,10 @@
 #include "gui/ui/CategoryTabBar.h"
 #include "gui/ui/ColorRef.h"
 #include "gui/ui/HistoryPresenter.h"
+#include "gui/ui/HistoryViews.h"
 #include "gui/ui/OptionsDialog.h"
 #include "gui/ui/RomListBox.h"
+#include "gui/ui/RomListModel.h"
 #include "gui/ui/SystemListBox.h"
 
 #include <QCloseEvent>
@@ -167,6 +169,7 @@ void MainFrame::OnCreate()
     placeByEdges(romList, 235, 50, 700, 440);
     starter = new EmulatorStarter(romList, this); // says over the ROM list when a start fails
     historyPresenter = new HistoryPresenter(*history, romList, *starter, this);
+    historyViews = new HistoryViews(*history, romList, *starter, folderReader->pool(), this);
 
     folderTree = makeControl<RomFolderTree>(this, "folderTree");
     placeByEdges(folderTree, 10, 294, 225, 480);
@@ -357,6 +360,7 @@ void MainFrame::OnSelChangeSystem()
         const QSignalBlocker blocker(folderTree);
         folderTree->clear();
     }
+    historyViews->stop();
     romList->awaitNames();
     romRoot = entry ? entry->romDirectory : std::string();
     romFolder = romRoot;
@@ -420,12 +424,30 @@ void MainFrame::reportUnsaved(const char *fileName, const marlit::WriteResult &r
 void MainFrame::OnSelChangedFolder()
 {
     romList->awaitNames();
+    if (showHistoryView())
+        return;
     romFolder = marlit::RomFolderPath::fromTreePath(romRoot, folderTree->selectedPath());
     historyPresenter->showFolder(romFolder);
     // Without a ROM directory nothing is listed, not the working directory.
     if (selectedEntry() && !romRoot.empty())
         FillRomList(romFolder);
     update(snapshotAreaRect());
+}
+
+bool MainFrame::showHistoryView()
+{
+    const RomFolderTree::View view = folderTree->selectedView();
+    const std::optional<marlit::SystemKey> &system = historyPresenter->system();
+    if (view == RomFolderTree::View::Folder || !system) {
+        historyViews->stop();
+        return false;
+    }
+    folderReader->dropList();
+    historyViews->show(view == RomFolderTree::View::Favourites ? marlit::HistoryView::Kind::Favourites
+                                                               : marlit::HistoryView::Kind::RecentlyPlayed,
+                       *system, search);
+    update(snapshotAreaRect());
+    return true;
 }
 
 void MainFrame::FillRomList(const std::string &folder)
@@ -537,8 +559,9 @@ void MainFrame::OnPlay()
     const int row = romList->currentRow();
     if (!entry || sayIfNoEmulator(*entry) || row < 0)
         return;
-    historyPresenter->launched(starter->start(marlit::CommandLine::request(*entry, romFolder, romList->nameAt(row))),
-                               row);
+    // A history view's rows each have their own folder.
+    const std::string folder = historyViews->shown() ? romList->romModel()->folderAt(row) : romFolder;
+    historyPresenter->launched(starter->start(marlit::CommandLine::request(*entry, folder, romList->nameAt(row))), row);
 }
 
 void MainFrame::OnLaunchEmulator()

@@ -20,6 +20,7 @@ class CatalogueWatch;
 class EmulatorFinder;
 class EmulatorStarter;
 class HistoryPresenter;
+class HistoryViews;
 class PlayHistory;
 struct FolderAnswer;
 class QLabel;
@@ -111,6 +112,8 @@ private:
     void OnSize(int width, int height);
     void LayoutSnapshots();
     void FillRomList(const std::string &folder);
+    // Fills the list with the history view the tree's current item stands for; false for a folder.
+    bool showHistoryView();
     void onTreeRead(const std::shared_ptr<FolderAnswer> &answer, bool refresh);
     void onListRead(const std::shared_ptr<FolderAnswer> &answer, bool refresh);
     void LoadCatalogue(const char *fileName);
@@ -184,5 +187,6 @@ private:
     EmulatorFinder *finder = nullptr;
     PlayHistory *history = nullptr;
     HistoryPresenter *historyPresenter = nullptr;
+    HistoryViews *historyViews = nullptr;
     SystemConfigDialog *openSetup = nullptr; // while "Setup" runs, for the presets found meanwhile
 };

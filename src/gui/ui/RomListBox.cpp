@@ -95,6 +95,19 @@ bool RomListBox::replaceNames(marlit::RomNames names)
     return kept;
 }
 
+void RomListBox::setRows(std::vector<marlit::HistoryView::Row> rows, const std::string &keptPath)
+{
+    changeQuietly([&] {
+        m_model->setRows(std::move(rows));
+        for (int row = 0; !keptPath.empty() && row < count(); ++row)
+            if (m_model->pathAt(row) == keptPath) {
+                selectionModel()->setCurrentIndex(m_model->index(row), QItemSelectionModel::ClearAndSelect);
+                break;
+            }
+    });
+    m_paintHold->release();
+}
+
 void RomListBox::setPlaceholder(const QString &text)
 {
     if (text == m_placeholder)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/browse/RomNames.h"
+#include "core/history/HistoryView.h"
 #include "gui/ui/ListBoxView.h"
 
 #include <QColor>
@@ -36,6 +37,9 @@ public:
     // keeping the selected name and the row at the top where they still are, without
     // reporting a change. Gives false when the selected name is gone (nothing is selected then).
     bool replaceNames(marlit::RomNames names);
+    // Replaces the rows with rows of their own folders, in their order, without reporting a
+    // change; the row of the ROM at keptPath, if it is among them, stays selected.
+    void setRows(std::vector<marlit::HistoryView::Row> rows, const std::string &keptPath);
 
     // What the list area says about its folder (reading, unreadable, no folder set): across
     // the empty list, or in a band along its bottom when the list has rows. Empty: nothing.

@@ -18,12 +18,17 @@ QVariant RomListModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.parent().isValid() || index.row() < 0 ||
         static_cast<std::size_t>(index.row()) >= m_names.size())
         return {};
+    const auto row = static_cast<std::size_t>(index.row());
     if (role == FavouriteRole)
         return isFavourite(index.row());
     if (role == PlayLineRole) {
         const auto line = m_playLines.find(pathAt(index.row()));
         return line == m_playLines.end() ? QString() : QString::fromUtf8(line->second);
     }
+    if (role == DetailRole)
+        return row < m_details.size() ? QString::fromUtf8(m_details[row]) : QString();
+    if (role == MissingRole)
+        return row < m_present.size() && m_present[row] == 0;
     if (role != Qt::DisplayRole)
         return {};
     const std::string_view name = m_names[static_cast<std::size_t>(index.row())];
@@ -41,7 +46,32 @@ void RomListModel::setNames(marlit::RomNames names)
 {
     beginResetModel();
     m_names = std::move(names);
+    m_rowFolders.clear();
+    m_details.clear();
+    m_present.clear();
     endResetModel();
+}
+
+void RomListModel::setRows(std::vector<marlit::HistoryView::Row> rows)
+{
+    beginResetModel();
+    m_names = {};
+    m_rowFolders.clear();
+    m_details.clear();
+    m_present.clear();
+    for (marlit::HistoryView::Row &row : rows) {
+        m_names.push_back(row.name);
+        m_rowFolders.push_back(std::move(row.folder));
+        m_details.push_back(std::move(row.detail));
+    }
+    endResetModel();
+}
+
+void RomListModel::setPresence(std::vector<std::uint8_t> present)
+{
+    m_present = std::move(present);
+    if (!m_names.empty())
+        emit dataChanged(index(0), index(rowCount() - 1), {MissingRole});
 }
 
 void RomListModel::clear()
@@ -58,9 +88,16 @@ std::string RomListModel::nameAt(int row) const
 
 std::string RomListModel::pathAt(int row) const
 {
-    if (row < 0 || static_cast<std::size_t>(row) >= m_names.size())
+    if (!inside(row))
         return {};
-    return m_folder + std::string(m_names[static_cast<std::size_t>(row)]);
+    return folderAt(row) + std::string(m_names[static_cast<std::size_t>(row)]);
+}
+
+const std::string &RomListModel::folderAt(int row) const
+{
+    if (inside(row) && !m_rowFolders.empty())
+        return m_rowFolders[static_cast<std::size_t>(row)];
+    return m_folder;
 }
 
 void RomListModel::setFavourites(std::unordered_set<std::string> paths)

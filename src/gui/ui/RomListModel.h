@@ -1,9 +1,11 @@
 #pragma once
 
 #include "core/browse/RomNames.h"
+#include "core/history/HistoryView.h"
 
 #include <QAbstractListModel>
 
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -15,6 +17,10 @@
 // The rows' folder makes their paths, the ROMs' keys in the play history: a row whose path is
 // among the favourites given says so through FavouriteRole, and what the history says of its
 // plays, once told, through PlayLineRole.
+//
+// The play history's views gather rows from several folders: each such row carries its own
+// folder, a line that says how much it was played, drawn in the row (DetailRole), and whether
+// its file is gone (MissingRole).
 class RomListModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -22,6 +28,8 @@ class RomListModel : public QAbstractListModel
 public:
     static constexpr int FavouriteRole = Qt::UserRole + 1;
     static constexpr int PlayLineRole = Qt::UserRole + 2;
+    static constexpr int DetailRole = Qt::UserRole + 3;
+    static constexpr int MissingRole = Qt::UserRole + 4;
 
     explicit RomListModel(QObject *parent = nullptr);
 
@@ -31,7 +39,11 @@ public:
 
     // Replaces every name in one model reset; the names are kept in the order given.
     void setNames(marlit::RomNames names);
+    // Replaces every row with rows of their own folders (absolute), in the order given.
+    void setRows(std::vector<marlit::HistoryView::Row> rows);
     void clear();
+    // Which rows' files are there (1) or gone (0), by row; rows beyond it are taken as there.
+    void setPresence(std::vector<std::uint8_t> present);
 
     const marlit::RomNames &names() const { return m_names; }
     // The name of a row, or an empty name outside the list.
@@ -40,6 +52,8 @@ public:
     // The absolute folder of the rows (ending with the separator); a row's path is it and its name.
     void setFolder(std::string folder) { m_folder = std::move(folder); }
     std::string pathAt(int row) const;
+    const std::string &folderAt(int row) const;
+    bool hasRowFolders() const { return !m_rowFolders.empty(); }
 
     // The paths of the favourites: their rows show a star. Kept across refills.
     void setFavourites(std::unordered_set<std::string> paths);
@@ -52,8 +66,13 @@ public:
     void forgetPlayLines() { m_playLines.clear(); }
 
 private:
+    bool inside(int row) const { return row >= 0 && static_cast<std::size_t>(row) < m_names.size(); }
+
     marlit::RomNames m_names;
     std::string m_folder;
+    std::vector<std::string> m_rowFolders; // empty, or one per row
+    std::vector<std::string> m_details;    // empty, or one per row
+    std::vector<std::uint8_t> m_present;   // empty, or one per row
     std::unordered_set<std::string> m_favourites;
     std::unordered_map<std::string, std::string> m_playLines;
 };

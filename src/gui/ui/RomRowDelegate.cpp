@@ -1,5 +1,6 @@
 #include "gui/ui/RomRowDelegate.h"
 
+#include "gui/history/HistoryIcons.h"
 #include "gui/ui/BoundedText.h"
 #include "gui/ui/RomListModel.h"
 
@@ -13,8 +14,7 @@
 #include <QToolTip>
 #include <QWidget>
 
-#include <cmath>
-#include <numbers>
+#include <algorithm>
 
 RomRowDelegate::ItemLayout RomRowDelegate::ItemLayout::forRow(const QRect &row)
 {
@@ -54,17 +54,33 @@ void RomRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option
 
     // A favourite's row shows a star where the file icon would be.
     if (index.data(RomListModel::FavouriteRole).toBool())
-        paintStar(painter, layout.icon);
+        HistoryIcons::paintStar(painter, layout.icon);
     else
         m_icon.paint(painter, layout.icon);
 
     painter->setClipRect(layout.row, Qt::IntersectClip);
     painter->setFont(m_font);
-    painter->setPen(m_textColor);
-    // A name longer than the row ends with "…"; its tooltip shows it whole.
+    // A row's play line goes dimmed at the right, in two thirds of the row at most; the name
+    // keeps the rest.
+    const QFontMetrics metrics(m_font);
+    QRect nameRect = layout.text;
+    const QString detail = index.data(RomListModel::DetailRole).toString();
+    if (!detail.isEmpty()) {
+        const QRect room = layout.text.adjusted(0, 0, -kDetailMargin, 0);
+        const int width = std::min(metrics.horizontalAdvance(detail), room.width() * 2 / 3);
+        const QRect detailRect(room.right() - width + 1, room.top(), width, room.height());
+        painter->setPen(dimmed(m_textColor, background));
+        painter->drawText(detailRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
+                          metrics.elidedText(detail, Qt::ElideRight, width));
+        nameRect.setRight(detailRect.left() - kDetailGap);
+    }
+    // A ROM that is no longer on disk stays listed, greyed. A name longer than its room ends
+    // with "…"; its tooltip shows it whole.
+    const bool missing = index.data(RomListModel::MissingRole).toBool();
+    painter->setPen(missing ? dimmed(m_textColor, background) : m_textColor);
     const QString name = index.data(Qt::DisplayRole).toString();
-    painter->drawText(layout.text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                      QFontMetrics(m_font).elidedText(name, Qt::ElideRight, layout.text.width()));
+    painter->drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                      metrics.elidedText(name, Qt::ElideRight, nameRect.width()));
 
     painter->restore();
 }
@@ -128,21 +144,9 @@ void RomRowDelegate::paintFocusFrame(QPainter *painter, const QRect &rect, const
     style->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, painter, widget);
 }
 
-void RomRowDelegate::paintStar(QPainter *painter, const QRect &rect)
+QColor RomRowDelegate::dimmed(const QColor &text, const QColor &background)
 {
-    // Five points on a circle filling the rectangle, the inner corners at two fifths of its radius.
-    const QPointF centre = QRectF(rect).center();
-    const double outer = std::min(rect.width(), rect.height()) / 2.0;
-    QPolygonF star;
-    for (int corner = 0; corner < 10; ++corner) {
-        const double radius = corner % 2 == 0 ? outer : outer * 0.4;
-        const double angle = -std::numbers::pi / 2 + corner * std::numbers::pi / 5;
-        star << centre + QPointF(radius * std::cos(angle), radius * std::sin(angle));
-    }
-    painter->save();
-    painter->setRenderHint(QPainter::Antialiasing);
-    painter->setPen(QPen(kStarOutline, 1.0));
-    painter->setBrush(kStarColor);
-    painter->drawPolygon(star);
-    painter->restore();
+    // Halfway to the background: readable, plainly secondary, whatever colour the user chose.
+    return QColor((text.red() + background.red()) / 2, (text.green() + background.green()) / 2,
+                  (text.blue() + background.blue()) / 2);
 }

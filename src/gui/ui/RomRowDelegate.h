@@ -7,7 +7,8 @@
 #include <QStyledItemDelegate>
 
 // Draws one row of the ROM list: a striped or highlighted background, the focus frame, a 16x16
-// file icon (a star for a favourite) and the name in the list's font and colour.
+// file icon (a star for a favourite) and the name in the list's font and colour; a row's play
+// line dimmed at its right, and the name of a ROM no longer on disk greyed.
 class RomRowDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
@@ -17,8 +18,8 @@ public:
     static constexpr int kTextIndent = 18; // the icon and a 2-pixel gap
     static inline const QColor kOddRowColor{224, 224, 224};
     static inline const QColor kEvenRowColor{255, 255, 255};
-    static inline const QColor kStarColor{242, 185, 12};
-    static inline const QColor kStarOutline{154, 111, 0};
+    static constexpr int kDetailGap = 12;   // between a name and its play line
+    static constexpr int kDetailMargin = 4; // after the play line
 
     // Where the parts of a row go, from the row's rectangle.
     struct ItemLayout
@@ -47,8 +48,8 @@ public:
     // The focus frame around the rows, for a list that has the focus but no current row.
     void paintListFocusFrame(QPainter *painter, const QRect &area, const QWidget *widget) const;
 
-    // A five-pointed gold star filling rect.
-    static void paintStar(QPainter *painter, const QRect &rect);
+    // The colour of secondary text on background.
+    static QColor dimmed(const QColor &text, const QColor &background);
 
 private:
     static void paintFocusFrame(QPainter *painter, const QRect &rect, const QColor &background,

@@ -6,10 +6,10 @@
 #include "ModalAnswer.h"
 #include "TempDir.h"
 
-#include "gui/browse/RomFolderReader.h"
-#include "gui/browse/RomFolderTree.h"
 #include "core/catalogue/CatalogueFile.h"
 #include "core/fs/WorkingDirectory.h"
+#include "gui/browse/RomFolderReader.h"
+#include "gui/browse/RomFolderTree.h"
 #include "gui/catalogue/FolderBrowser.h"
 #include "gui/catalogue/SystemConfigDialog.h"
 #include "gui/snapshots/SnapshotLoader.h"
@@ -28,9 +28,9 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTabBar>
 #include <QTest>
 #include <QToolTip>
@@ -95,7 +95,7 @@ void savePicture(const std::string &path, Qt::GlobalColor color)
 // Selects the folder at names below the tree's root, as a click would; false when it is not there.
 bool selectPath(RomFolderTree &tree, const std::vector<std::string> &names)
 {
-    QTreeWidgetItem *item = tree.topLevelItem(0);
+    QTreeWidgetItem *item = tree.romsItem();
     for (const std::string &name : names) {
         QTreeWidgetItem *next = nullptr;
         for (int i = 0; item && i < item->childCount() && !next; ++i) {
@@ -346,8 +346,11 @@ void MainFrameTest::folderTreeListsSubFoldersAndSelectingOneListsItsFiles()
     m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 1, 0));
     auto frame = makeFrame();
     RomFolderTree *tree = child<RomFolderTree>(*frame, "folderTree");
-    QCOMPARE(tree->topLevelItemCount(), 1);
-    QTreeWidgetItem *root = tree->topLevelItem(0);
+    // The system's two views of its play history stand above "ROMS".
+    QCOMPARE(tree->topLevelItemCount(), 3);
+    QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("Favourites"));
+    QCOMPARE(tree->topLevelItem(1)->text(0), QStringLiteral("Recently Played"));
+    QTreeWidgetItem *root = tree->topLevelItem(2);
     QCOMPARE(root->text(0), QStringLiteral("ROMS"));
     QVERIFY(root->isExpanded());
     QStringList children;
@@ -517,9 +520,8 @@ void MainFrameTest::readOnlyCatalogueShowsNoLastingChange()
 void MainFrameTest::playStartsTheEmulatorWithTheRomPath()
 {
     const std::string log = m_dir->path() + "launch.log";
-    m_dir->write("emu/stand-in.sh",
-                 "#!/bin/sh\n{ pwd; for a in \"$@\"; do printf '[%s]' \"$a\"; done; echo; } > '" + log +
-                     ".part' && mv '" + log + ".part' '" + log + "'\n");
+    m_dir->write("emu/stand-in.sh", "#!/bin/sh\n{ pwd; for a in \"$@\"; do printf '[%s]' \"$a\"; done; echo; } > '" +
+                                        log + ".part' && mv '" + log + ".part' '" + log + "'\n");
     QCOMPARE(::chmod(m_dir->file("emu/stand-in.sh").c_str(), 0755), 0);
     TestSystem nes{"NES", m_dir->path() + "roms/nes"};
     nes.emulator = m_dir->path() + "emu/stand-in.sh";
@@ -632,8 +634,7 @@ void MainFrameTest::setupSavesAsNewEntryAndKeepsTheWorkingDirectory()
     const std::string roms = m_dir->path() + "roms/";
     QCOMPARE(m_dir->read("console.ini"),
              recordText({"NES", roms + "nes/"}) + recordText({"SNES", roms + "snes/"}) +
-                 recordText({"Game Boy", roms + "gb/"}) +
-                 "NAME = Famicom\r\nDESC = about NES\r\nROMDIR = " + roms +
+                 recordText({"Game Boy", roms + "gb/"}) + "NAME = Famicom\r\nDESC = about NES\r\nROMDIR = " + roms +
                  "fc/\r\nEMU = /bin/true\r\nCOMMAND LINE = \r\nICON = \r\nSNAPADIR = \r\nSNAPBDIR = \r\n"
                  "SNAPSHOT = \r\n\r\n");
     QCOMPARE(frame->systems().size(), 4);

@@ -154,7 +154,7 @@ void SlowStorageTest::windowShowsStaysUsableAndClosesWhileAFolderHangs()
         start({{"NAS", mounted("hang")}, {"Local", local("roms/local/"), {}, local("emu/stand-in.sh")}}, 0);
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
-    QCOMPARE(tree()->topLevelItemCount(), 1); // "ROMS", its folders still to come
+    QCOMPARE(tree()->topLevelItemCount(), 3); // the views and "ROMS", its folders still to come
     QTRY_COMPARE(status(), QString::fromStdString("Reading " + mounted("hang") + " \u2026"));
     QTRY_COMPARE_WITH_TIMEOUT(
         status(), QString::fromStdString("Waiting for " + mounted("hang") + ": the folder is not answering."),
@@ -194,7 +194,7 @@ void SlowStorageTest::lateAnswerIsDroppedAfterAnotherSystemWasChosen()
     QTRY_COMPARE_WITH_TIMEOUT(frame.romFolderReader().pool().busyCount(), 0, 10000);
     QTest::qWait(100);
     QCOMPARE(names(), (std::vector<std::string>{"Alpha.nes", "Beta.nes"}));
-    QCOMPARE(tree()->topLevelItem(0)->childCount(), 1);
+    QCOMPARE(tree()->romsItem()->childCount(), 1);
     QCOMPARE(frame.currentRomFolder(), local("roms/local/"));
 
     // Chosen and waited for, the slow share's names do show.
@@ -219,8 +219,8 @@ void SlowStorageTest::failuresAndABlankSystemAreSaidInTheListArea()
         select(row);
         QVERIFY(names().empty());
         QCOMPARE(status(), QString::fromStdString(text));
-        QCOMPARE(tree()->topLevelItemCount(), 1);
-        QCOMPARE(tree()->topLevelItem(0)->childCount(), 0);
+        QCOMPARE(tree()->topLevelItemCount(), 3);
+        QCOMPARE(tree()->romsItem()->childCount(), 0);
     }
     // Not the working directory's files: nothing, and what to do about it.
     select(3);
@@ -238,7 +238,7 @@ void SlowStorageTest::romsOrTheSystemChosenAgainReadsAfresh()
     QCOMPARE(names(), std::vector<std::string>{"Take 1.nes"});
 
     // "ROMS" is current but not selected after the system's selection: a click reads again.
-    const QRect roms = tree()->visualItemRect(tree()->topLevelItem(0));
+    const QRect roms = tree()->visualItemRect(tree()->romsItem());
     QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, roms.center());
     QCOMPARE(names(), std::vector<std::string>{"Take 2.nes"});
     QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, roms.center());
@@ -295,15 +295,15 @@ void SlowStorageTest::changesOnDiskShowByThemselvesKeepingWhatTheUserChose()
 
     // The tree follows its folders, keeping what is expanded and the selected folder.
     m_dir->makeFolder("roms/local/Europe/France");
-    QTRY_COMPARE(tree()->topLevelItem(0)->child(0)->childCount(), 1);
-    tree()->topLevelItem(0)->child(0)->setExpanded(true);
+    QTRY_COMPARE(tree()->romsItem()->child(0)->childCount(), 1);
+    tree()->romsItem()->child(0)->setExpanded(true);
     m_dir->makeFolder("roms/local/Asia");
-    QTRY_COMPARE(tree()->topLevelItem(0)->childCount(), 2);
-    QVERIFY(tree()->topLevelItem(0)->child(1)->isExpanded()); // Europe, now after Asia
-    tree()->setCurrentItem(tree()->topLevelItem(0)->child(1)->child(0));
+    QTRY_COMPARE(tree()->romsItem()->childCount(), 2);
+    QVERIFY(tree()->romsItem()->child(1)->isExpanded()); // Europe, now after Asia
+    tree()->setCurrentItem(tree()->romsItem()->child(1)->child(0));
     QCOMPARE(frame.currentRomFolder(), local("roms/local/Europe/France/"));
     m_dir->makeFolder("roms/local/Asia/Japan");
-    QTRY_COMPARE(tree()->topLevelItem(0)->child(0)->childCount(), 1);
+    QTRY_COMPARE(tree()->romsItem()->child(0)->childCount(), 1);
     QCOMPARE(tree()->selectedPath(), (std::vector<std::string>{"Europe", "France"}));
     QVERIFY(tree()->currentItem()->isSelected());
 

@@ -5,9 +5,10 @@
 #include "TempDir.h"
 
 #include "core/history/HistoryStore.h"
+#include "gui/browse/RomFolderReader.h"
+#include "gui/history/HistoryIcons.h"
 #include "gui/history/PlayHistory.h"
 #include "gui/launch/EmulatorStarter.h"
-#include "gui/browse/RomFolderReader.h"
 #include "gui/ui/MainFrame.h"
 #include "gui/ui/RomListBox.h"
 #include "gui/ui/RomListModel.h"
@@ -77,7 +78,7 @@ bool showsStar(RomListBox &list, int row)
     const QImage image = list.viewport()->grab(icon).toImage().convertToFormat(QImage::Format_RGB32);
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            if (image.pixelColor(x, y) == RomRowDelegate::kStarColor)
+            if (image.pixelColor(x, y) == HistoryIcons::kStarColor)
                 return true;
     return false;
 }

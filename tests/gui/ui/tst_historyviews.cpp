@@ -1,0 +1,175 @@
+// The play history's views in the window, against a real history file and real folders:
+// "Favourites" and "Recently Played" gather a system's ROMs from its folders, follow the search,
+// grey a ROM that is no longer on disk (and one removed while shown), start the ROM of a row
+// from its own folder, and follow plays and favourite marks.
+
+#include "TempDir.h"
+
+#include "core/history/HistoryStore.h"
+#include "gui/browse/RomFolderReader.h"
+#include "gui/browse/RomFolderTree.h"
+#include "gui/history/PlayHistory.h"
+#include "gui/ui/MainFrame.h"
+#include "gui/ui/RomListBox.h"
+#include "gui/ui/RomListModel.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <sys/stat.h>
+
+using marlit::HistoryStore;
+using marlit::SystemKey;
+using marlit::test::TempDir;
+
+namespace {
+
+const SystemKey kNes{"console.ini", "NES"};
+
+std::string record(const std::string &name, const std::string &romDirectory, const std::string &emulator)
+{
+    return "NAME = " + name + "\r\nDESC = \r\nROMDIR = " + romDirectory + "\r\nEMU = " + emulator +
+           "\r\nCOMMAND LINE = \r\nICON = \r\nSNAPADIR = \r\nSNAPBDIR = \r\nSNAPSHOT = \r\n\r\n";
+}
+
+// The "Console" tab and its first system remembered, no snapshots.
+std::string settingsOnConsole()
+{
+    std::string bytes(128, '\0');
+    bytes[0] = 1;
+    bytes[1] = 1;
+    bytes[3] = static_cast<char>(640 >> 8);
+    bytes[4] = static_cast<char>(640 & 0xFF);
+    bytes[5] = static_cast<char>(480 >> 8);
+    bytes[6] = static_cast<char>(480 & 0xFF);
+    bytes[7] = 1;
+    bytes.replace(9, 3, "120");
+    bytes.replace(12, 8, "00000000");
+    bytes.replace(20, 5, "Arial");
+    return bytes;
+}
+
+std::int64_t nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// Each row as the list shows it: its name, "(gone)" when greyed, and its play line.
+QStringList shown(RomListBox &list)
+{
+    QStringList rows;
+    for (int row = 0; row < list.count(); ++row) {
+        const QModelIndex index = list.model()->index(row, 0);
+        QString text = index.data().toString();
+        if (index.data(RomListModel::MissingRole).toBool())
+            text += QStringLiteral(" (gone)");
+        if (const QString detail = index.data(RomListModel::DetailRole).toString(); !detail.isEmpty())
+            text += QStringLiteral(" | ") + detail;
+        rows << text;
+    }
+    return rows;
+}
+
+} // namespace
+
+class HistoryViewsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void viewsGatherFollowAndPlay();
+};
+
+void HistoryViewsTest::viewsGatherFollowAndPlay()
+{
+    TempDir dir;
+    const auto rom = [&](const std::string &relative) { return dir.file("roms/" + relative); };
+    dir.write("roms/Zelda (U).nes");
+    dir.write("roms/MARIO.NES");
+    dir.write("roms/Japan/Mario (J).nes");
+    dir.write("emu/stand-in.sh", "#!/bin/sh\nprintf '%s' \"$1\" > '" + dir.file("launch.part") + "' && mv '" +
+                                     dir.file("launch.part") + "' '" + dir.file("launch.log") + "'\n");
+    QCOMPARE(::chmod(dir.file("emu/stand-in.sh").c_str(), 0755), 0);
+    dir.write("console.ini", record("NES", rom(""), dir.file("emu/stand-in.sh")));
+    dir.write("marlit.cfg", settingsOnConsole());
+    const std::int64_t dayAgo = nowMs() - 86'400'000;
+    {
+        HistoryStore store(dir.file(HistoryStore::kFileName));
+        store.open();
+        for (const char *favourite : {"MARIO.NES", "Japan/Mario (J).nes", "Gone.nes"})
+            QVERIFY(store.setFavourite(rom(favourite), kNes, true));
+        QVERIFY(store.setFavourite("/elsewhere/Other System.nes", {"console.ini", "Other"}, true));
+        QVERIFY(store.recordPlay(rom("Gone.nes"), kNes, dayAgo - 1000));
+        QVERIFY(store.recordPlay(rom("Japan/Mario (J).nes"), kNes, dayAgo));
+        QVERIFY(store.addPlayedTime(rom("Japan/Mario (J).nes"), 8'040'000));
+        QVERIFY(store.recordPlay(rom("Zelda (U).nes"), kNes, dayAgo + 1000));
+    }
+
+    MainFrame frame(dir.path());
+    QVERIFY(frame.romFolderReader().waitForIdle());
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowActive(&frame));
+    auto *tree = frame.findChild<RomFolderTree *>(QStringLiteral("folderTree"));
+    auto *list = frame.findChild<RomListBox *>(QStringLiteral("romList"));
+    const auto choose = [&](RomFolderTree::View view) {
+        tree->setCurrentItem(view == RomFolderTree::View::Folder ? tree->romsItem() : tree->viewItem(view));
+    };
+
+    // The system's favourites by name wherever they live, the one no longer on disk greyed.
+    choose(RomFolderTree::View::Favourites);
+    QTRY_COMPARE(shown(*list), (QStringList{"Gone.nes (gone)", "Mario (J).nes", "MARIO.NES"}));
+    QVERIFY(list->romModel()->isFavourite(1));
+    QCOMPARE(list->placeholder(), QString());
+
+    // The search applies; it empties the view without a word about an empty history.
+    frame.findChild<QLineEdit *>(QStringLiteral("searchEdit"))->setText(QStringLiteral("*(j)*"));
+    frame.OnApplyClear();
+    QTRY_COMPARE(shown(*list), QStringList{"Mario (J).nes"});
+    frame.findChild<QLineEdit *>(QStringLiteral("searchEdit"))->setText(QStringLiteral("nothing such"));
+    frame.OnApplyClear();
+    frame.OnApplyClear();
+    QTRY_COMPARE(list->count(), 0);
+    QCOMPARE(list->placeholder(), QString());
+    frame.OnApplyClear(); // cleared
+
+    // The latest plays, newest first, each with its plays drawn at its right.
+    choose(RomFolderTree::View::RecentlyPlayed);
+    QTRY_COMPARE(shown(*list), (QStringList{"Zelda (U).nes | 1 play \u00B7 under 1 min \u00B7 yesterday",
+                                            "Mario (J).nes | 1 play \u00B7 2 h 14 min \u00B7 yesterday",
+                                            "Gone.nes (gone) | 1 play \u00B7 under 1 min \u00B7 yesterday"}));
+
+    // Enter starts the selected row's ROM from its own folder; the play moves it to the top,
+    // still selected.
+    list->setCurrentRow(1);
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Return);
+    QTRY_VERIFY_WITH_TIMEOUT(dir.exists("launch.log"), 10000);
+    QCOMPARE(dir.read("launch.log"), rom("Japan/Mario (J).nes"));
+    QTRY_COMPARE_WITH_TIMEOUT(shown(*list).value(0),
+                              QStringLiteral("Mario (J).nes | 2 plays \u00B7 2 h 14 min \u00B7 today"), 10000);
+    QCOMPARE(list->currentRow(), 0);
+
+    // A ROM removed while shown is greyed, one put back is not.
+    QCOMPARE(::rename(rom("Japan/Mario (J).nes").c_str(), rom("Gone.nes").c_str()), 0);
+    QTRY_COMPARE(shown(*list).value(0),
+                 QStringLiteral("Mario (J).nes (gone) | 2 plays \u00B7 2 h 14 min \u00B7 today"));
+    QCOMPARE(shown(*list).value(2), QStringLiteral("Gone.nes | 1 play \u00B7 under 1 min \u00B7 yesterday"));
+
+    // A favourite unmarked in "Favourites" keeps its row without its star until chosen again.
+    choose(RomFolderTree::View::Favourites);
+    QTRY_COMPARE(list->count(), 3);
+    list->setCurrentRow(2);
+    QTest::keyClick(list, Qt::Key_D, Qt::ControlModifier);
+    QVERIFY(!list->romModel()->isFavourite(2));
+    QCOMPARE(list->count(), 3);
+    QVERIFY(frame.playHistory().finish(std::chrono::seconds(20)));
+    choose(RomFolderTree::View::Folder);
+    QTRY_COMPARE(list->count(), 3); // the folder's files again: Gone.nes, MARIO.NES, Zelda (U).nes
+    choose(RomFolderTree::View::Favourites);
+    QTRY_COMPARE(shown(*list), (QStringList{"Gone.nes", "Mario (J).nes (gone)"}));
+}
+
+QTEST_MAIN(HistoryViewsTest)
+#include "tst_historyviews.moc"
