@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-svg-dev qt6-image-formats-plugins
   libgl-dev libxkbcommon-dev
   libgtest-dev zlib1g-dev
-  libsqlite3-dev libsqlitecpp-dev
+  libsqlite3-dev libsqlitecpp-dev sqlite3
   clang-14 libclang-rt-14-dev
   xvfb xauth xdotool openbox x11-utils imagemagick fonts-liberation
   adwaita-icon-theme
