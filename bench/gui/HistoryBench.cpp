@@ -160,6 +160,7 @@ int main(int argc, char **argv)
     // baseline is the same list with no favourites.
     MainFrame frame(full);
     frame.show();
+    frame.romFolderReader().waitForIdle(); // the 50,000 names come from a reader process
     QApplication::processEvents();
     auto *list = frame.findChild<RomListBox *>(QStringLiteral("romList"));
     for (int wait = 0; wait < 3000 && favouritesShown(*list) == 0; ++wait)
