@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -97,10 +98,11 @@ public:
         m_changed.notify_all();
         m_changed.wait(lock, [this] { return m_open; });
     }
-    void waitUntilReached()
+    // False when nothing reached it in time: a test that waits in vain fails instead of hanging.
+    bool waitUntilReached(std::chrono::seconds timeout = std::chrono::seconds(60))
     {
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_reached; });
+        return m_changed.wait_for(lock, timeout, [this] { return m_reached; });
     }
     void open()
     {
@@ -545,26 +547,33 @@ void SnapshotLoaderTest::decodeStoppedHalfWayIsNotKeptAndIsDoneWholeWhenAskedAga
     // The folder's look-up is let go, and the decode that follows it is well under way when the
     // work is dropped: a decode of this picture takes far longer than the pause.
     const auto decodeUnderWay = [&](Gate &gate) {
-        gate.waitUntilReached();
+        const bool reached = gate.waitUntilReached();
         gate.open();
         QTest::qSleep(30);
+        return reached;
     };
+    // Each look-up reads the folder again, as on a slow machine the finder could otherwise take
+    // the names it holds once the folder's time stamp is old enough to be trusted.
+    int changes = 0;
+    const auto changeFolder = [&] { m_temp.write("large/change " + std::to_string(++changes)); };
 
     loader.requestSnapshot(0, folder, "Big (U).nes", cell);
-    decodeUnderWay(gates[0]);
+    QVERIFY(decodeUnderWay(gates[0]));
     loader.cancel(0);
     loader.waitForWorkers();
     QVERIFY(!loader.cache().find(big, cell));
 
+    changeFolder();
     loader.requestSnapshot(0, folder, "Big (U).nes", cell);
-    decodeUnderWay(gates[1]);
+    QVERIFY(decodeUnderWay(gates[1]));
     loader.requestFile(0, m_temp.file("quick.png"), cell);
     loader.waitForIdle();
     QVERIFY(!loader.cache().find(big, cell));
     QCOMPARE(recorder.deliveries.size(), std::size_t(1));
 
+    changeFolder();
     loader.requestSnapshot(0, folder, "Big (U).nes", cell);
-    decodeUnderWay(gates[2]);
+    QVERIFY(decodeUnderWay(gates[2]));
     loader.requestFile(0, m_temp.file("quick.png"), cell); // answered from the cache at once
     QCOMPARE(recorder.deliveries.size(), std::size_t(2));
     loader.waitForWorkers();
