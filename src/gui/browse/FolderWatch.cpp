@@ -3,6 +3,8 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <system_error>
+#include <thread>
 
 #include <unistd.h>
 
@@ -16,6 +18,13 @@ FolderWatch::FolderWatch(marlit::FileDescriptor inotify, QObject *parent)
 FolderWatch::~FolderWatch()
 {
     delete m_notifier; // before its descriptor closes
+    // Closing an inotify descriptor waits for the kernel to retire its watches, over 10 ms at
+    // times: long enough to be felt at every change of system, so it is done on another thread.
+    try {
+        std::thread([closing = std::move(m_inotify)]() mutable { closing.close(); }).detach();
+    } catch (const std::system_error &) {
+        // No thread to be had: the descriptor has closed here, with the lambda that held it.
+    }
 }
 
 void FolderWatch::readEvents()
