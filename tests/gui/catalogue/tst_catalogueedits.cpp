@@ -3,13 +3,14 @@
 // a new system goes last; an empty category gets its first system through "Setup".
 
 #include "ModalAnswer.h"
+#include "SettingsBytes.h"
 #include "TempDir.h"
 
 #include "core/catalogue/CatalogueFile.h"
+#include "gui/browse/RomFolderReader.h"
 #include "gui/catalogue/CatalogueWatch.h"
 #include "gui/catalogue/SystemConfigDialog.h"
 #include "gui/snapshots/SnapshotLoader.h"
-#include "gui/browse/RomFolderReader.h"
 #include "gui/ui/MainFrame.h"
 #include "gui/ui/RomListBox.h"
 #include "gui/ui/SystemListBox.h"
@@ -48,16 +49,7 @@ std::string record(const std::string &name, const std::string &romDirectory, con
 // "marlit.cfg" remembering a category, a system and a snapshot mode.
 std::string settingsBytes(int category, int system, int snapshotMode = 0)
 {
-    std::string bytes(128, '\0');
-    bytes[1] = 1; // remember the last system
-    bytes[2] = static_cast<char>(snapshotMode);
-    bytes[3] = 800 >> 8, bytes[4] = 800 & 0xFF, bytes[5] = 600 >> 8, bytes[6] = 600 & 0xFF;
-    bytes[7] = static_cast<char>(category);
-    bytes[8] = static_cast<char>(system);
-    bytes.replace(9, 3, "120");
-    bytes.replace(12, 8, "00000000");
-    bytes.replace(20, 5, "Arial");
-    return bytes;
+    return marlit::test::SettingsBytes{false, true, snapshotMode, 800, 600, category, system}.bytes();
 }
 
 QString changedText(const char *file)

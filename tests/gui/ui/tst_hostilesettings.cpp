@@ -1,6 +1,7 @@
 // The window started on settings and catalogues that no longer fit, or never did: a remembered
 // size larger than the screen, at one pixel density or two.
 
+#include "SettingsBytes.h"
 #include "TempDir.h"
 
 #include "gui/ui/MainFrame.h"
@@ -17,17 +18,7 @@ namespace {
 
 std::string settingsBytes(bool rememberSize, int width, int height)
 {
-    std::string bytes(128, '\0');
-    bytes[0] = rememberSize ? 1 : 0;
-    bytes[1] = 1;
-    bytes[3] = static_cast<char>(width >> 8);
-    bytes[4] = static_cast<char>(width & 0xFF);
-    bytes[5] = static_cast<char>(height >> 8);
-    bytes[6] = static_cast<char>(height & 0xFF);
-    bytes.replace(9, 3, "120");
-    bytes.replace(12, 8, "00000000");
-    bytes.replace(20, 5, "Arial");
-    return bytes;
+    return marlit::test::SettingsBytes{rememberSize, true, 0, width, height}.bytes();
 }
 
 int storedWidth(const std::string &bytes)

@@ -2,6 +2,7 @@
 // system once the next one shows none. Checked on the window's pixels as the screen has them,
 // not on a fresh drawing, which never holds leftovers.
 
+#include "SettingsBytes.h"
 #include "TempDir.h"
 
 #include "gui/browse/RomFolderReader.h"
@@ -31,18 +32,7 @@ std::string record(const std::string &name, const std::string &romDirectory, con
 
 std::string settingsBytes(int mode, int width, int height)
 {
-    std::string bytes(128, '\0');
-    bytes[0] = 1;
-    bytes[1] = 1;
-    bytes[2] = static_cast<char>(mode);
-    bytes[3] = static_cast<char>(width >> 8);
-    bytes[4] = static_cast<char>(width & 0xFF);
-    bytes[5] = static_cast<char>(height >> 8);
-    bytes[6] = static_cast<char>(height & 0xFF);
-    bytes.replace(9, 3, "120");
-    bytes.replace(12, 8, "00000000");
-    bytes.replace(20, 5, "Arial");
-    return bytes;
+    return marlit::test::SettingsBytes{true, true, mode, width, height}.bytes();
 }
 
 QImage onScreen(QWidget &window)

@@ -4,6 +4,7 @@
 // at close.
 
 #include "ModalAnswer.h"
+#include "SettingsBytes.h"
 #include "TempDir.h"
 
 #include "core/catalogue/CatalogueFile.h"
@@ -69,20 +70,7 @@ std::string recordText(const TestSystem &system)
 std::string settingsBytes(bool rememberSize, bool rememberSystem, int mode, int width, int height, int category,
                           int system)
 {
-    std::string bytes(128, '\0');
-    bytes[0] = rememberSize ? 1 : 0;
-    bytes[1] = rememberSystem ? 1 : 0;
-    bytes[2] = static_cast<char>(mode);
-    bytes[3] = static_cast<char>(width >> 8);
-    bytes[4] = static_cast<char>(width & 0xFF);
-    bytes[5] = static_cast<char>(height >> 8);
-    bytes[6] = static_cast<char>(height & 0xFF);
-    bytes[7] = static_cast<char>(category);
-    bytes[8] = static_cast<char>(system);
-    bytes.replace(9, 3, "120");
-    bytes.replace(12, 8, "00000000");
-    bytes.replace(20, 5, "Arial");
-    return bytes;
+    return marlit::test::SettingsBytes{rememberSize, rememberSystem, mode, width, height, category, system}.bytes();
 }
 
 void savePicture(const std::string &path, Qt::GlobalColor color)

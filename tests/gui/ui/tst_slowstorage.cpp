@@ -4,6 +4,7 @@
 
 #include "FuseMount.h"
 #include "ModalAnswer.h"
+#include "SettingsBytes.h"
 #include "TempDir.h"
 
 #include "gui/browse/FolderReaderPool.h"
@@ -55,17 +56,7 @@ std::string catalogueText(const std::vector<System> &systems)
 // Remembers the "Console" tab and its system at row, with the given snapshot mode.
 std::string settingsRemembering(int row, int snapshotMode = 0)
 {
-    std::string bytes(128, '\0');
-    bytes[0] = bytes[1] = 1;
-    bytes[2] = static_cast<char>(snapshotMode);
-    bytes[3] = 3, bytes[4] = 32; // 800
-    bytes[5] = 2, bytes[6] = 88; // 600
-    bytes[7] = 1;                // "Console"
-    bytes[8] = static_cast<char>(row);
-    bytes.replace(9, 3, "120");
-    bytes.replace(12, 8, "00000000");
-    bytes.replace(20, 5, "Arial");
-    return bytes;
+    return marlit::test::SettingsBytes{true, true, snapshotMode, 800, 600, 1, row}.bytes();
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 // starts the next category at its first system.
 
 #include "ModalAnswer.h"
+#include "SettingsBytes.h"
 #include "TempDir.h"
 
 #include "gui/browse/RomFolderReader.h"
@@ -35,20 +36,7 @@ std::string record(const std::string &name, const std::string &romDirectory, con
 
 std::string settingsBytes(int mode, int category, int system)
 {
-    std::string bytes(128, '\0');
-    bytes[0] = 1;
-    bytes[1] = 1;
-    bytes[2] = static_cast<char>(mode);
-    bytes[3] = static_cast<char>(800 >> 8);
-    bytes[4] = static_cast<char>(800 & 0xFF);
-    bytes[5] = static_cast<char>(600 >> 8);
-    bytes[6] = static_cast<char>(600 & 0xFF);
-    bytes[7] = static_cast<char>(category);
-    bytes[8] = static_cast<char>(system);
-    bytes.replace(9, 3, "120");
-    bytes.replace(12, 8, "00000000");
-    bytes.replace(20, 5, "Arial");
-    return bytes;
+    return marlit::test::SettingsBytes{true, true, mode, 800, 600, category, system}.bytes();
 }
 
 void savePicture(const std::string &path, Qt::GlobalColor color)

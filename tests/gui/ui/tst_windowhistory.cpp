@@ -2,6 +2,7 @@
 // favourites, Ctrl+D wherever the focus is, and the ROM list's menu (Play, the favourite mark,
 // Forget Play History) from a right click and from the Menu key.
 
+#include "SettingsBytes.h"
 #include "TempDir.h"
 
 #include "core/history/HistoryStore.h"
@@ -48,18 +49,7 @@ std::string record(const std::string &name, const std::string &romDirectory, con
 // The "Console" tab and its first system remembered, no snapshots.
 std::string settingsOnConsole()
 {
-    std::string bytes(128, '\0');
-    bytes[0] = 1;
-    bytes[1] = 1;
-    bytes[4] = static_cast<char>(640 & 0xFF);
-    bytes[3] = static_cast<char>(640 >> 8);
-    bytes[6] = static_cast<char>(480 & 0xFF);
-    bytes[5] = static_cast<char>(480 >> 8);
-    bytes[7] = 1;
-    bytes.replace(9, 3, "120");
-    bytes.replace(12, 8, "00000000");
-    bytes.replace(20, 5, "Arial");
-    return bytes;
+    return marlit::test::SettingsBytes{true, true, 0, 640, 480, 1, 0}.bytes();
 }
 
 int rowOf(RomListBox &list, const std::string &name)
