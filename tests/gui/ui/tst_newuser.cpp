@@ -183,6 +183,7 @@ void NewUserTest::offerWritesTheChosenSystemsInPlaceOfTheBlankRecordsOnce()
     // The first system added is shown, and plays.
     QCOMPARE(frame->findChild<QTabBar *>(QStringLiteral("categoryTabs"))->currentIndex(), 3);
     auto *roms = frame->findChild<RomListBox *>(QStringLiteral("romList"));
+    QVERIFY(frame->romFolderReader().waitForIdle()); // its folder is read by a reader process
     QCOMPARE(roms->count(), 1);
     roms->setCurrentRow(0);
     frame->OnPlay();
@@ -229,6 +230,7 @@ void NewUserTest::systemWithoutEmulatorSaysSoAndStartsNothing()
     QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
     LaunchNotice *notice = frame->emulatorStarter().notice();
     auto *roms = frame->findChild<RomListBox *>(QStringLiteral("romList"));
+    QVERIFY(frame->romFolderReader().waitForIdle()); // its folder is read by a reader process
     QCOMPARE(roms->count(), 1);
     roms->setCurrentRow(0);
 
