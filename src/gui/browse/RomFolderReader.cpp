@@ -77,13 +77,9 @@ void RomFolderReader::readSystem(const std::string &romRoot, const marlit::RomSe
     m_folder = romRoot;
     m_search = search;
 
-    FolderRequest request;
+    FolderRequest request = listRequest();
     request.readTree = true;
     request.treeRoot = romRoot;
-    request.readList = true;
-    request.listFolder = romRoot;
-    request.search = search;
-    request.watch = true;
     std::copy_if(pictureFolders.begin(), pictureFolders.end(), std::back_inserter(request.watchOnly),
                  [](const std::string &folder) { return !folder.empty(); });
     const bool watchesPictures = !request.watchOnly.empty();
@@ -99,20 +95,9 @@ void RomFolderReader::readSystem(const std::string &romRoot, const marlit::RomSe
 
 void RomFolderReader::readList(const std::string &folder, const marlit::RomSearch &search)
 {
-    drop(m_listId);
-    m_listWatch.reset();
-    m_listSchedule.started();
-    m_listTimer.stop();
     m_folder = folder;
     m_search = search;
-
-    FolderRequest request;
-    request.readList = true;
-    request.listFolder = folder;
-    request.search = search;
-    request.watch = true;
-    m_listId = m_pool->send(std::move(request));
-    m_listRefresh = false;
+    sendList(false);
     startListStatus();
 }
 
@@ -147,17 +132,29 @@ void RomFolderReader::refreshTree()
 
 void RomFolderReader::refreshList()
 {
-    m_listSchedule.started();
-    m_listWatch.reset();
-    drop(m_listId);
+    // The list shown stays shown and usable while it is read again, and nothing is said.
+    sendList(true);
+}
+
+FolderRequest RomFolderReader::listRequest() const
+{
     FolderRequest request;
     request.readList = true;
     request.listFolder = m_folder;
     request.search = m_search;
     request.watch = true;
-    m_listId = m_pool->send(std::move(request));
-    // The list shown stays shown and usable while it is read again, and nothing is said.
-    m_listRefresh = true;
+    return request;
+}
+
+void RomFolderReader::sendList(bool refresh)
+{
+    // The old watch goes before the new read: what changes from here on, the new one sees.
+    m_listSchedule.started();
+    m_listTimer.stop();
+    m_listWatch.reset();
+    drop(m_listId);
+    m_listId = m_pool->send(listRequest());
+    m_listRefresh = refresh;
 }
 
 bool RomFolderReader::waitForIdle(int timeoutMs)

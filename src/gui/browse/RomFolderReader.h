@@ -76,6 +76,10 @@ private:
     void noteChange(marlit::RefreshSchedule &schedule, QTimer &timer);
     void refreshTree();
     void refreshList();
+    // A read of the shown folder's list, as it was last asked for, with a watch.
+    marlit::FolderRequest listRequest() const;
+    // Sends it in place of the list's request under way; refresh keeps the shown list meanwhile.
+    void sendList(bool refresh);
     void startListStatus();
     void setListStatus(std::string text);
     void emitStatus();
