@@ -11,10 +11,6 @@ shots=${2:-}
 source "$(dirname "$0")/x-session.sh"
 start_x_session
 
-shot() { # name: the screen as it is now, kept when a prefix was given
-  [ -n "$shots" ] && import -window root "$shots-$1.png" 2>/dev/null || true
-}
-
 # A ROM folder and a snapshot folder whose names hold blanks, a red picture for the one ROM, and
 # an emulator stand-in that writes its arguments, one per bracket pair.
 roms="$work/Console ROMs"

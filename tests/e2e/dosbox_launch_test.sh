@@ -47,13 +47,7 @@ xdotool windowactivate --sync "$wid" 2>/dev/null || true
 xdotool mousemove --window "$wid" 300 60 click 1
 xdotool key --clearmodifiers Return
 
-mark="$roms/MARLIT.TXT"
-for _ in $(seq 300); do
-  [ -s "$mark" ] && break
-  sleep 0.1
-done
-[ -s "$mark" ] || { cat "$work/marlit.log" >&2; fail "the DOS program did not run (no $mark)"; }
-[ "$(tr -d '\r' <"$mark")" = "Started by Marlit" ] || fail "MARLIT.TXT holds '$(cat "$mark")'"
+wait_for_dos_mark "$roms"
 
 dosbox_window=$(wait_for_window '^DOSBox') || fail "no DOSBox window"
 [ -n "$shot" ] && import -window root "$shot" 2>/dev/null || true

@@ -16,10 +16,6 @@ shots=${5:-}
 source "$(dirname "$0")/x-session.sh"
 start_x_session
 
-shot() { # name: the screen as it is now, kept when a prefix was given
-  [ -n "$shots" ] && import -window root "$shots-$1.png" 2>/dev/null || true
-}
-
 # DOSBox writes its configuration into the home folder and wants a sound device; the table is the
 # one built into the program, whatever is installed on the machine.
 export HOME="$work/home"
@@ -81,13 +77,7 @@ shot 4-added
 xdotool windowactivate --sync "$wid" 2>/dev/null || true
 xdotool mousemove --window "$wid" 300 60 click 1
 xdotool key --clearmodifiers Return
-mark="$roms/MARLIT.TXT"
-for _ in $(seq 300); do
-  [ -s "$mark" ] && break
-  sleep 0.1
-done
-[ -s "$mark" ] || { cat "$work/marlit.log" >&2; fail "the DOS program did not run (no $mark)"; }
-[ "$(tr -d '\r' <"$mark")" = "Started by Marlit" ] || fail "MARLIT.TXT holds '$(cat "$mark")'"
+wait_for_dos_mark "$roms"
 dosbox_window=$(wait_for_window '^DOSBox') || fail "no DOSBox window"
 shot 5-dosbox
 # The program ends on a key, and DOSBox with it. A key sent while the window manager still

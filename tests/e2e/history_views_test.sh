@@ -11,11 +11,6 @@ shots=${2:-}
 source "$(dirname "$0")/x-session.sh"
 start_x_session
 
-shot() { [ -n "$shots" ] && import -window root "$shots-$1.png" 2>/dev/null || true; }
-key() {
-  xdotool key --clearmodifiers --delay 150 "$@"
-  sleep 0.5
-}
 starts="$work/starts.log"
 # Waits until the emulator has been started COUNT times in all, and its last start has ended.
 wait_for_starts() {

@@ -1,7 +1,8 @@
 # Sourced by the end-to-end tests: a private X server with a window manager, a scratch folder
 # and cleanup on exit. Xvfb picks a free display number itself (-displayfd), so tests run in
 # parallel, or beside other X servers, never take each other's display.
-# Provides: $work (scratch folder), fail, track PID, start_x_session, wait_for_window NAME.
+# Provides: $work (scratch folder), fail, track PID, start_x_session, wait_for_window NAME, shot
+# NAME (when the test set $shots), key KEYS, wait_for_dos_mark FOLDER.
 
 work=$(mktemp -d)
 pids=()
@@ -107,4 +108,23 @@ dismiss_first_start_offer() { # wid
     sleep 0.1
   done
   fail "Escape did not dismiss the offer of the emulators found"
+}
+
+shot() { # name: the screen as it is now, kept when the test was given a prefix in $shots
+  [ -n "${shots:-}" ] && import -window root "$shots-$1.png" 2>/dev/null || true
+}
+
+key() { # keys, sent with a pause between them and after, as a person types
+  xdotool key --clearmodifiers --delay 150 "$@"
+  sleep 0.5
+}
+
+wait_for_dos_mark() { # folder: the demo's DOS program, started by DOSBox, writes MARLIT.TXT there
+  local mark="$1/MARLIT.TXT"
+  for _ in $(seq 300); do
+    [ -s "$mark" ] && break
+    sleep 0.1
+  done
+  [ -s "$mark" ] || { cat "$work/marlit.log" >&2; fail "the DOS program did not run (no $mark)"; }
+  [ "$(tr -d '\r' <"$mark")" = "Started by Marlit" ] || fail "MARLIT.TXT holds '$(cat "$mark")'"
 }
