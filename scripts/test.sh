@@ -9,6 +9,8 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 jobs=$(nproc)
+# Work trees and clones in other folders share the compiler cache.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMARLIT_SANITIZE=ON -DMARLIT_WERROR=ON
 cmake --build build-test -j "$jobs"
