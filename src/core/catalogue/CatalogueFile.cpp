@@ -1,6 +1,7 @@
 #include "core/catalogue/CatalogueFile.h"
 
 #include "core/catalogue/CategoryTable.h"
+#include "core/catalogue/SystemValuesFile.h"
 #include "core/fs/Paths.h"
 #include "core/fs/SafeFile.h"
 
@@ -234,7 +235,11 @@ std::string CatalogueFile::serialize(const CategoryCatalogue &catalogue)
 CategoryCatalogue CatalogueFile::load(const std::string &path)
 {
     const std::optional<std::string> bytes = SafeFile::readAll(path);
-    return bytes ? parse(*bytes) : CategoryCatalogue{};
+    if (!bytes)
+        return {};
+    CategoryCatalogue catalogue = parse(*bytes);
+    SystemValuesFile::load(path, catalogue);
+    return catalogue;
 }
 
 StampedCatalogue CatalogueFile::loadStamped(const std::string &path)
@@ -242,18 +247,22 @@ StampedCatalogue CatalogueFile::loadStamped(const std::string &path)
     const std::optional<StampedBytes> read = SafeFile::readStamped(path);
     if (!read)
         return {};
-    return {parse(read->bytes), read->stamp};
+    CategoryCatalogue catalogue = parse(read->bytes);
+    SystemValuesFile::load(path, catalogue);
+    return {std::move(catalogue), read->stamp};
 }
 
 WriteResult CatalogueFile::save(const std::string &path, const CategoryCatalogue &catalogue)
 {
-    return SafeFile::writeAll(path, serialize(catalogue));
+    const WriteResult written = SafeFile::writeAll(path, serialize(catalogue));
+    return written.ok() ? SystemValuesFile::save(path, catalogue) : written;
 }
 
 WriteResult CatalogueFile::saveIfUnchanged(const std::string &path, const CategoryCatalogue &catalogue,
                                            const std::optional<FileStamp> &readFrom)
 {
-    return SafeFile::writeAllIfUnchanged(path, serialize(catalogue), readFrom);
+    const WriteResult written = SafeFile::writeAllIfUnchanged(path, serialize(catalogue), readFrom);
+    return written.ok() ? SystemValuesFile::save(path, catalogue) : written;
 }
 
 std::array<bool, 4> CatalogueFile::ensureCatalogueFiles(const std::string &folder)

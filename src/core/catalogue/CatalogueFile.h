@@ -30,10 +30,12 @@ public:
     static CategoryCatalogue parse(std::string_view bytes);
     static std::string serialize(const CategoryCatalogue &catalogue);
 
-    // The catalogue in the file; empty when the file cannot be read.
+    // The catalogue in the file, each system with its values from the values file beside it
+    // (SystemValuesFile); empty when the file cannot be read.
     static CategoryCatalogue load(const std::string &path);
     static StampedCatalogue loadStamped(const std::string &path);
-    // Writes the whole catalogue safely; on failure the file is unchanged and the result says why.
+    // Writes the whole catalogue safely, then its systems' values; on failure the file is
+    // unchanged and the result says why.
     static WriteResult save(const std::string &path, const CategoryCatalogue &catalogue);
     // The same, only while the file is still the one read (the stamp loadStamped gave): a file
     // changed by another program meanwhile is left as it is, and the result says so.
