@@ -11,8 +11,6 @@
 #include <QSignalBlocker>
 #include <QStyle>
 
-#include <tuple>
-
 namespace {
 
 // The folder's own bytes: the shown text may not give them back for a name that is not valid
@@ -46,17 +44,28 @@ void RomFolderTree::FillFolderTree(const std::vector<marlit::FolderNode> &folder
 {
     m_currentAtPress = nullptr;
     clear();
-    for (const auto &[view, text, icon] :
-         {std::tuple{View::Favourites, kFavouritesText, &m_favouritesIcon},
-          std::tuple{View::RecentlyPlayed, kRecentlyPlayedText, &m_recentlyPlayedIcon}}) {
-        auto *item = new QTreeWidgetItem(this, QStringList(QString::fromLatin1(text)));
-        item->setIcon(0, *icon);
-        item->setData(0, kViewRole, static_cast<int>(view));
+    for (const marlit::BrowseViewName &name : marlit::BrowsingState::views()) {
+        auto *item = new QTreeWidgetItem(this, QStringList(QString::fromLatin1(name.text)));
+        item->setIcon(0, viewIcon(name.view));
+        item->setData(0, kViewRole, static_cast<int>(name.view));
     }
     auto *root = new QTreeWidgetItem(this, QStringList(QString::fromLatin1(kRootText)));
     root->setIcon(0, m_folderIcon);
     addChildren(root, folders);
     root->setExpanded(true);
+}
+
+QIcon RomFolderTree::viewIcon(View view) const
+{
+    switch (view) {
+    case View::Favourites:
+        return m_favouritesIcon;
+    case View::RecentlyPlayed:
+        return m_recentlyPlayedIcon;
+    case View::Folder:
+        break;
+    }
+    return m_folderIcon;
 }
 
 void RomFolderTree::awaitFolders()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/browse/BrowsingState.h"
+
 #include <QTreeWidget>
 
 #include <string>
@@ -21,11 +23,9 @@ class RomFolderTree : public QTreeWidget
 
 public:
     static constexpr const char *kRootText = "ROMS";
-    static constexpr const char *kFavouritesText = "Favourites";
-    static constexpr const char *kRecentlyPlayedText = "Recently Played";
 
-    // What the current item stands for.
-    enum class View { Folder, Favourites, RecentlyPlayed };
+    // What the current item stands for; the views above "ROMS" are the browsing's views.
+    using View = marlit::BrowseView;
 
     explicit RomFolderTree(QWidget *parent = nullptr);
 
@@ -68,6 +68,7 @@ private:
     QIcon m_folderIcon;
     QIcon m_favouritesIcon;
     QIcon m_recentlyPlayedIcon;
+    QIcon viewIcon(View view) const;
     PaintHold *m_paintHold = nullptr;
     QTreeWidgetItem *m_currentAtPress = nullptr;
 };
