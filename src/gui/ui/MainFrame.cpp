@@ -1,7 +1,5 @@
 #include "gui/ui/MainFrame.h"
 
-#include "core/browse/FolderStatusText.h"
-#include "core/browse/RomFolderPath.h"
 #include "core/catalogue/CatalogueFile.h"
 #include "core/catalogue/CategoryTable.h"
 #include "core/catalogue/NewWorkspace.h"
@@ -26,7 +24,6 @@
 #include "gui/ui/HistoryViews.h"
 #include "gui/ui/OptionsDialog.h"
 #include "gui/ui/RomListBox.h"
-#include "gui/ui/RomListModel.h"
 #include "gui/ui/SystemListBox.h"
 
 #include <QCloseEvent>
@@ -90,15 +87,6 @@ void placeByEdges(QWidget *widget, int left, int top, int right, int bottom)
     widget->setGeometry(left, top, right - left, bottom - top);
 }
 
-// How the play history names a system: its category's file and its name.
-std::optional<marlit::SystemKey> systemKeyOf(int category, const SystemEntry *entry)
-{
-    const char *file = marlit::CategoryTable::fileName(category);
-    if (!entry || !file)
-        return std::nullopt;
-    return marlit::SystemKey{file, entry->name};
-}
-
 template <typename Widget> Widget *makeControl(QWidget *parent, const char *objectName)
 {
     auto *widget = new Widget(parent);
@@ -121,8 +109,6 @@ MainFrame::MainFrame(std::string folder, QWidget *parent)
     fontPointSize = start.fontPointSize;
     fontColor = start.fontColor;
     fontFace = QString::fromLocal8Bit(start.fontFace);
-    currentCategory = start.category;
-    currentSystem = start.system;
     // The file keeps the client size, so it is applied as the client size: the window no longer
     // shrinks by its frame at every start. It is fitted to the screen the window opens on.
     const QRect available = screen()->availableGeometry();
@@ -145,6 +131,15 @@ MainFrame::MainFrame(std::string folder, QWidget *parent)
     connect(catalogueWatch, &CatalogueWatch::changedOnDisk, this, &MainFrame::followCatalogueOnDisk);
 
     OnCreate();
+    // The remembered category and system are shown, or the first where they are gone.
+    browsing->restore(start.category, start.system);
+    {
+        const QSignalBlocker blocker(categoryTabs);
+        categoryTabs->setCurrentIndex(browsing->state().category());
+    }
+    OnSelChangeCategory();
+    SetRomListFont(fontFace, fontPointSize, fontColor);
+    creating = false;
 }
 
 MainFrame::~MainFrame() = default;
@@ -170,6 +165,7 @@ void MainFrame::OnCreate()
     starter = new EmulatorStarter(romList, this); // says over the ROM list when a start fails
     historyPresenter = new HistoryPresenter(*history, romList, *starter, this);
     historyViews = new HistoryViews(*history, romList, *starter, folderReader->pool(), this);
+    browsing = new BrowsingSession(*folderReader, *historyPresenter, *historyViews, romList, this);
 
     folderTree = makeControl<RomFolderTree>(this, "folderTree");
     placeByEdges(folderTree, 10, 294, 225, 480);
@@ -258,18 +254,6 @@ void MainFrame::OnCreate()
     finder = new EmulatorFinder(this);
     connect(finder, &EmulatorFinder::found, this, &MainFrame::onEmulatorsFound);
     finder->findAtStart(workFolder, std::all_of(created.begin(), created.end(), [](bool made) { return made; }));
-
-    // A remembered category the tabs do not have falls back to the first.
-    if (currentCategory < 0 || currentCategory >= marlit::CategoryTable::kCount)
-        currentCategory = 0;
-    {
-        const QSignalBlocker blocker(categoryTabs);
-        categoryTabs->setCurrentIndex(currentCategory);
-    }
-    OnSelChangeCategory();
-
-    SetRomListFont(fontFace, fontPointSize, fontColor);
-    creating = false;
 }
 
 bool MainFrame::event(QEvent *event)
@@ -318,7 +302,7 @@ void MainFrame::writeSettings()
     record.settings = settings;
     record.width = width();
     record.height = height();
-    record.category = currentCategory;
+    record.category = browsing->state().category();
     record.system = systemList->currentRow();
     record.fontPointSize = fontPointSize;
     record.fontColor = fontColor;
@@ -338,45 +322,27 @@ void MainFrame::SetRomListFont(const QString &face, int pointSizeTenths, std::ui
 
 void MainFrame::OnSelChangeCategory()
 {
-    currentCategory = categoryTabs->currentIndex();
-    if (const char *file = marlit::CategoryTable::fileName(currentCategory))
+    const int category = categoryTabs->currentIndex();
+    if (const char *file = marlit::CategoryTable::fileName(category))
         LoadCatalogue(file);
-
     // The start-up call restores the remembered system; a later tab change takes the first.
-    // A remembered row the catalogue does not have falls back to the first, if there is one.
-    int row = creating ? currentSystem : 0;
-    if (!catalogue.entryAt(row))
-        row = catalogue.empty() ? -1 : 0;
-    systemList->setCurrentRow(row);
+    systemList->setCurrentRow(browsing->chooseCategory(category, catalogue, creating));
     OnSelChangeSystem();
 }
 
 void MainFrame::OnSelChangeSystem()
 {
-    currentSystem = systemList->currentRow();
-    const SystemEntry *entry = selectedEntry();
-
+    const int row = systemList->currentRow();
+    const SystemEntry *entry = catalogue.entryAt(row);
     {
         const QSignalBlocker blocker(folderTree);
         folderTree->clear();
     }
-    historyViews->stop();
-    romList->awaitNames();
-    romRoot = entry ? entry->romDirectory : std::string();
-    romFolder = romRoot;
-    historyPresenter->showSystem(systemKeyOf(currentCategory, entry));
-    historyPresenter->showFolder(romFolder);
-
     clearSnapshots();
-
-    // The folders are read by reader processes; what they find comes to onTreeRead and
-    // onListRead. A system without a ROM folder lists nothing, not the working directory.
-    if (entry && !romRoot.empty()) {
+    // What the readers find comes to onTreeRead and onListRead.
+    browsing->chooseSystem(row, entry);
+    if (browsing->state().listsFolders())
         folderTree->awaitFolders();
-        folderReader->readSystem(romRoot, search, {entry->snapshotDirA, entry->snapshotDirB});
-    } else {
-        folderReader->stop(entry ? marlit::FolderStatusText::noRomFolder() : std::string());
-    }
 
     OnSize(width(), height());
     requestDefaultSnapshot();
@@ -423,36 +389,16 @@ void MainFrame::reportUnsaved(const char *fileName, const marlit::WriteResult &r
 
 void MainFrame::OnSelChangedFolder()
 {
-    romList->awaitNames();
-    if (showHistoryView())
-        return;
-    romFolder = marlit::RomFolderPath::fromTreePath(romRoot, folderTree->selectedPath());
-    historyPresenter->showFolder(romFolder);
     // Without a ROM directory nothing is listed, not the working directory.
-    if (selectedEntry() && !romRoot.empty())
-        FillRomList(romFolder);
+    if (browsing->chooseFolder(folderTree->selectedView(), folderTree->selectedPath()) &&
+        browsing->state().listsFolders())
+        FillRomList(browsing->state().romFolder());
     update(snapshotAreaRect());
-}
-
-bool MainFrame::showHistoryView()
-{
-    const RomFolderTree::View view = folderTree->selectedView();
-    const std::optional<marlit::SystemKey> &system = historyPresenter->system();
-    if (view == RomFolderTree::View::Folder || !system) {
-        historyViews->stop();
-        return false;
-    }
-    folderReader->dropList();
-    historyViews->show(view == RomFolderTree::View::Favourites ? marlit::HistoryView::Kind::Favourites
-                                                               : marlit::HistoryView::Kind::RecentlyPlayed,
-                       *system, search);
-    update(snapshotAreaRect());
-    return true;
 }
 
 void MainFrame::FillRomList(const std::string &folder)
 {
-    folderReader->readList(folder, search);
+    folderReader->readList(folder, browsing->state().search());
 }
 
 void MainFrame::onTreeRead(const std::shared_ptr<FolderAnswer> &answer, bool refresh)
@@ -477,26 +423,27 @@ void MainFrame::onListRead(const std::shared_ptr<FolderAnswer> &answer, bool ref
 
 void MainFrame::OnSearchMode()
 {
-    search.toggleMode();
-    filterModeButton->setText(search.mode() == marlit::FilterMode::FilterOut ? QStringLiteral("Filter Out")
-                                                                             : QStringLiteral("Search For"));
+    browsing->toggleSearchMode();
+    filterModeButton->setText(browsing->state().search().mode() == marlit::FilterMode::FilterOut
+                                  ? QStringLiteral("Filter Out")
+                                  : QStringLiteral("Search For"));
 }
 
 void MainFrame::OnSearchReturn()
 {
-    // Enter applies the text as it reads now, also over a text applied before.
-    if (search.applied())
-        search.clear();
-    OnApplyClear();
+    browsing->applyAfresh(searchEdit->text().toLocal8Bit().toStdString());
+    showSearch();
 }
 
 void MainFrame::OnApplyClear()
 {
-    if (search.applied())
-        search.clear();
-    else
-        search.apply(searchEdit->text().toLocal8Bit().toStdString());
-    applyButton->setText(search.applied() ? QStringLiteral("Clear") : QStringLiteral("Apply"));
+    browsing->applyOrClear(searchEdit->text().toLocal8Bit().toStdString());
+    showSearch();
+}
+
+void MainFrame::showSearch()
+{
+    applyButton->setText(browsing->state().search().applied() ? QStringLiteral("Clear") : QStringLiteral("Apply"));
     OnSelChangedFolder();
 }
 
@@ -506,6 +453,7 @@ void MainFrame::OnSelChangeRom()
 {
     const SystemEntry *entry = selectedEntry();
     const int row = romList->currentRow();
+    browsing->chooseRom(row);
     // Without snapshots no picture is looked up or decoded.
     if (!entry || row < 0 || !showsSnapshots())
         return;
@@ -559,9 +507,8 @@ void MainFrame::OnPlay()
     const int row = romList->currentRow();
     if (!entry || sayIfNoEmulator(*entry) || row < 0)
         return;
-    // A history view's rows each have their own folder.
-    const std::string folder = historyViews->shown() ? romList->romModel()->folderAt(row) : romFolder;
-    historyPresenter->launched(starter->start(marlit::CommandLine::request(*entry, folder, romList->nameAt(row))), row);
+    historyPresenter->launched(
+        starter->start(marlit::CommandLine::request(*entry, browsing->folderOf(row), romList->nameAt(row))), row);
 }
 
 void MainFrame::OnLaunchEmulator()
@@ -607,10 +554,10 @@ void MainFrame::OnSetup()
             AppendEntry(dialog.edited());
         } else if (selectedEntry()) {
             CategoryCatalogue changed = catalogue;
-            *changed.entryAt(currentSystem) = dialog.edited();
+            *changed.entryAt(browsing->state().system()) = dialog.edited();
             // A new ROM folder, snapshot folder or default picture shows at once: the views
             // follow the edited record.
-            storeListChange(changed, currentSystem);
+            storeListChange(changed, browsing->state().system());
         }
     }
     OnSize(width(), height());
@@ -644,7 +591,7 @@ void MainFrame::OnConfig()
 void MainFrame::ApplyListOperation(marlit::ListOperation operation)
 {
     CategoryCatalogue changed = catalogue;
-    const std::optional<int> rowAfter = changed.apply(operation, currentSystem);
+    const std::optional<int> rowAfter = changed.apply(operation, browsing->state().system());
     if (!rowAfter)
         return;
     storeListChange(changed, *rowAfter);
@@ -660,8 +607,7 @@ void MainFrame::AppendEntry(const SystemEntry &entry)
 
 void MainFrame::storeListChange(const CategoryCatalogue &changed, int rowAfter)
 {
-    currentCategory = categoryTabs->currentIndex();
-    const char *file = marlit::CategoryTable::fileName(currentCategory);
+    const char *file = marlit::CategoryTable::fileName(browsing->state().category());
     if (!file)
         return;
 
@@ -676,25 +622,25 @@ void MainFrame::storeListChange(const CategoryCatalogue &changed, int rowAfter)
 void MainFrame::reloadCatalogue(const char *fileName, std::optional<int> rowAfter)
 {
     const CategoryCatalogue before = catalogue;
-    const int rowBefore = currentSystem;
+    const int rowBefore = browsing->state().system();
     LoadCatalogue(fileName);
     const int row = rowAfter ? std::min(*rowAfter, catalogue.lastIndex()) : catalogue.rowFollowing(before, rowBefore);
 
-    // The highlighted row and currentSystem stay together. The views are read again only when
+    // The highlighted row and the browsing's system stay together. The views are read again only when
     // they would show another record: not for a system that merely moved, nor for the echo of
     // a change that left the highlighted system as it was.
     systemList->setCurrentRow(row);
     const SystemEntry *shown = before.entryAt(rowBefore);
     const SystemEntry *highlighted = catalogue.entryAt(row);
     if (shown && highlighted && *shown == *highlighted)
-        currentSystem = row;
+        browsing->moveSystem(row);
     else
         OnSelChangeSystem();
 }
 
 void MainFrame::followCatalogueOnDisk()
 {
-    if (const char *file = marlit::CategoryTable::fileName(currentCategory))
+    if (const char *file = marlit::CategoryTable::fileName(browsing->state().category()))
         reloadCatalogue(file, std::nullopt);
 }
 

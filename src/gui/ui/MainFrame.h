@@ -7,6 +7,7 @@
 #include "core/ui/SnapshotLayout.h"
 #include "gui/catalogue/FirstStartOffer.h"
 #include "gui/snapshots/SnapshotImage.h"
+#include "gui/ui/BrowsingSession.h"
 
 #include <QFont>
 #include <QWidget>
@@ -60,7 +61,7 @@ public:
     using ChangedFileReport = std::function<void(QWidget *parent, const QString &text)>;
     void setChangedFileReport(ChangedFileReport report) { reportChangedFile = std::move(report); }
 
-    int currentSystemIndex() const { return currentSystem; }
+    int currentSystemIndex() const { return browsing->state().system(); }
 
     // Adds a copy of entry as the last system and highlights it; the views follow it.
     void AppendEntry(const marlit::SystemEntry &entry);
@@ -72,9 +73,10 @@ public:
 
     // Read access for tests and the layout.
     const marlit::CategoryCatalogue &systems() const { return catalogue; }
-    int category() const { return currentCategory; }
-    const std::string &currentRomFolder() const { return romFolder; }
-    const marlit::RomSearch &romSearch() const { return search; }
+    int category() const { return browsing->state().category(); }
+    const std::string &currentRomFolder() const { return browsing->state().romFolder(); }
+    const marlit::RomSearch &romSearch() const { return browsing->state().search(); }
+    BrowsingSession &browsingSession() const { return *browsing; }
     const marlit::SnapshotGeometry &snapshotGeometry() const { return geometry; }
     const std::optional<SnapshotImage> &snapshot(int slot) const { return slot == 0 ? snapshotA : snapshotB; }
     const marlit::AppSettings &options() const { return settings; }
@@ -112,8 +114,8 @@ private:
     void OnSize(int width, int height);
     void LayoutSnapshots();
     void FillRomList(const std::string &folder);
-    // Fills the list with the history view the tree's current item stands for; false for a folder.
-    bool showHistoryView();
+    // The search row shows the search as it is now, and the list is filled with it.
+    void showSearch();
     void onTreeRead(const std::shared_ptr<FolderAnswer> &answer, bool refresh);
     void onListRead(const std::shared_ptr<FolderAnswer> &answer, bool refresh);
     void LoadCatalogue(const char *fileName);
@@ -139,7 +141,7 @@ private:
     void requestDefaultSnapshot();
     void onSnapshotReady(int slot, const SnapshotImage &image);
     QRect snapshotAreaRect() const;
-    const marlit::SystemEntry *selectedEntry() const { return catalogue.entryAt(currentSystem); }
+    const marlit::SystemEntry *selectedEntry() const { return catalogue.entryAt(browsing->state().system()); }
     // The size a picture is decoded for: its slot's cell.
     QSize cellSize(int slot) const;
     // Empties both slots and drops every pending decode, prefetches included.
@@ -163,15 +165,10 @@ private:
     const std::string workFolder; // "" or ending with the separator
     WriteFailureReport reportWriteFailure;
     ChangedFileReport reportChangedFile;
-    std::string romRoot;
-    std::string romFolder;
-    marlit::RomSearch search;
     marlit::CategoryCatalogue catalogue;
     std::optional<marlit::FileStamp> catalogueStamp; // the state of the file it was read from
     CatalogueWatch *catalogueWatch = nullptr;
     marlit::AppSettings settings;
-    int currentCategory = 0;
-    int currentSystem = 0;
     bool creating = true;
     bool settingsWritten = false;
     int fontPointSize = 120;
@@ -188,5 +185,6 @@ private:
     PlayHistory *history = nullptr;
     HistoryPresenter *historyPresenter = nullptr;
     HistoryViews *historyViews = nullptr;
+    BrowsingSession *browsing = nullptr;     // what is browsed, shared with every view of it
     SystemConfigDialog *openSetup = nullptr; // while "Setup" runs, for the presets found meanwhile
 };
