@@ -234,6 +234,7 @@ void MainFrame::OnCreate()
     connect(systemList, &SystemListBox::launchEmulatorRequested, this, &MainFrame::OnLaunchEmulator);
     connect(systemList, &SystemListBox::setupRequested, this, &MainFrame::OnSetup);
     connect(systemList, &SystemListBox::listOperationRequested, this, &MainFrame::ApplyListOperation);
+    connect(systemList, &SystemListBox::tvModeRequested, this, &MainFrame::tvModeRequested);
     connect(folderTree, &QTreeWidget::currentItemChanged, this, &MainFrame::OnSelChangedFolder);
     // Choosing the shown system or folder again reads it afresh, for storage that tells no changes.
     connect(systemList, &ListBoxView::selectedRowClickedAgain, this, &MainFrame::OnSelChangeSystem);
@@ -385,7 +386,36 @@ void MainFrame::reportUnsaved(const char *fileName, const marlit::WriteResult &r
     }
 }
 
+void MainFrame::showSystem(int category, int row)
+{
+    if (category != categoryTabs->currentIndex()) {
+        const QSignalBlocker blocker(categoryTabs);
+        categoryTabs->setCurrentIndex(category);
+        OnSelChangeCategory();
+    }
+    if (row != systemList->currentRow() && catalogue.entryAt(row)) {
+        systemList->setCurrentRow(row);
+        OnSelChangeSystem();
+    }
+}
+
 // ---- Folder tree and ROM list -------------------------------------------------------------
+
+void MainFrame::showView(marlit::BrowseView view)
+{
+    if (QTreeWidgetItem *item =
+            view == marlit::BrowseView::Folder ? folderTree->romsItem() : folderTree->viewItem(view))
+        folderTree->setCurrentItem(item);
+}
+
+void MainFrame::applySearch(const QString &text)
+{
+    searchEdit->setText(text);
+    if (!text.isEmpty())
+        OnSearchReturn();
+    else if (browsing->state().search().applied())
+        OnApplyClear();
+}
 
 void MainFrame::OnSelChangedFolder()
 {

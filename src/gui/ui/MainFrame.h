@@ -89,6 +89,19 @@ public:
     // Writes "marlit.cfg" (once; a second call does nothing).
     void writeSettings();
 
+    // For the other views of the browsing (the TV view): the window shows what they choose.
+    // The system at row of category's tab; a view of the system (Folder: its ROM directory);
+    // a search text applied ("" clears it).
+    void showSystem(int category, int row);
+    void showView(marlit::BrowseView view);
+    void applySearch(const QString &text);
+    RomListBox &romListBox() const { return *romList; }
+    const std::string &workspace() const { return workFolder; }
+
+signals:
+    // "TV Mode" chosen in the system list's menu.
+    void tvModeRequested();
+
 public slots:
     void OnSelChangeCategory();
     void OnSelChangeSystem();

@@ -79,6 +79,8 @@ std::unique_ptr<QMenu> SystemListBox::createContextMenu()
     QAction *moveDown = addCommand(*menu, QStringLiteral("Move Down"), MoveDownCommand, "moveDownAction");
     menu->addSeparator();
     QAction *remove = addCommand(*menu, QStringLiteral("Delete System"), DeleteSystemCommand, "deleteSystemAction");
+    menu->addSeparator();
+    addCommand(*menu, QStringLiteral("TV Mode"), TvModeCommand, "tvModeAction");
 
     // No command may act on a system that is not there (an empty list, or no current row); in
     // an empty list "Setup System" adds the first one.
@@ -137,6 +139,10 @@ void SystemListBox::keyboardSearch(const QString &)
 void SystemListBox::runCommand(int commandId)
 {
     // The menu greys what cannot be done; the same rules hold here whatever asks.
+    if (commandId == TvModeCommand) {
+        emit tvModeRequested();
+        return;
+    }
     if (commandId == SetupSystemCommand && m_model->rowCount() == 0) {
         emit setupRequested();
         return;

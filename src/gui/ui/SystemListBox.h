@@ -32,6 +32,7 @@ public:
         MoveDownCommand = 40004,
         DeleteSystemCommand = 40005,
         LaunchEmuCommand = 40006,
+        TvModeCommand = 40007,
     };
 
     explicit SystemListBox(QWidget *parent = nullptr);
@@ -63,6 +64,8 @@ signals:
     void setupRequested();
     void launchEmulatorRequested();
     void listOperationRequested(marlit::ListOperation operation);
+    // "TV Mode": the window is to give way to the full-screen view.
+    void tvModeRequested();
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;

@@ -460,6 +460,8 @@ void TestSystemListBox::menuHasItsItemsInOrder()
         {QStringLiteral("Move Down"), 40004, true},
         {QString(), 0, true},
         {QStringLiteral("Delete System"), 40005, true},
+        {QString(), 0, true},
+        {QStringLiteral("TV Mode"), 40007, true},
     };
     QCOMPARE(f.list.menusShown, 1);
     QCOMPARE(f.list.menuItems.size(), expected.size());

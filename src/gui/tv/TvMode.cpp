@@ -1,0 +1,85 @@
+#include "gui/tv/TvMode.h"
+
+#include "gui/launch/EmulatorStarter.h"
+#include "gui/tv/TvView.h"
+#include "gui/ui/MainFrame.h"
+#include "gui/ui/RomListBox.h"
+
+#include <QAction>
+#include <QScreen>
+
+TvMode::TvMode(MainFrame &frame, QObject *parent) : QObject(parent), m_frame(frame)
+{
+    // In the window's own menu (a right click where no control has one) with its key.
+    m_action = new QAction(QStringLiteral("TV Mode"), &m_frame);
+    m_action->setObjectName(QStringLiteral("tvModeAction"));
+    m_action->setShortcut(Qt::Key_F11);
+    m_action->setShortcutContext(Qt::WindowShortcut);
+    m_frame.addAction(m_action);
+    m_frame.setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(m_action, &QAction::triggered, this, &TvMode::enter);
+    connect(&m_frame, &MainFrame::tvModeRequested, this, &TvMode::enter);
+
+    EmulatorStarter &starter = m_frame.emulatorStarter();
+    connect(&starter, &EmulatorStarter::playStarted, this, [this](quint64 id) {
+        m_running.insert(id);
+        if (m_view)
+            m_view->setGameRunning(true);
+    });
+    connect(&starter, &EmulatorStarter::playEnded, this, [this](quint64 id) {
+        m_running.erase(id);
+        if (m_view)
+            m_view->setGameRunning(!m_running.empty());
+    });
+}
+
+TvMode::~TvMode()
+{
+    delete m_view;
+}
+
+bool TvMode::active() const
+{
+    return m_view && m_view->isVisible();
+}
+
+void TvMode::toggle()
+{
+    active() ? leave() : enter();
+}
+
+void TvMode::enter()
+{
+    if (active())
+        return;
+    if (!m_view) {
+        // A window of its own: the desktop window keeps its size and place for its return.
+        m_view = new TvView(m_frame);
+        connect(m_view, &TvView::leaveRequested, this, &TvMode::leave);
+        connect(m_view, &TvView::stopGameRequested, this, &TvMode::stopGameRequested);
+        connect(m_view, &TvView::favouriteToggleRequested, &m_frame.romListBox(),
+                &RomListBox::favouriteToggleRequested);
+    }
+    m_view->setGameRunning(!m_running.empty());
+    // On the screen the window is on, whole.
+    QScreen *screen = m_frame.screen();
+    m_view->setGeometry(screen->geometry());
+    m_view->showFullScreen();
+    m_frame.hide();
+    m_view->follow();
+    m_view->activateWindow();
+}
+
+void TvMode::leave()
+{
+    if (!active())
+        return;
+    m_frame.show();
+    m_view->hide();
+    m_frame.activateWindow();
+    m_frame.raise();
+    // The ROM chosen in the TV view is in sight in the window's list.
+    RomListBox &romList = m_frame.romListBox();
+    if (romList.currentIndex().isValid())
+        romList.scrollTo(romList.currentIndex());
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QObject>
+
+#include <set>
+
+class MainFrame;
+class QAction;
+class TvView;
+
+// "TV Mode" for the window: F11, the window's menu and the system list's menu enter it, and the
+// window gives way to the full-screen TV view of the same browsing; F11, "Leave TV Mode" or
+// going back from the systems row leave it, and the window shows again on the system and ROM
+// chosen meanwhile. The TV view is made at the first entry.
+class TvMode : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TvMode(MainFrame &frame, QObject *parent = nullptr);
+    ~TvMode() override;
+
+    void enter();
+    void leave();
+    void toggle();
+    bool active() const;
+    // Nothing before the first entry.
+    TvView *view() const { return m_view; }
+
+signals:
+    // The TV view's "Stop Game": the running game is to end.
+    void stopGameRequested();
+
+private:
+    MainFrame &m_frame;
+    TvView *m_view = nullptr;
+    QAction *m_action;
+    std::set<quint64> m_running; // the plays under way, for the menu's "Stop Game"
+};

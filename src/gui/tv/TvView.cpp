@@ -1,0 +1,508 @@
+#include "gui/tv/TvView.h"
+
+#include "core/catalogue/CategoryCatalogue.h"
+#include "core/catalogue/SystemEntry.h"
+#include "core/ui/SnapshotLayout.h"
+#include "gui/browse/RomFolderReader.h"
+#include "gui/browse/RomFolderTree.h"
+#include "gui/snapshots/SnapshotLoader.h"
+#include "gui/tv/TvItemDelegate.h"
+#include "gui/tv/TvLetterGrid.h"
+#include "gui/tv/TvMenu.h"
+#include "gui/tv/TvSystemModel.h"
+#include "gui/ui/BrowsingSession.h"
+#include "gui/ui/ListBoxView.h"
+#include "gui/ui/MainFrame.h"
+#include "gui/ui/RomListBox.h"
+#include "gui/ui/RomListModel.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QScopedValueRollback>
+#include <QScrollBar>
+#include <QStandardItemModel>
+
+namespace {
+
+constexpr int kViewRole = Qt::UserRole + 1;
+constexpr int kSearchItem = -1; // the views row's "Search", which is no view
+constexpr int kSlotA = marlit::SnapshotLayout::kSlotA;
+constexpr int kSlotB = marlit::SnapshotLayout::kSlotB;
+
+const QColor kTextColor{244, 246, 248};
+const QColor kDimColor{154, 167, 181};
+
+QRect toQRect(const marlit::LayoutRect &rect)
+{
+    return QRect(rect.x, rect.y, rect.width, rect.height);
+}
+
+// A row of cards read left to right, that scrolls by itself to keep the current card in sight.
+void makeRow(QListView *row, QAbstractItemModel *model, TvItemDelegate *delegate, bool uniform)
+{
+    row->setModel(model);
+    row->setItemDelegate(delegate);
+    row->setFlow(QListView::LeftToRight);
+    row->setWrapping(false);
+    row->setUniformItemSizes(uniform);
+    row->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    row->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    row->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    row->setSelectionMode(QAbstractItemView::SingleSelection);
+    row->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    row->setFrameShape(QFrame::NoFrame);
+}
+
+// The picture drawn as large as fits target, keeping its shape, centred.
+QRect fitted(const SnapshotImage &image, const QRect &target)
+{
+    const QSize size = image.image().isNull() ? image.scaled().size() : image.image().size();
+    if (size.isEmpty())
+        return target;
+    const QSize shown = size.scaled(target.size(), Qt::KeepAspectRatio);
+    return QRect(target.center().x() - shown.width() / 2 + 1, target.center().y() - shown.height() / 2 + 1,
+                 shown.width(), shown.height());
+}
+
+} // namespace
+
+TvView::TvView(MainFrame &frame, QWidget *parent) : QWidget(parent), m_frame(frame)
+{
+    setObjectName(QStringLiteral("tvView"));
+    setWindowTitle(QStringLiteral("Marlit"));
+    setAutoFillBackground(true);
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, TvItemDelegate::kBackground);
+    colours.setColor(QPalette::Base, TvItemDelegate::kBackground);
+    colours.setColor(QPalette::Text, kTextColor);
+    setPalette(colours);
+
+    m_systemModel = new TvSystemModel(this);
+    m_viewModel = new QStandardItemModel(this);
+    m_systemDelegate = new TvItemDelegate(TvItemDelegate::Kind::SystemCard, this);
+    m_viewDelegate = new TvItemDelegate(TvItemDelegate::Kind::ViewChip, this);
+    m_gameDelegate = new TvItemDelegate(TvItemDelegate::Kind::GameRow, this);
+
+    m_systems = new QListView(this);
+    m_systems->setObjectName(QStringLiteral("tvSystems"));
+    makeRow(m_systems, m_systemModel, m_systemDelegate, true);
+    m_views = new QListView(this);
+    m_views->setObjectName(QStringLiteral("tvViews"));
+    makeRow(m_views, m_viewModel, m_viewDelegate, false); // each as wide as its name
+    fillViews();
+
+    // The window's ROM list, seen in large type: its rows and its selection.
+    RomListBox &romList = m_frame.romListBox();
+    m_games = new ListBoxView(this);
+    m_games->setObjectName(QStringLiteral("tvGames"));
+    m_games->setModel(romList.model());
+    m_games->setSelectionModel(romList.selectionModel());
+    m_games->setItemDelegate(m_gameDelegate);
+    m_games->setFrameShape(QFrame::NoFrame);
+    m_games->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    // What an empty list says (reading, nothing found, no ROM folder), over the list.
+    m_empty = new QLabel(this);
+    m_empty->setObjectName(QStringLiteral("tvEmpty"));
+    m_empty->setAlignment(Qt::AlignCenter);
+    m_empty->setWordWrap(true);
+    m_empty->setAttribute(Qt::WA_TransparentForMouseEvents);
+    QPalette dim = m_empty->palette();
+    dim.setColor(QPalette::WindowText, kDimColor);
+    m_empty->setPalette(dim);
+
+    m_letters = new TvLetterGrid(this);
+    m_letters->setObjectName(QStringLiteral("tvLetters"));
+    m_menu = new TvMenu(this);
+    m_menu->setObjectName(QStringLiteral("tvMenu"));
+    // Made on the first entry: the window's own loader keeps its pictures for its own cells.
+    m_loader = new SnapshotLoader(m_frame.workspace(), this);
+
+    for (QWidget *row :
+         {static_cast<QWidget *>(m_systems), static_cast<QWidget *>(m_views), static_cast<QWidget *>(m_games)})
+        row->installEventFilter(this);
+    setTabOrder(m_systems, m_views);
+    setTabOrder(m_views, m_games);
+
+    connect(m_systems->selectionModel(), &QItemSelectionModel::currentChanged, this, &TvView::onSystemRowMoved);
+    connect(m_games->selectionModel(), &QItemSelectionModel::currentChanged, this, &TvView::onGameMoved);
+    connect(m_games->model(), &QAbstractItemModel::modelReset, this, &TvView::onGamesChanged);
+    connect(&m_frame.romFolderReader(), &RomFolderReader::statusChanged, this, &TvView::onGamesChanged);
+    connect(m_loader, &SnapshotLoader::snapshotReady, this, &TvView::onPictureReady);
+    BrowsingSession &browsing = m_frame.browsingSession();
+    connect(&browsing, &BrowsingSession::systemChosen, this, &TvView::onSystemChosen);
+    connect(&browsing, &BrowsingSession::folderChosen, this, &TvView::onFolderChosen);
+    connect(m_letters, &TvLetterGrid::textChanged, this, [this](const QString &text) { m_frame.applySearch(text); });
+    connect(m_letters, &TvLetterGrid::closed, this, [this] { m_games->setFocus(Qt::OtherFocusReason); });
+    connect(m_menu, &TvMenu::closed, this, [this] { m_games->setFocus(Qt::OtherFocusReason); });
+    connect(m_menu, &TvMenu::chosen, this, &TvView::onMenuChosen);
+    layoutParts();
+}
+
+TvView::~TvView() = default;
+
+void TvView::fillViews()
+{
+    // The views every view of the browsing shows, in their order, after the folders' root.
+    const auto add = [this](const QString &text, int view) {
+        auto *item = new QStandardItem(text);
+        item->setData(view, kViewRole);
+        m_viewModel->appendRow(item);
+    };
+    add(QString::fromLatin1(RomFolderTree::kRootText), static_cast<int>(marlit::BrowseView::Folder));
+    for (const marlit::BrowseViewName &name : marlit::BrowsingState::views())
+        add(QString::fromLatin1(name.text), static_cast<int>(name.view));
+    add(QStringLiteral("Search"), kSearchItem);
+}
+
+void TvView::follow()
+{
+    m_systemModel->load(m_frame.workspace());
+    onSystemChosen();
+    // A tab's blank record is no system of the row: the row's first system is shown instead.
+    if (!m_systems->currentIndex().isValid() && m_systemModel->rowCount() > 0)
+        m_systems->setCurrentIndex(m_systemModel->index(0, 0));
+    onGameMoved();
+    m_games->setFocus(Qt::OtherFocusReason);
+    onGamesChanged();
+    if (m_games->currentIndex().isValid())
+        m_games->scrollTo(m_games->currentIndex(), QAbstractItemView::PositionAtCenter);
+}
+
+// ---- Following the window's browsing ------------------------------------------------------
+
+void TvView::onSystemChosen()
+{
+    const marlit::BrowsingState &state = m_frame.browsingSession().state();
+    // The row moved by the user is where the user put it.
+    if (!m_following) {
+        const QScopedValueRollback following(m_following, true);
+        const QModelIndex index = m_systemModel->index(m_systemModel->rowOf(state.category(), state.system()), 0);
+        m_systems->setCurrentIndex(index);
+        if (index.isValid())
+            m_systems->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    }
+    onFolderChosen();
+
+    // The system's default picture until a game is chosen.
+    m_pictures = {};
+    m_loader->cancel(kSlotA);
+    m_loader->cancel(kSlotB);
+    m_loader->cancelPrefetch();
+    const marlit::SystemEntry *entry = m_frame.systems().entryAt(state.system());
+    const std::optional<int> slot = marlit::SnapshotLayout::defaultSnapshotSlot(entry);
+    if (entry && slot && isVisible())
+        m_loader->requestFile(kSlotA, entry->defaultSnapshot, pictureRects()[kSlotA].size());
+    update();
+}
+
+void TvView::onFolderChosen()
+{
+    const int view = static_cast<int>(m_frame.browsingSession().state().view());
+    const QScopedValueRollback following(m_following, true);
+    for (int row = 0; row < m_viewModel->rowCount(); ++row)
+        if (m_viewModel->item(row)->data(kViewRole).toInt() == view)
+            m_views->setCurrentIndex(m_viewModel->index(row, 0));
+}
+
+void TvView::onSystemRowMoved()
+{
+    if (m_following)
+        return;
+    // The chosen system stays in the middle of the row, its neighbours on both sides.
+    m_systems->scrollTo(m_systems->currentIndex(), QAbstractItemView::PositionAtCenter);
+    if (const TvSystemModel::System *system = m_systemModel->systemAt(m_systems->currentIndex().row())) {
+        const QScopedValueRollback following(m_following, true);
+        m_frame.showSystem(system->category, system->row);
+    }
+}
+
+void TvView::onGameMoved()
+{
+    const marlit::SystemEntry *entry = m_frame.systems().entryAt(m_frame.browsingSession().state().system());
+    const int row = m_games->currentRow();
+    if (!entry || row < 0 || !isVisible())
+        return;
+    const RomListBox &romList = m_frame.romListBox();
+    const std::string name = romList.nameAt(row);
+    const std::array<QRect, 2> rects = pictureRects();
+    const std::array<std::string, 2> folders{entry->snapshotDirA, entry->snapshotDirB};
+    for (const int slot : {kSlotA, kSlotB}) {
+        if (folders[static_cast<std::size_t>(slot)].empty())
+            continue;
+        // The picture shown stays until the next one is decoded: holding a key does not flash.
+        m_loader->requestSnapshot(slot, folders[static_cast<std::size_t>(slot)], name,
+                                  rects[static_cast<std::size_t>(slot)].size());
+    }
+    std::vector<std::string> neighbours;
+    for (const int next : {row + 1, row - 1})
+        if (next >= 0 && next < romList.count())
+            neighbours.push_back(romList.nameAt(next));
+    m_loader->prefetch(folders, {rects[0].size(), rects[1].size()}, neighbours);
+}
+
+void TvView::onGamesChanged()
+{
+    const int count = m_games->model()->rowCount();
+    const QString &status = m_frame.romListBox().placeholder();
+    // Nothing while a read is under way, until the reader says it takes long.
+    const bool reading = m_frame.romFolderReader().reading();
+    m_empty->setText(!status.isEmpty() ? status : reading ? QString() : QStringLiteral("No games here"));
+    m_empty->setVisible(count == 0);
+    // The focus mark stays in sight: games that come to a focused list without a choice
+    // choose the first.
+    if (count > 0 && m_games->hasFocus() && m_games->currentRow() < 0)
+        m_games->setCurrentIndex(m_games->model()->index(0, 0));
+}
+
+void TvView::onPictureReady(int slot, const SnapshotImage &image)
+{
+    m_pictures[static_cast<std::size_t>(slot)] = image;
+    update(toQRect(m_geometry.picture));
+}
+
+// ---- Keys ---------------------------------------------------------------------------------
+
+bool TvView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && !m_passing) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (handleKey(static_cast<QWidget *>(watched), key->key(), key->modifiers()))
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TvView::keyPressEvent(QKeyEvent *event)
+{
+    if (!handleKey(focusWidget(), event->key(), event->modifiers()))
+        QWidget::keyPressEvent(event);
+}
+
+bool TvView::handleKey(QWidget *row, int key, Qt::KeyboardModifiers modifiers)
+{
+    const bool control = modifiers & Qt::ControlModifier;
+    switch (key) {
+    case Qt::Key_Up:
+        if (row == m_games && m_games->currentRow() > 0)
+            return false;
+        if (row == m_games)
+            m_views->setFocus(Qt::OtherFocusReason);
+        else if (row == m_views)
+            m_systems->setFocus(Qt::OtherFocusReason);
+        return true;
+    case Qt::Key_Down:
+        if (row == m_games)
+            return false;
+        (row == m_systems ? static_cast<QWidget *>(m_views) : m_games)->setFocus(Qt::OtherFocusReason);
+        if (row == m_views && m_games->currentRow() < 0 && m_games->model()->rowCount() > 0) {
+            m_games->setCurrentIndex(m_games->model()->index(0, 0));
+        }
+        return true;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        if (row != m_games)
+            return false;
+        pageGames(key == Qt::Key_Right ? 1 : -1);
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Select:
+        choose(row);
+        return true;
+    case Qt::Key_Escape:
+    case Qt::Key_Backspace:
+        back(row);
+        return true;
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        if (control)
+            stepCategory(key == Qt::Key_PageUp ? -1 : 1);
+        else
+            stepSystem(key == Qt::Key_PageUp ? -1 : 1);
+        return true;
+    case Qt::Key_F:
+        if (!control)
+            return false;
+        openSearch();
+        return true;
+    case Qt::Key_D:
+        if (!control)
+            return false;
+        emit favouriteToggleRequested();
+        return true;
+    case Qt::Key_Menu:
+        openMenu();
+        return true;
+    case Qt::Key_F11:
+        emit leaveRequested();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TvView::pageGames(int step)
+{
+    // The list's own page keys, which the view otherwise takes for the systems.
+    const QScopedValueRollback passing(m_passing, true);
+    QKeyEvent page(QEvent::KeyPress, step > 0 ? Qt::Key_PageDown : Qt::Key_PageUp, Qt::NoModifier);
+    QApplication::sendEvent(m_games, &page);
+}
+
+void TvView::choose(QWidget *row)
+{
+    if (row == m_games) {
+        m_frame.OnPlay();
+    } else if (row == m_views) {
+        const int view = m_views->currentIndex().data(kViewRole).toInt();
+        if (view == kSearchItem) {
+            openSearch();
+            return;
+        }
+        m_frame.showView(static_cast<marlit::BrowseView>(view));
+        m_games->setFocus(Qt::OtherFocusReason);
+    } else {
+        m_games->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void TvView::back(QWidget *row)
+{
+    if (row == m_systems)
+        emit leaveRequested();
+    else
+        m_systems->setFocus(Qt::OtherFocusReason);
+}
+
+void TvView::stepSystem(int step)
+{
+    const int count = m_systemModel->rowCount();
+    if (count == 0)
+        return;
+    const int row = (std::max(0, m_systems->currentIndex().row()) + step + count) % count;
+    m_systems->setCurrentIndex(m_systemModel->index(row, 0));
+}
+
+void TvView::stepCategory(int step)
+{
+    const int row = m_systemModel->firstOfNextCategory(m_systems->currentIndex().row(), step);
+    if (row >= 0)
+        m_systems->setCurrentIndex(m_systemModel->index(row, 0));
+}
+
+void TvView::openSearch()
+{
+    const marlit::RomSearch &search = m_frame.romSearch();
+    m_letters->open(search.applied() ? QString::fromLocal8Bit(search.text()) : QString());
+}
+
+void TvView::openMenu()
+{
+    std::vector<TvMenu::Entry> entries;
+    const int row = m_games->currentRow();
+    if (row >= 0) {
+        entries.push_back({QStringLiteral("Play"), PlayEntry});
+        const bool favourite = m_games->model()->index(row, 0).data(RomListModel::FavouriteRole).toBool();
+        entries.push_back({favourite ? QStringLiteral("Remove from Favourites") : QStringLiteral("Add to Favourites"),
+                           FavouriteEntry});
+    }
+    entries.push_back({QStringLiteral("Search"), SearchEntry});
+    if (m_gameRunning)
+        entries.push_back({QStringLiteral("Stop Game"), StopGameEntry});
+    entries.push_back({QStringLiteral("Leave TV Mode"), LeaveEntry});
+    m_menu->open(std::move(entries));
+}
+
+void TvView::onMenuChosen(int id)
+{
+    switch (id) {
+    case PlayEntry:
+        m_frame.OnPlay();
+        break;
+    case FavouriteEntry:
+        emit favouriteToggleRequested();
+        break;
+    case SearchEntry:
+        openSearch();
+        break;
+    case StopGameEntry:
+        emit stopGameRequested();
+        break;
+    case LeaveEntry:
+        emit leaveRequested();
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- Layout and painting ------------------------------------------------------------------
+
+void TvView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    layoutParts();
+}
+
+void TvView::layoutParts()
+{
+    m_geometry = marlit::TvLayout::compute(width(), height());
+    for (TvItemDelegate *delegate : {m_systemDelegate, m_viewDelegate, m_gameDelegate})
+        delegate->setGeometry(m_geometry);
+    m_systems->setGeometry(toQRect(m_geometry.systems));
+    m_views->setGeometry(toQRect(m_geometry.views));
+    m_games->setGeometry(toQRect(m_geometry.games));
+    m_empty->setGeometry(toQRect(m_geometry.games));
+    m_empty->setFont(TvItemDelegate::font(m_geometry.titlePixels));
+    // The delegates' sizes changed with the screen: the rows measure them again.
+    for (QListView *row : {m_systems, m_views, static_cast<QListView *>(m_games)})
+        row->doItemsLayout();
+    m_letters->setGeometryUnits(m_geometry);
+    m_menu->setGeometryUnits(m_geometry);
+    for (QWidget *overlay : {static_cast<QWidget *>(m_letters), static_cast<QWidget *>(m_menu)})
+        overlay->setGeometry(rect());
+}
+
+std::array<QRect, 2> TvView::pictureRects() const
+{
+    const QRect area = toQRect(m_geometry.picture);
+    const marlit::SystemEntry *entry = m_frame.systems().entryAt(m_frame.browsingSession().state().system());
+    const bool both = entry && !entry->snapshotDirA.empty() && !entry->snapshotDirB.empty();
+    if (!both)
+        return {area, area};
+    const int gap = m_geometry.margin / 2;
+    const int half = (area.height() - gap) / 2;
+    return {QRect(area.left(), area.top(), area.width(), half),
+            QRect(area.left(), area.top() + half + gap, area.width(), area.height() - half - gap)};
+}
+
+void TvView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const std::array<QRect, 2> rects = pictureRects();
+    const marlit::SystemEntry *entry = m_frame.systems().entryAt(m_frame.browsingSession().state().system());
+    const bool both = entry && !entry->snapshotDirA.empty() && !entry->snapshotDirB.empty();
+    for (const int slot : {kSlotA, kSlotB}) {
+        const std::optional<SnapshotImage> &picture = m_pictures[static_cast<std::size_t>(slot)];
+        // A picture alone takes the whole area, whichever slot it comes in.
+        if (picture && !picture->isNull() && (both || slot == kSlotA || !m_pictures[kSlotA]))
+            picture->draw(painter, fitted(*picture, rects[static_cast<std::size_t>(slot)]));
+    }
+
+    painter.setFont(TvItemDelegate::font(m_geometry.smallPixels));
+    painter.setPen(kDimColor);
+    const QString hints = QStringLiteral("A Play    B Back    X Search    Y Favourite    Start Menu    "
+                                         "LB RB System    LT RT Category");
+    painter.drawText(toQRect(m_geometry.hints), Qt::AlignLeft | Qt::AlignVCenter,
+                     QFontMetrics(painter.font()).elidedText(hints, Qt::ElideRight, m_geometry.hints.width));
+}
+
+void TvView::closeEvent(QCloseEvent *event)
+{
+    // Closed by the window manager: the program ends as from the window.
+    QWidget::closeEvent(event);
+    m_frame.close();
+}

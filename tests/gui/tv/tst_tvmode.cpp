@@ -1,0 +1,205 @@
+// The TV view over the real window: entering and leaving keeps the system and the ROM, the rows
+// choose in the window (systems of every category, the views, the on-screen search), the menu
+// and the pictures; the keys alone drive it.
+
+#include "SettingsBytes.h"
+#include "TempDir.h"
+
+#include "core/browse/BrowsingState.h"
+#include "gui/browse/RomFolderReader.h"
+#include "gui/tv/TvLetterGrid.h"
+#include "gui/tv/TvMenu.h"
+#include "gui/tv/TvMode.h"
+#include "gui/tv/TvView.h"
+#include "gui/ui/BrowsingSession.h"
+#include "gui/ui/MainFrame.h"
+#include "gui/ui/RomListBox.h"
+
+#include <QDir>
+#include <QImage>
+#include <QListView>
+#include <QTest>
+
+using marlit::BrowseView;
+using marlit::test::TempDir;
+
+namespace {
+
+std::string record(const std::string &name, const std::string &romDirectory, const std::string &snapshots = {})
+{
+    return "NAME = " + name + "\r\nDESC = \r\nROMDIR = " + romDirectory +
+           "\r\nEMU = /bin/true\r\nCOMMAND LINE = \r\nICON = \r\nSNAPADIR = " + snapshots +
+           "\r\nSNAPBDIR = \r\nSNAPSHOT = \r\n\r\n";
+}
+
+int rowOf(const RomListBox &list, const std::string &name)
+{
+    for (int row = 0; row < list.count(); ++row)
+        if (list.nameAt(row) == name)
+            return row;
+    return -1;
+}
+
+} // namespace
+
+class TvModeTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup() { m_dir.reset(); }
+    void enteringAndLeavingKeepsSystemAndRom();
+    void viewsSearchAndMenuChooseInTheWindow();
+
+private:
+    // Presses key in the TV view where its focus is, and waits for the readers.
+    void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+
+    std::unique_ptr<TempDir> m_dir;
+    std::unique_ptr<MainFrame> m_frame;
+    std::unique_ptr<TvMode> m_tv;
+};
+
+void TvModeTest::init()
+{
+    m_dir = std::make_unique<TempDir>();
+    for (const char *name : {"Zelda (U).nes", "MARIO.NES", "Metroid.nes"})
+        m_dir->write(std::string("roms/nes/") + name);
+    m_dir->write("roms/snes/F-Zero.sfc");
+    m_dir->write("roms/gb/Tetris.gb");
+    QImage picture(64, 48, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QVERIFY(QDir().mkpath(QString::fromStdString(m_dir->file("snaps/nes"))));
+    QVERIFY(picture.save(QString::fromStdString(m_dir->file("snaps/nes/Metroid.png"))));
+    m_dir->write("console.ini", record("NES", m_dir->file("roms/nes/"), m_dir->file("snaps/nes/")) +
+                                    record("SNES", m_dir->file("roms/snes/")));
+    m_dir->write("handheld.ini", record("Game Boy", m_dir->file("roms/gb/")));
+    m_dir->write("marlit.cfg", marlit::test::SettingsBytes{true, true, 0, 640, 480, 1, 0}.bytes());
+    m_frame = std::make_unique<MainFrame>(m_dir->path());
+    QVERIFY(m_frame->romFolderReader().waitForIdle());
+    m_frame->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_frame.get()));
+    m_tv = std::make_unique<TvMode>(*m_frame);
+}
+
+void TvModeTest::press(int key, Qt::KeyboardModifiers modifiers)
+{
+    QWidget *focus = m_tv->view()->focusWidget();
+    QVERIFY(focus);
+    QTest::keyClick(focus, static_cast<Qt::Key>(key), modifiers);
+    QVERIFY(m_frame->romFolderReader().waitForIdle());
+}
+
+void TvModeTest::enteringAndLeavingKeepsSystemAndRom()
+{
+    // F11 in the window enters; the games have the focus, on the window's ROM.
+    auto *romList = m_frame->findChild<RomListBox *>(QStringLiteral("romList"));
+    romList->setCurrentRow(rowOf(*romList, "Metroid.nes"));
+    QTest::keyClick(m_frame.get(), Qt::Key_F11);
+    QVERIFY(m_tv->active());
+    QVERIFY(!m_frame->isVisible());
+    TvView &tv = *m_tv->view();
+    QCOMPARE(tv.focusWidget(), tv.gameList());
+    QCOMPARE(tv.gameList()->currentRow(), rowOf(*romList, "Metroid.nes"));
+    QTRY_VERIFY(tv.picture(0) && !tv.picture(0)->isNull()); // its picture, large
+    QCOMPARE(tv.picture(0)->image().pixelColor(0, 0), QColor(Qt::red));
+
+    // Up past the first game reaches the views, then the systems: of every category, in one row.
+    press(Qt::Key_Home);
+    press(Qt::Key_Up);
+    QCOMPARE(tv.focusWidget(), tv.viewRow());
+    press(Qt::Key_Up);
+    QCOMPARE(tv.focusWidget(), tv.systemRow());
+    QCOMPARE(tv.systemRow()->model()->rowCount(), 3); // not the blank records of the two other tabs
+    press(Qt::Key_Right);
+    QCOMPARE(m_frame->category(), 1);
+    QCOMPARE(m_frame->currentSystemIndex(), 1);
+    QCOMPARE(tv.gameList()->model()->rowCount(), 1); // F-Zero
+    press(Qt::Key_PageDown, Qt::ControlModifier);    // the first system of the next category with one
+    QCOMPARE(m_frame->category(), 2);
+    QCOMPARE(m_frame->currentSystemIndex(), 0);
+    QCOMPARE(romList->nameAt(0), std::string("Tetris.gb"));
+    press(Qt::Key_PageUp, Qt::ControlModifier);
+    QCOMPARE(m_frame->category(), 1);
+    QCOMPARE(m_frame->currentSystemIndex(), 0);
+
+    // Down to the games, a ROM chosen; leaving shows the window on the same system and ROM.
+    press(Qt::Key_Down);
+    press(Qt::Key_Down); // the first game is chosen on the way in
+    QCOMPARE(tv.focusWidget(), tv.gameList());
+    press(Qt::Key_Down);
+    const int chosen = tv.gameList()->currentRow();
+    QCOMPARE(chosen, 1);
+    QCOMPARE(m_frame->browsingSession().state().rom(), romList->nameAt(chosen));
+    press(Qt::Key_Escape);
+    QCOMPARE(tv.focusWidget(), tv.systemRow());
+    press(Qt::Key_Escape); // back from the systems leaves
+    QVERIFY(!m_tv->active());
+    QVERIFY(m_frame->isVisible());
+    QCOMPARE(m_frame->category(), 1);
+    QCOMPARE(m_frame->currentSystemIndex(), 0);
+    QCOMPARE(romList->currentRow(), chosen);
+
+    // A system chosen in the window meanwhile is the TV view's on the next entry.
+    m_frame->showSystem(2, 0);
+    m_tv->enter();
+    QCOMPARE(tv.systemRow()->currentIndex().data().toString(), QStringLiteral("Game Boy"));
+    QTest::keyClick(tv.focusWidget(), Qt::Key_F11);
+    QVERIFY(!m_tv->active());
+}
+
+void TvModeTest::viewsSearchAndMenuChooseInTheWindow()
+{
+    m_tv->enter();
+    TvView &tv = *m_tv->view();
+    // The views row: the folders' root, the history's views, and the search.
+    QStringList views;
+    for (int row = 0; row < tv.viewRow()->model()->rowCount(); ++row)
+        views << tv.viewRow()->model()->index(row, 0).data().toString();
+    QCOMPARE(views, (QStringList{"ROMS", "Favourites", "Recently Played", "Search"}));
+    press(Qt::Key_Up);
+    QCOMPARE(tv.focusWidget(), tv.viewRow());
+    press(Qt::Key_Right);
+    press(Qt::Key_Return);
+    QCOMPARE(m_frame->browsingSession().state().view(), BrowseView::Favourites);
+    QCOMPARE(tv.focusWidget(), tv.gameList());
+
+    // Back to the folder, then the letters: each key narrows the window's list.
+    press(Qt::Key_Up);
+    press(Qt::Key_Left);
+    press(Qt::Key_Return);
+    QCOMPARE(m_frame->browsingSession().state().view(), BrowseView::Folder);
+    press(Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(tv.letterGrid()->isVisible());
+    press(Qt::Key_Down); // "K"
+    press(Qt::Key_Return);
+    QCOMPARE(tv.letterGrid()->text(), QStringLiteral("K"));
+    press(Qt::Key_Right);
+    press(Qt::Key_Right); // "M"
+    press(Qt::Key_Return);
+    QCOMPARE(tv.letterGrid()->text(), QStringLiteral("KM"));
+    for (int i = 0; i < 3; ++i)
+        press(Qt::Key_Down); // "Space", below "M"
+    press(Qt::Key_Right);    // "Delete"
+    press(Qt::Key_Return);
+    QVERIFY(m_frame->romSearch().applied());
+    QCOMPARE(m_frame->romSearch().text(), std::string("K"));
+    press(Qt::Key_Escape);
+    QVERIFY(!tv.letterGrid()->isVisible());
+    QCOMPARE(tv.focusWidget(), tv.gameList());
+
+    // The menu offers what can be done now; "Stop Game" only while a game runs.
+    press(Qt::Key_Menu);
+    QVERIFY(tv.menu()->isVisible());
+    QStringList entries;
+    for (const TvMenu::Entry &entry : tv.menu()->entries())
+        entries << entry.text;
+    QCOMPARE(entries, (QStringList{"Search", "Leave TV Mode"})); // nothing matches "K": no ROM
+    press(Qt::Key_Down);
+    press(Qt::Key_Return);
+    QVERIFY(!m_tv->active());
+}
+
+QTEST_MAIN(TvModeTest)
+#include "tst_tvmode.moc"
