@@ -22,8 +22,9 @@ run() { # expected first line, arguments...
   [ ! -s "$work/err" ] || fail "marlit $*: said on standard error $(cat "$work/err")"
   [ -z "$(ls -A)" ] || fail "marlit $* wrote into its working folder: $(ls -A)"
 }
-run "Usage: marlit [--help | --version]" --help
+run "Usage: marlit [--tv | --help | --version]" --help
 run "Marlit $version" --version
-run "Usage: marlit [--help | --version]" -reverse --help --version
+run "Usage: marlit [--tv | --help | --version]" -reverse --help --version
+run "Usage: marlit [--tv | --help | --version]" --tv --help
 run "Marlit $version" -style windows --version
 echo "command line test passed"

@@ -2,6 +2,7 @@
 
 #include "gui/app/KeyRepeatFilter.h"
 
+#include "gui/tv/TvMode.h"
 #include "gui/ui/MainFrame.h"
 
 namespace {
@@ -36,10 +37,14 @@ LauncherApp::LauncherApp(char *programName)
     installEventFilter(new KeyRepeatFilter(this));
 }
 
-int LauncherApp::run()
+int LauncherApp::run(bool tvMode)
 {
     MainFrame frame;
-    frame.show();
+    TvMode tv(frame);
+    if (tvMode)
+        tv.enter();
+    else
+        frame.show();
     exec();
     // A normal close is a success, whatever way the window was closed.
     frame.writeSettings();

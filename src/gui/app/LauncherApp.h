@@ -13,8 +13,9 @@ public:
     // programName: argv[0]. No other argument reaches the toolkit, so none has an effect.
     explicit LauncherApp(char *programName);
 
-    // Creates and shows the main window, runs the event loop, returns the exit status.
-    int run();
+    // Creates and shows the main window (in TV Mode when tvMode is set), runs the event loop,
+    // returns the exit status.
+    int run(bool tvMode = false);
 
     // Marlit's icon, drawn from the program's own resource; the installed theme icon when the
     // drawing cannot be rendered (no SVG support in this Qt).

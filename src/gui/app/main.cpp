@@ -33,5 +33,5 @@ int main(int argc, char **argv)
     // The toolkit is given the program's name alone, so that its own options (-reverse, -style,
     // -qwindowtitle...) change nothing either.
     LauncherApp app(argc > 0 ? argv[0] : nullptr);
-    return app.run();
+    return app.run(marlit::ProgramOptions::startsInTvMode(argc, argv));
 }
