@@ -10,6 +10,10 @@ namespace marlit {
 
 ErrorRelay::ErrorRelay(int fromProgram, int to) noexcept : m_input(fromProgram), m_output(to)
 {
+    if (m_input < 0) {
+        m_inputEnded = true; // nothing to carry: finished from the start
+        return;
+    }
     // The pipe is ours alone, so its flags are ours to change; the output's are not.
     const int flags = ::fcntl(m_input, F_GETFL);
     if (flags >= 0)

@@ -8,8 +8,8 @@
 
 namespace marlit {
 
-// Carries what a program writes to its standard error, read from a pipe, on to a descriptor of
-// ours, and keeps the last bytes. It runs in the process that watches the program (forked from
+// Carries what a program writes to its standard error (or output), read from a pipe, on to a
+// descriptor of ours, and keeps the last bytes. It runs in the process that watches the program (forked from
 // a threaded one), so it allocates nothing and makes system calls only.
 //
 // Neither side can hold it up: poll says when each is ready, and a write that fails for good
@@ -18,7 +18,8 @@ namespace marlit {
 class ErrorRelay
 {
 public:
-    // Reads from fromProgram, which it makes non-blocking, and writes to to.
+    // Reads from fromProgram, which it makes non-blocking, and writes to to; with fromProgram -1,
+    // finished at once.
     ErrorRelay(int fromProgram, int to) noexcept;
 
     // Fills the two entries of the next poll; an entry with nothing to wait for gets fd -1.

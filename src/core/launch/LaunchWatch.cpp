@@ -33,6 +33,13 @@ std::string ProgramEnd::describe() const
     return "ended with status " + std::to_string(WEXITSTATUS(status));
 }
 
+std::string WatchReport::lastLines() const
+{
+    if (outputTail.empty() || errorTail.empty())
+        return outputTail + errorTail;
+    return outputTail + '\n' + errorTail;
+}
+
 LaunchWatch::LaunchWatch(FileDescriptor reportSocket) : m_report(std::move(reportSocket))
 {
 }
@@ -40,7 +47,8 @@ LaunchWatch::LaunchWatch(FileDescriptor reportSocket) : m_report(std::move(repor
 void LaunchWatch::send(int reportSocket, const Message &message, int program) noexcept
 {
     const std::span<const int> riding(&program, program >= 0 ? 1 : 0);
-    SocketMessage::send(reportSocket, &message, kHeaderSize + message.tailSize, riding, MSG_DONTWAIT | MSG_NOSIGNAL);
+    SocketMessage::send(reportSocket, &message, kHeaderSize + message.tailSize + message.outputSize, riding,
+                        MSG_DONTWAIT | MSG_NOSIGNAL);
 }
 
 std::optional<WatchReport> LaunchWatch::finish()
@@ -56,13 +64,16 @@ std::optional<WatchReport> LaunchWatch::finish()
         report.program = std::move(received.fds.front());
     const ssize_t got = received.size;
     if (got < static_cast<ssize_t>(kHeaderSize) || received.cut || message.tailSize > ErrorTail::kCapacity ||
-        static_cast<std::size_t>(got) != kHeaderSize + message.tailSize)
+        message.outputSize > ErrorTail::kCapacity ||
+        static_cast<std::size_t>(got) != kHeaderSize + message.tailSize + message.outputSize)
         return std::nullopt;
     if (message.ended) {
         report.end = ProgramEnd{message.status};
         report.program.close();
     }
     report.errorTail = ErrorTail::lastLines({message.tail, message.tailSize}, message.cut != 0);
+    report.outputTail =
+        ErrorTail::lastLines({message.tail + message.tailSize, message.outputSize}, message.outputCut != 0);
     return report;
 }
 

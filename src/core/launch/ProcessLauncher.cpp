@@ -157,11 +157,13 @@ struct Plan
     const char *workingDirectory = nullptr;
     int devNull = -1;
     int startReport = -1; // write end: a Failure, or end of file once the program runs
-    // With a watch (all -1 without): the socket end that takes the watch's report, and the pipe
-    // that is the program's standard error.
+    // With a watch (all -1 without): the socket end that takes the watch's report, and the pipes
+    // that are the program's standard error and output.
     int watchReport = -1;
     int errorRead = -1;
     int errorWrite = -1;
+    int outputRead = -1;
+    int outputWrite = -1;
     std::chrono::milliseconds watchTime{};
     int openMax = 1024; // for closing descriptors where close_range is missing
 };
@@ -219,11 +221,14 @@ long long nowMilliseconds()
 
 [[noreturn]] void runProgram(const Plan &plan)
 {
-    // Standard input from /dev/null, output ours, error ours or the watch's pipe. Nothing else
+    // Standard input from /dev/null, output and error ours or the watch's pipes. Nothing else
     // is left open but the start report, which closes as the program starts.
-    if (::dup2(plan.devNull, STDIN_FILENO) < 0 || (plan.errorWrite >= 0 && ::dup2(plan.errorWrite, STDERR_FILENO) < 0))
+    if (::dup2(plan.devNull, STDIN_FILENO) < 0 ||
+        (plan.errorWrite >= 0 && ::dup2(plan.errorWrite, STDERR_FILENO) < 0) ||
+        (plan.outputWrite >= 0 && ::dup2(plan.outputWrite, STDOUT_FILENO) < 0))
         reportAndExit(plan.startReport, Stage::Exec, errno);
-    for (const int fd : {plan.devNull, plan.watchReport, plan.errorRead, plan.errorWrite})
+    for (const int fd :
+         {plan.devNull, plan.watchReport, plan.errorRead, plan.errorWrite, plan.outputRead, plan.outputWrite})
         if (fd >= 0)
             ::close(fd);
 
@@ -241,14 +246,18 @@ long long nowMilliseconds()
     reportAndExit(plan.startReport, Stage::Exec, error);
 }
 
-// Copies the program's standard error on to ours until the program closes it, then exits.
-[[noreturn]] void relayUntilTheEnd(ErrorRelay &relay)
+// Copies the program's standard error and output on to ours until the program closes them, then
+// exits.
+[[noreturn]] void relayUntilTheEnd(ErrorRelay &error, ErrorRelay &output)
 {
-    while (!relay.finished()) {
-        pollfd fds[2];
-        relay.preparePoll(fds[0], fds[1]);
-        if (::poll(fds, 2, -1) > 0)
-            relay.transfer(fds[0], fds[1]);
+    while (!error.finished() || !output.finished()) {
+        pollfd fds[4];
+        error.preparePoll(fds[0], fds[1]);
+        output.preparePoll(fds[2], fds[3]);
+        if (::poll(fds, 4, -1) > 0) {
+            error.transfer(fds[0], fds[1]);
+            output.transfer(fds[2], fds[3]);
+        }
     }
     _exit(0);
 }
@@ -259,7 +268,7 @@ constexpr const char *kCopyProgram = "/usr/bin/tee";
 
 // Leaves the copying to a small program of the system's: this process is a fork of the window's,
 // and would keep a copy-on-write image of all its memory for as long as the program runs.
-[[noreturn]] void handOverTheCopying(ErrorRelay &relay, int fromProgram)
+[[noreturn]] void handOverTheCopying(ErrorRelay &relay, int fromProgram, int to)
 {
     while (relay.holdsOutput()) { // what was read goes first, in order
         pollfd input{-1, 0, 0}, output{};
@@ -271,7 +280,8 @@ constexpr const char *kCopyProgram = "/usr/bin/tee";
     const int flags = ::fcntl(fromProgram, F_GETFL);
     const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     if (flags >= 0 && devNull >= 0 && ::fcntl(fromProgram, F_SETFL, flags & ~O_NONBLOCK) == 0 &&
-        ::dup2(STDERR_FILENO, STDOUT_FILENO) == STDOUT_FILENO && ::dup2(fromProgram, STDIN_FILENO) == STDIN_FILENO) {
+        (to == STDOUT_FILENO || ::dup2(to, STDOUT_FILENO) == STDOUT_FILENO) &&
+        ::dup2(fromProgram, STDIN_FILENO) == STDIN_FILENO) {
         const int ourError = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
         if (ourError >= 0 && ::dup2(devNull, STDERR_FILENO) == STDERR_FILENO) {
             const char *const argv[] = {"tee", "--output-error=warn", "/dev/null", nullptr};
@@ -279,13 +289,15 @@ constexpr const char *kCopyProgram = "/usr/bin/tee";
             ::dup2(ourError, STDERR_FILENO);
         }
     }
-    ErrorRelay rest(fromProgram, STDERR_FILENO); // no such program: copy here after all
-    relayUntilTheEnd(rest);
+    ErrorRelay rest(fromProgram, to); // no such program: copy here after all
+    ErrorRelay none(-1, -1);
+    relayUntilTheEnd(rest, none);
 }
 
 // Starts the program as its child and watches it for the watch time, copying its standard error
-// on to ours meanwhile; then reports and leaves: what is left to copy goes on in a process of its
-// own, so that the program, still running, is handed to init like any other.
+// and output on to ours meanwhile; then reports and leaves: what is left to copy goes on in a
+// process of its own per stream, so that the program, still running, is handed to init like any
+// other.
 [[noreturn]] void watchProgram(const Plan &plan)
 {
     ::prctl(PR_SET_NAME, "marlit-watch");
@@ -296,8 +308,7 @@ constexpr const char *kCopyProgram = "/usr/bin/tee";
         runProgram(plan);
     // Opened while the program is our child and cannot be reaped by anyone else: this is it.
     const int programFd = static_cast<int>(::syscall(SYS_pidfd_open, program, 0));
-    // Only standard error is ours to keep: a reader of our output waits for no process of ours.
-    for (const int fd : {plan.startReport, plan.devNull, plan.errorWrite, STDIN_FILENO, STDOUT_FILENO})
+    for (const int fd : {plan.startReport, plan.devNull, plan.errorWrite, plan.outputWrite, STDIN_FILENO})
         ::close(fd);
     // Ended by a signal like any process (a shutdown's SIGTERM at once), but never by a reader of
     // our standard error that has gone: that would cut the program's standard error off.
@@ -310,6 +321,7 @@ constexpr const char *kCopyProgram = "/usr/bin/tee";
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
     ErrorRelay relay(plan.errorRead, STDERR_FILENO);
+    ErrorRelay output(plan.outputRead, STDOUT_FILENO);
 
     LaunchWatch::Message message;
     const long long deadline = nowMilliseconds() + plan.watchTime.count();
@@ -318,35 +330,52 @@ constexpr const char *kCopyProgram = "/usr/bin/tee";
         if (::waitpid(program, &status, WNOHANG) == program) {
             message.ended = 1;
             message.status = status;
-            relay.takeWhatIsThere(); // all it wrote is in the pipe now
+            relay.takeWhatIsThere(); // all it wrote is in the pipes now
+            output.takeWhatIsThere();
             break;
         }
         const long long left = deadline - nowMilliseconds();
         if (left <= 0)
             break;
-        pollfd fds[3] = {{programFd, POLLIN, 0}, {}, {}};
+        pollfd fds[5] = {{programFd, POLLIN, 0}, {}, {}, {}, {}};
         relay.preparePoll(fds[1], fds[2]);
+        output.preparePoll(fds[3], fds[4]);
         // Without a pidfd (a kernel before 5.3) the end is looked for now and then.
         const int timeout = static_cast<int>(programFd >= 0 ? left : std::min(left, 50LL));
-        if (::poll(fds, 3, timeout) > 0)
+        if (::poll(fds, 5, timeout) > 0) {
             relay.transfer(fds[1], fds[2]);
+            output.transfer(fds[3], fds[4]);
+        }
     }
     message.cut = relay.tail().cut() ? 1 : 0;
     message.tailSize = static_cast<std::uint32_t>(relay.tail().copyTo(message.tail));
+    message.outputCut = output.tail().cut() ? 1 : 0;
+    message.outputSize = static_cast<std::uint32_t>(output.tail().copyTo(message.tail + message.tailSize));
     LaunchWatch::send(plan.watchReport, message, message.ended ? -1 : programFd);
     ::close(plan.watchReport);
     if (programFd >= 0)
         ::close(programFd);
 
-    if (message.ended || relay.finished())
-        relayUntilTheEnd(relay); // no program to hand on, or nothing left to copy
-    const pid_t relayProcess = ::fork();
-    if (relayProcess == 0) {
-        ::prctl(PR_SET_NAME, "marlit-stderr");
-        handOverTheCopying(relay, plan.errorRead);
+    if (message.ended || (relay.finished() && output.finished()))
+        relayUntilTheEnd(relay, output); // no program to hand on, or nothing left to copy
+    const auto handOver = [&](ErrorRelay &stream, int fromProgram, int otherPipe, int to, const char *name) {
+        if (stream.finished())
+            return true;
+        const pid_t relayProcess = ::fork();
+        if (relayProcess == 0) {
+            ::prctl(PR_SET_NAME, name);
+            ::close(otherPipe);
+            handOverTheCopying(stream, fromProgram, to);
+        }
+        return relayProcess > 0;
+    };
+    const bool errorHandedOver = handOver(relay, plan.errorRead, plan.outputRead, STDERR_FILENO, "marlit-stderr");
+    const bool outputHandedOver = handOver(output, plan.outputRead, plan.errorRead, STDOUT_FILENO, "marlit-stdout");
+    if (!errorHandedOver || !outputHandedOver) {
+        // Better the program's parent than a stream of it cut off.
+        ErrorRelay none(-1, -1);
+        relayUntilTheEnd(errorHandedOver ? none : relay, outputHandedOver ? none : output);
     }
-    if (relayProcess < 0)
-        relayUntilTheEnd(relay); // better the program's parent than its standard error cut off
     _exit(0);
 }
 
@@ -361,7 +390,8 @@ constexpr const char *kCopyProgram = "/usr/bin/tee";
     resetSignalHandling();
     // Every descriptor we hold or inherited goes, close-on-exec or not, before the program is
     // even forked: it must get none, and none is held here for the watch time.
-    closeAllBut(std::array{plan.devNull, plan.startReport, plan.watchReport, plan.errorRead, plan.errorWrite},
+    closeAllBut(std::array{plan.devNull, plan.startReport, plan.watchReport, plan.errorRead, plan.errorWrite,
+                           plan.outputRead, plan.outputWrite},
                 plan.openMax);
 
     const pid_t child = ::fork();
@@ -413,19 +443,22 @@ ProcessLauncher::Result ProcessLauncher::startDetached(const LaunchRequest &requ
         plan.openMax = static_cast<int>(std::min<rlim_t>(files.rlim_cur, 1 << 20));
 
     FileDescriptor devNull(::open("/dev/null", O_RDWR | O_CLOEXEC));
-    FileDescriptor startRead, startWrite, reportRead, reportWrite, errorRead, errorWrite;
+    FileDescriptor startRead, startWrite, reportRead, reportWrite, errorRead, errorWrite, outputRead, outputWrite;
     const bool watching = watchTime > std::chrono::milliseconds::zero();
     if (!devNull.valid() || !keepAboveStandardStreams(devNull) || !makePipe(startRead, startWrite) ||
         !keepAboveStandardStreams(startWrite) ||
         (watching && (!makeSocketPair(reportRead, reportWrite) || !keepAboveStandardStreams(reportWrite) ||
                       !makePipe(errorRead, errorWrite) || !keepAboveStandardStreams(errorRead) ||
-                      !keepAboveStandardStreams(errorWrite))))
+                      !keepAboveStandardStreams(errorWrite) || !makePipe(outputRead, outputWrite) ||
+                      !keepAboveStandardStreams(outputRead) || !keepAboveStandardStreams(outputWrite))))
         return cannotStart(errno);
     plan.devNull = devNull.get();
     plan.startReport = startWrite.get();
     plan.watchReport = reportWrite.get();
     plan.errorRead = errorRead.get();
     plan.errorWrite = errorWrite.get();
+    plan.outputRead = outputRead.get();
+    plan.outputWrite = outputWrite.get();
 
     // No signal handler of ours may run in the new process before it has reset them all.
     sigset_t all, previous;
@@ -439,7 +472,8 @@ ProcessLauncher::Result ProcessLauncher::startDetached(const LaunchRequest &requ
     if (child < 0)
         return cannotStart(forkError);
 
-    for (FileDescriptor *theirs : {&startWrite, &reportWrite, &errorRead, &errorWrite, &devNull})
+    for (FileDescriptor *theirs :
+         {&startWrite, &reportWrite, &errorRead, &errorWrite, &outputRead, &outputWrite, &devNull})
         theirs->close();
     // The process in between exits as soon as it has forked; reaping it leaves no zombie.
     int status = 0;

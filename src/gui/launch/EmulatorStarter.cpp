@@ -111,7 +111,7 @@ void EmulatorStarter::finishWatch(Launch *launch)
     } else if (report->end && report->end->failed()) {
         tellStandardError(launch->commandLine + ' ' + report->end->describe());
         m_notice->showFailure(tr("The emulator %1").arg(QString::fromStdString(report->end->describe())),
-                              QString::fromLocal8Bit(launch->commandLine), QString::fromLocal8Bit(report->errorTail));
+                              QString::fromLocal8Bit(launch->commandLine), QString::fromLocal8Bit(report->lastLines()));
         forget(launch);
     } else if (report->end) {
         const std::chrono::milliseconds played = playedSoFar(*launch);

@@ -443,10 +443,11 @@ TEST(ProcessLauncher, ProgramGetsOnlyTheStandardStreamsAndAFileWithoutShebangRun
     }
     ASSERT_EQ(descriptors.count(0), 1u);
     EXPECT_EQ(descriptors[0], "/dev/null");
-    EXPECT_EQ(descriptors[1], std::filesystem::read_symlink("/proc/self/fd/1").string());
-    // Watched, its standard error is the watch's pipe, passed on to ours.
-    EXPECT_EQ(descriptors[2].rfind("pipe:", 0), 0u) << descriptors[2];
-    EXPECT_NE(descriptors[2], std::filesystem::read_symlink("/proc/self/fd/2").string());
+    // Watched, its standard output and error are the watch's pipes, passed on to ours.
+    for (const int fd : {1, 2}) {
+        EXPECT_EQ(descriptors[fd].rfind("pipe:", 0), 0u) << descriptors[fd];
+        EXPECT_NE(descriptors[fd], std::filesystem::read_symlink("/proc/self/fd/" + std::to_string(fd)).string());
+    }
     for (const auto &[fd, target] : descriptors) {
         if (fd > 2) {
             EXPECT_EQ(target, realPath(emulator)) << "descriptor " << fd; // the shell's own, on its script
@@ -584,8 +585,9 @@ TEST(ProcessLauncher, ProgramThatOutlivesTheWatchWritesOnToOurStandardErrorAndIt
     TempDir temp;
     // After the watch it writes more than a pipe holds, then leaves a mark: a SIGPIPE or a
     // write that blocks for good leaves none.
-    temp.write("emu.sh", "#!/bin/sh\nset -e\necho $$ > pid.part && mv pid.part pid\nsleep 0.6\nhead -c 262144 /dev/zero "
-                         "| tr '\\0' x >&2\ntouch done\nsleep 0.3\n");
+    temp.write("emu.sh",
+               "#!/bin/sh\nset -e\necho $$ > pid.part && mv pid.part pid\nsleep 0.6\nhead -c 262144 /dev/zero "
+               "| tr '\\0' x >&2\ntouch done\nsleep 0.3\n");
     chmod(temp.file("emu.sh").c_str(), 0755);
     const std::string bytes(262144, 'x');
 

@@ -168,6 +168,15 @@ void EmulatorStarterTest::earlyFailureIsSaidWhenItEndsAndTheNextStartClearsIt()
     QCOMPARE(ended.size(), 1);
     QCOMPARE(ended.at(0).at(0).value<quint64>(), worksId);
     QVERIFY(noChildLeft());
+
+    // One that says why on standard output only: the notice says it too, with the error's lines.
+    m_dir->write("says.sh", "#!/bin/sh\necho 'Starting up'\necho 'Error opening CD: No tracks found!'\n"
+                            "echo 'bad ROM' >&2\nexit 255\n");
+    chmod(m_dir->file("says.sh").c_str(), 0755);
+    starter.start({m_dir->file("says.sh"), {}, m_dir->path()});
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(notice->message(), QStringLiteral("The emulator ended with status 255"));
+    QCOMPARE(notice->emulatorOutput(), QStringLiteral("Starting up\nError opening CD: No tracks found!\nbad ROM"));
 }
 
 void EmulatorStarterTest::playLastsFromTheStartUntilTheEmulatorEndsOrTheWatchesEnd()
