@@ -8,6 +8,8 @@ Usage: misbehaving_fs.py MOUNTPOINT [--delay-ms N] [--slow-names N]
   /changing/  one name that changes at every listing ("Take 1.nes", "Take 2.nes" ...), and no
               change notice ever, as a remote share behaves
   /broken/    its listing fails with EIO
+  /ticking/   one name that changes every two seconds ("Tick N.nes"), its folder's modification
+              time with it, and no change notice ever
 
 Runs in the foreground until its connection is aborted or it is killed.
 """
@@ -20,9 +22,13 @@ import time
 
 from fusepy import FUSE, FuseOSError, Operations
 
-FOLDERS = ("hang", "slow", "changing", "broken")
+FOLDERS = ("hang", "slow", "changing", "broken", "ticking")
 FOLDER = {"st_mode": stat.S_IFDIR | 0o755, "st_nlink": 2}
 FILE = {"st_mode": stat.S_IFREG | 0o644, "st_nlink": 1, "st_size": 0}
+
+
+def tick():
+    return int(time.time()) // 2
 
 
 class Misbehaving(Operations):
@@ -38,6 +44,10 @@ class Misbehaving(Operations):
 
     def getattr(self, path, fh=None):
         parts = path.strip("/").split("/")
+        if path == "/ticking":
+            return dict(FOLDER, st_mtime=tick() * 2 * 10**9)
+        if len(parts) == 2 and parts[0] == "ticking" and parts[1].startswith("Tick "):
+            return FILE
         if path == "/" or (len(parts) == 1 and parts[0] in FOLDERS):
             return FOLDER
         if len(parts) == 2 and parts[0] == "slow" and parts[1] in self.slow_set:
@@ -62,6 +72,8 @@ class Misbehaving(Operations):
                 names = [("Take %d.nes" % self.takes, FILE)]
         elif path == "/broken":
             raise FuseOSError(errno.EIO)
+        elif path == "/ticking":
+            names = [("Tick %d.nes" % tick(), FILE)]
         else:
             raise FuseOSError(errno.ENOENT)
         return [(".", FOLDER, 0), ("..", FOLDER, 0)] + [(name, attrs, 0) for name, attrs in names]

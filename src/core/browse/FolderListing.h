@@ -2,8 +2,10 @@
 
 #include "core/browse/FolderTreeScanner.h"
 #include "core/browse/RomNames.h"
+#include "core/fs/FileStamp.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,14 @@ struct FolderListing
     bool hasCheck = false;
     // One per checked path: 1 when it is there (or cannot be told), 0 when it is gone.
     std::vector<std::uint8_t> present;
+
+    // Of a list or a tree: its folder's stamp as it was read (none: not there); whether it was
+    // only looked at and found unchanged (then nothing else is told); whether its file system
+    // tells changes at all (shares mostly do not); whether the system refused a watch asked for.
+    std::optional<FileStamp> stamp;
+    bool unchanged = false;
+    bool tellsChanges = true;
+    bool watchRefused = false;
 
     bool operator==(const FolderListing &) const = default;
 };

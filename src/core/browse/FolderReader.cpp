@@ -17,6 +17,7 @@
 #include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 
 namespace marlit {
 
@@ -28,6 +29,40 @@ constexpr std::size_t kMaxCheckWatches = 1024;
 FileDescriptor newWatch()
 {
     return FileDescriptor(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+}
+
+// Adds folder to watch, made first when there is none yet; false when the system refuses
+// either (the user's inotify allowance used up).
+bool watchFolder(FileDescriptor &watch, const std::string &folder)
+{
+    if (!watch.valid())
+        watch = newWatch();
+    return watch.valid() && inotify_add_watch(watch.get(), folder.empty() ? "." : folder.c_str(),
+                                              WatchEvents::kFolderMask | IN_ONLYDIR) >= 0;
+}
+
+// Whether changes in folder reach inotify: on a share, what another computer changes does not.
+bool tellsChanges(const std::string &folder)
+{
+    struct statfs info
+    {
+    };
+    if (::statfs(folder.empty() ? "." : folder.c_str(), &info) != 0)
+        return true;
+    switch (static_cast<std::uint32_t>(info.f_type)) {
+    case 0x6969:     // NFS
+    case 0x517B:     // SMB
+    case 0xFE534D42: // SMB2
+    case 0xFF534D42: // CIFS
+    case 0x65735546: // FUSE
+    case 0x01021997: // 9P
+    case 0x00C36400: // Ceph
+    case 0x5346414F: // AFS
+    case 0x73757245: // Coda
+        return false;
+    default:
+        return true;
+    }
 }
 
 void watchPath(const FileDescriptor &watch, const std::string &folder, std::uint32_t mask)
@@ -113,52 +148,95 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
     }
 
     const bool sameFolder = request.readTree && request.readList && request.treeRoot == request.listFolder;
-    FileDescriptor listWatch;
-    FileDescriptor treeWatch;
-    // Each watch is made before what it watches is read: a change during the read shows later.
-    if (request.watch && request.readList) {
-        listWatch = newWatch();
-        watchPath(listWatch, request.listFolder, WatchEvents::kFolderMask);
-    }
-    if (request.watch && request.readTree) {
-        treeWatch = newWatch();
-        watchPath(treeWatch, request.treeRoot, WatchEvents::kFolderMask);
-    }
-
     std::vector<DirectoryEntry> entries;
     int listError = 0;
+    bool listRead = false;
+    FileDescriptor treeWatch;
+    bool treeRefused = false;
     if (request.readList) {
-        listError = DirectoryReader::read(request.listFolder, entries, progress);
         FolderListing list;
         list.id = request.id;
         list.hasList = true;
-        list.listError = listError;
-        // The tree may still need the entries; the list takes a copy only then.
-        if (sameFolder)
-            list.names = RomNames(RomListing::fromEntries(entries, request.search));
-        else
-            list.names = RomNames(RomListing::fromEntries(std::move(entries), request.search));
+        list.stamp = FileStamp::of(request.listFolder);
+        FileDescriptor listWatch;
+        if (request.onlyIfChanged && list.stamp == request.listStamp) {
+            list.unchanged = true;
+        } else {
+            listError = DirectoryReader::read(request.listFolder, entries, progress);
+            listRead = true;
+            // Watched once it has answered; a change made before the watch shows in its stamp,
+            // and then the folder is read once more, watched all along this time.
+            if (request.watch && listError == 0) {
+                list.watchRefused = !watchFolder(listWatch, request.listFolder);
+                if (list.watchRefused)
+                    listWatch.close();
+                if (const std::optional<FileStamp> now = FileStamp::of(request.listFolder); now != list.stamp) {
+                    list.stamp = now;
+                    entries.clear();
+                    listError = DirectoryReader::read(request.listFolder, entries, progress);
+                }
+            }
+            list.listError = listError;
+            list.tellsChanges = listError != 0 || tellsChanges(request.listFolder);
+            // The tree may still need the entries; the list takes a copy only then.
+            if (sameFolder)
+                list.names = RomNames(RomListing::fromEntries(entries, request.search));
+            else
+                list.names = RomNames(RomListing::fromEntries(std::move(entries), request.search));
+        }
         part(std::move(list), std::move(listWatch));
     }
 
     if (request.readTree) {
-        std::size_t watched = 0;
-        FolderTreeScanner::Options options;
-        if (treeWatch.valid()) {
-            options.onFolderOpened = [&](int folderFd) {
-                if (watched >= kMaxTreeWatches)
-                    return;
-                ++watched;
-                const std::string path = "/proc/self/fd/" + std::to_string(folderFd);
-                inotify_add_watch(treeWatch.get(), path.c_str(), WatchEvents::kFolderMask | IN_ONLYDIR);
-            };
-        }
         FolderListing tree;
         tree.id = request.id;
         tree.hasTree = true;
-        tree.tree = sameFolder && listError == 0 ? FolderTreeScanner::scan(request.treeRoot, entries, options)
-                                                 : FolderTreeScanner::scan(request.treeRoot, options);
-        part(std::move(tree), std::move(treeWatch));
+        tree.stamp = FileStamp::of(request.treeRoot);
+        if (request.onlyIfChanged && tree.stamp == request.treeStamp) {
+            tree.unchanged = true;
+            part(std::move(tree), {});
+        } else {
+            // Watched once the whole tree has answered, by path; a folder changed before its
+            // watch is read again, with the tree, watched this time.
+            struct Seen
+            {
+                std::string path;
+                struct stat before;
+            };
+            std::vector<Seen> seen;
+            FolderTreeScanner::Options options;
+            if (request.watch) {
+                options.onFolderRead = [&](const std::string &path, const struct stat &before) {
+                    if (seen.size() < kMaxTreeWatches)
+                        seen.push_back({path, before});
+                };
+            }
+            const bool fromEntries = sameFolder && listRead && listError == 0;
+            tree.tree = fromEntries ? FolderTreeScanner::scan(request.treeRoot, entries, options)
+                                    : FolderTreeScanner::scan(request.treeRoot, options);
+            for (int pass = 0; pass < 3 && !seen.empty(); ++pass) {
+                bool changed = false;
+                for (const Seen &folder : seen) {
+                    const std::string path = request.treeRoot + folder.path;
+                    if (!watchFolder(treeWatch, path)) {
+                        treeRefused = folder.path.empty(); // refused at the root: nothing is followed
+                        if (treeRefused)
+                            break;
+                        continue;
+                    }
+                    changed = changed || FileStamp::of(path) != FileStamp::from(folder.before);
+                }
+                if (!changed || treeRefused)
+                    break;
+                seen.clear();
+                tree.tree = FolderTreeScanner::scan(request.treeRoot, options);
+            }
+            tree.tellsChanges = tree.tree.error != 0 || tellsChanges(request.treeRoot);
+            tree.watchRefused = treeRefused;
+            if (treeRefused)
+                treeWatch.close();
+            part(std::move(tree), std::move(treeWatch));
+        }
     }
 
     if (request.watch && !request.watchOnly.empty()) {
@@ -209,6 +287,10 @@ void FolderReader::serve(int socket)
             done.hasList = listing.hasList;
             done.listError = listing.listError;
             done.hasCheck = listing.hasCheck;
+            done.stamp = listing.stamp;
+            done.unchanged = listing.unchanged;
+            done.tellsChanges = listing.tellsChanges;
+            done.watchRefused = listing.watchRefused;
             const int fd = watch.get();
             if (watch.valid())
                 done.watches = listing.hasTree    ? ReaderProtocol::TreeWatch

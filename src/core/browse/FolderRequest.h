@@ -1,8 +1,10 @@
 #pragma once
 
 #include "core/browse/RomSearch.h"
+#include "core/fs/FileStamp.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,7 +14,8 @@ namespace marlit {
 // both (then the directory is read once for the two), folders to be watched only, and files
 // whose presence is checked (ROMs gathered from several folders by the play history). With
 // watch set, each part read comes with an inotify descriptor that watches it, made before the
-// part is read, so no change after the read goes unnoticed.
+// part is read, so no change after the read goes unnoticed (made once the folder has answered,
+// so that a read that never returns holds none).
 struct FolderRequest
 {
     std::uint64_t id = 0;
@@ -28,6 +31,13 @@ struct FolderRequest
     std::vector<std::string> watchOnly; // watched in one descriptor of their own, not read
     // Checked for presence; with watch, their folders are watched for files that come and go.
     std::vector<std::string> checkPaths;
+
+    // A look at folders whose changes are not told: the list (the tree) is read only when its
+    // folder's stamp is no longer listStamp (treeStamp; none: it was not there), and is
+    // otherwise answered as unchanged.
+    bool onlyIfChanged = false;
+    std::optional<FileStamp> listStamp;
+    std::optional<FileStamp> treeStamp;
 
     bool operator==(const FolderRequest &) const = default;
 };

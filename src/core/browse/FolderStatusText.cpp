@@ -41,6 +41,18 @@ std::string FolderStatusText::notAnswering(const std::string &folder)
     return "Waiting for " + folder + ": the folder is not answering.";
 }
 
+std::string FolderStatusText::waitingForEarlierRead(const std::string &folder)
+{
+    return "Waiting for " + folder + ": the folder has not answered the last read yet.";
+}
+
+std::string FolderStatusText::notFollowed(const std::string &folder)
+{
+    return "Changes in " + folder +
+           " will not show by themselves: the system allows no more watches. Choose the folder again to read it "
+           "afresh.";
+}
+
 std::string FolderStatusText::cannotRead(const std::string &folder, int error)
 {
     return "Cannot read " + folder + ": " + std::strerror(error);

@@ -69,15 +69,20 @@ public:
     FolderTree run(int rootFd, const std::vector<DirectoryEntry> *rootEntries)
     {
         FolderTree tree;
-        if (!enter(rootFd))
+        struct stat before;
+        if (!enter(rootFd, before))
             return tree;
         std::vector<Child> children;
         if (rootEntries) {
             for (const DirectoryEntry &entry : *rootEntries)
                 if (entry.isDirectory && !hidden(entry.name))
                     children.push_back({FolderNode{entry.name, {}}, entry.isLink});
+            if (m_options.onFolderRead)
+                m_options.onFolderRead({}, before);
         } else {
             readSubFolders(FileDescriptor(openat(rootFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)), children);
+            if (m_options.onFolderRead)
+                m_options.onFolderRead({}, before);
         }
         keep(children, tree.folders, {}, 1);
 
@@ -98,10 +103,12 @@ public:
             if (next.depth >= kMaxDepth)
                 continue;
             FileDescriptor fd = openBelow(rootFd, next.path);
-            if (!fd.valid() || !enter(fd.get()))
+            if (!fd.valid() || !enter(fd.get(), before))
                 continue; // unreadable, or read already on another path: shown without children
             children.clear();
             readSubFolders(std::move(fd), children);
+            if (m_options.onFolderRead)
+                m_options.onFolderRead(next.path, before);
             keep(children, next.node->children, next.path + '/', next.depth + 1);
         }
         tree.cut = m_cut;
@@ -121,15 +128,11 @@ private:
         std::size_t depth;
     };
 
-    // Marks the folder open as fd as read; false when it was read already on another path.
-    bool enter(int fd)
+    // Marks the folder open as fd as read, its state in status; false when it was read already on
+    // another path.
+    bool enter(int fd, struct stat &status)
     {
-        struct stat status;
-        if (fstat(fd, &status) != 0 || !m_seen.insert(FolderId{status.st_dev, status.st_ino}).second)
-            return false;
-        if (m_options.onFolderOpened)
-            m_options.onFolderOpened(fd);
-        return true;
+        return fstat(fd, &status) == 0 && m_seen.insert(FolderId{status.st_dev, status.st_ino}).second;
     }
 
     // The sub-folders of the folder open as fd (taken over), in no order yet.

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace marlit {
 
 struct FolderNode
@@ -35,8 +37,10 @@ struct FolderScanOptions
     static constexpr std::size_t kMaxFolders = 50'000;
 
     std::size_t maxFolders = kMaxFolders;
-    // Called with each folder opened, before it is read (the root included).
-    std::function<void(int folderFd)> onFolderOpened = {};
+    // Called with each folder once its sub-folders are read (the root included): its path from
+    // the root ("" for the root, "A/B" below it) and its state before it was read, so that a
+    // change made before it is watched shows as a state that is no longer that one.
+    std::function<void(const std::string &path, const struct stat &before)> onFolderRead = {};
 };
 
 // The folder hierarchy below a system's ROM directory, read level by level, so that a tree cut

@@ -38,6 +38,17 @@ public:
     std::size_t size() const { return m_bytes.size(); }
     void raw(std::string_view bytes) { m_bytes.append(bytes); }
 
+    void stamp(const std::optional<FileStamp> &value)
+    {
+        u8(value ? 1 : 0);
+        if (!value)
+            return;
+        u64(static_cast<std::uint64_t>(value->size));
+        u64(static_cast<std::uint64_t>(value->modifiedNs));
+        u64(value->device);
+        u64(value->inode);
+    }
+
     std::string finish()
     {
         const auto length = static_cast<std::uint32_t>(m_bytes.size() - ReaderProtocol::kHeaderSize);
@@ -92,6 +103,17 @@ public:
         }
         std::string value(m_bytes.substr(0, length));
         m_bytes.remove_prefix(length);
+        return value;
+    }
+    std::optional<FileStamp> stamp()
+    {
+        if (!flag())
+            return std::nullopt;
+        FileStamp value;
+        value.size = static_cast<long long>(u64());
+        value.modifiedNs = static_cast<long long>(u64());
+        value.device = u64();
+        value.inode = u64();
         return value;
     }
     // A count of items of at least minSize bytes each, checked against what is left, so that a
@@ -179,6 +201,9 @@ std::string ReaderProtocol::request(const FolderRequest &request)
     writer.u32(static_cast<std::uint32_t>(request.checkPaths.size()));
     for (const std::string &path : request.checkPaths)
         writer.text(path);
+    writer.u8(request.onlyIfChanged ? 1 : 0);
+    writer.stamp(request.listStamp);
+    writer.stamp(request.treeStamp);
     return writer.finish();
 }
 
@@ -207,6 +232,9 @@ std::optional<FolderRequest> ReaderProtocol::readRequest(std::string_view payloa
     const std::uint32_t checked = reader.count(4);
     for (std::uint32_t i = 0; i < checked && reader.ok(); ++i)
         request.checkPaths.push_back(reader.text());
+    request.onlyIfChanged = reader.flag();
+    request.listStamp = reader.stamp();
+    request.treeStamp = reader.stamp();
     if (!reader.atEnd())
         return std::nullopt;
     return request;
@@ -300,6 +328,9 @@ std::string ReaderProtocol::done(const Done &done)
     writer.i32(done.listError);
     writer.u8(done.watches);
     writer.u8(done.hasCheck ? 1 : 0);
+    writer.stamp(done.stamp);
+    writer.u8(static_cast<std::uint8_t>((done.unchanged ? 1 : 0) | (done.tellsChanges ? 2 : 0) |
+                                        (done.watchRefused ? 4 : 0)));
     return writer.finish();
 }
 
@@ -313,7 +344,12 @@ std::optional<ReaderProtocol::Done> ReaderProtocol::readDone(std::string_view pa
     done.listError = reader.i32();
     done.watches = reader.u8();
     done.hasCheck = reader.flag();
-    if (!reader.atEnd() || done.watches > (TreeWatch | ListWatch | OnlyWatch | CheckWatch))
+    done.stamp = reader.stamp();
+    const std::uint8_t flags = reader.u8();
+    done.unchanged = (flags & 1) != 0;
+    done.tellsChanges = (flags & 2) != 0;
+    done.watchRefused = (flags & 4) != 0;
+    if (!reader.atEnd() || flags > 7 || done.watches > (TreeWatch | ListWatch | OnlyWatch | CheckWatch))
         return std::nullopt;
     return done;
 }

@@ -56,6 +56,11 @@ public:
         int listError = 0;
         std::uint8_t watches = 0;
         bool hasCheck = false;
+        // As in FolderListing.
+        std::optional<FileStamp> stamp;
+        bool unchanged = false;
+        bool tellsChanges = true;
+        bool watchRefused = false;
 
         bool operator==(const Done &) const = default;
     };

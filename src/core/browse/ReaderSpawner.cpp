@@ -149,33 +149,51 @@ ReaderSpawner::~ReaderSpawner()
     }
 }
 
-std::optional<ReaderSpawner::Reader> ReaderSpawner::spawn()
+bool ReaderSpawner::ask()
+{
+    const char wanted = 1;
+    if (!m_control.valid())
+        return false;
+    if (send(m_control.get(), &wanted, 1, MSG_NOSIGNAL | MSG_DONTWAIT) == 1)
+        return true;
+    m_control.close();
+    return false;
+}
+
+ReaderSpawner::Taken ReaderSpawner::take(Reader &reader)
 {
     if (!m_control.valid())
-        return std::nullopt;
-    const char wanted = 1;
-    if (send(m_control.get(), &wanted, 1, MSG_NOSIGNAL) != 1) {
-        m_control.close();
-        return std::nullopt;
-    }
-    pollfd ready{m_control.get(), POLLIN, 0};
-    int polled;
-    while ((polled = poll(&ready, 1, kSpawnTimeoutMs)) < 0 && errno == EINTR) {
-    }
+        return Taken::Gone;
     char answer = 0;
-    SocketMessage::Received received;
-    if (polled == 1)
-        received = SocketMessage::receive(m_control.get(), &answer, 1, 0);
+    SocketMessage::Received received = SocketMessage::receive(m_control.get(), &answer, 1, MSG_DONTWAIT);
+    if (received.size < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        return Taken::NotYet;
     if (received.size != 1) {
-        m_control.close(); // a spawner that does not answer is given up
-        return std::nullopt;
+        m_control.close();
+        return Taken::Gone;
     }
-    Reader reader;
+    reader = {};
     if (!received.fds.empty())
         reader.socket = std::move(received.fds[0]);
     if (received.fds.size() > 1)
         reader.pidfd = std::move(received.fds[1]);
-    if (answer != 1 || !reader.socket.valid())
+    return answer == 1 && reader.socket.valid() ? Taken::Started : Taken::Failed;
+}
+
+std::optional<ReaderSpawner::Reader> ReaderSpawner::spawn()
+{
+    if (!ask())
+        return std::nullopt;
+    pollfd ready{m_control.get(), POLLIN, 0};
+    int polled;
+    while ((polled = poll(&ready, 1, kSpawnTimeoutMs)) < 0 && errno == EINTR) {
+    }
+    Reader reader;
+    if (polled != 1) {
+        m_control.close(); // a spawner that does not answer is given up
+        return std::nullopt;
+    }
+    if (take(reader) != Taken::Started)
         return std::nullopt;
     return reader;
 }

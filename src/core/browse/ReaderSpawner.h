@@ -35,8 +35,18 @@ public:
 
     bool running() const { return m_control.valid(); }
 
-    // A new reader waiting for its first request; nothing when none could be started.
+    // A new reader waiting for its first request; nothing when none could be started. Waits for
+    // the spawner (a few seconds at most); the window asks and takes instead.
     std::optional<Reader> spawn();
+
+    // Asks for a reader without waiting; false when the spawner is gone.
+    bool ask();
+    // Readable when an answer to ask() is there, or the spawner is gone.
+    int descriptor() const { return m_control.get(); }
+    enum class Taken { NotYet, Started, Failed, Gone };
+    // The answer to the oldest ask(), without waiting: the reader Started, none could be
+    // (Failed), or the spawner is Gone (from then on it is not running).
+    Taken take(Reader &reader);
 
     // Ends a reader at once, whatever it is doing (SIGKILL); its socket stays the caller's.
     static void kill(const Reader &reader);

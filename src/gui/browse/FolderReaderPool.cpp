@@ -4,6 +4,7 @@
 #include "core/fs/SocketMessage.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
@@ -31,7 +32,9 @@ struct FolderReaderPool::Reader
     std::string inbox;
     std::deque<marlit::FileDescriptor> fds; // received, not yet claimed by a Done frame
 
-    quint64 id = 0; // the request being answered; 0 when idle
+    quint64 id = 0;                   // the request being answered; 0 when idle
+    std::vector<std::string> folders; // the folders it reads for it
+    marlit::FolderRequest request;    // what it was asked
     bool owesList = false;
     bool owesTree = false;
     bool owesWatch = false;
@@ -47,8 +50,44 @@ struct FolderReaderPool::Reader
     }
 };
 
-FolderReaderPool::FolderReaderPool(QObject *parent) : QObject(parent)
+// A reader ended in the middle of a read: its pidfd becomes readable once it is really gone.
+struct FolderReaderPool::Ending
 {
+    marlit::FileDescriptor pidfd;
+    QSocketNotifier *notifier = nullptr;
+    std::vector<std::string> folders;
+};
+
+namespace {
+
+std::vector<std::string> foldersOf(const FolderRequest &request)
+{
+    std::vector<std::string> folders;
+    if (request.readList)
+        folders.push_back(request.listFolder);
+    if (request.readTree && (!request.readList || request.treeRoot != request.listFolder))
+        folders.push_back(request.treeRoot);
+    return folders;
+}
+
+bool sharesFolder(const std::vector<std::string> &folders, const std::vector<std::string> &others)
+{
+    return std::any_of(folders.begin(), folders.end(), [&](const std::string &folder) {
+        return std::find(others.begin(), others.end(), folder) != others.end();
+    });
+}
+
+} // namespace
+
+FolderReaderPool::FolderReaderPool(QObject *parent) : QObject(parent), m_spawnTimer(new QTimer(this))
+{
+    m_spawnTimer->setSingleShot(true);
+    // A spawner answers within milliseconds: it only forks. One that does not is stopped or stuck.
+    connect(m_spawnTimer, &QTimer::timeout, this, [this] {
+        replaceSpawner();
+        dispatchQueued();
+    });
+    replaceSpawner();
 }
 
 FolderReaderPool::~FolderReaderPool()
@@ -58,6 +97,9 @@ FolderReaderPool::~FolderReaderPool()
         delete reader->notifier;
         marlit::ReaderSpawner::kill(reader->process);
     }
+    for (const std::unique_ptr<Ending> &ending : m_ending)
+        delete ending->notifier;
+    delete m_spawnerNotifier;
 }
 
 int FolderReaderPool::busyCount() const
@@ -72,74 +114,144 @@ quint64 FolderReaderPool::send(FolderRequest request)
     const quint64 id = request.id;
     m_wanted.insert(id);
     m_queue.push_back(std::move(request));
+    m_sending = true;
     dispatchQueued();
+    m_sending = false;
     return id;
 }
 
 void FolderReaderPool::abandon(quint64 id)
 {
     m_wanted.erase(id);
+    m_askedAgain.erase(id);
     // Not sent yet: never sent.
     m_queue.erase(
         std::remove_if(m_queue.begin(), m_queue.end(), [id](const FolderRequest &request) { return request.id == id; }),
         m_queue.end());
 }
 
-FolderReaderPool::Reader *FolderReaderPool::idleReader()
+bool FolderReaderPool::held(quint64 id) const
+{
+    const auto queued =
+        std::find_if(m_queue.begin(), m_queue.end(), [id](const FolderRequest &request) { return request.id == id; });
+    return queued != m_queue.end() && folderBusy(*queued);
+}
+
+bool FolderReaderPool::folderBusy(const FolderRequest &request) const
+{
+    const std::vector<std::string> folders = foldersOf(request);
+    return std::any_of(m_readers.begin(), m_readers.end(),
+                       [&](const auto &reader) { return reader->busy() && sharesFolder(folders, reader->folders); }) ||
+           std::any_of(m_ending.begin(), m_ending.end(),
+                       [&](const auto &ending) { return sharesFolder(folders, ending->folders); });
+}
+
+FolderReaderPool::Reader *FolderReaderPool::idleReader(std::vector<Ready> &ready)
 {
     for (const std::unique_ptr<Reader> &reader : m_readers)
         if (!reader->busy())
             return reader.get();
-    if (static_cast<int>(m_readers.size()) >= kMaxReaders) {
-        // Every reader is busy: one whose answer nobody wants any more makes room.
+    if (static_cast<int>(m_readers.size()) + m_asked >= kMaxReaders) {
+        // Every reader is busy: one whose answer nobody wants any more makes room, unless too
+        // many ended readers are still stuck in the kernel.
         const auto unwanted = std::find_if(m_readers.begin(), m_readers.end(),
                                            [this](const auto &reader) { return !wanted(reader->id); });
-        if (unwanted == m_readers.end())
+        if (unwanted == m_readers.end() || static_cast<int>(m_ending.size()) >= kMaxEnding)
             return nullptr;
-        std::vector<Ready> nothingWanted;
-        retire(**unwanted, ECANCELED, nothingWanted);
+        retire(**unwanted, ECANCELED, ready);
     }
-    return startReader();
+    if (static_cast<int>(m_readers.size()) + m_asked < kMaxReaders)
+        askForReader();
+    return nullptr;
 }
 
-FolderReaderPool::Reader *FolderReaderPool::startReader()
+void FolderReaderPool::replaceSpawner()
 {
-    std::optional<marlit::ReaderSpawner::Reader> process = m_spawner.spawn();
-    if (!process)
-        return nullptr;
-    auto reader = std::make_unique<Reader>();
-    reader->process = std::move(*process);
-    const int fd = reader->process.socket.get();
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-    reader->notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-    Reader *raw = reader.get();
-    connect(reader->notifier, &QSocketNotifier::activated, this, [this, raw] { readAnswers(*raw); });
-    m_readers.push_back(std::move(reader));
-    return raw;
+    // The old one goes with the readers it had not handed over yet; those it did stay.
+    delete m_spawnerNotifier;
+    m_spawnerNotifier = nullptr;
+    m_spawnTimer->stop();
+    m_asked = 0;
+    m_spawner.reset();
+    m_spawner = std::make_unique<marlit::ReaderSpawner>();
+    if (!m_spawner->running())
+        return;
+    m_spawnerNotifier = new QSocketNotifier(m_spawner->descriptor(), QSocketNotifier::Read, this);
+    connect(m_spawnerNotifier, &QSocketNotifier::activated, this, &FolderReaderPool::takeReaders);
+}
+
+void FolderReaderPool::askForReader()
+{
+    if (!m_spawner->running() || !m_spawner->ask()) {
+        replaceSpawner(); // it died: the next one is asked
+        if (!m_spawner->running() || !m_spawner->ask())
+            return;
+    }
+    ++m_asked;
+    if (!m_spawnTimer->isActive())
+        m_spawnTimer->start(kSpawnTimeoutMs);
+}
+
+void FolderReaderPool::takeReaders()
+{
+    for (;;) {
+        marlit::ReaderSpawner::Reader process;
+        const marlit::ReaderSpawner::Taken taken = m_spawner->take(process);
+        if (taken == marlit::ReaderSpawner::Taken::NotYet)
+            break;
+        if (taken == marlit::ReaderSpawner::Taken::Gone) {
+            replaceSpawner(); // killed: the next one serves from now on
+            break;
+        }
+        m_asked = std::max(0, m_asked - 1);
+        m_spawnTimer->stop();
+        if (m_asked > 0)
+            m_spawnTimer->start(kSpawnTimeoutMs);
+        if (taken != marlit::ReaderSpawner::Taken::Started)
+            continue;
+        auto reader = std::make_unique<Reader>();
+        reader->process = std::move(process);
+        const int fd = reader->process.socket.get();
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+        reader->notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        Reader *raw = reader.get();
+        connect(reader->notifier, &QSocketNotifier::activated, this, [this, raw] { readAnswers(*raw); });
+        m_readers.push_back(std::move(reader));
+    }
+    dispatchQueued();
+}
+
+void FolderReaderPool::failQueued(int error, std::vector<Ready> &ready)
+{
+    for (const FolderRequest &request : std::exchange(m_queue, {})) {
+        Reader failed;
+        failed.id = request.id;
+        owe(failed, request);
+        answerOwedParts(failed, error, ready);
+    }
 }
 
 void FolderReaderPool::dispatchQueued()
 {
-    while (!m_queue.empty()) {
-        Reader *reader = idleReader();
-        if (!reader) {
-            if (m_readers.empty()) {
-                // No reader can be had at all: the queued requests fail now rather than never.
-                std::vector<Ready> ready;
-                for (const FolderRequest &request : std::exchange(m_queue, {})) {
-                    Reader failed;
-                    failed.id = request.id;
-                    owe(failed, request);
-                    answerOwedParts(failed, EAGAIN, ready);
-                }
-                deliver(ready);
-            }
-            return;
+    std::vector<Ready> ready;
+    for (std::size_t i = 0; i < m_queue.size();) {
+        if (folderBusy(m_queue[i])) {
+            ++i; // held until the read of its folder under way ends
+            continue;
         }
-        FolderRequest request = std::move(m_queue.front());
-        m_queue.pop_front();
-        dispatch(*reader, request);
+        Reader *reader = idleReader(ready);
+        if (!reader) {
+            ++i; // waits for the reader asked for it
+            continue;
+        }
+        const FolderRequest request = std::move(m_queue[i]);
+        m_queue.erase(m_queue.begin() + static_cast<std::ptrdiff_t>(i));
+        dispatch(*reader, request, ready);
     }
+    // No reader can be had at all: the queued requests fail now rather than never.
+    if (!m_spawner->running() && m_readers.empty() && m_asked == 0)
+        failQueued(EAGAIN, ready);
+    deliver(std::move(ready));
 }
 
 void FolderReaderPool::owe(Reader &reader, const FolderRequest &request)
@@ -150,6 +262,8 @@ void FolderReaderPool::owe(Reader &reader, const FolderRequest &request)
     reader.owesWatch = request.watch && !request.watchOnly.empty();
     reader.owesCheck = !request.checkPaths.empty();
     reader.pending = {};
+    reader.folders = foldersOf(request);
+    reader.request = request;
 }
 
 void FolderReaderPool::answerOwedParts(Reader &reader, int error, std::vector<Ready> &ready)
@@ -187,17 +301,14 @@ void FolderReaderPool::answerOwedParts(Reader &reader, int error, std::vector<Re
     reader.id = 0;
 }
 
-void FolderReaderPool::dispatch(Reader &reader, const FolderRequest &request)
+void FolderReaderPool::dispatch(Reader &reader, const FolderRequest &request, std::vector<Ready> &ready)
 {
     owe(reader, request);
     // An idle reader's socket is empty, and a request is a few hundred bytes: this never blocks.
     const std::string frame = ReaderProtocol::request(request);
     const ssize_t sent = ::send(reader.process.socket.get(), frame.data(), frame.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (sent != static_cast<ssize_t>(frame.size())) {
-        std::vector<Ready> ready;
-        retire(reader, EIO, ready);
-        deliver(ready);
-    }
+    if (sent != static_cast<ssize_t>(frame.size()))
+        retire(reader, EIO, ready, true); // it died idle: the request never reached it
 }
 
 void FolderReaderPool::readAnswers(Reader &reader)
@@ -269,6 +380,10 @@ void FolderReaderPool::readAnswers(Reader &reader)
             answer->listing.hasTree = done->hasTree;
             answer->listing.listError = done->listError;
             answer->listing.hasCheck = done->hasCheck;
+            answer->listing.stamp = done->stamp;
+            answer->listing.unchanged = done->unchanged;
+            answer->listing.tellsChanges = done->tellsChanges;
+            answer->listing.watchRefused = done->watchRefused;
             if (done->hasTree)
                 answer->listing.tree = std::move(reader.pending.tree);
             if (done->hasList)
@@ -298,21 +413,50 @@ void FolderReaderPool::readAnswers(Reader &reader)
 
     const bool becameIdle = !reader.busy();
     if (damaged || ended)
-        retire(reader, EIO, ready); // reader is gone from here on
+        retire(reader, EIO, ready, ended && !damaged); // reader is gone from here on
     else if (becameIdle)
         reader.fds.clear();
     for (const auto &[id, count] : counts)
         if (wanted(id))
             emit progress(id, count);
-    deliver(ready);
+    deliver(std::move(ready));
     dispatchQueued();
 }
 
-void FolderReaderPool::retire(Reader &reader, int error, std::vector<Ready> &ready)
+void FolderReaderPool::retire(Reader &reader, int error, std::vector<Ready> &ready, bool askAgain)
 {
+    marlit::ReaderSpawner::kill(reader.process);
+    // Ended in the middle of a read, it may stay in the kernel as long as the read: it counts
+    // until it is gone, and so does its folder.
+    if (reader.busy() && reader.process.pidfd.valid()) {
+        auto ending = std::make_unique<Ending>();
+        ending->folders = reader.folders;
+        ending->pidfd = std::move(reader.process.pidfd);
+        ending->notifier = new QSocketNotifier(ending->pidfd.get(), QSocketNotifier::Read, this);
+        Ending *raw = ending.get();
+        connect(ending->notifier, &QSocketNotifier::activated, this, [this, raw] {
+            raw->notifier->setEnabled(false);
+            raw->notifier->deleteLater();
+            std::erase_if(m_ending, [raw](const auto &held) { return held.get() == raw; });
+            dispatchQueued();
+        });
+        m_ending.push_back(std::move(ending));
+    }
+    if (askAgain && wanted(reader.id) && m_askedAgain.insert(reader.id).second) {
+        // A reader that died (with its spawner, say) is not the folder's fault: once more, on
+        // another, for the parts still owed.
+        FolderRequest again = reader.request;
+        again.readList = reader.owesList;
+        again.readTree = reader.owesTree;
+        if (!reader.owesCheck)
+            again.checkPaths.clear();
+        if (!reader.owesWatch)
+            again.watchOnly.clear();
+        m_queue.push_front(std::move(again));
+        reader.id = 0;
+    }
     // The parts still owed are answered as failures, so that nobody waits for them.
     answerOwedParts(reader, error, ready);
-    marlit::ReaderSpawner::kill(reader.process);
     // Its notifier may be the one calling: it goes once the call is over.
     reader.notifier->setEnabled(false);
     reader.notifier->deleteLater();
@@ -322,13 +466,27 @@ void FolderReaderPool::retire(Reader &reader, int error, std::vector<Ready> &rea
         m_readers.erase(it);
 }
 
-void FolderReaderPool::deliver(const std::vector<Ready> &ready)
+void FolderReaderPool::deliver(std::vector<Ready> ready)
 {
+    if (m_sending) {
+        // The sender does not know the id yet: next turn.
+        if (!ready.empty() && m_late.empty())
+            QTimer::singleShot(0, this, &FolderReaderPool::deliverLate);
+        std::move(ready.begin(), ready.end(), std::back_inserter(m_late));
+        return;
+    }
     for (const Ready &part : ready) {
         const quint64 id = part.answer->listing.id;
         if (wanted(id))
             emit answered(part.answer);
-        if (part.last)
+        if (part.last) {
             m_wanted.erase(id);
+            m_askedAgain.erase(id);
+        }
     }
+}
+
+void FolderReaderPool::deliverLate()
+{
+    deliver(std::exchange(m_late, {}));
 }

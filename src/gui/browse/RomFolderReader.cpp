@@ -26,8 +26,10 @@ RomFolderReader::RomFolderReader(QObject *parent) : QObject(parent), m_pool(new 
         m_pictureSchedule.started();
         emit picturesChanged();
     });
+    m_checkTimer.setInterval(kCheckMs);
+    connect(&m_checkTimer, &QTimer::timeout, this, &RomFolderReader::checkFolders);
     connect(&m_readingTimer, &QTimer::timeout, this, [this] {
-        if (m_listId == 0)
+        if (m_listId == 0 || m_listHeld)
             return;
         m_sayingReading = true;
         setListStatus(FolderStatusText::reading(m_folder, m_namesSoFar));
@@ -37,7 +39,7 @@ RomFolderReader::RomFolderReader(QObject *parent) : QObject(parent), m_pool(new 
         emitStatus();
     });
     connect(&m_answerTimer, &QTimer::timeout, this, [this] {
-        if (m_listId != 0)
+        if (m_listId != 0 && !m_listHeld)
             setListStatus(FolderStatusText::notAnswering(m_folder));
     });
 }
@@ -66,6 +68,8 @@ void RomFolderReader::stop(const std::string &why)
         timer->stop();
     m_treeCut = false;
     m_sayingTreeReading = false;
+    m_checkTimer.stop();
+    m_checkList = m_checkTree = m_listRefused = m_listHeld = false;
     setListStatus(why);
 }
 
@@ -97,6 +101,7 @@ void RomFolderReader::readList(const std::string &folder, const marlit::RomSearc
 {
     m_folder = folder;
     m_search = search;
+    m_checkList = m_listRefused = false;
     sendList(false);
     startListStatus();
 }
@@ -107,6 +112,7 @@ void RomFolderReader::dropList()
     if (m_listId != m_treeId && m_listId != m_pictureWatchId)
         drop(m_listId);
     m_listId = 0;
+    m_listHeld = m_checkList = m_listRefused = false;
     m_listWatch.reset();
     m_listSchedule.started();
     for (QTimer *timer : {&m_listTimer, &m_readingTimer, &m_answerTimer})
@@ -184,39 +190,88 @@ void RomFolderReader::onAnswered(const std::shared_ptr<FolderAnswer> &answer)
     const marlit::FolderListing &listing = answer->listing;
     if (listing.hasList && listing.id == m_listId) {
         m_listId = 0;
+        if (listing.unchanged)
+            return; // looked at, as it was: all stays
         m_readingTimer.stop();
         m_answerTimer.stop();
         m_sayingReading = false;
-        watch(m_listWatch, answer, m_listSchedule, m_listTimer, false);
-        setListStatus(listing.listError == 0 ? std::string()
-                                             : FolderStatusText::cannotRead(m_folder, listing.listError));
+        m_listHeld = false;
+        watch(m_listWatch, answer, m_listSchedule, m_listTimer, false, m_checkList);
+        noteFolder(listing, m_listStamp, m_checkList);
+        m_listRefused = listing.watchRefused;
+        setListStatus(listing.listError != 0 ? FolderStatusText::cannotRead(m_folder, listing.listError)
+                      : m_listRefused        ? FolderStatusText::notFollowed(m_folder)
+                                             : std::string());
         emit listRead(answer, m_listRefresh);
     } else if (listing.hasTree && listing.id == m_treeId) {
         m_treeId = 0;
+        if (listing.unchanged)
+            return;
         m_treeReadingTimer.stop();
         m_sayingTreeReading = false;
-        watch(m_treeWatch, answer, m_treeSchedule, m_treeTimer, true);
+        watch(m_treeWatch, answer, m_treeSchedule, m_treeTimer, true, m_checkTree);
+        noteFolder(listing, m_treeStamp, m_checkTree);
         m_treeCut = listing.tree.cut;
         emitStatus();
         emit treeRead(answer, m_treeRefresh);
     } else if (!listing.hasList && !listing.hasTree && listing.id == m_pictureWatchId) {
         m_pictureWatchId = 0;
-        watch(m_pictureWatch, answer, m_pictureSchedule, m_pictureTimer, false);
+        bool noCheck = false;
+        watch(m_pictureWatch, answer, m_pictureSchedule, m_pictureTimer, false, noCheck);
     }
 }
 
 void RomFolderReader::watch(std::unique_ptr<FolderWatch> &slot, const std::shared_ptr<FolderAnswer> &answer,
-                            marlit::RefreshSchedule &schedule, QTimer &timer, bool foldersMatter)
+                            marlit::RefreshSchedule &schedule, QTimer &timer, bool foldersMatter, bool &checkOnLoss)
 {
     slot.reset();
     if (!answer->watch.valid())
         return;
     slot = std::make_unique<FolderWatch>(std::move(answer->watch));
     connect(slot.get(), &FolderWatch::changed, this,
-            [this, &schedule, &timer, foldersMatter](const marlit::WatchEvents::Summary &summary) {
+            [this, &schedule, &timer, foldersMatter, &checkOnLoss](const marlit::WatchEvents::Summary &summary) {
+                if (summary.lost) {
+                    // Gone, or its file system unmounted: what comes back there is told by
+                    // nothing, so it is looked for.
+                    checkOnLoss = true;
+                    if (!m_checkTimer.isActive())
+                        m_checkTimer.start();
+                }
                 if (summary.lost || (foldersMatter ? summary.folders : summary.files))
                     noteChange(schedule, timer);
             });
+}
+
+void RomFolderReader::noteFolder(const marlit::FolderListing &listing, std::optional<marlit::FileStamp> &stamp,
+                                 bool &check)
+{
+    stamp = listing.stamp;
+    const int error = listing.hasList ? listing.listError : listing.tree.error;
+    check = check || error != 0 || !listing.tellsChanges;
+    if (check && !m_checkTimer.isActive())
+        m_checkTimer.start();
+}
+
+void RomFolderReader::checkFolders()
+{
+    // Only what is not being read already; the answer is a refresh, or nothing when unchanged.
+    if (m_checkList && m_listId == 0) {
+        FolderRequest request = listRequest();
+        request.onlyIfChanged = true;
+        request.listStamp = m_listStamp;
+        m_listId = m_pool->send(std::move(request));
+        m_listRefresh = true;
+    }
+    if (m_checkTree && m_treeId == 0) {
+        FolderRequest request;
+        request.readTree = true;
+        request.treeRoot = m_root;
+        request.watch = true;
+        request.onlyIfChanged = true;
+        request.treeStamp = m_treeStamp;
+        m_treeId = m_pool->send(std::move(request));
+        m_treeRefresh = true;
+    }
 }
 
 void RomFolderReader::noteChange(marlit::RefreshSchedule &schedule, QTimer &timer)
@@ -230,7 +285,10 @@ void RomFolderReader::startListStatus()
 {
     m_namesSoFar = 0;
     m_sayingReading = false;
-    setListStatus({});
+    // A folder that did not answer the read before still has it: one read each, the new one
+    // after, and said so at once.
+    m_listHeld = m_pool->held(m_listId);
+    setListStatus(m_listHeld ? FolderStatusText::waitingForEarlierRead(m_folder) : std::string());
     m_readingTimer.start(kReadingNoticeMs);
     m_answerTimer.start(kNotAnsweringMs);
 }

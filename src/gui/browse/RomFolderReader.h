@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,11 @@ class FolderWatch;
 // folder and search it was read with, and it is delivered as a refresh, for the window to apply
 // keeping what the user chose. What the list area should say (a read that takes long, a folder
 // that does not answer or cannot be read, a tree cut at its bound) comes as statusChanged.
+//
+// Where no change would be told (a folder that could not be read, a share, a watch lost when
+// its file system went), the shown folder and the tree's root are looked at every kCheckMs by
+// their stamp, in a reader, and read again when it changed: a USB stick put back, or a share
+// that reconnects, shows again by itself.
 class RomFolderReader : public QObject
 {
     Q_OBJECT
@@ -31,6 +37,7 @@ class RomFolderReader : public QObject
 public:
     static constexpr int kReadingNoticeMs = 300;
     static constexpr int kNotAnsweringMs = 5000;
+    static constexpr int kCheckMs = 3000;
 
     explicit RomFolderReader(QObject *parent = nullptr);
     ~RomFolderReader() override;
@@ -72,7 +79,10 @@ private:
     // Starts watching with the answer's descriptor in slot; a change the watch reports and
     // matters (wanted) brings schedule's timer forward.
     void watch(std::unique_ptr<FolderWatch> &slot, const std::shared_ptr<FolderAnswer> &answer,
-               marlit::RefreshSchedule &schedule, QTimer &timer, bool foldersMatter);
+               marlit::RefreshSchedule &schedule, QTimer &timer, bool foldersMatter, bool &checkOnLoss);
+    // Notes what an answer of the list (the tree) tells of its folder for the checks.
+    void noteFolder(const marlit::FolderListing &listing, std::optional<marlit::FileStamp> &stamp, bool &check);
+    void checkFolders();
     void noteChange(marlit::RefreshSchedule &schedule, QTimer &timer);
     void refreshTree();
     void refreshList();
@@ -97,6 +107,15 @@ private:
     quint64 m_pictureWatchId = 0;
     bool m_treeRefresh = false;
     bool m_listRefresh = false;
+    bool m_listHeld = false; // the list's read waits for an earlier read of its folder
+
+    // The stamps of the folders as last read, and whether they are looked at every kCheckMs.
+    std::optional<marlit::FileStamp> m_listStamp;
+    std::optional<marlit::FileStamp> m_treeStamp;
+    bool m_checkList = false;
+    bool m_checkTree = false;
+    bool m_listRefused = false; // the system refused to watch the shown folder
+    QTimer m_checkTimer;
 
     std::unique_ptr<FolderWatch> m_treeWatch;
     std::unique_ptr<FolderWatch> m_listWatch;

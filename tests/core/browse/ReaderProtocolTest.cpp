@@ -57,13 +57,15 @@ FolderRequest sampleRequest()
     request.watch = true;
     request.watchOnly = {"/s/"};
     request.checkPaths = {"/r/a"};
+    request.onlyIfChanged = true;
+    request.listStamp = marlit::FileStamp{1, 2, 3, 4};
     return request;
 }
 
 TEST(ReaderProtocolTest, RequestIsFramedAsDocumented)
 {
     const std::string expected = bytes({
-                                     0x39, 0, 0, 0,                // payload length 57, little-endian
+                                     0x5C, 0, 0, 0,                // payload length 92, little-endian
                                      'Q',                          // a request
                                      0x02, 0x01, 0, 0, 0, 0, 0, 0, // id 0x0102
                                      1,                            // read the tree
@@ -91,7 +93,16 @@ TEST(ReaderProtocolTest, RequestIsFramedAsDocumented)
                                      1, 0, 0, 0, // one file checked,
                                      4, 0, 0, 0, // of 4 bytes:
                                  }) +
-                                 "/r/a";
+                                 "/r/a" +
+                                 bytes({
+                                     1,                      // read only if changed since
+                                     1,                      // the list's stamp:
+                                     1, 0, 0, 0, 0, 0, 0, 0, // size 1,
+                                     2, 0, 0, 0, 0, 0, 0, 0, // modified at 2 ns,
+                                     3, 0, 0, 0, 0, 0, 0, 0, // device 3,
+                                     4, 0, 0, 0, 0, 0, 0, 0, // inode 4;
+                                     0,                      // no stamp of the tree
+                                 });
     EXPECT_EQ(ReaderProtocol::request(sampleRequest()), expected);
     ReaderProtocol::Frame frame;
     std::size_t size = 0;
@@ -111,7 +122,8 @@ TEST(ReaderProtocolTest, AnAnswerRoundTripsAndNoCutReadsPastItsEnd)
     tree.cut = true;
     tree.error = 0;
     tree.folders = {FolderNode{"A", {FolderNode{"B", {FolderNode{"C", {}}}}}}, FolderNode{"\xc3\x89t\xc3\xa9", {}}};
-    ReaderProtocol::Done done{7, true, true, 0, ReaderProtocol::ListWatch};
+    ReaderProtocol::Done done{
+        7, true, true, 0, ReaderProtocol::ListWatch, false, marlit::FileStamp{4096, -1, ~0ull, 9}, false, false, true};
 
     const marlit::RomNames sent(names);
     std::string stream = ReaderProtocol::progress(7, 12345);

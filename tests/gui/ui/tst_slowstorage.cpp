@@ -7,6 +7,7 @@
 #include "SettingsBytes.h"
 #include "TempDir.h"
 
+#include "core/browse/FolderStatusText.h"
 #include "gui/browse/FolderReaderPool.h"
 #include "gui/browse/RomFolderReader.h"
 #include "gui/browse/RomFolderTree.h"
@@ -26,9 +27,18 @@
 #include <QTest>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <memory>
 #include <thread>
 
+#include <csignal>
+
+#include <sys/mount.h>
+#include <unistd.h>
+
+using marlit::FolderStatusText;
 using marlit::test::answerNextModal;
 using marlit::test::FuseMount;
 using marlit::test::TempDir;
@@ -59,6 +69,40 @@ std::string settingsRemembering(int row, int snapshotMode = 0)
     return marlit::test::SettingsBytes{true, true, snapshotMode, 800, 600, 1, row}.bytes();
 }
 
+// The processes below this one, and the inotify instances that they and this one hold.
+struct Held
+{
+    int processes = 0;
+    int inotify = 0;
+};
+
+Held held()
+{
+    namespace fs = std::filesystem;
+    std::multimap<pid_t, pid_t> children;
+    for (const fs::directory_entry &entry : fs::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string text;
+        std::getline(stat, text);
+        pid_t parent = 0;
+        const std::size_t end = text.rfind(')'); // the name may hold anything
+        if (end != std::string::npos && std::sscanf(text.c_str() + end + 1, " %*c %d", &parent) == 1)
+            children.emplace(parent, static_cast<pid_t>(std::atoi(entry.path().filename().c_str())));
+    }
+    Held counted;
+    std::vector<pid_t> family{::getpid()};
+    for (std::size_t i = 0; i < family.size(); ++i) {
+        const auto [first, last] = children.equal_range(family[i]);
+        for (auto child = first; child != last; ++child)
+            family.push_back(child->second);
+        std::error_code error;
+        for (const auto &fd : fs::directory_iterator("/proc/" + std::to_string(family[i]) + "/fd", error))
+            counted.inotify += fs::read_symlink(fd.path(), error) == "anon_inode:inotify" ? 1 : 0;
+    }
+    counted.processes = static_cast<int>(family.size()) - 1;
+    return counted;
+}
+
 } // namespace
 
 class SlowStorageTest : public QObject
@@ -75,6 +119,9 @@ private slots:
     void romsOrTheSystemChosenAgainReadsAfresh();
     void changesOnDiskShowByThemselvesKeepingWhatTheUserChose();
     void aPictureThatAppearsForTheSelectedRomShows();
+    void hungFoldersChosenAgainAndAgainHoldABoundedNumberOfReaders();
+    void aFolderThatGoesAndComesBackShowsAgainByItself();
+    void aKilledOrStoppedSpawnerIsReplaced();
 
 private:
     MainFrame &start(const std::vector<System> &systems, int row, int snapshotMode = 0);
@@ -325,6 +372,129 @@ void SlowStorageTest::aPictureThatAppearsForTheSelectedRomShows()
     picture.fill(Qt::green);
     QVERIFY(picture.save(QString::fromStdString(local("snaps/Alpha.png"))));
     QTRY_COMPARE(colour(), QColor(Qt::green));
+}
+
+// Two systems on a share that never answers (one of them its folder, the other a tree that
+// reaches it), chosen again and again between plays of a local one: the readers stuck in the
+// kernel stay few, and hold no inotify instance.
+void SlowStorageTest::hungFoldersChosenAgainAndAgainHoldABoundedNumberOfReaders()
+{
+    start({{"NAS", mounted("hang")}, {"NAS root", m_fuse->path()}, {"Local", local("roms/local/")}}, 2);
+    QCOMPARE(names().size(), std::size_t(2));
+    const Held before = held();
+    for (int choice = 0; choice < 200; ++choice) {
+        select(choice % 3);
+        QCoreApplication::processEvents();
+    }
+    // Chosen again once its read is surely under way, it waits for that read, and says so.
+    const QString waiting = QString::fromStdString(FolderStatusText::waitingForEarlierRead(mounted("hang")));
+    select(0);
+    QTRY_VERIFY_WITH_TIMEOUT(status() == waiting ||
+                                 status() == QString::fromStdString(FolderStatusText::notAnswering(mounted("hang"))),
+                             RomFolderReader::kNotAnsweringMs + 5000);
+    select(2);
+    select(0);
+    QCOMPARE(status(), QString::fromStdString("Waiting for " + mounted("hang") +
+                                              ": the folder has not answered the last read yet."));
+    select(2);
+    QCOMPARE(names(), (std::vector<std::string>{"Alpha.nes", "Beta.nes"}));
+    const Held after = held();
+    qInfo("after 200 choices: %d processes, %d inotify instances (before: %d, %d)", after.processes, after.inotify,
+          before.processes, before.inotify);
+    // The file system's daemon, the spawner, its readers (one per hung folder among them):
+    // nothing per choice.
+    QVERIFY(after.processes <= 2 + FolderReaderPool::kMaxReaders);
+    QVERIFY(after.inotify <= before.inotify);
+}
+
+// A USB stick pulled and put back while its folder is shown, then a share that tells no changes.
+void SlowStorageTest::aFolderThatGoesAndComesBackShowsAgainByItself()
+{
+    const std::string stick = local("stick/");
+    const auto putIn = [&](const char *rom, const char *folder) {
+        m_dir->makeFolder("stick");
+        QCOMPARE(::mount("stick", stick.c_str(), "tmpfs", 0, "size=1m"), 0);
+        m_dir->write(std::string("stick/") + rom);
+        m_dir->makeFolder(std::string("stick/") + folder);
+    };
+    putIn("Gamma.nes", "Disc 1");
+    auto unmount = qScopeGuard([&] { ::umount2(stick.c_str(), MNT_DETACH); });
+    MainFrame &frame = start({{"Stick", stick}, {"Share", mounted("ticking")}}, 0);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QCOMPARE(names(), std::vector<std::string>{"Gamma.nes"});
+    QCOMPARE(tree()->romsItem()->childCount(), 1);
+
+    QCOMPARE(::umount2(stick.c_str(), MNT_DETACH), 0);
+    QCOMPARE(::rmdir(stick.c_str()), 0);
+    QTRY_COMPARE(status(), QString::fromStdString("Cannot read " + stick + ": No such file or directory"));
+    QCOMPARE(list()->count(), 0);
+    QTRY_COMPARE(tree()->romsItem()->childCount(), 0);
+
+    putIn("Delta.nes", "Disc 2");
+    QTRY_COMPARE_WITH_TIMEOUT(list()->count(), 1, 4 * RomFolderReader::kCheckMs);
+    QCOMPARE(list()->nameAt(0), std::string("Delta.nes"));
+    QCOMPARE(status(), QString());
+    QTRY_COMPARE_WITH_TIMEOUT(tree()->romsItem()->childCount(), 1, 4 * RomFolderReader::kCheckMs);
+    QCOMPARE(tree()->romsItem()->child(0)->text(0), QStringLiteral("Disc 2"));
+
+    // Unmounted under the window and mounted again: the folder is there all along, emptied.
+    QCOMPARE(::umount2(stick.c_str(), MNT_DETACH), 0);
+    QTRY_COMPARE(list()->count(), 0);
+    putIn("Epsilon.nes", "Disc 3");
+    QTRY_COMPARE_WITH_TIMEOUT(list()->count(), 1, 4 * RomFolderReader::kCheckMs);
+    QCOMPARE(list()->nameAt(0), std::string("Epsilon.nes"));
+
+    select(1);
+    const std::vector<std::string> first = names();
+    QCOMPARE(first.size(), std::size_t(1));
+    QTRY_VERIFY_WITH_TIMEOUT(list()->count() == 1 && list()->nameAt(0) != first[0], 4 * RomFolderReader::kCheckMs);
+}
+
+// The processes that parent forked without starting another program (the file system's daemon
+// is python): the readers' spawner below this one, the readers below it.
+std::vector<pid_t> forksOf(pid_t parent)
+{
+    const auto comm = [](const std::string &pid) {
+        std::ifstream file("/proc/" + pid + "/comm");
+        std::string name;
+        std::getline(file, name);
+        return name;
+    };
+    std::vector<pid_t> found;
+    for (const auto &entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string text;
+        std::getline(stat, text);
+        pid_t of = 0;
+        const std::size_t end = text.rfind(')');
+        if (end != std::string::npos && std::sscanf(text.c_str() + end + 1, " %*c %d", &of) == 1 && of == parent &&
+            comm(entry.path().filename()) == comm("self"))
+            found.push_back(std::atoi(entry.path().filename().c_str()));
+    }
+    return found;
+}
+
+// Killed, its readers die with it: the next choice is read by a new one. Stopped, with no
+// reader left: the window goes on, and a new one reads.
+void SlowStorageTest::aKilledOrStoppedSpawnerIsReplaced()
+{
+    m_dir->write("roms/other/Omega.nes");
+    start({{"Local", local("roms/local/")}, {"Other", local("roms/other/")}}, 0);
+    QCOMPARE(names().size(), std::size_t(2));
+    for (const int signal : {SIGKILL, SIGSTOP}) {
+        const std::vector<pid_t> spawner = forksOf(::getpid());
+        QCOMPARE(spawner.size(), std::size_t(1));
+        QCOMPARE(::kill(spawner[0], signal), 0);
+        if (signal == SIGSTOP) // and no reader left: a new one must be asked for
+            for (const pid_t reader : forksOf(spawner[0]))
+                QCOMPARE(::kill(reader, SIGKILL), 0);
+        select(1);
+        QCOMPARE(names(), std::vector<std::string>{"Omega.nes"});
+        select(0);
+        QCOMPARE(names(), (std::vector<std::string>{"Alpha.nes", "Beta.nes"}));
+        QCOMPARE(status(), QString());
+    }
 }
 
 QTEST_MAIN(SlowStorageTest)
