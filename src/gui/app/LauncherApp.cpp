@@ -35,6 +35,7 @@ LauncherApp::LauncherApp(char *programName)
     // The title bars, the task bar and the window switcher show it, for the dialogs too.
     setWindowIcon(applicationIcon());
     installEventFilter(new KeyRepeatFilter(this));
+    TvMode::cacheLargeGlyphs();
 }
 
 int LauncherApp::run(bool tvMode)

@@ -38,6 +38,12 @@ TvMode::~TvMode()
     delete m_view;
 }
 
+void TvMode::cacheLargeGlyphs()
+{
+    if (!qEnvironmentVariableIsSet("QT_MAX_CACHED_GLYPH_SIZE"))
+        qputenv("QT_MAX_CACHED_GLYPH_SIZE", "128");
+}
+
 bool TvMode::active() const
 {
     return m_view && m_view->isVisible();

@@ -20,6 +20,11 @@ public:
     explicit TvMode(MainFrame &frame, QObject *parent = nullptr);
     ~TvMode() override;
 
+    // The TV view's type, up to 128 pixels, is drawn from the glyph cache as small type is: the
+    // toolkit otherwise draws glyphs above 64 pixels as outlines, anew at every paint, which
+    // makes a 4K screen's list slow to scroll. Takes effect only before the first text is drawn.
+    static void cacheLargeGlyphs();
+
     void enter();
     void leave();
     void toggle();

@@ -55,15 +55,13 @@ void makeRow(QListView *row, QAbstractItemModel *model, TvItemDelegate *delegate
     row->setFrameShape(QFrame::NoFrame);
 }
 
-// The picture drawn as large as fits target, keeping its shape, centred.
-QRect fitted(const SnapshotImage &image, const QRect &target)
+// The largest 4:3 box in area, centred: the shape of most snapshots, which the loader decodes to
+// the box's size off the UI thread, so that a new picture costs the UI thread no scaling.
+QRect pictureBox(const QRect &area)
 {
-    const QSize size = image.image().isNull() ? image.scaled().size() : image.image().size();
-    if (size.isEmpty())
-        return target;
-    const QSize shown = size.scaled(target.size(), Qt::KeepAspectRatio);
-    return QRect(target.center().x() - shown.width() / 2 + 1, target.center().y() - shown.height() / 2 + 1,
-                 shown.width(), shown.height());
+    const QSize box = QSize(4, 3).scaled(area.size(), Qt::KeepAspectRatio);
+    return QRect(area.left() + (area.width() - box.width()) / 2, area.top() + (area.height() - box.height()) / 2,
+                 box.width(), box.height());
 }
 
 } // namespace
@@ -472,11 +470,11 @@ std::array<QRect, 2> TvView::pictureRects() const
     const marlit::SystemEntry *entry = m_frame.systems().entryAt(m_frame.browsingSession().state().system());
     const bool both = entry && !entry->snapshotDirA.empty() && !entry->snapshotDirB.empty();
     if (!both)
-        return {area, area};
+        return {pictureBox(area), pictureBox(area)};
     const int gap = m_geometry.margin / 2;
     const int half = (area.height() - gap) / 2;
-    return {QRect(area.left(), area.top(), area.width(), half),
-            QRect(area.left(), area.top() + half + gap, area.width(), area.height() - half - gap)};
+    return {pictureBox(QRect(area.left(), area.top(), area.width(), half)),
+            pictureBox(QRect(area.left(), area.top() + half + gap, area.width(), area.height() - half - gap))};
 }
 
 void TvView::paintEvent(QPaintEvent *)
@@ -489,7 +487,7 @@ void TvView::paintEvent(QPaintEvent *)
         const std::optional<SnapshotImage> &picture = m_pictures[static_cast<std::size_t>(slot)];
         // A picture alone takes the whole area, whichever slot it comes in.
         if (picture && !picture->isNull() && (both || slot == kSlotA || !m_pictures[kSlotA]))
-            picture->draw(painter, fitted(*picture, rects[static_cast<std::size_t>(slot)]));
+            picture->draw(painter, rects[static_cast<std::size_t>(slot)]);
     }
 
     painter.setFont(TvItemDelegate::font(m_geometry.smallPixels));
