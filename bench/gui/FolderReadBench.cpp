@@ -7,6 +7,7 @@
 #include "BenchSupport.h"
 #include "CollectionGenerator.h"
 #include "FuseMount.h"
+#include "TimedApplication.h"
 
 #include "gui/browse/RomFolderReader.h"
 #include "gui/ui/MainFrame.h"
@@ -15,7 +16,6 @@
 
 #include <QApplication>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -30,48 +30,10 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// Times every event the loop hands out at its top level: the longest is the longest time the
-// window could not answer the user.
-class TimedApplication : public QApplication
-{
-public:
-    using QApplication::QApplication;
-
-    bool notify(QObject *receiver, QEvent *event) override
-    {
-        if (m_depth++ > 0) {
-            const bool handled = QApplication::notify(receiver, event);
-            --m_depth;
-            return handled;
-        }
-        const auto start = Clock::now();
-        const bool handled = QApplication::notify(receiver, event);
-        longestTurnMs = std::max(longestTurnMs, elapsedMs(start));
-        --m_depth;
-        return handled;
-    }
-
-    double longestTurnMs = 0;
-
-private:
-    int m_depth = 0;
-};
-
 std::string record(const std::string &name, const std::string &romDirectory)
 {
     return "NAME = " + name + "\r\nDESC = benchmark\r\nROMDIR = " + romDirectory +
            "\r\nEMU = /bin/true\r\nCOMMAND LINE = \r\nICON = \r\nSNAPADIR = \r\nSNAPBDIR = \r\nSNAPSHOT = \r\n\r\n";
-}
-
-// Handles events until done() holds, sleeping while none come; false after a minute.
-bool runUntil(const std::function<bool()> &done)
-{
-    QTimer guard;
-    guard.setSingleShot(true);
-    guard.start(60'000);
-    while (!done() && guard.isActive())
-        QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    return done();
 }
 
 struct Sample
