@@ -10,6 +10,7 @@
 #include "gui/tv/TvLetterGrid.h"
 #include "gui/tv/TvMenu.h"
 #include "gui/tv/TvSystemModel.h"
+#include "gui/ui/BoundedText.h"
 #include "gui/ui/BrowsingSession.h"
 #include "gui/ui/ListBoxView.h"
 #include "gui/ui/MainFrame.h"
@@ -198,11 +199,19 @@ void TvView::onSystemChosen()
 
 void TvView::onFolderChosen()
 {
-    const int view = static_cast<int>(m_frame.browsingSession().state().view());
+    const marlit::BrowsingState &state = m_frame.browsingSession().state();
+    const int view = static_cast<int>(state.view());
     const QScopedValueRollback following(m_following, true);
-    for (int row = 0; row < m_viewModel->rowCount(); ++row)
-        if (m_viewModel->item(row)->data(kViewRole).toInt() == view)
+    for (int row = 0; row < m_viewModel->rowCount(); ++row) {
+        QStandardItem *item = m_viewModel->item(row);
+        if (item->data(kViewRole).toInt() == view)
             m_views->setCurrentIndex(m_viewModel->index(row, 0));
+        // An applied search narrows every view: its chip says by what.
+        if (item->data(kViewRole).toInt() == kSearchItem)
+            item->setText(state.search().applied()
+                              ? QStringLiteral("Search: %1").arg(boundedText(state.search().text(), 24))
+                              : QStringLiteral("Search"));
+    }
 }
 
 void TvView::onSystemRowMoved()
