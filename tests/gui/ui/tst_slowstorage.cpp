@@ -18,6 +18,7 @@
 #include "gui/ui/RomListModel.h"
 #include "gui/ui/SystemListBox.h"
 
+#include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
@@ -26,6 +27,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -35,7 +37,9 @@
 
 #include <csignal>
 
+#include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using marlit::FolderStatusText;
@@ -122,6 +126,7 @@ private slots:
     void hungFoldersChosenAgainAndAgainHoldABoundedNumberOfReaders();
     void aFolderThatGoesAndComesBackShowsAgainByItself();
     void aKilledOrStoppedSpawnerIsReplaced();
+    void aLongBurstOfCopiesIsFollowedWhileItLasts();
 
 private:
     MainFrame &start(const std::vector<System> &systems, int row, int snapshotMode = 0);
@@ -372,6 +377,24 @@ void SlowStorageTest::aPictureThatAppearsForTheSelectedRomShows()
     picture.fill(Qt::green);
     QVERIFY(picture.save(QString::fromStdString(local("snaps/Alpha.png"))));
     QTRY_COMPARE(colour(), QColor(Qt::green));
+
+    // Another file of the same size and time put in its place (a backup restored): it shows.
+    struct stat shown;
+    QCOMPARE(::stat(local("snaps/Alpha.png").c_str(), &shown), 0);
+    const QString restored = QString::fromStdString(local("snaps/restored.png"));
+    QColor other;
+    for (const QColor candidate : {Qt::blue, Qt::red, Qt::cyan, Qt::magenta, Qt::yellow, Qt::darkGreen}) {
+        picture.fill(candidate);
+        QVERIFY(picture.save(restored));
+        other = candidate;
+        if (QFileInfo(restored).size() == shown.st_size)
+            break;
+    }
+    QCOMPARE(QFileInfo(restored).size(), qint64(shown.st_size));
+    const timespec times[2] = {shown.st_atim, shown.st_mtim};
+    QCOMPARE(::utimensat(AT_FDCWD, local("snaps/restored.png").c_str(), times, 0), 0);
+    QCOMPARE(::rename(local("snaps/restored.png").c_str(), local("snaps/Alpha.png").c_str()), 0);
+    QTRY_COMPARE(colour(), other);
 }
 
 // Two systems on a share that never answers (one of them its folder, the other a tree that
@@ -495,6 +518,37 @@ void SlowStorageTest::aKilledOrStoppedSpawnerIsReplaced()
         QCOMPARE(names(), (std::vector<std::string>{"Alpha.nes", "Beta.nes"}));
         QCOMPARE(status(), QString());
     }
+}
+
+// Copies that never pause long enough to call them settled (a file every 20 ms): the list
+// follows them while they go on, each refresh taking many files at once.
+void SlowStorageTest::aLongBurstOfCopiesIsFollowedWhileItLasts()
+{
+    MainFrame &frame = start({{"Local", local("roms/local/")}}, 0);
+    QCOMPARE(names().size(), std::size_t(2));
+    QSignalSpy refreshes(&frame.romFolderReader(), &RomFolderReader::listRead);
+    std::atomic<bool> stop{false};
+    std::atomic<int> written{0};
+    std::thread copying([&] {
+        for (int i = 0; !stop && i < 3000; ++i) {
+            m_dir->write("roms/local/Burst " + std::to_string(10000 + i) + ".nes");
+            written = i + 1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    const auto joined = qScopeGuard([&] {
+        stop = true;
+        copying.join();
+    });
+    int shown = list()->count();
+    for (int refresh = 0; refresh < 3; ++refresh) {
+        QVERIFY(refreshes.wait(10000));
+        QVERIFY(written < 3000); // still copying
+        QVERIFY2(list()->count() > shown, qPrintable(QString::number(list()->count())));
+        shown = list()->count();
+    }
+    QVERIFY2(refreshes.count() * 10 <= written,
+             qPrintable(QStringLiteral("%1 refreshes for %2 files").arg(refreshes.count()).arg(written.load())));
 }
 
 QTEST_MAIN(SlowStorageTest)
