@@ -9,6 +9,7 @@ packages=(
   libgl-dev libxkbcommon-dev
   libgtest-dev zlib1g-dev
   libsqlite3-dev libsqlitecpp-dev sqlite3
+  libpugixml-dev
   clang-14 libclang-rt-14-dev
   xvfb xauth xdotool openbox x11-utils imagemagick fonts-liberation
   adwaita-icon-theme

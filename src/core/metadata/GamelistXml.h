@@ -1,0 +1,26 @@
+#pragma once
+
+#include "core/metadata/GameList.h"
+
+#include <string>
+#include <string_view>
+
+namespace marlit {
+
+// Reads the "gamelist.xml" of the EmulationStation family: a <gameList> element (beside which
+// some versions write an <alternativeEmulator> element at the top level) holding one <game> per
+// ROM with <path>, <name>, <desc>, <releasedate> (19910623T000000), <developer>, <publisher>,
+// <genre>, <players>, <rating> (0 to 1), <playcount>, <lastplayed>, <favorite> and picture paths
+// (<image>, <thumbnail>, <marquee>, ...). Paths are read from romFolder (ending with the
+// separator), "~/" from home.
+//
+// The parser never fetches or expands anything outside the bytes: a DOCTYPE's entities stay
+// unexpanded text. A file that breaks off or goes wrong gives the games before the fault and
+// says where in problem.
+class GamelistXml
+{
+public:
+    static GameList read(std::string_view bytes, const std::string &romFolder, const std::string &home);
+};
+
+} // namespace marlit

@@ -1,0 +1,285 @@
+#include "core/metadata/GameCollectionReader.h"
+#include "core/metadata/GameListPlaces.h"
+#include "core/metadata/GamelistXml.h"
+#include "core/metadata/PegasusMetadata.h"
+
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <future>
+#include <sstream>
+#include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using marlit::GameCollectionReader;
+using marlit::GameDescription;
+using marlit::GameList;
+using marlit::GameListPlaces;
+using marlit::GamelistXml;
+using marlit::PegasusMetadata;
+using marlit::test::TempDir;
+
+namespace {
+
+const std::string kRoms = "/home/user/roms/snes/";
+const std::string kHome = "/home/user";
+
+std::string golden(const char *name)
+{
+    std::ifstream file(std::string(MARLIT_METADATA_GOLDEN) + "/" + name, std::ios::binary);
+    std::stringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
+} // namespace
+
+// The golden list as ES-DE writes it, with the <alternativeEmulator> element before <gameList>.
+TEST(GamelistXml, ReadsEveryFieldOfTheDocumentedForm)
+{
+    const GameList list = GamelistXml::read(golden("gamelist.xml"), kRoms, kHome);
+    EXPECT_EQ(list.problem, "");
+    ASSERT_EQ(list.size(), 3u); // the duplicate path keeps the first game; <folder> is no game
+
+    const GameDescription *game = list.find(kRoms + "Super Adventure (USA).zip");
+    ASSERT_NE(game, nullptr);
+    EXPECT_EQ(game->title, "Super Adventure");
+    EXPECT_EQ(game->description, "A knight & his horse cross the kingdom.\nSecond line.");
+    EXPECT_EQ(game->releaseDate, "1991-06-23");
+    EXPECT_EQ(game->releaseYear, 1991);
+    EXPECT_EQ(game->developer, "Studio One");
+    EXPECT_EQ(game->publisher, "Big Publisher");
+    EXPECT_EQ(game->genre, "Platform");
+    EXPECT_EQ(game->players, "1-2");
+    EXPECT_EQ(game->ratingPercent, 80);
+    EXPECT_EQ(game->playCount, 12);
+    EXPECT_EQ(game->lastPlayed, "20240101T203000");
+    EXPECT_TRUE(game->favourite);
+    const std::vector<marlit::NamedPicture> pictures{{"covers", kRoms + "images/Super Adventure (USA)-thumb.jpg"},
+                                                     {"screenshots", kRoms + "images/Super Adventure (USA)-image.png"}};
+    EXPECT_EQ(game->pictures, pictures);
+
+    // A sub-folder's ROM, a year alone, the top rating.
+    const GameDescription *racer = list.find(kRoms + "Europe/Racer (Europe).zip");
+    ASSERT_NE(racer, nullptr);
+    EXPECT_EQ(racer->releaseDate, "1993");
+    EXPECT_EQ(racer->ratingPercent, 100);
+    EXPECT_FALSE(racer->favourite);
+
+    // An absolute path; blanks around the name; 1970 stands for no date; nonsense rating and count.
+    const GameDescription *puzzle = list.find("/absolute/roms/Puzzle.zip");
+    ASSERT_NE(puzzle, nullptr);
+    EXPECT_EQ(puzzle->title, "Puzzle");
+    EXPECT_EQ(puzzle->releaseYear, 0);
+    EXPECT_EQ(puzzle->ratingPercent, -1);
+    EXPECT_EQ(puzzle->playCount, 0);
+}
+
+TEST(PegasusMetadata, ReadsEveryFieldOfTheDocumentedForm)
+{
+    const std::string folder = "/games/snes/";
+    const GameList list = PegasusMetadata::read(golden("metadata.pegasus.txt"), folder, kHome);
+    EXPECT_EQ(list.problem, "");
+
+    const GameDescription *star = list.find(folder + "Star Quest (USA).sfc");
+    ASSERT_NE(star, nullptr);
+    EXPECT_EQ(star->title, "Star Quest");
+    EXPECT_EQ(star->developer, "Studio Two");
+    EXPECT_EQ(star->publisher, "Publisher A");
+    EXPECT_EQ(star->genre, "Shooter, Space");
+    EXPECT_EQ(star->releaseDate, "1994-03-18");
+    EXPECT_EQ(star->releaseYear, 1994);
+    EXPECT_EQ(star->players, "1-4");
+    EXPECT_EQ(star->ratingPercent, 75);
+    EXPECT_EQ(star->description, "First paragraph goes on here.\n\nSecond paragraph.");
+    const std::vector<marlit::NamedPicture> pictures{{"covers", folder + "media/custom/star-front.png"},
+                                                     {"screenshots", folder + "shots/star.png"}};
+    EXPECT_EQ(star->pictures, pictures);
+
+    // Both files of a multi-file game are described; a game without files is found by its title.
+    for (const char *file : {"Two Discs (Disc 1).cue", "sub/Two Discs (Disc 2).cue"}) {
+        ASSERT_NE(list.find(folder + file), nullptr) << file;
+        EXPECT_EQ(list.find(folder + file)->title, "Two Discs");
+    }
+    ASSERT_NE(list.find(folder + "Only Title.zip"), nullptr);
+    EXPECT_EQ(list.find(folder + "Only Title.zip")->developer, "Nobody");
+    EXPECT_EQ(list.find(folder + "Star Quest (Europe).sfc"), nullptr);
+}
+
+// What a hostile or broken file gives: never a crash or a hang, the games read before the fault,
+// and a problem to tell the user.
+TEST(GameListHostileInput, GivesTheReadablePartAndSaysWhatWasWrong)
+{
+    const std::string game = "<game><path>./a.zip</path><name>A</name></game>";
+    std::string deep = "<gameList>" + game;
+    for (int i = 0; i < 200'000; ++i)
+        deep += "<x>";
+    for (int i = 0; i < 200'000; ++i)
+        deep += "</x>";
+    deep += "</gameList>";
+    std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE g [<!ENTITY l0 \"lol\">";
+    for (int i = 1; i < 10; ++i)
+        laughs += "<!ENTITY l" + std::to_string(i) + " \"" + std::string(10, '&') + "\">"; // filled below
+    for (int i = 1; i < 10; ++i) {
+        std::string refs;
+        for (int k = 0; k < 10; ++k)
+            refs += "&l" + std::to_string(i - 1) + ";";
+        const std::string placeholder(10, '&');
+        laughs.replace(laughs.find(placeholder), placeholder.size(), refs);
+    }
+    laughs += "]><gameList><game><path>./a.zip</path><name>&l9;</name></game></gameList>";
+    const std::string external = "<!DOCTYPE g [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
+                                 "<gameList><game><path>./a.zip</path><name>&x;</name></game></gameList>";
+    std::string binary;
+    for (int i = 0; i < 4096; ++i)
+        binary.push_back(static_cast<char>((i * 7919) % 256));
+
+    const struct
+    {
+        const char *what;
+        std::string bytes;
+        std::size_t games;
+        bool problem;
+    } cases[] = {
+        {"truncated in the second game", "<gameList>" + game + "<game><path>./b.zip</pa", 1, true},
+        {"deep nesting", deep, 1, false},
+        {"entities that would grow", laughs, 1, false},
+        {"an external entity", external, 1, false},
+        {"binary bytes", binary, 0, true},
+        {"empty", "", 0, true},
+        {"no gameList element", "<games>" + game + "</games>", 0, true},
+        {"a second root element after it", "<gameList>" + game + "</gameList><extra/>", 1, false},
+    };
+    for (const auto &test : cases) {
+        const GameList list = GamelistXml::read(test.bytes, kRoms, kHome);
+        EXPECT_EQ(list.size(), test.games) << test.what;
+        EXPECT_EQ(!list.problem.empty(), test.problem) << test.what << ": " << list.problem;
+        if (const GameDescription *a = list.find(kRoms + "a.zip")) {
+            // Entities are never expanded: neither grown nor fetched.
+            EXPECT_LT(a->title.size(), 100u) << test.what;
+            EXPECT_EQ(a->title.find("root:"), std::string::npos) << test.what;
+        }
+    }
+
+    const struct
+    {
+        const char *what;
+        std::string bytes;
+        std::size_t games;
+        bool problem;
+    } pegasus[] = {
+        {"CR LF line ends", "game: A\r\nfile: a.zip\r\ndeveloper: D\r\n", 1, false},
+        {"no line end at the end", "game: A\nfile: a.zip", 1, false},
+        {"a line that is no entry", "game: A\nfile: a.zip\nnonsense\n", 1, true},
+        {"binary bytes", binary, 0, true},
+        {"continuation before any key", "  stray\ngame: A\nfile: a.zip\n", 1, false},
+        {"a long line", "game: " + std::string(1 << 20, 'x') + "\nfile: a.zip\n", 1, false},
+    };
+    for (const auto &test : pegasus) {
+        const GameList list = PegasusMetadata::read(test.bytes, kRoms, kHome);
+        EXPECT_EQ(list.size(), test.games) << test.what;
+        EXPECT_EQ(!list.problem.empty(), test.problem) << test.what << ": " << list.problem;
+    }
+}
+
+TEST(GameListPlaces, FollowsTheRomFolderNameToTheUsersPlaces)
+{
+    const GameListPlaces places = GameListPlaces::forRomFolder("/data/roms/snes/", "/home/u");
+    std::vector<std::string> files;
+    for (const auto &file : places.files)
+        files.push_back(file.path);
+    const std::vector<std::string> expectedFiles{
+        "/data/roms/snes/gamelist.xml", "/data/roms/snes/metadata.pegasus.txt", "/data/roms/snes/metadata.txt",
+        "/home/u/ES-DE/gamelists/snes/gamelist.xml", "/home/u/.emulationstation/gamelists/snes/gamelist.xml"};
+    EXPECT_EQ(files, expectedFiles);
+    std::vector<std::string> folders;
+    for (const auto &folder : places.mediaFolders)
+        folders.push_back(folder.path);
+    const std::vector<std::string> expectedFolders{"/data/roms/snes/media/", "/home/u/ES-DE/downloaded_media/snes/",
+                                                   "/home/u/.emulationstation/downloaded_media/snes/"};
+    EXPECT_EQ(folders, expectedFolders);
+
+    const GameListPlaces chosen = GameListPlaces::forRomFolder("/r/nes/", "/h", "/x/list.XML", "/x/pictures");
+    EXPECT_EQ(chosen.files.front().path, "/x/list.XML");
+    EXPECT_EQ(chosen.files.front().format, marlit::GameListFormat::EmulationStation);
+    EXPECT_EQ(chosen.mediaFolders.front().path, "/x/pictures/");
+}
+
+// A collection described by both formats with both kinds of media tree, read from disk.
+TEST(GameCollectionReader, FindsListsAndPicturesAndKeepsThemUntilAFileChanges)
+{
+    TempDir home;
+    const std::string roms = home.file("roms/snes/");
+    home.write("roms/snes/gamelist.xml", golden("gamelist.xml"));
+    home.write("roms/snes/metadata.pegasus.txt", golden("metadata.pegasus.txt"));
+    // Pegasus' tree: a folder per game.
+    home.write("roms/snes/media/Star Quest (USA)/boxFront.png", "x");
+    home.write("roms/snes/media/Star Quest (USA)/screenshot.jpg", "x");
+    home.write("roms/snes/media/Star Quest (USA)/video.mp4", "x");
+    // ES-DE's tree: a folder per kind, sub-folders as in the ROM folder.
+    home.write("ES-DE/downloaded_media/snes/covers/Super Adventure (USA).png", "x");
+    home.write("ES-DE/downloaded_media/snes/titlescreens/Europe/Racer (Europe).jpg", "x");
+    home.write("ES-DE/downloaded_media/snes/screenshots/notes.txt", "x");
+    const GameListPlaces places = GameListPlaces::forRomFolder(roms, home.path());
+    const std::string listBefore = home.read("roms/snes/gamelist.xml");
+
+    GameCollectionReader reader;
+    const auto collection = reader.read(roms, places, home.path());
+    EXPECT_EQ(collection->problems, std::vector<std::string>{});
+    EXPECT_EQ(collection->foundFiles.size(), 2u);
+    EXPECT_EQ(collection->describe(roms + "Super Adventure (USA).zip")->title, "Super Adventure");
+    EXPECT_EQ(collection->describe(roms + "Star Quest (USA).sfc")->title, "Star Quest");
+
+    const std::vector<std::string> coverFirst{"covers", "screenshots"};
+    // The media folder's picture wins over the one the list names; that one fills in for a kind
+    // the media folders lack.
+    EXPECT_EQ(collection->picture(roms + "Super Adventure (USA).zip", coverFirst),
+              home.file("ES-DE/downloaded_media/snes/covers/Super Adventure (USA).png"));
+    EXPECT_EQ(collection->picture(roms + "Super Adventure (USA).zip", {"screenshots"}),
+              roms + "images/Super Adventure (USA)-image.png");
+    EXPECT_EQ(collection->picture(roms + "Star Quest (USA).sfc", {"titlescreens", "screenshots"}),
+              roms + "media/Star Quest (USA)/screenshot.jpg");
+    EXPECT_EQ(collection->picture(roms + "Unlisted.sfc", coverFirst), "");
+    EXPECT_EQ(collection->media.find("covers", "Star Quest (USA)"), roms + "media/Star Quest (USA)/boxFront.png");
+    EXPECT_EQ(collection->media.find("titlescreens", "Europe/Racer (Europe)"),
+              home.file("ES-DE/downloaded_media/snes/titlescreens/Europe/Racer (Europe).jpg"));
+    EXPECT_EQ(collection->media.size(), 4u); // neither the video nor the text file
+
+    // Unchanged: the same collection, without reading. Changed: read again.
+    EXPECT_EQ(reader.read(roms, places, home.path()), collection);
+    home.write("roms/snes/metadata.pegasus.txt", "game: Renamed\nfile: Star Quest (USA).sfc\n");
+    const auto changed = reader.read(roms, places, home.path());
+    EXPECT_NE(changed, collection);
+    EXPECT_EQ(changed->describe(roms + "Star Quest (USA).sfc")->title, "Renamed");
+    EXPECT_EQ(home.read("roms/snes/gamelist.xml"), listBefore); // never written
+}
+
+TEST(GameCollectionReader, SaysWhatItCannotUseAndPassesOverWhatIsNoFile)
+{
+    TempDir home;
+    const std::string roms = home.file("roms/nes/");
+    // A list far too large (sparse, so the test writes nothing), a FIFO under Pegasus' name
+    // (opening it for reading would block), a broken list in the user's place.
+    home.write("roms/nes/gamelist.xml");
+    ASSERT_EQ(::truncate(home.file("roms/nes/gamelist.xml").c_str(), 100ll << 20), 0);
+    ASSERT_EQ(::mkfifo(home.file("roms/nes/metadata.pegasus.txt").c_str(), 0600), 0);
+    home.write("ES-DE/gamelists/nes/gamelist.xml",
+               "<gameList><game><path>./a.nes</path><name>A</name></game><game><path>./b.nes</path><name>B");
+
+    GameCollectionReader reader;
+    auto read = std::async(std::launch::async, [&] {
+        return reader.read(roms, GameListPlaces::forRomFolder(roms, home.path()), home.path());
+    });
+    ASSERT_EQ(read.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    const auto collection = read.get();
+    ASSERT_EQ(collection->problems.size(), 2u);
+    EXPECT_NE(collection->problems[0].find("larger than 64 MB"), std::string::npos) << collection->problems[0];
+    EXPECT_NE(collection->problems[1].find("not well-formed"), std::string::npos) << collection->problems[1];
+    // The whole games before the break, not the one it cut short.
+    EXPECT_NE(collection->describe(roms + "a.nes"), nullptr);
+    EXPECT_EQ(collection->describe(roms + "b.nes"), nullptr);
+}
