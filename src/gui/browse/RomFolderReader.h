@@ -55,6 +55,9 @@ public:
     // says why (nothing when why is empty).
     void stop(const std::string &why = {});
 
+    // Reads the shown list again, delivered as a refresh (the window orders it anew).
+    void refreshList();
+
     // Whether a read that the window waits for is under way.
     bool reading() const { return m_treeId != 0 || m_listId != 0 || m_pictureWatchId != 0; }
     // Handles events until no read is under way; false after timeoutMs (tests, benchmarks).
@@ -85,7 +88,6 @@ private:
     void checkFolders();
     void noteChange(marlit::RefreshSchedule &schedule, QTimer &timer);
     void refreshTree();
-    void refreshList();
     // A read of the shown folder's list, as it was last asked for, with a watch.
     marlit::FolderRequest listRequest() const;
     // Sends it in place of the list's request under way; refresh keeps the shown list meanwhile.

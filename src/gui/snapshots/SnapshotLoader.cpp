@@ -47,7 +47,8 @@ struct SnapshotLoader::Job
 {
     std::string directory;
     std::string romName;
-    std::string path; // set: a known file, not looked up
+    std::string path;              // set: a known file, not looked up
+    std::string insteadOfFallback; // set: shown when the look-up finds nothing
     QSize size;
 
     int slot = -1; // the slot it is delivered to; -1: for the cache only
@@ -94,14 +95,14 @@ SnapshotLoader::~SnapshotLoader()
 }
 
 void SnapshotLoader::requestSnapshot(int slot, const std::string &directory, const std::string &romName,
-                                     QSize targetSize)
+                                     QSize targetSize, const std::string &insteadOfFallback)
 {
-    request(slot, directory, romName, {}, targetSize);
+    request(slot, directory, romName, {}, targetSize, insteadOfFallback);
 }
 
 void SnapshotLoader::requestFile(int slot, const std::string &path, QSize targetSize)
 {
-    request(slot, {}, {}, path, targetSize);
+    request(slot, {}, {}, path, targetSize, {});
 }
 
 void SnapshotLoader::cancel(int slot)
@@ -114,6 +115,14 @@ void SnapshotLoader::cancel(int slot)
     const std::lock_guard lock(m_mutex);
     if (m_slotJobs[index])
         abandon(m_slotJobs[index]);
+}
+
+marlit::SnapshotSearch SnapshotLoader::instead(const marlit::SnapshotSearch &search, const std::string &path)
+{
+    marlit::SnapshotSearch replaced;
+    replaced.romName = search.romName;
+    replaced.path = path;
+    return replaced;
 }
 
 std::optional<marlit::SnapshotSearch> SnapshotLoader::heldSearch(const std::string &directory,
@@ -129,7 +138,8 @@ std::optional<marlit::SnapshotSearch> SnapshotLoader::heldSearch(const std::stri
     return m_finder->searchHeld(directory, romName);
 }
 
-void SnapshotLoader::request(int slot, std::string directory, std::string romName, std::string path, QSize cell)
+void SnapshotLoader::request(int slot, std::string directory, std::string romName, std::string path, QSize cell,
+                             const std::string &insteadOfFallback)
 {
     if (!validSlot(slot))
         return;
@@ -139,7 +149,9 @@ void SnapshotLoader::request(int slot, std::string directory, std::string romNam
     m_delivered[index].reset();
 
     // A picture decoded before for this cell, from a file unchanged since, is shown at once.
-    const std::optional<marlit::SnapshotSearch> held = heldSearch(directory, romName, path);
+    std::optional<marlit::SnapshotSearch> held = heldSearch(directory, romName, path);
+    if (held && held->fellBack && !insteadOfFallback.empty())
+        held = instead(*held, insteadOfFallback);
     if (held && deliverCached(slot, held, targetSize))
         return;
 
@@ -149,7 +161,7 @@ void SnapshotLoader::request(int slot, std::string directory, std::string romNam
     const auto prefetched = std::find_if(m_prefetchJobs.begin(), m_prefetchJobs.end(), [&](const JobPtr &candidate) {
         return candidate->sameWork(directory, romName, path, targetSize);
     });
-    if (prefetched != m_prefetchJobs.end()) {
+    if (prefetched != m_prefetchJobs.end() && insteadOfFallback.empty()) {
         job = *prefetched;
         m_prefetchJobs.erase(prefetched);
         const auto queued = std::find(m_prefetches.begin(), m_prefetches.end(), job);
@@ -165,6 +177,7 @@ void SnapshotLoader::request(int slot, std::string directory, std::string romNam
         job->directory = std::move(directory);
         job->romName = std::move(romName);
         job->path = std::move(path);
+        job->insteadOfFallback = insteadOfFallback;
         job->size = targetSize;
         m_requests.push_back(job);
         ++m_unfinished;
@@ -352,6 +365,8 @@ SnapshotLoader::Result SnapshotLoader::run(Job &job)
             result.search.path = job.path;
         else
             result.search = m_finder->search(job.directory, job.romName);
+        if (result.search.fellBack && !job.insteadOfFallback.empty())
+            result.search = instead(result.search, job.insteadOfFallback);
         if (!wanted() || result.search.path.empty())
             return result;
         if (std::optional<SnapshotImage> cached = m_cache.find(result.search.path, job.size)) {

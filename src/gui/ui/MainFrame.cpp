@@ -6,6 +6,7 @@
 #include "core/fs/Paths.h"
 #include "core/fs/WorkingDirectory.h"
 #include "core/launch/CommandLine.h"
+#include "core/ui/GameListLayout.h"
 #include "core/ui/WindowLayout.h"
 #include "core/ui/WindowStartSize.h"
 #include "gui/browse/RomFolderReader.h"
@@ -16,10 +17,12 @@
 #include "gui/history/PlayHistory.h"
 #include "gui/launch/EmulatorStarter.h"
 #include "gui/launch/LaunchNotice.h"
+#include "gui/metadata/GameDetailsPanel.h"
 #include "gui/snapshots/SnapshotLoader.h"
 #include "gui/ui/BoundedText.h"
 #include "gui/ui/CategoryTabBar.h"
 #include "gui/ui/ColorRef.h"
+#include "gui/ui/GameListPresenter.h"
 #include "gui/ui/HistoryPresenter.h"
 #include "gui/ui/HistoryViews.h"
 #include "gui/ui/OptionsDialog.h"
@@ -27,6 +30,7 @@
 #include "gui/ui/SystemListBox.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QHelpEvent>
@@ -166,6 +170,10 @@ void MainFrame::OnCreate()
     historyPresenter = new HistoryPresenter(*history, romList, *starter, this);
     historyViews = new HistoryViews(*history, romList, *starter, folderReader->pool(), this);
     browsing = new BrowsingSession(*folderReader, *historyPresenter, *historyViews, romList, this);
+    gameLists =
+        new GameListPresenter(romList, this, [this](const QString &text) { starter->notice()->showFailure(text); });
+    connect(gameLists, &GameListPresenter::gamesChanged, this, [this] { onGamesChanged(false); });
+    connect(gameLists, &GameListPresenter::sortChanged, this, [this] { onGamesChanged(true); });
 
     folderTree = makeControl<RomFolderTree>(this, "folderTree");
     placeByEdges(folderTree, 10, 294, 225, 480);
@@ -339,6 +347,7 @@ void MainFrame::OnSelChangeSystem()
         const QSignalBlocker blocker(folderTree);
         folderTree->clear();
     }
+    gameLists->showSystem(entry);
     clearSnapshots();
     // What the readers find comes to onTreeRead and onListRead.
     browsing->chooseSystem(row, entry);
@@ -440,7 +449,7 @@ void MainFrame::onTreeRead(const std::shared_ptr<FolderAnswer> &answer, bool ref
 
 void MainFrame::onListRead(const std::shared_ptr<FolderAnswer> &answer, bool refresh)
 {
-    marlit::RomNames names = std::move(answer->listing.names);
+    marlit::RomNames names = gameLists->ordered(std::move(answer->listing.names), browsing->state().romFolder());
     if (!refresh) {
         romList->setNames(std::move(names));
     } else if (!romList->replaceNames(std::move(names))) {
@@ -449,6 +458,16 @@ void MainFrame::onListRead(const std::shared_ptr<FolderAnswer> &answer, bool ref
         requestDefaultSnapshot();
         update(snapshotAreaRect());
     }
+}
+
+void MainFrame::onGamesChanged(bool sortChanged)
+{
+    OnSize(width(), height());
+    // The rows take the new order, keeping the selected one; a history view keeps its own.
+    if ((sortChanged || gameLists->sort() != marlit::GameSort::Name) && !historyViews->shown())
+        folderReader->refreshList();
+    OnSelChangeRom();
+    update(snapshotAreaRect());
 }
 
 void MainFrame::OnSearchMode()
@@ -484,6 +503,7 @@ void MainFrame::OnSelChangeRom()
     const SystemEntry *entry = selectedEntry();
     const int row = romList->currentRow();
     browsing->chooseRom(row);
+    gameLists->showRom(row);
     // Without snapshots no picture is looked up or decoded.
     if (!entry || row < 0 || !showsSnapshots())
         return;
@@ -491,14 +511,8 @@ void MainFrame::OnSelChangeRom()
 
     // The slots are emptied now and filled when their pictures are decoded; the area is
     // repainted then, so the old pictures do not flash away while the arrow key is held.
-    if (!entry->snapshotDirA.empty()) {
-        snapshotA.reset();
-        loader->requestSnapshot(kSlotA, entry->snapshotDirA, romName, cellSize(kSlotA));
-    }
-    if (!entry->snapshotDirB.empty()) {
-        snapshotB.reset();
-        loader->requestSnapshot(kSlotB, entry->snapshotDirB, romName, cellSize(kSlotB));
-    }
+    requestGamePicture(kSlotA, *entry, romName);
+    requestGamePicture(kSlotB, *entry, romName);
 
     // The rows next to it are decoded ahead, behind these, so that moving on shows them at once.
     std::vector<std::string> neighbours;
@@ -506,6 +520,28 @@ void MainFrame::OnSelChangeRom()
         if (next >= 0 && next < romList->count())
             neighbours.push_back(romList->nameAt(next));
     loader->prefetch({entry->snapshotDirA, entry->snapshotDirB}, {cellSize(kSlotA), cellSize(kSlotB)}, neighbours);
+}
+
+void MainFrame::requestGamePicture(int slot, const SystemEntry &entry, const std::string &romName)
+{
+    const std::string &folder = slot == kSlotA ? entry.snapshotDirA : entry.snapshotDirB;
+    std::optional<SnapshotImage> &image = slot == kSlotA ? snapshotA : snapshotB;
+    const std::string romPath = browsing->folderOf(romList->currentRow()) + romName;
+    const std::string described = gameLists->picture(slot, romPath);
+    if (!folder.empty()) {
+        image.reset();
+        loader->requestSnapshot(slot, folder, romName, cellSize(slot), described);
+    } else if (!described.empty()) {
+        image.reset();
+        loader->requestFile(slot, described, cellSize(slot));
+    } else if (gameLists->describes()) {
+        // The slot showed the last ROM's picture from the game lists: back to the system's own.
+        image.reset();
+        if (SnapshotLayout::defaultSnapshotSlot(&entry) == slot)
+            loader->requestFile(slot, entry.defaultSnapshot, cellSize(slot));
+        else
+            loader->cancel(slot);
+    }
 }
 
 QSize MainFrame::cellSize(int slot) const
@@ -741,9 +777,11 @@ void MainFrame::LayoutSnapshots()
     // Where the pictures were is painted again too: a system without pictures, or a smaller
     // area, leaves no strips of the old ones where no control covers them.
     const QRect before = geometry.pictureCount > 0 ? snapshotAreaRect() : QRect();
-    geometry = marlit::SnapshotLayout::compute(width(), height(), settings.snapshotMode,
-                                               marlit::SnapshotLayout::pictureCount(entry),
-                                               marlit::SnapshotLayout::singlePictureInSlotB(entry), geometry);
+    // A system described by game lists has a cell for each slot, for their pictures.
+    const bool described = gameLists && gameLists->describes();
+    geometry = marlit::SnapshotLayout::compute(
+        width(), height(), settings.snapshotMode, described ? 2 : marlit::SnapshotLayout::pictureCount(entry),
+        !described && marlit::SnapshotLayout::singlePictureInSlotB(entry), geometry);
     const QRect after = geometry.pictureCount > 0 ? snapshotAreaRect() : QRect();
     if (!before.united(after).isEmpty())
         update(before.united(after));
@@ -754,8 +792,19 @@ void MainFrame::OnSize(int width, int height)
     if (!romList)
         return;
     LayoutSnapshots();
-    const marlit::ControlGeometry controls =
-        marlit::WindowLayout::compute(width, height, settings.snapshotMode, geometry);
+    marlit::ControlGeometry controls = marlit::WindowLayout::compute(width, height, settings.snapshotMode, geometry);
+    const marlit::GameListGeometry described =
+        gameLists->describes() ? marlit::GameListLayout::apply(controls, width) : marlit::GameListGeometry{};
+    const std::pair<QWidget *, std::optional<marlit::LayoutRect>> gameListPlaces[] = {
+        {gameLists->panel(), described.detailsPanel},
+        {gameLists->sortLabel(), described.sortLabel},
+        {gameLists->sortChoice(), described.sortChoice},
+    };
+    for (const auto &[widget, rect] : gameListPlaces) {
+        if (rect)
+            widget->setGeometry(toQRect(*rect));
+        widget->setVisible(rect.has_value());
+    }
     const std::pair<QWidget *, marlit::LayoutRect> places[] = {
         {folderTree, controls.folderTree},     {romList, controls.romList},
         {playButton, controls.playButton},     {setupButton, controls.setupButton},

@@ -20,6 +20,7 @@
 class CatalogueWatch;
 class EmulatorFinder;
 class EmulatorStarter;
+class GameListPresenter;
 class HistoryPresenter;
 class HistoryViews;
 class PlayHistory;
@@ -85,6 +86,7 @@ public:
     EmulatorStarter &emulatorStarter() const { return *starter; }
     EmulatorFinder &emulatorFinder() const { return *finder; }
     PlayHistory &playHistory() const { return *history; }
+    GameListPresenter &gameListPresenter() const { return *gameLists; }
 
     // Writes "marlit.cfg" (once; a second call does nothing).
     void writeSettings();
@@ -131,6 +133,10 @@ private:
     void showSearch();
     void onTreeRead(const std::shared_ptr<FolderAnswer> &answer, bool refresh);
     void onListRead(const std::shared_ptr<FolderAnswer> &answer, bool refresh);
+    // The shown system's game lists arrived or the order changed: layout, rows and pictures follow.
+    void onGamesChanged(bool sortChanged);
+    // The slot's picture from the game lists' media, where the system's own folders give none.
+    void requestGamePicture(int slot, const marlit::SystemEntry &entry, const std::string &romName);
     void LoadCatalogue(const char *fileName);
     // Writes changed only while the file is still in the state readFrom (nothing: no file).
     marlit::WriteResult SaveCatalogue(const char *fileName, const marlit::CategoryCatalogue &changed,
@@ -199,5 +205,6 @@ private:
     HistoryPresenter *historyPresenter = nullptr;
     HistoryViews *historyViews = nullptr;
     BrowsingSession *browsing = nullptr;     // what is browsed, shared with every view of it
+    GameListPresenter *gameLists = nullptr;
     SystemConfigDialog *openSetup = nullptr; // while "Setup" runs, for the presets found meanwhile
 };

@@ -69,6 +69,20 @@ void RomListBox::awaitNames()
     clearNames();
 }
 
+int RomListBox::rowOf(const std::string &name, bool orNext) const
+{
+    // The names are in name order unless the list is sorted by what a game list says; then
+    // the name is sought row by row.
+    const marlit::RomNames &names = m_model->names();
+    const auto bound = static_cast<int>(names.lowerBound(name));
+    if (bound < count() && names[static_cast<std::size_t>(bound)] == name)
+        return bound;
+    for (std::size_t row = 0; row < names.size(); ++row)
+        if (names[row] == name)
+            return static_cast<int>(row);
+    return orNext ? bound : -1;
+}
+
 bool RomListBox::replaceNames(marlit::RomNames names)
 {
     if (names == m_model->names())
@@ -81,14 +95,14 @@ bool RomListBox::replaceNames(marlit::RomNames names)
     bool kept = row < 0;
     changeQuietly([&] {
         m_model->setNames(std::move(names));
-        const int newRow = row >= 0 ? static_cast<int>(m_model->names().lowerBound(selected)) : -1;
-        if (newRow >= 0 && newRow < count() && nameAt(newRow) == selected) {
+        const int newRow = row >= 0 ? rowOf(selected) : -1;
+        if (newRow >= 0) {
             selectionModel()->setCurrentIndex(m_model->index(newRow), QItemSelectionModel::ClearAndSelect);
             kept = true;
         }
     });
     // The row that stood at the top stays there, or the one that now stands in its place.
-    const int topRow = std::min(static_cast<int>(m_model->names().lowerBound(topName)), count() - 1);
+    const int topRow = std::min(rowOf(topName, true), count() - 1);
     if (!topName.empty() && topRow >= 0)
         scrollTo(m_model->index(topRow), QAbstractItemView::PositionAtTop);
     m_paintHold->release();

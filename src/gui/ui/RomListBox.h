@@ -74,6 +74,10 @@ protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
 private:
+    // The row of name; -1 when it is not listed, or with orNext the row a name-ordered list
+    // would give it.
+    int rowOf(const std::string &name, bool orNext = false) const;
+
     RomListModel *m_model = nullptr;
     RomRowDelegate *m_delegate = nullptr;
     QAction *m_favouriteAction = nullptr;

@@ -1,7 +1,10 @@
 #include "gui/ui/RomListModel.h"
 
+#include "core/metadata/GameCollection.h"
+
 #include <QByteArray>
 #include <QFile>
+#include <QStringList>
 
 RomListModel::RomListModel(QObject *parent) : QAbstractListModel(parent)
 {
@@ -25,12 +28,27 @@ QVariant RomListModel::data(const QModelIndex &index, int role) const
         const auto line = m_playLines.find(pathAt(index.row()));
         return line == m_playLines.end() ? QString() : QString::fromUtf8(line->second);
     }
-    if (role == DetailRole)
-        return row < m_details.size() ? QString::fromUtf8(m_details[row]) : QString();
+    const marlit::GameDescription *game =
+        m_games && (role == Qt::DisplayRole || role == DetailRole) ? m_games->describe(pathAt(index.row())) : nullptr;
+    if (role == DetailRole) {
+        if (row < m_details.size())
+            return QString::fromUtf8(m_details[row]);
+        if (!game)
+            return QString();
+        // The other front-end's own marks, beside Marlit's star and plays.
+        QStringList marks;
+        if (game->favourite)
+            marks << QString(QChar(0x2605));
+        if (game->playCount > 0)
+            marks << (game->playCount == 1 ? tr("1 play") : tr("%1 plays").arg(game->playCount));
+        return marks.join(QLatin1Char(' '));
+    }
     if (role == MissingRole)
         return row < m_present.size() && m_present[row] == 0;
-    if (role != Qt::DisplayRole)
+    if (role != Qt::DisplayRole && role != FileNameRole)
         return {};
+    if (role == Qt::DisplayRole && game && !game->title.empty())
+        return QString::fromUtf8(game->title.data(), static_cast<qsizetype>(game->title.size()));
     const std::string_view name = m_names[static_cast<std::size_t>(index.row())];
     return QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size())));
 }
@@ -72,6 +90,15 @@ void RomListModel::setPresence(std::vector<std::uint8_t> present)
     m_present = std::move(present);
     if (!m_names.empty())
         emit dataChanged(index(0), index(rowCount() - 1), {MissingRole});
+}
+
+void RomListModel::setGames(std::shared_ptr<const marlit::GameCollection> games)
+{
+    if (games == m_games)
+        return;
+    m_games = std::move(games);
+    if (!m_names.empty())
+        emit dataChanged(index(0), index(rowCount() - 1), {Qt::DisplayRole, DetailRole});
 }
 
 void RomListModel::clear()

@@ -6,6 +6,7 @@
 #include <QAbstractListModel>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -21,6 +22,12 @@
 // The play history's views gather rows from several folders: each such row carries its own
 // folder, a line that says how much it was played, drawn in the row (DetailRole), and whether
 // its file is gone (MissingRole).
+namespace marlit {
+struct GameCollection;
+}
+
+// Rows that another front-end's game list describes show its title in place of the file name
+// (FileNameRole still gives the file name) and its favourite mark and play count as their line.
 class RomListModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -30,6 +37,7 @@ public:
     static constexpr int PlayLineRole = Qt::UserRole + 2;
     static constexpr int DetailRole = Qt::UserRole + 3;
     static constexpr int MissingRole = Qt::UserRole + 4;
+    static constexpr int FileNameRole = Qt::UserRole + 5;
 
     explicit RomListModel(QObject *parent = nullptr);
 
@@ -65,6 +73,10 @@ public:
     bool knowsPlayLine(int row) const;
     void forgetPlayLines() { m_playLines.clear(); }
 
+    // What the system's game lists say of its ROMs (none: nothing). Kept across refills.
+    void setGames(std::shared_ptr<const marlit::GameCollection> games);
+    const marlit::GameCollection *games() const { return m_games.get(); }
+
 private:
     bool inside(int row) const { return row >= 0 && static_cast<std::size_t>(row) < m_names.size(); }
 
@@ -75,4 +87,5 @@ private:
     std::vector<std::uint8_t> m_present;   // empty, or one per row
     std::unordered_set<std::string> m_favourites;
     std::unordered_map<std::string, std::string> m_playLines;
+    std::shared_ptr<const marlit::GameCollection> m_games;
 };

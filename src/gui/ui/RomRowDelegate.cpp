@@ -95,6 +95,9 @@ bool RomRowDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const
     const QString name = index.data(Qt::DisplayRole).toString();
     if (QFontMetrics(m_font).horizontalAdvance(name) > ItemLayout::forRow(option.rect).text.width())
         lines << name;
+    // A row that shows a game list's title names its file too.
+    if (const QString file = index.data(RomListModel::FileNameRole).toString(); !file.isEmpty() && file != name)
+        lines << file;
     const QString plays = index.data(RomListModel::PlayLineRole).toString();
     if (!plays.isEmpty())
         lines << plays;

@@ -1,5 +1,6 @@
 #include "core/ui/WindowLayout.h"
 #include "core/catalogue/SystemEntry.h"
+#include "core/ui/GameListLayout.h"
 #include "core/ui/SnapshotLayout.h"
 
 #include <gtest/gtest.h>
@@ -267,10 +268,9 @@ TEST(SnapshotLayoutTest, PictureCountFromTheSystemEntry)
     constexpr int B = SnapshotLayout::kSlotB;
     const std::optional<int> none;
     const Case cases[] = {
-        {"", "", "", 0, false, none},          {"/a/", "", "", 1, false, none},
-        {"", "/b/", "", 1, true, none},        {"", "", "d.png", 1, false, A},
-        {"/a/", "/b/", "", 2, false, none},    {"/a/", "", "d.png", 2, false, B},
-        {"", "/b/", "d.png", 2, false, A},     {"/a/", "/b/", "d.png", 2, false, none},
+        {"", "", "", 0, false, none},      {"/a/", "", "", 1, false, none},         {"", "/b/", "", 1, true, none},
+        {"", "", "d.png", 1, false, A},    {"/a/", "/b/", "", 2, false, none},      {"/a/", "", "d.png", 2, false, B},
+        {"", "/b/", "d.png", 2, false, A}, {"/a/", "/b/", "d.png", 2, false, none},
     };
     for (const Case &c : cases) {
         SystemEntry entry;
@@ -300,8 +300,8 @@ TEST(SnapshotLayoutTest, OutOfRangeInputsGiveASafeResult)
         return std::llabs(r.x) <= kBound && std::llabs(r.y) <= kBound && std::llabs(r.width) <= kBound &&
                std::llabs(r.height) <= kBound;
     };
-    for (const auto &[width, height, mode] : {std::tuple{INT_MAX, INT_MIN, 1}, {INT_MIN, INT_MAX, 2},
-                                              {INT_MAX, INT_MAX, 1}, {INT_MAX, INT_MAX, 2}}) {
+    for (const auto &[width, height, mode] :
+         {std::tuple{INT_MAX, INT_MIN, 1}, {INT_MIN, INT_MAX, 2}, {INT_MAX, INT_MAX, 1}, {INT_MAX, INT_MAX, 2}}) {
         SCOPED_TRACE(::testing::Message() << width << " x " << height << " mode " << mode);
         const SnapshotGeometry g = SnapshotLayout::compute(width, height, mode, 2, false, {});
         EXPECT_TRUE(bounded(g.rectA) && bounded(g.rectB));
@@ -313,3 +313,50 @@ TEST(SnapshotLayoutTest, OutOfRangeInputsGiveASafeResult)
 }
 
 } // namespace
+
+// The details panel and "Sort by" of a described system: in each snapshot mode and size the panel
+// stands right of the narrowed list and left of the picture column, and what would crowd the list
+// or the search box below a usable size is left out.
+TEST(GameListLayoutTest, PanelAndSortChoiceStayClearInEveryModeAndSize)
+{
+    using marlit::GameListLayout;
+    const struct
+    {
+        int mode, width, height;
+        bool panel, sort;
+    } cases[] = {
+        {0, 1000, 700, true, true}, {1, 1000, 700, true, true}, {2, 1000, 700, true, true},
+        {2, 640, 480, false, true}, {0, 640, 480, true, true},  {1, 400, 300, false, false},
+    };
+    for (const auto &test : cases) {
+        const marlit::SnapshotGeometry snapshots =
+            marlit::SnapshotLayout::compute(test.width, test.height, test.mode, 2, false, {});
+        const marlit::ControlGeometry before =
+            marlit::WindowLayout::compute(test.width, test.height, test.mode, snapshots);
+        marlit::ControlGeometry controls = before;
+        const marlit::GameListGeometry placed = GameListLayout::apply(controls, test.width);
+        const std::string what = std::to_string(test.mode) + " " + std::to_string(test.width);
+        ASSERT_EQ(placed.detailsPanel.has_value(), test.panel) << what;
+        ASSERT_EQ(placed.sortChoice.has_value(), test.sort) << what;
+        if (placed.detailsPanel) {
+            const marlit::LayoutRect &panel = *placed.detailsPanel;
+            EXPECT_GE(controls.romList.width, GameListLayout::kMinimumListWidth) << what;
+            EXPECT_EQ(controls.romList.x + controls.romList.width + GameListLayout::kGap, panel.x) << what;
+            EXPECT_EQ(panel.x + panel.width, before.romList.x + before.romList.width) << what;
+            if (test.mode == 2) {
+                EXPECT_LE(panel.x + panel.width, snapshots.snapshotArea.left) << what;
+            } else if (test.mode == 1) {
+                EXPECT_LE(panel.y + panel.height, snapshots.snapshotArea.top) << what;
+            }
+        } else {
+            EXPECT_EQ(controls.romList.width, before.romList.width) << what;
+        }
+        if (placed.sortChoice) {
+            EXPECT_GE(controls.searchEdit.width, GameListLayout::kMinimumSearchWidth) << what;
+            EXPECT_LT(controls.applyButton.x + controls.applyButton.width, placed.sortLabel->x) << what;
+            EXPECT_EQ(placed.sortChoice->x + placed.sortChoice->width, test.width - GameListLayout::kGap) << what;
+        } else {
+            EXPECT_EQ(controls.searchEdit.width, before.searchEdit.width) << what;
+        }
+    }
+}

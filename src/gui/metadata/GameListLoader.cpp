@@ -1,0 +1,103 @@
+#include "gui/metadata/GameListLoader.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+struct GameListLoader::Shared
+{
+    struct Request
+    {
+        quint64 generation;
+        std::string romFolder;
+        marlit::GameListPlaces places;
+        std::string home;
+    };
+
+    marlit::GameCollectionReader reader;
+    std::mutex mutex;
+    std::condition_variable idle;
+    GameListLoader *owner = nullptr; // null once the loader is gone
+    quint64 generation = 0;
+    std::optional<Request> pending;
+    int running = 0;
+};
+
+GameListLoader::GameListLoader(QObject *parent) : QObject(parent), m_shared(std::make_shared<Shared>())
+{
+    qRegisterMetaType<std::shared_ptr<const marlit::GameCollection>>();
+    m_shared->owner = this;
+}
+
+GameListLoader::~GameListLoader()
+{
+    // Reads under way finish on their own and find no one to tell; answers already posted go
+    // with this object.
+    const std::lock_guard lock(m_shared->mutex);
+    m_shared->owner = nullptr;
+    m_shared->pending.reset();
+}
+
+void GameListLoader::read(const std::string &romFolder, const marlit::GameListPlaces &places, const std::string &home)
+{
+    const std::lock_guard lock(m_shared->mutex);
+    m_shared->pending = Shared::Request{++m_shared->generation, romFolder, places, home};
+    if (m_shared->running < kMaxReads) {
+        ++m_shared->running;
+        std::thread(work, m_shared).detach();
+    }
+}
+
+void GameListLoader::stop()
+{
+    const std::lock_guard lock(m_shared->mutex);
+    ++m_shared->generation;
+    m_shared->pending.reset();
+}
+
+void GameListLoader::waitForIdle()
+{
+    std::unique_lock lock(m_shared->mutex);
+    m_shared->idle.wait(lock, [this] { return m_shared->running == 0; });
+}
+
+void GameListLoader::work(std::shared_ptr<Shared> shared)
+{
+    std::unique_lock lock(shared->mutex);
+    while (shared->pending) {
+        const Shared::Request request = std::move(*shared->pending);
+        shared->pending.reset();
+        lock.unlock();
+        std::shared_ptr<const marlit::GameCollection> collection;
+        try {
+            collection = shared->reader.read(request.romFolder, request.places, request.home);
+        } catch (const std::bad_alloc &) {
+            auto failed = std::make_shared<marlit::GameCollection>();
+            failed->romFolder = request.romFolder;
+            failed->problems.push_back("there was not enough memory to read the game lists");
+            collection = std::move(failed);
+        }
+        lock.lock();
+        // Posted under the lock, so the loader cannot go meanwhile; a posted call to an object
+        // deleted before it runs is dropped with it.
+        if (shared->owner && request.generation == shared->generation) {
+            GameListLoader *owner = shared->owner;
+            QMetaObject::invokeMethod(
+                owner,
+                [owner, collection, generation = request.generation, weak = std::weak_ptr<Shared>(shared)] {
+                    const std::shared_ptr<Shared> state = weak.lock();
+                    bool newest = false;
+                    if (state) {
+                        const std::lock_guard newestLock(state->mutex);
+                        newest = generation == state->generation;
+                    }
+                    if (newest)
+                        emit owner->collectionRead(collection);
+                },
+                Qt::QueuedConnection);
+        }
+    }
+    --shared->running;
+    shared->idle.notify_all();
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "core/metadata/GameCollection.h"
+#include "core/metadata/GameCollectionReader.h"
+#include "core/metadata/GameListPlaces.h"
+
+#include <QObject>
+
+#include <memory>
+#include <string>
+
+// Reads a system's game lists and media folders off the UI thread (GameCollectionReader, whose
+// collections stay held until their files change) and hands the newest request's collection to
+// the UI thread; an answer to an older request is dropped.
+//
+// The reads run on threads of their own that the loader does not wait for: a file on a share
+// that never answers holds up neither the window nor its closing. At most kMaxReads such threads
+// run at once; a request beyond them waits for one to end.
+class GameListLoader : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kMaxReads = 3;
+
+    explicit GameListLoader(QObject *parent = nullptr);
+    ~GameListLoader() override;
+
+    // Makes every earlier request stale.
+    void read(const std::string &romFolder, const marlit::GameListPlaces &places, const std::string &home);
+    // Drops whatever is pending.
+    void stop();
+    // Blocks until no read runs or waits (tests, benchmarks); the answer stays undelivered.
+    void waitForIdle();
+
+signals:
+    // The newest request's collection; the same object again when nothing changed on disk.
+    void collectionRead(std::shared_ptr<const marlit::GameCollection> collection);
+
+private:
+    struct Shared;
+    static void work(std::shared_ptr<Shared> shared);
+
+    std::shared_ptr<Shared> m_shared;
+};

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "core/browse/RomNames.h"
+#include "core/metadata/GameCollection.h"
+#include "core/metadata/GameOrder.h"
+
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class GameDetailsPanel;
+class GameListLoader;
+class QComboBox;
+class QLabel;
+class RomListBox;
+class QWidget;
+
+namespace marlit {
+struct SystemEntry;
+}
+
+// Ties what other front-ends know of the shown system's games to the window: its game lists are
+// read (off the UI thread) when the system is shown; then the ROM list shows their titles and
+// marks, the details panel describes the selected ROM, the pictures of their media folders fill
+// the snapshot slots the system's own folders leave empty, and "Sort by" orders the list.
+// A game list that cannot be used is said once; the system then works as without it.
+class GameListPresenter : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kSlots = 2;
+    // Tells the user something about the game lists (the window's notice area).
+    using Say = std::function<void(const QString &text)>;
+
+    GameListPresenter(RomListBox *romList, QWidget *window, Say say);
+    ~GameListPresenter() override;
+
+    // The system now shown (none: nothing); the user's own game list file and media folder, when
+    // chosen, go before the usual places.
+    void showSystem(const marlit::SystemEntry *entry, const std::string &chosenFile = {},
+                    const std::string &chosenMedia = {});
+    // The ROM list's row now selected (-1: none): the panel describes it.
+    void showRom(int row);
+
+    // Whether the shown system has a game list or media folder: the panel and "Sort by" are
+    // shown then.
+    bool describes() const { return m_games && !m_games->empty(); }
+    const marlit::GameCollection *games() const { return m_games.get(); }
+    // The picture of the ROM at romPath for slot, from the kinds chosen for it; empty for none.
+    std::string picture(int slot, const std::string &romPath) const;
+    // The kinds of picture each slot takes, best first (covers and screenshots by default).
+    void setSlotKinds(int slot, std::vector<std::string> kinds);
+
+    marlit::GameSort sort() const { return m_sort; }
+    // names, read from folder, in the order chosen.
+    marlit::RomNames ordered(marlit::RomNames names, const std::string &folder) const;
+
+    GameDetailsPanel *panel() const { return m_panel; }
+    QLabel *sortLabel() const { return m_sortLabel; }
+    QComboBox *sortChoice() const { return m_sortChoice; }
+    GameListLoader &loader() const { return *m_loader; }
+
+signals:
+    // A system's game lists arrived (or changed): the layout, rows and pictures follow.
+    void gamesChanged();
+    // The user chose another order.
+    void sortChanged();
+
+private:
+    void onCollectionRead(std::shared_ptr<const marlit::GameCollection> collection);
+
+    RomListBox *m_romList;
+    Say m_say;
+    GameListLoader *m_loader;
+    GameDetailsPanel *m_panel;
+    QLabel *m_sortLabel;
+    QComboBox *m_sortChoice;
+    std::shared_ptr<const marlit::GameCollection> m_games;
+    std::array<std::vector<std::string>, kSlots> m_slotKinds;
+    marlit::GameSort m_sort = marlit::GameSort::Name;
+    QSet<QString> m_said; // problems told already, each once per run
+};
