@@ -18,7 +18,7 @@ GameListGeometry GameListLayout::apply(ControlGeometry &controls, int width)
 
     // "Sort by" and its choice, then the Apply button, then what is left for the search box.
     const int row = controls.searchEdit.y;
-    const LayoutRect choice{width - kGap - 120, row, 120, controls.searchEdit.height};
+    const LayoutRect choice{width - kGap - 100, row, 100, controls.searchEdit.height};
     const LayoutRect label{choice.x - 50, row, 45, controls.searchEdit.height};
     const int applyX = label.x - kGap - controls.applyButton.width;
     const int searchWidth = applyX - kGap - controls.searchEdit.x;

@@ -22,7 +22,7 @@ class GameListLayout
 {
 public:
     static constexpr int kMinimumListWidth = 200;
-    static constexpr int kMinimumSearchWidth = 80;
+    static constexpr int kMinimumSearchWidth = 60;
     static constexpr int kGap = 10;
 
     static GameListGeometry apply(ControlGeometry &controls, int width);

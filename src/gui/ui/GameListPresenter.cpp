@@ -2,6 +2,7 @@
 
 #include "core/catalogue/SystemEntry.h"
 #include "core/fs/Paths.h"
+#include "core/metadata/GameListChoice.h"
 #include "core/metadata/GameListPlaces.h"
 #include "gui/metadata/GameDetailsPanel.h"
 #include "gui/metadata/GameListLoader.h"
@@ -17,8 +18,6 @@ GameListPresenter::GameListPresenter(RomListBox *romList, QWidget *window, Say s
     : QObject(window), m_romList(romList), m_say(std::move(say)), m_loader(new GameListLoader(this)),
       m_panel(new GameDetailsPanel(window)), m_sortLabel(new QLabel(window)), m_sortChoice(new QComboBox(window))
 {
-    m_slotKinds = {std::vector<std::string>{"covers", "3dboxes", "miximages"},
-                   std::vector<std::string>{"screenshots", "titlescreens", "images"}};
     m_panel->setObjectName(QStringLiteral("gameDetails"));
     m_sortLabel->setObjectName(QStringLiteral("sortLabel"));
     m_sortLabel->setText(tr("Sort by"));
@@ -38,19 +37,22 @@ GameListPresenter::GameListPresenter(RomListBox *romList, QWidget *window, Say s
 
 GameListPresenter::~GameListPresenter() = default;
 
-void GameListPresenter::showSystem(const marlit::SystemEntry *entry, const std::string &chosenFile,
-                                   const std::string &chosenMedia)
+void GameListPresenter::showSystem(const marlit::SystemEntry *entry)
 {
     m_games.reset();
     m_romList->romModel()->setGames(nullptr);
     m_panel->clear();
+    const marlit::GameListChoice choice = entry ? marlit::GameListChoice::of(*entry) : marlit::GameListChoice{};
+    for (int slot = 0; slot < kSlots; ++slot)
+        m_slotKinds[static_cast<std::size_t>(slot)] = choice.kindsFor(slot);
     const std::string romFolder = entry ? marlit::withTrailingSeparator(entry->romDirectory) : std::string();
-    if (romFolder.empty() && chosenFile.empty() && chosenMedia.empty()) {
+    if (romFolder.empty() && choice.file.empty() && choice.mediaFolder.empty()) {
         m_loader->stop();
         return;
     }
     const std::string home = QFile::encodeName(QDir::homePath()).toStdString();
-    m_loader->read(romFolder, marlit::GameListPlaces::forRomFolder(romFolder, home, chosenFile, chosenMedia), home);
+    m_loader->read(romFolder, marlit::GameListPlaces::forRomFolder(romFolder, home, choice.file, choice.mediaFolder),
+                   home);
 }
 
 void GameListPresenter::onCollectionRead(std::shared_ptr<const marlit::GameCollection> collection)
@@ -91,13 +93,25 @@ std::string GameListPresenter::picture(int slot, const std::string &romPath) con
     return m_games->picture(romPath, m_slotKinds[static_cast<std::size_t>(slot)]);
 }
 
-void GameListPresenter::setSlotKinds(int slot, std::vector<std::string> kinds)
-{
-    if (slot >= 0 && slot < kSlots && !kinds.empty())
-        m_slotKinds[static_cast<std::size_t>(slot)] = std::move(kinds);
-}
-
 marlit::RomNames GameListPresenter::ordered(marlit::RomNames names, const std::string &folder) const
 {
     return marlit::GameOrder::sorted(std::move(names), folder, m_games.get(), m_sort);
+}
+
+QString GameListPresenter::foundText() const
+{
+    if (!m_games)
+        return {};
+    const auto joined = [](const std::vector<std::string> &paths) {
+        QStringList texts;
+        for (const std::string &path : paths)
+            texts << QFile::decodeName(QByteArray::fromStdString(path));
+        return texts.join(QStringLiteral(", "));
+    };
+    QStringList parts;
+    if (!m_games->foundFiles.empty())
+        parts << tr("%1 games in %2").arg(m_games->games.size()).arg(joined(m_games->foundFiles));
+    if (m_games->media.size() > 0)
+        parts << tr("pictures in %1").arg(joined(m_games->foundFolders));
+    return parts.join(QStringLiteral("; "));
 }

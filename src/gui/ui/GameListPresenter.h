@@ -42,10 +42,9 @@ public:
     GameListPresenter(RomListBox *romList, QWidget *window, Say say);
     ~GameListPresenter() override;
 
-    // The system now shown (none: nothing); the user's own game list file and media folder, when
-    // chosen, go before the usual places.
-    void showSystem(const marlit::SystemEntry *entry, const std::string &chosenFile = {},
-                    const std::string &chosenMedia = {});
+    // The system now shown (none: nothing). The game list file and media folder chosen for it in
+    // System Configuration go before the usual places; its slots take the kinds chosen there.
+    void showSystem(const marlit::SystemEntry *entry);
     // The ROM list's row now selected (-1: none): the panel describes it.
     void showRom(int row);
 
@@ -55,8 +54,10 @@ public:
     const marlit::GameCollection *games() const { return m_games.get(); }
     // The picture of the ROM at romPath for slot, from the kinds chosen for it; empty for none.
     std::string picture(int slot, const std::string &romPath) const;
-    // The kinds of picture each slot takes, best first (covers and screenshots by default).
-    void setSlotKinds(int slot, std::vector<std::string> kinds);
+
+    // What was found for the shown system, for System Configuration's "Game Lists:" line; empty
+    // when nothing was.
+    QString foundText() const;
 
     marlit::GameSort sort() const { return m_sort; }
     // names, read from folder, in the order chosen.

@@ -1,4 +1,6 @@
+#include "core/catalogue/SystemEntry.h"
 #include "core/metadata/GameCollectionReader.h"
+#include "core/metadata/GameListChoice.h"
 #include "core/metadata/GameListPlaces.h"
 #include "core/metadata/GamelistXml.h"
 #include "core/metadata/PegasusMetadata.h"
@@ -282,4 +284,20 @@ TEST(GameCollectionReader, SaysWhatItCannotUseAndPassesOverWhatIsNoFile)
     // The whole games before the break, not the one it cut short.
     EXPECT_NE(collection->describe(roms + "a.nes"), nullptr);
     EXPECT_EQ(collection->describe(roms + "b.nes"), nullptr);
+}
+
+// The choices of System Configuration live in the system's values and leave none behind when
+// taken back; a slot without a choice takes its default kinds.
+TEST(GameListChoice, KeptInTheSystemsValues)
+{
+    marlit::SystemEntry entry;
+    marlit::GameListChoice choice;
+    EXPECT_EQ(choice.kindsFor(0), (std::vector<std::string>{"covers", "3dboxes", "miximages"}));
+    choice.file = "/lists/snes.xml";
+    choice.slotKinds[1] = "titlescreens";
+    choice.storeInto(entry);
+    EXPECT_EQ(marlit::GameListChoice::of(entry), choice);
+    EXPECT_EQ(marlit::GameListChoice::of(entry).kindsFor(1), std::vector<std::string>{"titlescreens"});
+    marlit::GameListChoice{}.storeInto(entry);
+    EXPECT_TRUE(entry.values.empty());
 }
