@@ -20,6 +20,7 @@ struct GameCollection
     std::vector<std::string> foundFiles;   // the game lists read, in the order of their places
     std::vector<std::string> foundFolders; // the media folders read
     std::vector<std::string> problems;     // "<file>: <what was wrong>", for the user
+    bool hasPictures = false;              // a media folder has some, or a game names one
 
     bool empty() const { return games.empty() && media.size() == 0; }
     const GameDescription *describe(std::string_view romPath) const { return games.find(romPath); }

@@ -95,8 +95,13 @@ void GameCollectionReader::readMediaFolder(const std::string &folder, GameCollec
     if (!readable)
         return;
     collection.foundFolders.push_back(folder);
-    const bool perKind = std::any_of(top.begin(), top.end(), [](const DirectoryEntry &entry) {
-        return entry.isDirectory && MediaIndex::isKnownKind(entry.name);
+    // A folder per kind has kinds' names: ES-DE's ("covers"), or the asset names scrapers use for
+    // Pegasus ("box2dfront", "screenshot", "wheel").
+    const auto kindOf = [](const std::string &name) {
+        return MediaIndex::isKnownKind(name) ? name : PegasusMetadata::mediaKind(name);
+    };
+    const bool perKind = std::any_of(top.begin(), top.end(), [&](const DirectoryEntry &entry) {
+        return entry.isDirectory && !kindOf(entry.name).empty();
     });
     const auto full = [&] { return collection.media.size() >= m_limits.maxPictures; };
 
@@ -105,7 +110,8 @@ void GameCollectionReader::readMediaFolder(const std::string &folder, GameCollec
             continue;
         if (perKind) {
             // <folder>/<kind>/<ROM stem>.png, with the ROM folder's sub-folders below the kind.
-            if (!MediaIndex::isKnownKind(entry.name))
+            const std::string kind = kindOf(entry.name);
+            if (kind.empty())
                 continue;
             std::vector<std::string> pending{""};
             while (!pending.empty() && !full()) {
@@ -120,7 +126,7 @@ void GameCollectionReader::readMediaFolder(const std::string &folder, GameCollec
                         if (std::count(relative.begin(), relative.end(), '/') < 3)
                             pending.push_back(relative + picture.name + "/");
                     } else if (MediaIndex::isPictureName(picture.name)) {
-                        collection.media.add(entry.name, relative + stemOf(picture.name), path + picture.name);
+                        collection.media.add(kind, relative + stemOf(picture.name), path + picture.name);
                     }
                 }
             }
@@ -186,6 +192,8 @@ std::shared_ptr<const GameCollection> GameCollectionReader::read(const std::stri
         stamps.emplace_back(folder.path, FileStamp::of(folder.path));
         readMediaFolder(folder.path, *collection, stamps);
     }
+
+    collection->hasPictures = collection->media.size() > 0 || collection->games.namesPictures();
 
     const std::lock_guard lock(m_mutex);
     if (m_held.size() >= m_limits.maxHeld && m_held.count(key) == 0) {

@@ -53,6 +53,14 @@ const GameDescription *GameList::find(std::string_view romPath) const
     return nullptr;
 }
 
+bool GameList::namesPictures() const
+{
+    for (const GameDescription &game : m_games)
+        if (!game.pictures.empty())
+            return true;
+    return false;
+}
+
 std::string resolveListedPath(std::string_view path, const std::string &base, const std::string &home)
 {
     if (path.empty())

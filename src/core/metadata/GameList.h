@@ -25,6 +25,8 @@ public:
     void merge(const GameList &other);
 
     const GameDescription *find(std::string_view romPath) const;
+    // Whether any game names a picture of its own.
+    bool namesPictures() const;
     std::size_t size() const { return m_games.size(); }
     bool empty() const { return m_games.empty(); }
 

@@ -43,10 +43,12 @@ void readReleaseDate(std::string_view text, GameDescription &game)
         return;
     }
     game.releaseDate = std::string(date.substr(0, 4));
-    if (date.size() >= 6 && isDigits(date.substr(4, 2)))
-        game.releaseDate += "-" + std::string(date.substr(4, 2));
-    if (date.size() >= 8 && isDigits(date.substr(6, 2)))
-        game.releaseDate += "-" + std::string(date.substr(6, 2));
+    for (const std::size_t part : {std::size_t{4}, std::size_t{6}}) {
+        if (date.size() < part + 2 || !isDigits(date.substr(part, 2)))
+            break;
+        game.releaseDate.push_back('-');
+        game.releaseDate.append(date.substr(part, 2));
+    }
 }
 
 // "0.8" gives 80; values outside 0 to 1 are not ratings.

@@ -52,6 +52,8 @@ public:
     // shown then.
     bool describes() const { return m_games && !m_games->empty(); }
     const marlit::GameCollection *games() const { return m_games.get(); }
+    // Whether they have pictures: the system then has a cell for each slot.
+    bool hasPictures() const { return m_games && m_games->hasPictures; }
     // The picture of the ROM at romPath for slot, from the kinds chosen for it; empty for none.
     std::string picture(int slot, const std::string &romPath) const;
 

@@ -777,8 +777,8 @@ void MainFrame::LayoutSnapshots()
     // Where the pictures were is painted again too: a system without pictures, or a smaller
     // area, leaves no strips of the old ones where no control covers them.
     const QRect before = geometry.pictureCount > 0 ? snapshotAreaRect() : QRect();
-    // A system described by game lists has a cell for each slot, for their pictures.
-    const bool described = gameLists && gameLists->describes();
+    // A system whose game lists have pictures has a cell for each slot.
+    const bool described = gameLists && gameLists->hasPictures();
     geometry = marlit::SnapshotLayout::compute(
         width(), height(), settings.snapshotMode, described ? 2 : marlit::SnapshotLayout::pictureCount(entry),
         !described && marlit::SnapshotLayout::singlePictureInSlotB(entry), geometry);
