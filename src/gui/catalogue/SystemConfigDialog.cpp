@@ -5,6 +5,7 @@
 #include "gui/catalogue/DialogTemplate.h"
 #include "gui/catalogue/FolderBrowser.h"
 #include "gui/catalogue/PresetMenu.h"
+#include "gui/metadata/GameListsField.h"
 #include "gui/snapshots/IconImage.h"
 
 #include <QButtonGroup>
@@ -32,7 +33,7 @@ constexpr const char *kProgramsFolder = "/usr/bin";
 // The longest path the system takes: no edit is shorter, so no path is ever cut.
 constexpr int kPathMaxLength = PATH_MAX;
 
-enum class ControlKind { DefaultButton, Button, BrowseButton, Radio, Edit, CheckBox, Label, RightLabel };
+enum class ControlKind { DefaultButton, Button, BrowseButton, Radio, Edit, CheckBox, Label, RightLabel, GameLists };
 
 struct ControlTemplate
 {
@@ -45,10 +46,10 @@ struct ControlTemplate
 
 // The controls in the template's order, which is also the Tab key's order.
 constexpr ControlTemplate kControls[] = {
-    {1, ControlKind::DefaultButton, "Save", {116, 173, 50, 14}, "saveButton"},
-    {2, ControlKind::Button, "Cancel", {212, 173, 50, 14}, "cancelButton"},
-    {1001, ControlKind::Radio, "Edit Current Entry", {15, 162, 79, 10}, "editCurrentEntryRadio"},
-    {1002, ControlKind::Radio, "Save as New Entry", {15, 176, 78, 10}, "saveAsNewEntryRadio"},
+    {1, ControlKind::DefaultButton, "Save", {116, 190, 50, 14}, "saveButton"},
+    {2, ControlKind::Button, "Cancel", {212, 190, 50, 14}, "cancelButton"},
+    {1001, ControlKind::Radio, "Edit Current Entry", {15, 179, 79, 10}, "editCurrentEntryRadio"},
+    {1002, ControlKind::Radio, "Save as New Entry", {15, 193, 78, 10}, "saveAsNewEntryRadio"},
     // The name's edit leaves room for the button that fills the system from a known emulator.
     {1003, ControlKind::Edit, "", {98, 7, 130, 14}, "nameEdit"},
     {1028, ControlKind::Button, "Presets...", {232, 7, 52, 14}, "presetsButton"},
@@ -72,14 +73,17 @@ constexpr ControlTemplate kControls[] = {
     {1016, ControlKind::RightLabel, "Snapshot A Directory:", {7, 107, 88, 14}, "snapshotDirALabel"},
     {1017, ControlKind::RightLabel, "Snapshot B Directory:", {7, 124, 88, 14}, "snapshotDirBLabel"},
     {1018, ControlKind::RightLabel, "Default Snapshot:", {7, 140, 88, 14}, "defaultSnapshotLabel"},
-    {1019, ControlKind::Label, "Display Icon:", {128, 159, 43, 8}, "iconLabel"},
-    {1020, ControlKind::Label, "Browse for icon:", {212, 159, 54, 8}, "browseIconLabel"},
+    {1019, ControlKind::Label, "Display Icon:", {128, 176, 43, 8}, "iconLabel"},
+    {1020, ControlKind::Label, "Browse for icon:", {212, 176, 54, 8}, "browseIconLabel"},
     {1021, ControlKind::BrowseButton, "...", {268, 41, 16, 15}, "browseRomDirectoryButton"},
     {1022, ControlKind::BrowseButton, "...", {268, 57, 16, 15}, "browseEmulatorButton"},
     {1023, ControlKind::BrowseButton, "...", {268, 105, 16, 15}, "browseSnapshotDirAButton"},
     {1024, ControlKind::BrowseButton, "...", {268, 122, 16, 15}, "browseSnapshotDirBButton"},
     {1026, ControlKind::BrowseButton, "...", {268, 139, 16, 15}, "browseDefaultSnapshotButton"},
-    {1027, ControlKind::BrowseButton, "...", {268, 156, 16, 15}, "browseIconButton"},
+    {1027, ControlKind::BrowseButton, "...", {268, 173, 16, 15}, "browseIconButton"},
+    // What other front-ends' game lists the system has, and the choice of others.
+    {1040, ControlKind::RightLabel, "Game Lists:", {7, 158, 88, 14}, "gameListsLabel"},
+    {1041, ControlKind::GameLists, "", {98, 156, 186, 14}, "gameListsField"},
 };
 
 constexpr int kTabOrder[] = {
@@ -98,6 +102,7 @@ constexpr int kTabOrder[] = {
     SystemConfigDialog::IdBrowseSnapshotDirB,
     SystemConfigDialog::IdDefaultSnapshot,
     SystemConfigDialog::IdBrowseDefaultSnapshot,
+    SystemConfigDialog::IdGameLists,
     SystemConfigDialog::IdBrowseIcon,
     SystemConfigDialog::IdEditCurrentEntry,
     SystemConfigDialog::IdSaveAsNewEntry,
@@ -136,6 +141,11 @@ QWidget *makeControl(const ControlTemplate &control, QWidget *parent)
         break;
     case ControlKind::CheckBox:
         widget = new QCheckBox(text, parent);
+        break;
+    case ControlKind::GameLists:
+        // Tab stops at its button, which carries the line's id.
+        widget = new GameListsField(parent);
+        widget->focusProxy()->setProperty("controlId", control.id);
         break;
     case ControlKind::Label:
     case ControlKind::RightLabel: {
@@ -242,8 +252,19 @@ void SystemConfigDialog::applyPreset(const marlit::SystemPreset &system)
     romDirectory->setToolTip(romDirectory->placeholderText());
 }
 
+GameListsField *SystemConfigDialog::gameListsField() const
+{
+    return qobject_cast<GameListsField *>(control(IdGameLists));
+}
+
+void SystemConfigDialog::setGameListsFound(const QString &found)
+{
+    gameListsField()->setFound(found);
+}
+
 void SystemConfigDialog::OnInitDialog()
 {
+    gameListsField()->setChoice(marlit::GameListChoice::of(editedEntry));
     const marlit::SystemConfigFields fields = marlit::SystemConfigFields::fromEntry(editedEntry);
     setEditText(IdName, fields.name);
     setEditText(IdDescription, fields.description);
@@ -277,6 +298,7 @@ void SystemConfigDialog::accept()
     fields.snapshotDirB = editText(IdSnapshotDirB);
     fields.defaultSnapshot = editText(IdDefaultSnapshot);
     fields.storeInto(editedEntry);
+    gameListsField()->choice().storeInto(editedEntry);
     QDialog::accept();
 }
 

@@ -13,6 +13,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class GameListsField;
 class QLineEdit;
 class PresetMenu;
 
@@ -49,13 +50,14 @@ public:
         IdBrowseDefaultSnapshot = 1026,
         IdBrowseIcon = 1027,
         IdPresets = 1028,
+        IdGameLists = 1041,
     };
 
     // The dialog's size and the icon preview's place, in dialog units.
     static constexpr int kWidthUnits = 300;
-    static constexpr int kHeightUnits = 199;
+    static constexpr int kHeightUnits = 216;
     static constexpr int kIconPreviewX = 180;
-    static constexpr int kIconPreviewY = 157;
+    static constexpr int kIconPreviewY = 174;
     static constexpr int kIconSize = 32;
 
     // entry: the system to edit; defaultIcon: the icon file shown when the entry names none.
@@ -71,6 +73,9 @@ public:
     void offerNewEntryOnly();
 
     QWidget *control(int id) const { return controls.value(id); }
+    // The "Game Lists:" line, and what the window found for the system it edits.
+    GameListsField *gameListsField() const;
+    void setGameListsFound(const QString &found);
 
     // The known systems "Presets..." offers (installed ones first); searching: a search for them
     // is under way.

@@ -604,6 +604,7 @@ void MainFrame::OnSetup()
     SystemConfigDialog dialog(entry ? *entry : SystemEntry{}, workFile("default.ico"), this);
     if (!entry)
         dialog.offerNewEntryOnly();
+    dialog.setGameListsFound(gameLists->foundText());
     // The presets known so far at once, and the installed ones looked for again meanwhile.
     dialog.setPresets(finder->latest().systems, true);
     openSetup = &dialog;

@@ -2,13 +2,17 @@
 // window: titles in the rows, the details panel, the pictures of the media folders in the slots,
 // "Sort by", a broken game list said and harmless, and the other front-ends' files untouched.
 
+#include "ModalAnswer.h"
 #include "SettingsBytes.h"
 #include "TempDir.h"
 
+#include "core/metadata/GameListChoice.h"
 #include "gui/browse/RomFolderReader.h"
+#include "gui/catalogue/SystemConfigDialog.h"
 #include "gui/launch/LaunchNotice.h"
 #include "gui/metadata/GameDetailsPanel.h"
 #include "gui/metadata/GameListLoader.h"
+#include "gui/metadata/GameListsField.h"
 #include "gui/snapshots/SnapshotLoader.h"
 #include "gui/ui/GameListPresenter.h"
 #include "gui/ui/MainFrame.h"
@@ -21,6 +25,7 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QImage>
+#include <QMenu>
 #include <QtTest>
 
 #include <fstream>
@@ -241,6 +246,51 @@ private slots:
         QCoreApplication::processEvents();
         QVERIFY(!frame.findChild<GameDetailsPanel *>(QStringLiteral("gameDetails"))->isVisible());
         QCOMPARE(rowTexts(roms), QStringList({"Nothing.gb"}));
+    }
+
+    // "Game Lists:" in Setup says what was found; a media folder and a slot's kind chosen there
+    // are kept in the system's values and used at once.
+    void setupShowsWhatWasFoundAndKeepsAnotherChoice()
+    {
+        m_dir->write("marlit.cfg", marlit::test::SettingsBytes{true, true, 2, 1000, 700, 1, 0}.bytes());
+        savePicture(m_dir->file("elsewhere/titlescreens/Super Adventure (USA).png"), Qt::yellow);
+        MainFrame frame(m_dir->path());
+        waitForGames(frame);
+        QString shown;
+        marlit::test::answerNextModal([&](QWidget *modal) {
+            auto *dialog = qobject_cast<SystemConfigDialog *>(modal);
+            QVERIFY(dialog);
+            GameListsField *field = dialog->gameListsField();
+            shown = field->shownText();
+            field->setPicker([&](QWidget *, bool folder) {
+                return folder ? std::optional<std::string>(m_dir->file("elsewhere")) : std::nullopt;
+            });
+            emit field->menu()->aboutToShow();
+            const auto action = [&](QMenu *menu, const QString &text) {
+                for (QAction *candidate : menu->actions())
+                    if (candidate->text() == text)
+                        return candidate;
+                return static_cast<QAction *>(nullptr);
+            };
+            action(field->menu(), QStringLiteral("Media Folder..."))->trigger();
+            QMenu *slotA = action(field->menu(), QStringLiteral("Snapshot A Shows"))->menu();
+            action(slotA, QStringLiteral("Title Screens"))->trigger();
+            QVERIFY(field->shownText().startsWith(QStringLiteral("pictures in ")));
+            dialog->accept();
+        });
+        frame.OnSetup();
+        QVERIFY2(shown.contains(QStringLiteral("gamelist.xml")) && shown.contains(QStringLiteral("downloaded_media")),
+                 qPrintable(shown));
+        const marlit::GameListChoice choice = marlit::GameListChoice::of(*frame.systems().entryAt(0));
+        QCOMPARE(choice.mediaFolder, m_dir->file("elsewhere"));
+        QCOMPARE(choice.slotKinds[0], std::string("titlescreens"));
+        QVERIFY(m_dir->read("console.values").find("game-list-media") != std::string::npos);
+
+        waitForGames(frame);
+        auto *roms = frame.findChild<RomListBox *>(QStringLiteral("romList"));
+        roms->setCurrentIndex(roms->model()->index(3, 0));
+        frame.snapshotLoader().waitForIdle();
+        QCOMPARE(colourOf(frame, 0), QColor(Qt::yellow));
     }
 
 private:
