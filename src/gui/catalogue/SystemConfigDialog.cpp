@@ -199,9 +199,11 @@ void SystemConfigDialog::createControls()
     // choice of entry and the two buttons.
     QWidget *previous = nullptr;
     for (const int id : kTabOrder) {
+        // A line of several widgets takes the focus at the one it names as its proxy.
+        QWidget *next = control(id)->focusProxy() ? control(id)->focusProxy() : control(id);
         if (previous)
-            setTabOrder(previous, control(id));
-        previous = control(id);
+            setTabOrder(previous, next);
+        previous = next;
     }
     previewRect = QRect(layout.toPixels(marlit::LayoutRect{kIconPreviewX, kIconPreviewY, 0, 0}).topLeft(),
                         QSize(kIconSize, kIconSize));
