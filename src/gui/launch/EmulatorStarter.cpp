@@ -6,8 +6,11 @@
 #include "gui/launch/LaunchNotice.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <algorithm>
+#include <csignal>
+#include <sys/pidfd.h>
 #include <unistd.h>
 
 namespace {
@@ -44,6 +47,7 @@ struct EmulatorStarter::Launch
     marlit::FileDescriptor program; // a pidfd, once the watch has handed it over
     Notifier notifier;              // on the watch, then on the program; destroyed before both
     bool playing = false;           // playStarted was said, playEnded not yet
+    bool stopping = false;          // stop was asked for
 };
 
 EmulatorStarter::EmulatorStarter(QWidget *noticeHost, QObject *parent)
@@ -79,6 +83,7 @@ quint64 EmulatorStarter::start(const marlit::LaunchRequest &request)
     // Readable when the program ends within the watch time or the time is over.
     watch(*launch, launch->watch.descriptor(), &EmulatorStarter::finishWatch);
     m_launches.push_back(std::move(launch));
+    announceRunning();
     return id;
 }
 
@@ -90,6 +95,35 @@ void EmulatorStarter::endWatches()
     for (const std::unique_ptr<Launch> &launch : launches)
         if (launch->playing)
             emit playEnded(launch->id, playedSoFar(*launch));
+    announceRunning();
+}
+
+void EmulatorStarter::stop()
+{
+    for (const std::unique_ptr<Launch> &launch : m_launches) {
+        launch->stopping = true;
+        if (launch->program.valid())
+            endProgram(*launch);
+    }
+}
+
+void EmulatorStarter::endProgram(Launch &launch)
+{
+    if (pidfd_send_signal(launch.program.get(), SIGTERM, nullptr, 0) != 0)
+        return; // it has ended already: its pidfd is readable, and endPlay follows
+    QTimer::singleShot(kStopGrace, this, [this, id = launch.id] {
+        for (const std::unique_ptr<Launch> &each : m_launches)
+            if (each->id == id && each->program.valid())
+                (void)pidfd_send_signal(each->program.get(), SIGKILL, nullptr, 0);
+    });
+}
+
+void EmulatorStarter::announceRunning()
+{
+    if (gameRunning() == m_announcedRunning)
+        return;
+    m_announcedRunning = gameRunning();
+    emit gameRunningChanged(m_announcedRunning);
 }
 
 void EmulatorStarter::watch(Launch &launch, int descriptor, void (EmulatorStarter::*handler)(Launch *))
@@ -124,10 +158,13 @@ void EmulatorStarter::finishWatch(Launch *launch)
         if (report->program.valid()) {
             launch->program = std::move(report->program);
             watch(*launch, launch->program.get(), &EmulatorStarter::endPlay);
+            if (launch->stopping)
+                endProgram(*launch);
         }
         emit playStarted(id);
     }
     emit watchFinished();
+    announceRunning();
 }
 
 void EmulatorStarter::endPlay(Launch *launch)
@@ -136,6 +173,7 @@ void EmulatorStarter::endPlay(Launch *launch)
     const std::chrono::milliseconds played = playedSoFar(*launch);
     forget(launch);
     emit playEnded(id, played);
+    announceRunning();
 }
 
 std::chrono::milliseconds EmulatorStarter::playedSoFar(const Launch &launch)

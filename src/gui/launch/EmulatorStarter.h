@@ -28,6 +28,8 @@ class EmulatorStarter : public QObject
 
 public:
     static constexpr std::chrono::milliseconds kWatchTime{3000};
+    // How long an emulator told to end may take before it is killed.
+    static constexpr std::chrono::milliseconds kStopGrace{3000};
 
     // The notice lies over the bottom of noticeHost.
     explicit EmulatorStarter(QWidget *noticeHost, QObject *parent = nullptr);
@@ -43,6 +45,14 @@ public:
     // regardless). For the window's close.
     void endWatches();
 
+    // Ends every emulator started here that still runs, through its pidfd, so never another
+    // process: SIGTERM now, SIGKILL if it still runs after kStopGrace. One still in its first
+    // seconds is told as soon as the watch hands its pidfd over. Its play ends as any other, with
+    // the time it ran.
+    void stop();
+    // From a start until its emulator has ended (or its watch reported a failure).
+    bool gameRunning() const { return !m_launches.empty(); }
+
     LaunchNotice *notice() const { return m_notice; }
 
 signals:
@@ -52,6 +62,8 @@ signals:
     void playEnded(quint64 launchId, std::chrono::milliseconds played);
     // A start's first seconds are over: the program ended (well or not) or is still running.
     void watchFinished();
+    // gameRunning changed.
+    void gameRunningChanged(bool running);
 
 private:
     struct Launch;
@@ -61,10 +73,14 @@ private:
     void endPlay(Launch *launch);
     static std::chrono::milliseconds playedSoFar(const Launch &launch);
     void forget(Launch *launch);
+    // SIGTERM now, SIGKILL after the grace unless it has ended by then.
+    void endProgram(Launch &launch);
+    void announceRunning();
 
     LaunchNotice *m_notice;
     quint64 m_lastLaunchId = 0;
     std::vector<std::unique_ptr<Launch>> m_launches;
+    bool m_announcedRunning = false;
 };
 
 Q_DECLARE_METATYPE(std::chrono::milliseconds)

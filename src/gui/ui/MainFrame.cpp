@@ -253,6 +253,8 @@ void MainFrame::OnCreate()
     connect(folderReader, &RomFolderReader::picturesChanged, this, &MainFrame::OnSelChangeRom);
     connect(romList, &RomListBox::romSelectionChanged, this, &MainFrame::OnSelChangeRom);
     connect(romList, &RomListBox::playRequested, this, &MainFrame::OnPlay);
+    connect(romList, &RomListBox::stopGameRequested, starter, &EmulatorStarter::stop);
+    connect(starter, &EmulatorStarter::gameRunningChanged, romList, &RomListBox::setGameRunning);
     connect(playButton, &QPushButton::clicked, this, &MainFrame::OnPlay);
     connect(setupButton, &QPushButton::clicked, this, &MainFrame::OnSetup);
     connect(configButton, &QPushButton::clicked, this, &MainFrame::OnConfig);

@@ -46,6 +46,14 @@ RomListBox::RomListBox(QWidget *parent)
             emit favouriteToggleRequested();
     });
 
+    m_stopGameAction = new QAction(tr("Stop Game"), this);
+    m_stopGameAction->setObjectName(QStringLiteral("stopGameAction"));
+    m_stopGameAction->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F5));
+    m_stopGameAction->setShortcutContext(Qt::WindowShortcut);
+    m_stopGameAction->setEnabled(false);
+    addAction(m_stopGameAction);
+    connect(m_stopGameAction, &QAction::triggered, this, &RomListBox::stopGameRequested);
+
     SetItemFont(QStringLiteral("Arial"), 120, Qt::black);
     m_paintHold = new PaintHold(viewport());
 }
@@ -168,6 +176,11 @@ QColor RomListBox::textColor() const
     return m_delegate->textColor();
 }
 
+void RomListBox::setGameRunning(bool running)
+{
+    m_stopGameAction->setEnabled(running);
+}
+
 void RomListBox::contextMenuEvent(QContextMenuEvent *event)
 {
     event->accept();
@@ -195,6 +208,8 @@ void RomListBox::contextMenuEvent(QContextMenuEvent *event)
     menu.addAction(m_favouriteAction);
     menu.addSeparator();
     QAction *forget = menu.addAction(tr("Forget Play History"));
+    menu.addSeparator();
+    menu.addAction(m_stopGameAction);
     QAction *chosen = menu.exec(globalPos);
     if (chosen == play)
         emit playRequested();

@@ -18,7 +18,8 @@ class RomRowDelegate;
 // The ROM list: striped rows, each led by a small file icon (a star for a favourite), the file
 // name in the user's font and colour. Uniform row heights, so tens of thousands of names scroll
 // and fill at once. Its menu (right click, the Menu key) plays the ROM, adds it to or removes it
-// from the favourites (Ctrl+D anywhere in the window) and forgets its play history.
+// from the favourites (Ctrl+D anywhere in the window), forgets its play history and stops the
+// running game.
 class RomListBox : public ListBoxView
 {
     Q_OBJECT
@@ -57,6 +58,9 @@ public:
 
     RomListModel *romModel() const { return m_model; }
 
+    // "Stop Game" (the menu, Shift+F5 anywhere in the window) is offered only while one runs.
+    void setGameRunning(bool running);
+
 signals:
     // Enter pressed (each press, not each auto-repeat) or a row double-clicked.
     void playRequested();
@@ -66,6 +70,8 @@ signals:
     void favouriteToggleRequested();
     // The menu: the selected ROM's plays are to be forgotten.
     void forgetHistoryRequested();
+    // "Stop Game": the running emulator is to end.
+    void stopGameRequested();
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
@@ -81,6 +87,7 @@ private:
     RomListModel *m_model = nullptr;
     RomRowDelegate *m_delegate = nullptr;
     QAction *m_favouriteAction = nullptr;
+    QAction *m_stopGameAction = nullptr;
     PaintHold *m_paintHold = nullptr;
     QString m_placeholder;
 };
