@@ -10,6 +10,7 @@ packages=(
   libgtest-dev zlib1g-dev
   libsqlite3-dev libsqlitecpp-dev sqlite3
   libpugixml-dev
+  libsdl2-dev
   clang-14 libclang-rt-14-dev
   xvfb xauth xdotool openbox x11-utils imagemagick fonts-liberation
   adwaita-icon-theme

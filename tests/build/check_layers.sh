@@ -18,6 +18,9 @@ while IFS= read -r file; do
     while IFS= read -r line; do
         header=$(sed -nE 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"([^"]+)".*/\1/p' <<<"$line")
         system=$(sed -nE 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*<([^>]+)>.*/\1/p' <<<"$line")
+        if [ -n "$system" ] && [[ $from == core* ]] && [[ $system == SDL* ]]; then
+            fail "$file includes the SDL header <$system>: controllers are read in gui/pad"
+        fi
         if [ -n "$system" ] && [[ $from == core* ]] && [[ $system == Q* ]]; then
             fail "$file includes the Qt header <$system>"
         fi

@@ -2,8 +2,11 @@
 
 #include "gui/app/KeyRepeatFilter.h"
 
+#include "gui/pad/PadControl.h"
 #include "gui/tv/TvMode.h"
 #include "gui/ui/MainFrame.h"
+
+#include <cstdlib>
 
 namespace {
 
@@ -42,6 +45,9 @@ int LauncherApp::run(bool tvMode)
 {
     MainFrame frame;
     TvMode tv(frame);
+    // Automation names a FIFO here; its lines are performed by a virtual controller.
+    const char *virtualPad = std::getenv("MARLIT_VIRTUAL_PAD");
+    PadControl pads(frame, frame.emulatorStarter(), {}, virtualPad ? virtualPad : "");
     if (tvMode)
         tv.enter();
     else

@@ -10,7 +10,7 @@
 
 #include <algorithm>
 #include <csignal>
-#include <sys/pidfd.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -34,6 +34,13 @@ void tellStandardError(const std::string &text)
 {
     const std::string line = "marlit: " + text + '\n';
     (void)marlit::writeFully(STDERR_FILENO, line.data(), line.size());
+}
+
+// Through the pidfd, so the signal reaches that program or none: its number cannot have gone to
+// another process. False when it has ended already.
+bool sendSignal(const marlit::FileDescriptor &program, int signal)
+{
+    return ::syscall(SYS_pidfd_send_signal, program.get(), signal, nullptr, 0) == 0;
 }
 
 } // namespace
@@ -109,12 +116,12 @@ void EmulatorStarter::stop()
 
 void EmulatorStarter::endProgram(Launch &launch)
 {
-    if (pidfd_send_signal(launch.program.get(), SIGTERM, nullptr, 0) != 0)
+    if (!sendSignal(launch.program, SIGTERM))
         return; // it has ended already: its pidfd is readable, and endPlay follows
     QTimer::singleShot(kStopGrace, this, [this, id = launch.id] {
         for (const std::unique_ptr<Launch> &each : m_launches)
             if (each->id == id && each->program.valid())
-                (void)pidfd_send_signal(each->program.get(), SIGKILL, nullptr, 0);
+                sendSignal(each->program, SIGKILL);
     });
 }
 

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -37,6 +38,7 @@ private slots:
     void hugeCommandLineIsShownByItsEndsAndCopiedWhole();
     void earlyFailureIsSaidWhenItEndsAndTheNextStartClearsIt();
     void playLastsFromTheStartUntilTheEmulatorEndsOrTheWatchesEnd();
+    void stopEndsOnlyItsOwnGamesAndKillsOneThatIgnoresTheRequest();
 
 private:
     // No child of ours is left, running or not reaped.
@@ -230,6 +232,45 @@ void EmulatorStarterTest::playLastsFromTheStartUntilTheEmulatorEndsOrTheWatchesE
     QVERIFY(kill(stays, 0) == 0); // the emulator runs on
     kill(stays, SIGTERM);
     QVERIFY(noChildLeft());
+}
+
+void EmulatorStarterTest::stopEndsOnlyItsOwnGamesAndKillsOneThatIgnoresTheRequest()
+{
+    // One ends when asked; one ignores SIGTERM; one is told while still in its first seconds;
+    // and a process of the same kind that Marlit did not start is never touched.
+    m_dir->write("polite.sh", "#!/bin/sh\necho $$ > polite.part && mv polite.part polite.pid\nexec sleep 60\n");
+    m_dir->write("stubborn.sh", "#!/bin/sh\ntrap '' TERM\necho $$ > stubborn.part && mv stubborn.part stubborn.pid\n"
+                                "while :; do sleep 0.1; done\n");
+    chmod(m_dir->file("polite.sh").c_str(), 0755);
+    chmod(m_dir->file("stubborn.sh").c_str(), 0755);
+    QProcess stranger;
+    stranger.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+    QVERIFY(stranger.waitForStarted());
+    auto starter = std::make_unique<EmulatorStarter>(m_list.get());
+    QSignalSpy running(starter.get(), &EmulatorStarter::gameRunningChanged);
+    QSignalSpy started(starter.get(), &EmulatorStarter::playStarted);
+    QSignalSpy ended(starter.get(), &EmulatorStarter::playEnded);
+
+    starter->start({m_dir->file("polite.sh"), {}, m_dir->path()});
+    starter->start({m_dir->file("stubborn.sh"), {}, m_dir->path()});
+    QCOMPARE(running.size(), 1);
+    QVERIFY(starter->gameRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(m_dir->exists("polite.pid") && m_dir->exists("stubborn.pid"), 10000);
+    starter->stop(); // both still in their first seconds
+    QTRY_COMPARE_WITH_TIMEOUT(started.size(), 2, 10000);
+    QElapsedTimer clock;
+    clock.start();
+    QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 5000); // the polite one at once
+    QVERIFY(starter->gameRunning());
+    QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 2, 10000); // the stubborn one after the grace
+    QVERIFY2(clock.elapsed() >= EmulatorStarter::kStopGrace.count() - 100, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(!starter->gameRunning());
+    QCOMPARE(running.size(), 2);
+    QCOMPARE(running.at(1).at(0).toBool(), false);
+    QCOMPARE(stranger.state(), QProcess::Running);
+    starter->stop(); // nothing left: nothing happens
+    stranger.kill();
+    stranger.waitForFinished();
 }
 
 QTEST_MAIN(EmulatorStarterTest)

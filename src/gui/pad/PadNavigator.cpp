@@ -1,0 +1,289 @@
+#include "gui/pad/PadNavigator.h"
+
+#include "gui/launch/EmulatorStarter.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemModel>
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QShortcut>
+#include <QTabBar>
+#include <QTreeView>
+#include <QWidget>
+
+using marlit::PadAction;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Posted, not sent: a key may open a modal dialog or a menu, whose own loop must not run inside
+// the controller's handler. Posted events keep their order.
+void postKey(QWidget *receiver, int key, Qt::KeyboardModifiers modifiers = {}, const QString &text = {})
+{
+    if (!receiver)
+        return;
+    QCoreApplication::postEvent(receiver, new QKeyEvent(QEvent::KeyPress, key, modifiers, text));
+    QCoreApplication::postEvent(receiver, new QKeyEvent(QEvent::KeyRelease, key, modifiers, text));
+}
+
+// What the shortcut keys do in window: the enabled action or shortcut that has them.
+void triggerShortcut(QWidget *window, const QKeySequence &keys)
+{
+    if (!window)
+        return;
+    for (QAction *action : window->findChildren<QAction *>())
+        if (action->shortcut() == keys && action->isEnabled()) {
+            QMetaObject::invokeMethod(action, &QAction::trigger, Qt::QueuedConnection);
+            return;
+        }
+    for (QShortcut *shortcut : window->findChildren<QShortcut *>())
+        if (shortcut->key() == keys && shortcut->isEnabled()) {
+            QMetaObject::invokeMethod(shortcut, &QShortcut::activated, Qt::QueuedConnection);
+            return;
+        }
+}
+
+// The Menu key: the widget's menu beside its current item, as the keyboard opens it.
+void postMenuKey(QWidget *receiver)
+{
+    if (!receiver)
+        return;
+    const QPoint inside = receiver->rect().center();
+    QCoreApplication::postEvent(
+        receiver, new QContextMenuEvent(QContextMenuEvent::Keyboard, inside, receiver->mapToGlobal(inside)));
+}
+
+// Whether the view's current item is its last (down) or its first (up) visible one.
+bool atEdge(QWidget *widget, PadAction action)
+{
+    const auto *view = qobject_cast<QTreeView *>(widget);
+    const auto *list = qobject_cast<QAbstractItemView *>(widget);
+    if (!list)
+        return false;
+    const QModelIndex current = list->currentIndex();
+    if (view)
+        return !(action == PadAction::Down ? view->indexBelow(current) : view->indexAbove(current)).isValid();
+    const int rows = list->model() ? list->model()->rowCount() : 0;
+    return action == PadAction::Down ? current.row() >= rows - 1 : current.row() <= 0;
+}
+
+} // namespace
+
+PadNavigator::PadNavigator(QWidget &window, EmulatorStarter &starter, marlit::ButtonChord endGame, QObject *parent)
+    : QObject(parent), m_window(window), m_starter(starter), m_pad(std::move(endGame))
+{
+    m_wake.setSingleShot(true);
+    m_wake.setTimerType(Qt::PreciseTimer);
+    connect(&m_wake, &QTimer::timeout, this, &PadNavigator::advance);
+    connect(&starter, &EmulatorStarter::gameRunningChanged, this, &PadNavigator::gameRunningChanged);
+}
+
+void PadNavigator::buttonChanged(marlit::PadButton button, bool pressed)
+{
+    perform(pressed ? m_pad.press(button, Clock::now()) : m_pad.release(button, Clock::now()));
+}
+
+void PadNavigator::axisMoved(marlit::PadInterpreter::Axis axis, int value)
+{
+    perform(m_pad.moveAxis(axis, value, Clock::now()));
+}
+
+void PadNavigator::controllerRemoved()
+{
+    m_pad.reset();
+    scheduleWake();
+}
+
+void PadNavigator::advance()
+{
+    perform(m_pad.advance(Clock::now()));
+}
+
+void PadNavigator::scheduleWake()
+{
+    const std::optional<Clock::time_point> next = m_pad.nextWake();
+    if (!next) {
+        m_wake.stop();
+        return;
+    }
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - Clock::now());
+    m_wake.start(std::max(wait, std::chrono::milliseconds(0)));
+}
+
+void PadNavigator::gameRunningChanged(bool running)
+{
+    // What was held for the game, or while it started, means nothing to the window.
+    m_pad.reset();
+    scheduleWake();
+    // Later, so that a window closing (which ends the watches of running games) is not brought back.
+    if (!running)
+        QTimer::singleShot(0, this, [this] {
+            if (m_window.isVisible() && !m_starter.gameRunning()) {
+                m_window.raise();
+                m_window.activateWindow();
+            }
+        });
+}
+
+void PadNavigator::perform(const std::vector<PadAction> &actions)
+{
+    for (const PadAction action : actions) {
+        if (action == PadAction::EndGame) {
+            m_starter.stop();
+            continue;
+        }
+        if (m_starter.gameRunning())
+            continue;
+        QWidget *popup = QApplication::activePopupWidget();
+        QWidget *active = QApplication::activeWindow();
+        if (popup) {
+            performElsewhere(action, popup->focusWidget() ? popup->focusWidget() : popup);
+        } else if (!active) {
+            // Marlit is in the background: the first press brings it forward and does nothing else.
+            m_window.raise();
+            m_window.activateWindow();
+        } else if (active == m_window.window() && !QApplication::activeModalWidget() && desktopShown()) {
+            performInWindow(action, QApplication::focusWidget());
+        } else {
+            performElsewhere(action, QApplication::focusWidget() ? QApplication::focusWidget() : active);
+        }
+    }
+    scheduleWake();
+}
+
+bool PadNavigator::desktopShown() const
+{
+    const QWidget *romList = control("romList");
+    return romList && romList->isVisible();
+}
+
+QWidget *PadNavigator::control(const char *objectName) const
+{
+    return m_window.findChild<QWidget *>(QString::fromLatin1(objectName));
+}
+
+void PadNavigator::focusRomList(QWidget *from)
+{
+    if (from && from != control("romList"))
+        m_leftColumn = from;
+    if (QWidget *romList = control("romList"))
+        romList->setFocus(Qt::OtherFocusReason);
+}
+
+void PadNavigator::performInWindow(PadAction action, QWidget *focus)
+{
+    QWidget *romList = control("romList");
+    QWidget *systemList = control("systemList");
+    const bool inLeftColumn =
+        focus && (focus == systemList || focus == control("folderTree") || focus == control("categoryTabs"));
+    const auto backToLeftColumn = [&] {
+        QWidget *left = m_leftColumn ? m_leftColumn.data() : systemList;
+        if (left)
+            left->setFocus(Qt::OtherFocusReason);
+    };
+    QWidget *folderTree = control("folderTree");
+    switch (action) {
+    case PadAction::Up:
+    case PadAction::Down:
+        // The left column is one column: down past the last system goes on into the folder tree,
+        // up past the tree's first item back to the systems.
+        if (action == PadAction::Down && focus == systemList && folderTree && atEdge(systemList, action))
+            folderTree->setFocus(Qt::OtherFocusReason);
+        else if (action == PadAction::Up && focus == folderTree && systemList && atEdge(folderTree, action))
+            systemList->setFocus(Qt::OtherFocusReason);
+        else
+            postKey(focus, action == PadAction::Up ? Qt::Key_Up : Qt::Key_Down);
+        return;
+    case PadAction::Right:
+        if (inLeftColumn)
+            focusRomList(focus);
+        else
+            postKey(focus, Qt::Key_Right);
+        return;
+    case PadAction::Left:
+        if (focus == romList)
+            backToLeftColumn();
+        else
+            postKey(focus, Qt::Key_Left);
+        return;
+    case PadAction::Back:
+        if (focus == romList)
+            backToLeftColumn();
+        else
+            focusRomList(nullptr);
+        return;
+    case PadAction::Confirm:
+        if (inLeftColumn) {
+            focusRomList(focus);
+        } else if (focus == romList && romList) {
+            // With no ROM chosen yet, the first is played, as Home then Enter would.
+            if (const auto *view = qobject_cast<QAbstractItemView *>(romList); view && !view->currentIndex().isValid())
+                postKey(romList, Qt::Key_Home);
+            postKey(romList, Qt::Key_Return, {}, QStringLiteral("\r"));
+        } else {
+            performElsewhere(action, focus);
+        }
+        return;
+    case PadAction::PreviousSystem:
+    case PadAction::NextSystem:
+        postKey(systemList, action == PadAction::PreviousSystem ? Qt::Key_Up : Qt::Key_Down);
+        return;
+    case PadAction::PreviousCategory:
+    case PadAction::NextCategory:
+        postKey(control("categoryTabs"), action == PadAction::PreviousCategory ? Qt::Key_Left : Qt::Key_Right);
+        return;
+    case PadAction::Menu:
+        if (romList) {
+            romList->setFocus(Qt::OtherFocusReason);
+            postMenuKey(romList);
+        }
+        return;
+    default:
+        performElsewhere(action, focus);
+        return;
+    }
+}
+
+void PadNavigator::performElsewhere(PadAction action, QWidget *receiver)
+{
+    switch (action) {
+    case PadAction::Up:
+        return postKey(receiver, Qt::Key_Up);
+    case PadAction::Down:
+        return postKey(receiver, Qt::Key_Down);
+    case PadAction::Left:
+        return postKey(receiver, Qt::Key_Left);
+    case PadAction::Right:
+        return postKey(receiver, Qt::Key_Right);
+    case PadAction::Confirm:
+        // Space presses the focused button or ticks the box; Enter answers with the default button.
+        if (qobject_cast<QAbstractButton *>(receiver))
+            return postKey(receiver, Qt::Key_Space, {}, QStringLiteral(" "));
+        return postKey(receiver, Qt::Key_Return, {}, QStringLiteral("\r"));
+    case PadAction::Back:
+        return postKey(receiver, Qt::Key_Escape);
+    case PadAction::Favourite:
+        return triggerShortcut(receiver ? receiver->window() : nullptr, QKeySequence(Qt::CTRL | Qt::Key_D));
+    case PadAction::Search:
+        return triggerShortcut(receiver ? receiver->window() : nullptr, QKeySequence::Find);
+    case PadAction::PreviousSystem:
+        return postKey(receiver, Qt::Key_Backtab, Qt::ShiftModifier);
+    case PadAction::NextSystem:
+        return postKey(receiver, Qt::Key_Tab);
+    case PadAction::PreviousCategory:
+        return postKey(receiver, Qt::Key_PageUp);
+    case PadAction::NextCategory:
+        return postKey(receiver, Qt::Key_PageDown);
+    case PadAction::Menu:
+        if (qobject_cast<QMenu *>(receiver))
+            return postKey(receiver, Qt::Key_Escape);
+        return postMenuKey(receiver);
+    case PadAction::EndGame:
+        return;
+    }
+}
