@@ -58,6 +58,13 @@ void postMenuKey(QWidget *receiver)
         receiver, new QContextMenuEvent(QContextMenuEvent::Keyboard, inside, receiver->mapToGlobal(inside)));
 }
 
+// With no ROM chosen yet, the first is: as Home would choose it.
+void selectFirstIfNone(QWidget *list)
+{
+    if (const auto *view = qobject_cast<QAbstractItemView *>(list); view && !view->currentIndex().isValid())
+        postKey(list, Qt::Key_Home);
+}
+
 // Whether the view's current item is its last (down) or its first (up) visible one.
 bool atEdge(QWidget *widget, PadAction action)
 {
@@ -221,9 +228,7 @@ void PadNavigator::performInWindow(PadAction action, QWidget *focus)
         if (inLeftColumn) {
             focusRomList(focus);
         } else if (focus == romList && romList) {
-            // With no ROM chosen yet, the first is played, as Home then Enter would.
-            if (const auto *view = qobject_cast<QAbstractItemView *>(romList); view && !view->currentIndex().isValid())
-                postKey(romList, Qt::Key_Home);
+            selectFirstIfNone(romList);
             postKey(romList, Qt::Key_Return, {}, QStringLiteral("\r"));
         } else {
             performElsewhere(action, focus);
@@ -240,6 +245,7 @@ void PadNavigator::performInWindow(PadAction action, QWidget *focus)
     case PadAction::Menu:
         if (romList) {
             romList->setFocus(Qt::OtherFocusReason);
+            selectFirstIfNone(romList);
             postMenuKey(romList);
         }
         return;

@@ -20,7 +20,7 @@ class QWidget;
 //   a                   Enter (Space on a button or a check box); in the window: play
 //   b                   Escape; in the window: back to the left column
 //   x, y                Ctrl+F (search), Ctrl+D (favourite)
-//   start               the focused ROM's menu (the Menu key); closes an open menu
+//   start               the selected ROM's menu (the Menu key); closes an open menu
 //   shoulders           previous/next system; elsewhere Shift+Tab/Tab
 //   triggers            previous/next category tab; elsewhere Page Up/Page Down
 //
