@@ -2,6 +2,7 @@
 
 #include "gui/app/KeyRepeatFilter.h"
 
+#include "gui/launch/EmulatorStarter.h"
 #include "gui/pad/PadControl.h"
 #include "gui/tv/TvMode.h"
 #include "gui/ui/MainFrame.h"
@@ -48,6 +49,7 @@ int LauncherApp::run(bool tvMode)
     // Automation names a FIFO here; its lines are performed by a virtual controller.
     const char *virtualPad = std::getenv("MARLIT_VIRTUAL_PAD");
     PadControl pads(frame, frame.emulatorStarter(), {}, virtualPad ? virtualPad : "");
+    connect(&tv, &TvMode::stopGameRequested, &frame.emulatorStarter(), &EmulatorStarter::stop);
     if (tvMode)
         tv.enter();
     else

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QShortcut>
@@ -31,27 +32,36 @@ void postKey(QWidget *receiver, int key, Qt::KeyboardModifiers modifiers = {}, c
     QCoreApplication::postEvent(receiver, new QKeyEvent(QEvent::KeyRelease, key, modifiers, text));
 }
 
-// What the shortcut keys do in window: the enabled action or shortcut that has them.
-void triggerShortcut(QWidget *window, const QKeySequence &keys)
+// Keys with Ctrl do what they do on a keyboard: the enabled action or shortcut of the receiver's
+// window that has them, else the key itself goes to the receiver.
+void postShortcutKey(QWidget *receiver, int key)
 {
-    if (!window)
+    if (!receiver)
         return;
-    for (QAction *action : window->findChildren<QAction *>())
+    const QKeySequence keys(Qt::CTRL | key);
+    for (QAction *action : receiver->window()->findChildren<QAction *>())
         if (action->shortcut() == keys && action->isEnabled()) {
             QMetaObject::invokeMethod(action, &QAction::trigger, Qt::QueuedConnection);
             return;
         }
-    for (QShortcut *shortcut : window->findChildren<QShortcut *>())
+    for (QShortcut *shortcut : receiver->window()->findChildren<QShortcut *>())
         if (shortcut->key() == keys && shortcut->isEnabled()) {
             QMetaObject::invokeMethod(shortcut, &QShortcut::activated, Qt::QueuedConnection);
             return;
         }
+    postKey(receiver, key, Qt::ControlModifier);
 }
 
-// The Menu key: the widget's menu beside its current item, as the keyboard opens it.
+// The Menu key: to the widget first, as a key; when it does not take it, its context menu beside
+// its current item, as the keyboard opens it. Sent, not posted, for the answer: neither opens a
+// menu's own loop here.
 void postMenuKey(QWidget *receiver)
 {
     if (!receiver)
+        return;
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Menu, Qt::NoModifier);
+    QCoreApplication::sendEvent(receiver, &press);
+    if (press.isAccepted())
         return;
     const QPoint inside = receiver->rect().center();
     QCoreApplication::postEvent(
@@ -127,14 +137,15 @@ void PadNavigator::gameRunningChanged(bool running)
     // What was held for the game, or while it started, means nothing to the window.
     m_pad.reset();
     scheduleWake();
+    if (running) {
+        m_beforeGame = QApplication::activeWindow();
+        return;
+    }
     // Later, so that a window closing (which ends the watches of running games) is not brought back.
-    if (!running)
-        QTimer::singleShot(0, this, [this] {
-            if (m_window.isVisible() && !m_starter.gameRunning()) {
-                m_window.raise();
-                m_window.activateWindow();
-            }
-        });
+    QTimer::singleShot(0, this, [this] {
+        if (!m_starter.gameRunning())
+            bringForward(m_beforeGame);
+    });
 }
 
 void PadNavigator::perform(const std::vector<PadAction> &actions)
@@ -148,12 +159,13 @@ void PadNavigator::perform(const std::vector<PadAction> &actions)
             continue;
         QWidget *popup = QApplication::activePopupWidget();
         QWidget *active = QApplication::activeWindow();
+        if (active)
+            m_lastActive = active;
         if (popup) {
             performElsewhere(action, popup->focusWidget() ? popup->focusWidget() : popup);
         } else if (!active) {
             // Marlit is in the background: the first press brings it forward and does nothing else.
-            m_window.raise();
-            m_window.activateWindow();
+            bringForward(m_lastActive);
         } else if (active == m_window.window() && !QApplication::activeModalWidget() && desktopShown()) {
             performInWindow(action, QApplication::focusWidget());
         } else {
@@ -161,6 +173,16 @@ void PadNavigator::perform(const std::vector<PadAction> &actions)
         }
     }
     scheduleWake();
+}
+
+void PadNavigator::bringForward(QWidget *window)
+{
+    // The window of the view in use (the window's, or TV Mode's full screen) when it is still shown.
+    QWidget *target = window && window->isVisible() ? window : &m_window;
+    if (!target->isVisible())
+        return;
+    target->raise();
+    target->activateWindow();
 }
 
 bool PadNavigator::desktopShown() const
@@ -274,17 +296,22 @@ void PadNavigator::performElsewhere(PadAction action, QWidget *receiver)
     case PadAction::Back:
         return postKey(receiver, Qt::Key_Escape);
     case PadAction::Favourite:
-        return triggerShortcut(receiver ? receiver->window() : nullptr, QKeySequence(Qt::CTRL | Qt::Key_D));
+        return postShortcutKey(receiver, Qt::Key_D);
     case PadAction::Search:
-        return triggerShortcut(receiver ? receiver->window() : nullptr, QKeySequence::Find);
+        return postShortcutKey(receiver, Qt::Key_F);
     case PadAction::PreviousSystem:
-        return postKey(receiver, Qt::Key_Backtab, Qt::ShiftModifier);
-    case PadAction::NextSystem:
-        return postKey(receiver, Qt::Key_Tab);
+    case PadAction::NextSystem: {
+        // A dialog's controls are stepped through with Tab; a view's items a page at a time.
+        const bool previous = action == PadAction::PreviousSystem;
+        if (receiver && qobject_cast<QDialog *>(receiver->window()))
+            return postKey(receiver, previous ? Qt::Key_Backtab : Qt::Key_Tab,
+                           previous ? Qt::ShiftModifier : Qt::NoModifier);
+        return postKey(receiver, previous ? Qt::Key_PageUp : Qt::Key_PageDown);
+    }
     case PadAction::PreviousCategory:
-        return postKey(receiver, Qt::Key_PageUp);
+        return postKey(receiver, Qt::Key_PageUp, Qt::ControlModifier);
     case PadAction::NextCategory:
-        return postKey(receiver, Qt::Key_PageDown);
+        return postKey(receiver, Qt::Key_PageDown, Qt::ControlModifier);
     case PadAction::Menu:
         if (qobject_cast<QMenu *>(receiver))
             return postKey(receiver, Qt::Key_Escape);

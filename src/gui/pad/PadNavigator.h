@@ -20,9 +20,9 @@ class QWidget;
 //   a                   Enter (Space on a button or a check box); in the window: play
 //   b                   Escape; in the window: back to the left column
 //   x, y                Ctrl+F (search), Ctrl+D (favourite)
-//   start               the selected ROM's menu (the Menu key); closes an open menu
-//   shoulders           previous/next system; elsewhere Shift+Tab/Tab
-//   triggers            previous/next category tab; elsewhere Page Up/Page Down
+//   start               the Menu key (the selected ROM's menu); closes an open menu
+//   shoulders           previous/next system; elsewhere Page Up/Down, in a dialog Shift+Tab/Tab
+//   triggers            previous/next category tab; elsewhere Ctrl+Page Up/Down
 //
 // Anywhere else (a dialog, a menu, another view of the window) each button is its key alone.
 //
@@ -57,5 +57,9 @@ private:
     EmulatorStarter &m_starter;
     marlit::PadInterpreter m_pad;
     QTimer m_wake;
+    void bringForward(QWidget *window);
+
     QPointer<QWidget> m_leftColumn; // where "back" returns to from the ROM list
+    QPointer<QWidget> m_lastActive; // the window the pad last acted in
+    QPointer<QWidget> m_beforeGame; // the window active when the game started
 };
