@@ -241,7 +241,7 @@ void WindowHistoryTest::romMenuPlaysMarksAndForgets()
     std::shared_ptr<QStringList> items = chooseInNextMenu(QStringLiteral("Add to Favourites"));
     QContextMenuEvent click(QContextMenuEvent::Mouse, onZelda, list->viewport()->mapToGlobal(onZelda));
     QApplication::sendEvent(list->viewport(), &click);
-    QCOMPARE(*items, (QStringList{"Play", "Add to Favourites", "-", "Forget Play History"}));
+    QCOMPARE(*items, (QStringList{"Play", "Add to Favourites", "-", "Forget Play History", "-", "Stop Game"}));
     QCOMPARE(list->currentRow(), zelda);
     QCOMPARE(selections.size(), 1);
     QVERIFY(showsStar(*list, zelda));
@@ -262,7 +262,7 @@ void WindowHistoryTest::romMenuPlaysMarksAndForgets()
 
     items = chooseInNextMenu(QStringLiteral("Play"));
     QApplication::sendEvent(list, &menuKey);
-    QCOMPARE(*items, (QStringList{"Play", "Remove from Favourites", "-", "Forget Play History"}));
+    QCOMPARE(*items, (QStringList{"Play", "Remove from Favourites", "-", "Forget Play History", "-", "Stop Game"}));
     QTRY_VERIFY_WITH_TIMEOUT(m_dir->exists("launch.log"), 10000);
     QCOMPARE(m_dir->read("launch.log"), rom("nes/Zelda (U).nes"));
 }
