@@ -140,9 +140,17 @@ int main(int argc, char **argv)
             QApplication::processEvents();
         }
         const int before = roms->currentRow();
+        const auto start = std::chrono::steady_clock::now();
         request();
-        while (roms->currentRow() == before)
-            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        while (roms->currentRow() == before) {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+            if (elapsedMs(start) > 5000) {
+                std::fprintf(stderr, "no move within 5 s (row %d of %d, active window %p, focus %p)\n", before,
+                             roms->count(), static_cast<void *>(QApplication::activeWindow()),
+                             static_cast<void *>(QApplication::focusWidget()));
+                std::exit(1);
+            }
+        }
         roms->viewport()->repaint();
     };
     KeySender keys(roms);

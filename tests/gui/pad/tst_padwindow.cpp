@@ -210,6 +210,7 @@ void PadWindowTest::padMarksChangesTabAndAnswersAMessageBox()
     box.setDefaultButton(QMessageBox::Yes);
     box.open();
     QTRY_COMPARE(QApplication::activeModalWidget(), static_cast<QWidget *>(&box));
+    QTRY_VERIFY(box.isAncestorOf(QApplication::focusWidget())); // its default button has the keys
     press("dpright");
     press("a");
     QTRY_VERIFY(!box.isVisible());
