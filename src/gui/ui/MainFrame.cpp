@@ -537,8 +537,10 @@ void MainFrame::requestGamePicture(int slot, const SystemEntry &entry, const std
         image.reset();
         loader->requestFile(slot, described, cellSize(slot));
     } else if (gameLists->describes()) {
-        // The slot showed the last ROM's picture from the game lists: back to the system's own.
+        // The slot showed the last ROM's picture from the game lists: back to the system's own,
+        // and the cell is painted empty meanwhile (no new picture may come to repaint it).
         image.reset();
+        update(snapshotAreaRect());
         if (SnapshotLayout::defaultSnapshotSlot(&entry) == slot)
             loader->requestFile(slot, entry.defaultSnapshot, cellSize(slot));
         else
