@@ -33,7 +33,7 @@ printf 'ICON = \r\nSNAPADIR = \r\nSNAPBDIR = \r\nSNAPSHOT = \r\n\r\n' >>console.
 # Standard error is a FIFO; once the window is up, its only reader goes.
 mkfifo "$work/stderr"
 exec 4<>"$work/stderr"
-QT_QPA_PLATFORM=xcb "$marlit" >"$work/marlit.log" 2>"$work/stderr" 4<&- &
+QT_QPA_PLATFORM=xcb "$marlit" --workspace . >"$work/marlit.log" 2>"$work/stderr" 4<&- &
 marlit_pid=$!
 track "$marlit_pid"
 wid=$(wait_for_window '^Marlit$') || fail "the window did not appear"

@@ -36,7 +36,7 @@ record "DOSBox" "MS-DOS programs" "$roms/" "$dosbox" "@-exit" >computer.ini
   head -c 103 /dev/zero
 } >marlit.cfg
 
-QT_QPA_PLATFORM=xcb "$marlit" >"$work/marlit.log" 2>&1 &
+QT_QPA_PLATFORM=xcb "$marlit" --workspace . >"$work/marlit.log" 2>&1 &
 marlit_pid=$!
 track "$marlit_pid"
 wid=$(wait_for_window '^Marlit$') || { cat "$work/marlit.log" >&2; fail "the window did not appear"; }

@@ -28,7 +28,7 @@ mkdir -p "$roms" "$work/ws"
 "$nasm" -f bin -DLEAVE_MARK -o "$roms/HELLO.COM" "$program_source"
 
 cd "$work/ws"
-QT_QPA_PLATFORM=xcb "$marlit" >"$work/marlit.log" 2>&1 &
+QT_QPA_PLATFORM=xcb "$marlit" --workspace . >"$work/marlit.log" 2>&1 &
 marlit_pid=$!
 track "$marlit_pid"
 wid=$(wait_for_window '^Marlit$') || { cat "$work/marlit.log" >&2; fail "the window did not appear"; }

@@ -27,7 +27,7 @@ plays_of() {
     "SELECT plays FROM roms WHERE CAST(path AS TEXT) = '$roms/$1'" 2>/dev/null || true
 }
 start_marlit() {
-  QT_QPA_PLATFORM=xcb "$marlit" >>"$work/marlit.log" 2>&1 &
+  QT_QPA_PLATFORM=xcb "$marlit" --workspace . >>"$work/marlit.log" 2>&1 &
   marlit_pid=$!
   track "$marlit_pid"
   wid=$(wait_for_window '^Marlit$') || { cat "$work/marlit.log" >&2; fail "the window did not appear"; }

@@ -39,7 +39,7 @@ on_screen() { # wid what
 }
 
 run_marlit() { # extra environment...
-  env "$@" QT_QPA_PLATFORM=xcb "$marlit" >"$work/marlit.log" 2>&1 &
+  env "$@" QT_QPA_PLATFORM=xcb "$marlit" --workspace . >"$work/marlit.log" 2>&1 &
   marlit_pid=$!
   track "$marlit_pid"
   wid=$(wait_for_window '^Marlit$') || { cat "$work/marlit.log" >&2; fail "the window did not appear"; }

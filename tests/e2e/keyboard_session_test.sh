@@ -23,7 +23,7 @@ cd "$work/ws"
 printf 'NAME = NES\r\nDESC = \r\nROMDIR = %s/\r\nEMU = %s\r\nCOMMAND LINE = \r\nICON = \r\nSNAPADIR = \r\nSNAPBDIR = \r\nSNAPSHOT = \r\n\r\n' \
   "$roms" "$work/stand-in" >classic.ini
 
-QT_QPA_PLATFORM=xcb "$marlit" >"$work/marlit.log" 2>&1 &
+QT_QPA_PLATFORM=xcb "$marlit" --workspace . >"$work/marlit.log" 2>&1 &
 marlit_pid=$!
 track "$marlit_pid"
 wid=$(wait_for_window '^Marlit$') || { cat "$work/marlit.log" >&2; fail "the window did not appear"; }

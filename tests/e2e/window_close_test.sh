@@ -15,7 +15,7 @@ start_x_session
 
 mkdir "$work/ws"
 cd "$work/ws"
-QT_QPA_PLATFORM=xcb "$marlit" --no-such-option -reverse -qwindowtitle Other >"$work/marlit.log" 2>&1 &
+QT_QPA_PLATFORM=xcb "$marlit" --workspace . --no-such-option -reverse -qwindowtitle Other >"$work/marlit.log" 2>&1 &
 marlit_pid=$!
 
 wid=$(wait_for_window '^Marlit$') || { cat "$work/marlit.log" >&2; fail "the window did not appear"; }

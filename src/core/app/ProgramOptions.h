@@ -1,22 +1,30 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace marlit {
 
-// What the command line asks for. Marlit works on its folder's files and takes one option,
-// "--tv", which starts it in TV Mode; "--help" and "--version" print a text and end the program
-// before it touches any file; every other argument, the toolkit's own included, is ignored.
+// What the command line asks for. "--help" and "--version" print a text and end the program
+// before it touches any file; "--workspace DIR" (or "--workspace=DIR") names the folder to work
+// in; "--tv" starts in TV Mode; every other argument, the toolkit's own included, is ignored.
 class ProgramOptions
 {
 public:
-    enum class Action { Run, PrintHelp, PrintVersion };
+    enum class Action { Run, PrintHelp, PrintVersion, Refuse };
 
-    // The first of "--help" and "--version" among the arguments (argv[0] is the program).
-    static Action parse(int argc, const char *const *argv);
-    // Whether "--tv" is among the arguments.
-    static bool startsInTvMode(int argc, const char *const *argv);
+    struct Request
+    {
+        Action action = Action::Run;
+        std::optional<std::string> workspace;
+        bool tvMode = false;
+        // With Refuse: what is wrong, for standard error.
+        std::string problem;
+    };
+
+    // argv[0] is the program. "--help" and "--version" win over everything else.
+    static Request parse(int argc, const char *const *argv);
 
     static std::string helpText();
     static std::string versionText(std::string_view version);

@@ -7,6 +7,8 @@
 #include "gui/tv/TvMode.h"
 #include "gui/ui/MainFrame.h"
 
+#include <QFile>
+
 #include <cstdlib>
 
 namespace {
@@ -42,9 +44,11 @@ LauncherApp::LauncherApp(char *programName)
     TvMode::cacheLargeGlyphs();
 }
 
-int LauncherApp::run(bool tvMode)
+int LauncherApp::run(const std::string &workspace, bool tvMode)
 {
     MainFrame frame;
+    if (!workspace.empty())
+        frame.setWindowTitle(QStringLiteral("Marlit \u2014 %1").arg(QFile::decodeName(workspace.c_str())));
     TvMode tv(frame);
     // Automation names a FIFO here; its lines are performed by a virtual controller.
     const char *virtualPad = std::getenv("MARLIT_VIRTUAL_PAD");
