@@ -34,4 +34,24 @@ void SystemConfigFields::storeInto(SystemEntry &entry) const
     entry.defaultSnapshot = defaultSnapshot;
 }
 
+SystemConfigFields SystemConfigFields::keepingEdits(const SystemConfigFields &opened, const SystemConfigFields &edited,
+                                                    const SystemConfigFields &now)
+{
+    SystemConfigFields kept = now;
+    const auto keep = [&](auto SystemConfigFields::*field) {
+        if (edited.*field != opened.*field)
+            kept.*field = edited.*field;
+    };
+    keep(&SystemConfigFields::name);
+    keep(&SystemConfigFields::description);
+    keep(&SystemConfigFields::romDirectory);
+    keep(&SystemConfigFields::emulatorPath);
+    keep(&SystemConfigFields::commandLine);
+    keep(&SystemConfigFields::snapshotDirA);
+    keep(&SystemConfigFields::snapshotDirB);
+    keep(&SystemConfigFields::defaultSnapshot);
+    keep(&SystemConfigFields::paramsAfterRom);
+    return kept;
+}
+
 } // namespace marlit

@@ -28,6 +28,11 @@ struct SystemConfigFields
     // file. The icon is not one of the fields and stays as it is.
     void storeInto(SystemEntry &entry) const;
 
+    // After a save was refused because the file changed meanwhile: each field the user changed
+    // since opened keeps edited's value, every other takes now's, the file's new one.
+    static SystemConfigFields keepingEdits(const SystemConfigFields &opened, const SystemConfigFields &edited,
+                                           const SystemConfigFields &now);
+
     bool operator==(const SystemConfigFields &) const = default;
 };
 

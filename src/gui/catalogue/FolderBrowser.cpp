@@ -2,12 +2,16 @@
 
 #include "gui/catalogue/ElidedPathLabel.h"
 
+#include <QCursor>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTreeView>
@@ -22,7 +26,7 @@ QString fromBytes(const std::string &path)
 
 } // namespace
 
-FolderBrowser::FolderBrowser(std::string startFolder, QWidget *owner)
+FolderBrowser::FolderBrowser(std::string startFolder, QWidget *owner, const std::vector<std::string> &otherFolders)
     : QDialog(owner), initialFolder(std::move(startFolder))
 {
     setWindowTitle(QStringLiteral("Browse for Folder"));
@@ -50,6 +54,25 @@ FolderBrowser::FolderBrowser(std::string startFolder, QWidget *owner)
     tree->setSelectionMode(QAbstractItemView::SingleSelection);
     tree->setSelectionBehavior(QAbstractItemView::SelectRows);
     tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // By pixels, so that a row can be held exactly where it stood.
+    tree->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+
+    pathField = new QLineEdit(this);
+    pathField->setObjectName(QStringLiteral("pathField"));
+    pathField->setPlaceholderText(tr("Type or paste a folder's path"));
+    connect(pathField, &QLineEdit::textEdited, this, [this](const QString &text) {
+        // Not looked up: a typed path on a share that hangs must not hang the picker.
+        pathTyped = true;
+        okButton->setEnabled(text.startsWith(u'/') || !highlightedPath().isEmpty());
+    });
+
+    places = new QListWidget(this);
+    places->setObjectName(QStringLiteral("placeList"));
+    addPlaces(otherFolders);
+    connect(places, &QListWidget::itemActivated, this, [this](QListWidgetItem *item) {
+        SetSelection(QFile::encodeName(item->data(Qt::UserRole).toString()).toStdString());
+    });
+    connect(places, &QListWidget::itemClicked, places, &QListWidget::itemActivated);
 
     statusLine = new ElidedPathLabel(this);
     statusLine->setObjectName(QStringLiteral("statusLine"));
@@ -66,20 +89,39 @@ FolderBrowser::FolderBrowser(std::string startFolder, QWidget *owner)
     buttons->addStretch();
     buttons->addWidget(okButton);
     buttons->addWidget(cancelButton);
+    auto *browsing = new QHBoxLayout;
+    browsing->addWidget(places, 1);
+    browsing->addWidget(tree, 3);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(titleLine);
-    layout->addWidget(tree, 1);
+    layout->addWidget(pathField);
+    layout->addLayout(browsing, 1);
     layout->addWidget(statusLine);
     layout->addLayout(buttons);
-    resize(360, 420);
+    resize(600, 440);
 
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(tree->selectionModel(), &QItemSelectionModel::selectionChanged, this, &FolderBrowser::OnSelChanged);
     // Folders arrive and are sorted after the tree opened, moving the highlighted row: the tree
     // keeps it in view until the user scrolls or highlights another folder.
-    connect(model.get(), &QAbstractItemModel::rowsInserted, this, &FolderBrowser::keepSelectionInView);
-    connect(model.get(), &QAbstractItemModel::layoutChanged, this, &FolderBrowser::keepSelectionInView);
+    // Under the pointer, the row there holds still instead, so that a click hits what was aimed at.
+    const auto holdOrFollow = [this] {
+        if (heldRow.isValid())
+            holdRowUnderPointer();
+        else
+            keepSelectionInView();
+    };
+    const auto noteRowUnderPointer = [this] {
+        const QPoint pointer = tree->viewport()->mapFromGlobal(QCursor::pos());
+        heldRow = tree->viewport()->rect().contains(pointer) ? QPersistentModelIndex(tree->indexAt(pointer))
+                                                             : QPersistentModelIndex();
+        heldRowTop = heldRow.isValid() ? tree->visualRect(heldRow).top() : 0;
+    };
+    connect(model.get(), &QAbstractItemModel::rowsAboutToBeInserted, this, noteRowUnderPointer);
+    connect(model.get(), &QAbstractItemModel::layoutAboutToBeChanged, this, noteRowUnderPointer);
+    connect(model.get(), &QAbstractItemModel::rowsInserted, this, holdOrFollow);
+    connect(model.get(), &QAbstractItemModel::layoutChanged, this, holdOrFollow);
     connect(tree->verticalScrollBar(), &QAbstractSlider::actionTriggered, this, [this] { followSelection = false; });
 }
 
@@ -91,7 +133,10 @@ int FolderBrowser::Browse()
     OnInitialized();
     if (exec() != QDialog::Accepted)
         return Cancelled;
-    const QString path = highlightedPath();
+    // A typed path wins, whole as typed but for a trailing separator.
+    QString path = pathTyped && pathField->text().startsWith(u'/') ? pathField->text() : highlightedPath();
+    while (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
     if (path.isEmpty())
         return Cancelled;
     selectedPath = QFile::encodeName(path).toStdString();
@@ -100,6 +145,7 @@ int FolderBrowser::Browse()
 
 void FolderBrowser::OnInitialized()
 {
+    pathField->setText(fromBytes(initialFolder));
     SetSelection(initialFolder);
     SetStatusText(fromBytes(initialFolder));
     tree->setFocus(Qt::OtherFocusReason);
@@ -143,7 +189,53 @@ void FolderBrowser::OnSelChanged()
         return;
     selectedPath = QFile::encodeName(path).toStdString();
     SetStatusText(fromBytes(selectedPath));
+    pathField->setText(path);
+    pathTyped = false;
     followSelection = false;
+}
+
+void FolderBrowser::addPlaces(const std::vector<std::string> &otherFolders)
+{
+    const auto add = [this](const QString &text, const QString &path) {
+        for (int row = 0; row < places->count(); ++row)
+            if (places->item(row)->data(Qt::UserRole).toString() == path)
+                return;
+        auto *item = new QListWidgetItem(text, places);
+        item->setData(Qt::UserRole, path);
+        item->setToolTip(path);
+    };
+    add(tr("Home"), QDir::homePath());
+    // Removable media: what is mounted under /media and /run/media, for one user or for all.
+    // Local folders of the system's own, listed once as the picker opens.
+    for (const QString &base : {QStringLiteral("/media"), QStringLiteral("/run/media")}) {
+        const QDir mounts(base);
+        for (const QFileInfo &entry : mounts.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+            const QDir userMounts(entry.filePath());
+            const QFileInfoList inside = userMounts.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+            const bool userFolder = entry.fileName() == QDir::home().dirName() || base == u"/run/media";
+            if (userFolder && !inside.isEmpty()) {
+                for (const QFileInfo &medium : inside)
+                    add(medium.fileName(), medium.filePath());
+            } else {
+                add(entry.fileName(), entry.filePath());
+            }
+        }
+    }
+    for (const std::string &folder : otherFolders) {
+        QString path = fromBytes(folder);
+        while (path.size() > 1 && path.endsWith(u'/'))
+            path.chop(1);
+        if (!path.isEmpty())
+            add(QFileInfo(path).fileName().isEmpty() ? path : QFileInfo(path).fileName(), path);
+    }
+}
+
+void FolderBrowser::holdRowUnderPointer()
+{
+    const QRect now = tree->visualRect(heldRow);
+    if (now.isValid())
+        tree->verticalScrollBar()->setValue(tree->verticalScrollBar()->value() + now.top() - heldRowTop);
+    heldRow = QPersistentModelIndex();
 }
 
 void FolderBrowser::keepSelectionInView()

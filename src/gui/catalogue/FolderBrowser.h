@@ -2,22 +2,29 @@
 
 #include <QDialog>
 #include <QFileIconProvider>
+#include <QPersistentModelIndex>
 #include <QString>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class QFileSystemModel;
 class QItemSelection;
 class ElidedPathLabel;
 class QLabel;
+class QLineEdit;
+class QListWidget;
 class QPushButton;
 class QTreeView;
 
-// The folder picker of the System Configuration dialog: the line "Current Selection", the folder
-// tree of the whole file system (folders only, no hidden ones, read in the background so a slow
-// disk never blocks it), a status line with the highlighted folder's path, "OK" and "Cancel".
-// One object per use: construct it on a start folder, Browse once, read GetPath after a choice.
+// The folder picker of the System Configuration dialog: the line "Current Selection", a path
+// field (the highlighted folder's whole path, or one typed or pasted), places beside the tree
+// (home, removable media, the other systems' ROM folders), the folder tree of the whole file
+// system (folders only, no hidden ones, read in the background so a slow disk never blocks it;
+// the rows under the pointer hold still as folders arrive), a status line with the highlighted
+// folder's path, "OK" and "Cancel". It can be resized. One object per use: construct it on a
+// start folder, Browse once, read GetPath after a choice.
 class FolderBrowser : public QDialog
 {
     Q_OBJECT
@@ -28,7 +35,9 @@ public:
 
     // startFolder and every path here are the file names' own bytes; an empty start folder
     // highlights nothing.
-    explicit FolderBrowser(std::string startFolder, QWidget *owner = nullptr);
+    // otherFolders: the other systems' ROM folders, offered as places.
+    explicit FolderBrowser(std::string startFolder, QWidget *owner = nullptr,
+                           const std::vector<std::string> &otherFolders = {});
     ~FolderBrowser() override;
 
     // Shows the picker modally, opened on the start folder: FolderChosen when the user chose a
@@ -45,6 +54,7 @@ public:
     void SetStatusText(const QString &path);
 
     QTreeView *folderTree() const { return tree; }
+    QListWidget *placeList() const { return places; }
     // The status line as it reads.
     QString statusText() const;
 
@@ -52,11 +62,17 @@ private:
     void OnInitialized();
     void OnSelChanged();
     void keepSelectionInView();
+    void addPlaces(const std::vector<std::string> &otherFolders);
+    void holdRowUnderPointer();
     QString highlightedPath() const;
 
     std::string initialFolder;
     std::string selectedPath;
     bool followSelection = false; // keep the highlighted folder in view as folders arrive
+    bool pathTyped = false;       // the path field holds what the user typed
+    // The row at the pointer before folders arrived, and where it stood, to hold it there.
+    QPersistentModelIndex heldRow;
+    int heldRowTop = 0;
 
     // The model draws its folders with the provider, which therefore outlives it: the model is
     // not a child, so that it goes before the provider does.
@@ -64,6 +80,8 @@ private:
     std::unique_ptr<QFileSystemModel> model;
     QTreeView *tree = nullptr;
     QLabel *titleLine = nullptr;
+    QLineEdit *pathField = nullptr;
+    QListWidget *places = nullptr;
     ElidedPathLabel *statusLine = nullptr;
     QPushButton *okButton = nullptr;
     QPushButton *cancelButton = nullptr;

@@ -1,6 +1,5 @@
 #include "gui/catalogue/SystemConfigDialog.h"
 
-#include "core/catalogue/SystemConfigFields.h"
 #include "core/fs/Paths.h"
 #include "gui/catalogue/DialogTemplate.h"
 #include "gui/catalogue/FolderBrowser.h"
@@ -19,6 +18,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 
 #include <algorithm>
 #include <climits>
@@ -32,6 +32,14 @@ constexpr const char *kProgramsFolder = "/usr/bin";
 
 // The longest path the system takes: no edit is shorter, so no path is ever cut.
 constexpr int kPathMaxLength = PATH_MAX;
+
+// A value longer than this (a damaged or hostile catalogue) is shown by its beginning and kept
+// whole: an edit lays out all of its text, which for megabytes takes seconds at every change.
+constexpr std::size_t kEditableBytes = 64 * 1024;
+constexpr std::size_t kShownBytes = 1024;
+
+// How wide the dialog may open to show its paths whole: most of the screen, never beyond it.
+constexpr int kWidestScreenPercent = 90;
 
 enum class ControlKind { DefaultButton, Button, BrowseButton, Radio, Edit, CheckBox, Label, RightLabel, GameLists };
 
@@ -175,7 +183,7 @@ QString iconFilter()
 } // namespace
 
 SystemConfigDialog::SystemConfigDialog(const SystemEntry &entry, std::string defaultIcon, QWidget *owner)
-    : QDialog(owner), editedEntry(entry), defaultIconPath(std::move(defaultIcon))
+    : QDialog(owner), openedEntry(entry), editedEntry(entry), defaultIconPath(std::move(defaultIcon))
 {
     setWindowTitle(QStringLiteral("System Configuration"));
     createControls();
@@ -183,6 +191,30 @@ SystemConfigDialog::SystemConfigDialog(const SystemEntry &entry, std::string def
     loadIconPreview();
     // The first thing to type is the system's name.
     control(IdName)->setFocus(Qt::OtherFocusReason);
+    openWideEnoughForPaths();
+}
+
+void SystemConfigDialog::openWideEnoughForPaths()
+{
+    int missing = 0;
+    for (auto place = widens.cbegin(); place != widens.cend(); ++place) {
+        const auto *edit = static_cast<const QLineEdit *>(place.key());
+        const int wanted = edit->fontMetrics().horizontalAdvance(edit->text()) + 16;
+        missing = std::max(missing, wanted - place.value().width());
+    }
+    const QScreen *shownOn = screen();
+    const int widest = shownOn ? shownOn->availableGeometry().width() * kWidestScreenPercent / 100 : width();
+    resize(std::clamp(width() + missing, minimumWidth(), std::max(widest, minimumWidth())), height());
+}
+
+void SystemConfigDialog::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    const int extra = width() - minimumWidth();
+    for (auto place = widens.cbegin(); place != widens.cend(); ++place)
+        place.key()->setGeometry(place.value().adjusted(0, 0, extra, 0));
+    for (auto place = follows.cbegin(); place != follows.cend(); ++place)
+        place.key()->setGeometry(place.value().translated(extra, 0));
 }
 
 SystemConfigDialog::~SystemConfigDialog() = default;
@@ -190,10 +222,19 @@ SystemConfigDialog::~SystemConfigDialog() = default;
 void SystemConfigDialog::createControls()
 {
     DialogTemplate layout(*this, kWidthUnits, kHeightUnits);
+    // Wider, never narrower or taller than the template: the paths get the room.
+    setMinimumSize(size());
+    setMaximumSize(QWIDGETSIZE_MAX, height());
     for (const ControlTemplate &control : kControls) {
         QWidget *widget = makeControl(control, this);
         layout.place(widget, control.rect);
         controls.insert(control.id, widget);
+        // The edits grow with the dialog; what stands to their right (the "..." buttons and
+        // "Presets...") moves with it. The bottom row stays where the template has it.
+        if (control.kind == ControlKind::Edit)
+            widens.insert(widget, widget->geometry());
+        else if (control.rect.x >= kPresetsX && control.rect.y < kIconPreviewY)
+            follows.insert(widget, widget->geometry());
     }
     // Tab goes down the fields as they stand, each followed by its "..." button, then to the
     // choice of entry and the two buttons.
@@ -267,7 +308,12 @@ void SystemConfigDialog::setGameListsFound(const QString &found)
 void SystemConfigDialog::OnInitDialog()
 {
     gameListsField()->setChoice(marlit::GameListChoice::of(editedEntry));
-    const marlit::SystemConfigFields fields = marlit::SystemConfigFields::fromEntry(editedEntry);
+    showFields(marlit::SystemConfigFields::fromEntry(editedEntry));
+    entryChoice->button(saveAsNew ? IdSaveAsNewEntry : IdEditCurrentEntry)->setChecked(true);
+}
+
+void SystemConfigDialog::showFields(const marlit::SystemConfigFields &fields)
+{
     setEditText(IdName, fields.name);
     setEditText(IdDescription, fields.description);
     setEditText(IdRomDirectory, fields.romDirectory);
@@ -277,7 +323,6 @@ void SystemConfigDialog::OnInitDialog()
     setEditText(IdSnapshotDirB, fields.snapshotDirB);
     setEditText(IdDefaultSnapshot, fields.defaultSnapshot);
     qobject_cast<QCheckBox *>(control(IdParamsAfterRom))->setChecked(fields.paramsAfterRom);
-    entryChoice->button(saveAsNew ? IdSaveAsNewEntry : IdEditCurrentEntry)->setChecked(true);
 }
 
 void SystemConfigDialog::offerNewEntryOnly()
@@ -289,6 +334,32 @@ void SystemConfigDialog::offerNewEntryOnly()
 
 void SystemConfigDialog::accept()
 {
+    typedFields().storeInto(editedEntry);
+    gameListsField()->choice().storeInto(editedEntry);
+    if (storeEdits && !storeEdits(editedEntry, saveAsNew))
+        return;
+    QDialog::accept();
+}
+
+void SystemConfigDialog::showOver(const SystemEntry &onDisk)
+{
+    const marlit::SystemConfigFields kept =
+        marlit::SystemConfigFields::keepingEdits(marlit::SystemConfigFields::fromEntry(openedEntry), typedFields(),
+                                                 marlit::SystemConfigFields::fromEntry(onDisk));
+    SystemEntry entry = onDisk;
+    if (editedEntry.iconPath != openedEntry.iconPath)
+        entry.iconPath = editedEntry.iconPath;
+    kept.storeInto(entry);
+    // The next refusal compares with the file as it is now: what the user typed stays theirs.
+    openedEntry = onDisk;
+    editedEntry = entry;
+    showFields(kept);
+    loadIconPreview();
+    update();
+}
+
+marlit::SystemConfigFields SystemConfigDialog::typedFields() const
+{
     marlit::SystemConfigFields fields;
     fields.name = editText(IdName);
     fields.description = editText(IdDescription);
@@ -299,17 +370,21 @@ void SystemConfigDialog::accept()
     fields.snapshotDirA = editText(IdSnapshotDirA);
     fields.snapshotDirB = editText(IdSnapshotDirB);
     fields.defaultSnapshot = editText(IdDefaultSnapshot);
-    fields.storeInto(editedEntry);
-    gameListsField()->choice().storeInto(editedEntry);
-    QDialog::accept();
+    return fields;
 }
 
 void SystemConfigDialog::setEditText(int id, const std::string &text)
 {
     auto *edit = qobject_cast<QLineEdit *>(control(id));
-    const QString shown = fromBytes(text);
+    const bool tooLong = text.size() > kEditableBytes;
+    // Its beginning only (a character cut at the end shows as one replacement mark).
+    const QString shown = tooLong ? fromBytes(text.substr(0, kShownBytes)) + QChar(0x2026) : fromBytes(text);
     edit->setMaxLength(std::max<int>(kPathMaxLength, static_cast<int>(shown.size())));
     edit->setText(shown);
+    edit->setReadOnly(tooLong);
+    edit->setToolTip(tooLong ? tr("This value is too long to edit here (%1 bytes); it is kept as it is.")
+                                   .arg(static_cast<qulonglong>(text.size()))
+                             : QString());
     shownTexts.insert(id, text);
 }
 
@@ -317,6 +392,8 @@ std::string SystemConfigDialog::editText(int id) const
 {
     const auto *edit = qobject_cast<const QLineEdit *>(control(id));
     const std::string &shown = shownTexts.value(id);
+    if (edit->isReadOnly())
+        return shown;
     return edit->text() == fromBytes(shown) ? shown : toBytes(edit->text());
 }
 
@@ -327,7 +404,7 @@ void SystemConfigDialog::browseFolder(std::string SystemEntry::*field, int editI
     // The picker opens on the folder the field holds, not on what is typed in the edit; an
     // empty field opens it at the user's home folder, where their collections usually are.
     const std::string &current = editedEntry.*field;
-    FolderBrowser browser(current.empty() ? toBytes(QDir::homePath()) : current, this);
+    FolderBrowser browser(current.empty() ? toBytes(QDir::homePath()) : current, this, otherFolders);
     if (browser.Browse() != FolderBrowser::FolderChosen)
         return;
     editedEntry.*field = browser.GetPath();

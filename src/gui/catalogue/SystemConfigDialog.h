@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/catalogue/SystemConfigFields.h"
 #include "core/catalogue/SystemEntry.h"
 #include "core/catalogue/SystemPreset.h"
 
@@ -7,6 +8,7 @@
 #include <QHash>
 #include <QImage>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -59,6 +61,7 @@ public:
     static constexpr int kIconPreviewX = 180;
     static constexpr int kIconPreviewY = 174;
     static constexpr int kIconSize = 32;
+    static constexpr int kPresetsX = 232; // where "Presets..." and the "..." buttons start
 
     // entry: the system to edit; defaultIcon: the icon file shown when the entry names none.
     SystemConfigDialog(const marlit::SystemEntry &entry, std::string defaultIcon, QWidget *owner = nullptr);
@@ -77,6 +80,14 @@ public:
     GameListsField *gameListsField() const;
     void setGameListsFound(const QString &found);
 
+    // Asked by "Save" with the edited copy and the radio buttons' choice; true once it is stored.
+    // When it is not (the file changed meanwhile), the dialog stays open with what was typed.
+    using Store = std::function<bool(const marlit::SystemEntry &edited, bool asNew)>;
+    void setStore(Store store) { storeEdits = std::move(store); }
+    // After a refused save: the system as its file now holds it, under the user's changes. The
+    // fields the user changed keep their values; the others show the file's.
+    void showOver(const marlit::SystemEntry &onDisk);
+
     // The known systems "Presets..." offers (installed ones first); searching: a search for them
     // is under way.
     void setPresets(std::vector<marlit::SystemPreset> systems, bool searching);
@@ -84,6 +95,8 @@ public:
     // Fills the name, description, emulator, parameters and the "after ROM" box from system, and
     // says beside the ROM folder which files it takes; the ROM folder is left to the user.
     void applyPreset(const marlit::SystemPreset &system);
+    // The other systems' ROM folders, offered as places by the folder picker.
+    void setOtherFolders(std::vector<std::string> folders) { otherFolders = std::move(folders); }
     // Where the icon preview is drawn, in client pixels.
     QRect iconPreviewRect() const { return previewRect; }
 
@@ -93,9 +106,11 @@ public slots:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void createControls();
+    void openWideEnoughForPaths();
     void OnInitDialog();
     void browseFolder(std::string marlit::SystemEntry::*field, int editId);
     void OnBrowseEmulator();
@@ -103,6 +118,8 @@ private:
     void OnBrowseIcon();
     std::optional<std::string> pickFile(const QString &title, const std::string &startFolder, const QString &filter);
     void loadIconPreview();
+    marlit::SystemConfigFields typedFields() const;
+    void showFields(const marlit::SystemConfigFields &fields);
 
     // Shows text (its bytes) in an edit whose length limit never cuts it.
     void setEditText(int id, const std::string &text);
@@ -110,14 +127,19 @@ private:
     // a name that is not valid in the locale's encoding is stored as it was read.
     std::string editText(int id) const;
 
+    marlit::SystemEntry openedEntry; // what the fields started from
     marlit::SystemEntry editedEntry;
     bool saveAsNew = false;
+    Store storeEdits;
+    std::vector<std::string> otherFolders;
     std::string defaultIconPath;
     QImage iconPreview;
     QRect previewRect;
 
     QHash<int, QWidget *> controls;
     QHash<int, std::string> shownTexts;
+    QHash<QWidget *, QRect> widens; // at the template's width
+    QHash<QWidget *, QRect> follows;
     QButtonGroup *entryChoice = nullptr;
     PresetMenu *presets = nullptr;
 };

@@ -75,6 +75,8 @@ std::unique_ptr<QMenu> SystemListBox::createContextMenu()
     QAction *setup = addCommand(*menu, QStringLiteral("Setup System"), SetupSystemCommand, "setupSystemAction");
     QAction *launch = addCommand(*menu, QStringLiteral("Launch Emu"), LaunchEmuCommand, "launchEmuAction");
     menu->addSeparator();
+    addCommand(*menu, QStringLiteral("Add System..."), AddSystemCommand, "addSystemAction");
+    menu->addSeparator();
     QAction *moveUp = addCommand(*menu, QStringLiteral("Move Up"), MoveUpCommand, "moveUpAction");
     QAction *moveDown = addCommand(*menu, QStringLiteral("Move Down"), MoveDownCommand, "moveDownAction");
     menu->addSeparator();
@@ -145,6 +147,10 @@ void SystemListBox::runCommand(int commandId)
     }
     if (commandId == SetupSystemCommand && m_model->rowCount() == 0) {
         emit setupRequested();
+        return;
+    }
+    if (commandId == AddSystemCommand) {
+        emit addSystemRequested();
         return;
     }
     if (!hasCurrentSystem())

@@ -33,6 +33,7 @@ public:
         DeleteSystemCommand = 40005,
         LaunchEmuCommand = 40006,
         TvModeCommand = 40007,
+        AddSystemCommand = 40008,
     };
 
     explicit SystemListBox(QWidget *parent = nullptr);
@@ -62,6 +63,7 @@ signals:
     void systemSelectionChanged();
     void systemDoubleClicked();
     void setupRequested();
+    void addSystemRequested();
     void launchEmulatorRequested();
     void listOperationRequested(marlit::ListOperation operation);
     // "TV Mode": the window is to give way to the full-screen view.

@@ -72,4 +72,32 @@ TEST(SystemConfigFields, UnchangedFieldsOfALoadedEntryWriteTheSameRecord)
     EXPECT_EQ(CatalogueFile::serialize(CategoryCatalogue({saved})), record);
 }
 
+// A save refused because another program changed the file: what the user typed stays, what
+// they left alone follows the file, including a field the user cleared or unticked.
+TEST(SystemConfigFields, RefusedSaveKeepsTheUsersFieldsOverTheFilesNewOnes)
+{
+    SystemConfigFields opened;
+    opened.name = "SNES";
+    opened.description = "old";
+    opened.emulatorPath = "/usr/bin/snes9x";
+    opened.commandLine = "-fullscreen";
+    opened.paramsAfterRom = true;
+    SystemConfigFields edited = opened;
+    edited.name = "Super Famicom";
+    edited.commandLine.clear();
+    edited.paramsAfterRom = false;
+    SystemConfigFields now = opened;
+    now.description = "described by hand";
+    now.emulatorPath = "/usr/games/snes9x";
+    now.name = "SNES (PAL)";
+
+    const SystemConfigFields kept = SystemConfigFields::keepingEdits(opened, edited, now);
+    EXPECT_EQ(kept.name, "Super Famicom");
+    EXPECT_EQ(kept.description, "described by hand");
+    EXPECT_EQ(kept.emulatorPath, "/usr/games/snes9x");
+    EXPECT_EQ(kept.commandLine, "");
+    EXPECT_FALSE(kept.paramsAfterRom);
+    EXPECT_EQ(SystemConfigFields::keepingEdits(opened, opened, now), now);
+}
+
 } // namespace

@@ -111,6 +111,8 @@ private slots:
     void savedSystemTakesEffectAtOnce();
     void saveAsNewKeepsTheOrderOfTheOthers();
     void emptyCategoryGetsItsFirstSystemFromSetup();
+    void refusedSaveKeepsWhatWasTyped();
+    void addSystemOpensBlankAndAddsLast();
 
 private:
     std::unique_ptr<MainFrame> makeFrame(int category, int system, int snapshotMode = 0);
@@ -337,6 +339,70 @@ void CatalogueEditsTest::emptyCategoryGetsItsFirstSystemFromSetup()
     QApplication::sendEvent(viewport, &event);
     QVERIFY(offered);
     QCOMPARE(m_dir->read("handheld.ini"), record("Game Gear", roms("fc"), "", ""));
+}
+
+// The file changes while the dialog is open: "Save" is refused, the dialog stays with the name
+// the user typed over the description the other program wrote, and a second "Save" stores both.
+void CatalogueEditsTest::refusedSaveKeepsWhatWasTyped()
+{
+    auto frame = makeFrame(1, 1); // "Console", SNES
+    const std::string onDisk = record("NES", roms("nes")) + record("SNES", roms("snes"), "changed while open") +
+                               record("Game Boy", roms("gb"));
+    m_dir->write("edits/console.ini", onDisk);
+    bool stayedOpen = false;
+    answerNextModal([&](QWidget *modal) {
+        auto *dialog = qobject_cast<SystemConfigDialog *>(modal);
+        QVERIFY(dialog);
+        setupEdit(dialog, SetupId::IdName)->setText(QStringLiteral("Super Famicom"));
+        runProgram("/bin/cp", m_dir->file("edits/console.ini"), m_dir->file("console.ini"));
+        QTest::qWait(3 * CatalogueWatch::kSettleMs);
+        click(dialog->control(SetupId::IdSave));
+        stayedOpen = dialog->isVisible();
+        QCOMPARE(m_dir->read("console.ini"), onDisk);
+        QCOMPARE(setupEdit(dialog, SetupId::IdName)->text(), QStringLiteral("Super Famicom"));
+        QCOMPARE(setupEdit(dialog, SetupId::IdDescription)->text(), QStringLiteral("changed while open"));
+        click(dialog->control(SetupId::IdSave));
+        QVERIFY(!dialog->isVisible());
+    });
+    click(child<QPushButton>(*frame, "setupButton"));
+    QVERIFY(stayedOpen);
+    QCOMPARE(m_warnings, QStringList{changedText("console.ini")});
+    QCOMPARE(m_dir->read("console.ini"), record("NES", roms("nes")) +
+                                             record("Super Famicom", roms("snes"), "changed while open") +
+                                             record("Game Boy", roms("gb")));
+}
+
+// "Add System..." in the menu of a list that has systems: a blank dialog that can only add, and
+// the selected system is left as it was.
+void CatalogueEditsTest::addSystemOpensBlankAndAddsLast()
+{
+    auto frame = makeFrame(1, 1); // SNES
+    answerWhenOpen(&QApplication::activePopupWidget, [&](QWidget *popup) {
+        auto *menu = qobject_cast<QMenu *>(popup);
+        QVERIFY(menu);
+        auto *add = menu->findChild<QAction *>(QStringLiteral("addSystemAction"));
+        QVERIFY(add && add->isEnabled());
+        answerWhenOpen(&QApplication::activeModalWidget, [&](QWidget *modal) {
+            auto *dialog = qobject_cast<SystemConfigDialog *>(modal);
+            QVERIFY(dialog);
+            QVERIFY(dialog->savesAsNew());
+            QVERIFY(!dialog->control(SetupId::IdEditCurrentEntry)->isEnabled());
+            QCOMPARE(setupEdit(dialog, SetupId::IdName)->text(), QString());
+            QCOMPARE(setupEdit(dialog, SetupId::IdRomDirectory)->text(), QString());
+            setupEdit(dialog, SetupId::IdName)->setText(QStringLiteral("Famicom"));
+            setupEdit(dialog, SetupId::IdRomDirectory)->setText(QString::fromStdString(roms("fc")));
+            click(dialog->control(SetupId::IdSave));
+        });
+        menu->setActiveAction(add);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    auto *list = child<SystemListBox>(*frame, "systemList");
+    const QPoint onSnes = list->visualRect(list->model()->index(1, 0)).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, onSnes, list->viewport()->mapToGlobal(onSnes));
+    QApplication::sendEvent(list->viewport(), &event);
+    QCOMPARE(m_dir->read("console.ini"), record("NES", roms("nes")) + record("SNES", roms("snes")) +
+                                             record("Game Boy", roms("gb")) + record("Famicom", roms("fc"), "", ""));
+    QCOMPARE(frame->currentSystemIndex(), 3);
 }
 
 QTEST_MAIN(CatalogueEditsTest)

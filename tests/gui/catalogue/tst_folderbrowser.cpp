@@ -7,6 +7,8 @@
 
 #include <QFileSystemModel>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
@@ -50,6 +52,7 @@ private slots:
     void opensOnTheStartFolderAndEnterChoosesIt();
     void missingStartFolderShowsItsPathUntilAFolderIsHighlighted();
     void longPathIsShortenedInTheMiddle();
+    void placesAndATypedPathChooseFoldersOutOfTheTree();
 };
 
 // Many folders beside the start folder, sorted before it, so that it is out of sight unless the
@@ -176,6 +179,38 @@ void FolderBrowserTest::longPathIsShortenedInTheMiddle()
     QVERIFY(shownWidth <= lineWidth);
     QVERIFY(toolTip.contains(QStringLiteral("a folder with a long name 11/Super Nintendo")));
     QCOMPARE(dialogWidth, 360);
+}
+
+// The places hold home and the other systems' folders, once each; a click on one highlights it.
+// A path typed or pasted into the field is chosen as typed by Enter, even before the tree has it.
+void FolderBrowserTest::placesAndATypedPathChooseFoldersOutOfTheTree()
+{
+    TempDir dir;
+    dir.makeFolder("roms/snes");
+    dir.makeFolder("roms/gb");
+    const std::string snes = dir.file("roms/snes");
+    FolderBrowser browser(dir.file("roms/gb/"), nullptr, {snes + "/", snes, ""});
+    QStringList placePaths;
+    QString highlightedAfterClick;
+    const int result = browseAnswering(browser, [&] {
+        QListWidget *places = browser.placeList();
+        for (int row = 0; row < places->count(); ++row)
+            placePaths << places->item(row)->data(Qt::UserRole).toString();
+        QListWidgetItem *snesPlace = places->item(places->count() - 1);
+        QTest::mouseClick(places->viewport(), Qt::LeftButton, {}, places->visualItemRect(snesPlace).center());
+        highlightedAfterClick = modelOf(browser)->filePath(browser.folderTree()->currentIndex());
+        auto *field = browser.findChild<QLineEdit *>(QStringLiteral("pathField"));
+        field->selectAll();
+        QTest::keyClicks(field, QString::fromStdString(dir.file("not yet made/")));
+        QVERIFY(okButton(browser)->isEnabled());
+        QTest::keyClick(field, Qt::Key_Return);
+    });
+    QCOMPARE(placePaths.first(), QDir::homePath());
+    QCOMPARE(placePaths.count(QString::fromStdString(snes)), 1);
+    QCOMPARE(placePaths.last(), QString::fromStdString(snes));
+    QCOMPARE(highlightedAfterClick, QString::fromStdString(snes));
+    QCOMPARE(result, int(FolderBrowser::FolderChosen));
+    QCOMPARE(browser.GetPath(), dir.file("not yet made"));
 }
 
 QTEST_MAIN(FolderBrowserTest)

@@ -95,6 +95,7 @@ private slots:
     void folderPickerStartsOnTheStoredFolderAndTypedTextWins();
     void filePickersFillTheirFieldsAndTheIconPreview();
     void presetsOfferInstalledEmulatorsFirstAndFillTheSystem();
+    void opensWideForWholePathsAndKeepsAHugeValueWhole();
 };
 
 void SystemConfigDialogTest::showsTheSystemAndSaveStoresEveryValueWhole()
@@ -405,6 +406,33 @@ void SystemConfigDialogTest::presetsOfferInstalledEmulatorsFirstAndFillTheSystem
     expected.emulatorFile = "mednafen";
     expected.commandLine = "-video.fs 1";
     QCOMPARE(dialog.edited(), expected);
+}
+
+// A long ROM folder is shown whole: the dialog opens wider, the edits with it, the "..." buttons
+// beside them. A 50 MB description (a damaged catalogue) is shown by its beginning, cannot be
+// typed over, and "Save" keeps it whole.
+void SystemConfigDialogTest::opensWideForWholePathsAndKeepsAHugeValueWhole()
+{
+    SystemEntry entry;
+    entry.romDirectory = "/media/collection/" + std::string(120, 'r') + "/";
+    entry.description = std::string(50 * 1024 * 1024, 'd');
+    SystemConfigDialog dialog(entry, "default.ico");
+    SystemConfigDialog narrow(SystemEntry{}, "default.ico");
+    QLineEdit *folder = edit(dialog, Id::IdRomDirectory);
+    QVERIFY(dialog.width() > narrow.width());
+    QVERIFY(folder->width() > folder->fontMetrics().horizontalAdvance(folder->text()));
+    const int extra = dialog.width() - narrow.width();
+    QCOMPARE(dialog.control(Id::IdBrowseRomDirectory)->x(), narrow.control(Id::IdBrowseRomDirectory)->x() + extra);
+    QCOMPARE(dialog.control(Id::IdPresets)->x(), narrow.control(Id::IdPresets)->x() + extra);
+    QCOMPARE(dialog.control(Id::IdSave)->geometry(), narrow.control(Id::IdSave)->geometry());
+    QCOMPARE(dialog.maximumHeight(), narrow.height());
+
+    QLineEdit *description = edit(dialog, Id::IdDescription);
+    QVERIFY(description->text().size() < 2000);
+    QVERIFY(description->isReadOnly());
+    click(dialog, Id::IdSave);
+    QCOMPARE(dialog.edited().description.size(), entry.description.size());
+    QCOMPARE(dialog.edited().romDirectory, entry.romDirectory);
 }
 
 QTEST_MAIN(SystemConfigDialogTest)

@@ -408,6 +408,16 @@ void TestSystemListBox::textCutShortShowsWholeInATooltipAndStaysBounded()
                           .arg(QString(kShownCharacters, u'x'), QString(kShownCharacters, u'y')));
     QCOMPARE(list.model()->index(3, 0).data().toString(), QString(kShownCharacters, u'x') + QChar(0x2026));
 
+    // Characters, not bytes: a name of two-byte letters keeps as many of them. Control and
+    // direction characters are shown neutralised: the row neither breaks nor turns around.
+    entries[0].name = std::string(1'000'000 / 2, '\xc3');
+    for (std::size_t at = 1; at < entries[0].name.size(); at += 2)
+        entries[0].name[at] = '\xa9';
+    entries[1].name = "\xe2\x80\xaegnp.exe\ntwo\x1b";
+    list.setCatalogue(marlit::CategoryCatalogue(entries));
+    QCOMPARE(list.model()->index(0, 0).data().toString(), QString(kShownCharacters, u'\u00e9') + QChar(0x2026));
+    QCOMPARE(list.model()->index(1, 0).data().toString(), QStringLiteral("\ufffdgnp.exe\u240atwo\u241b"));
+
     // The card draws the name as it fits, ending with "…": just as a card whose name is that.
     const auto cardOf = [](const std::string &name) {
         marlit::CategoryCatalogue one = makeCatalogue(1);
@@ -455,6 +465,8 @@ void TestSystemListBox::menuHasItsItemsInOrder()
     const QList<MenuItem> expected = {
         {QStringLiteral("Setup System"), 40001, true},
         {QStringLiteral("Launch Emu"), 40006, true},
+        {QString(), 0, true},
+        {QStringLiteral("Add System..."), 40007, true},
         {QString(), 0, true},
         {QStringLiteral("Move Up"), 40003, true},
         {QStringLiteral("Move Down"), 40004, true},
