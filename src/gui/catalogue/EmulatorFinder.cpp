@@ -2,6 +2,7 @@
 
 #include "core/catalogue/EmulatorDetection.h"
 #include "core/catalogue/NewWorkspace.h"
+#include "core/launch/LogLine.h"
 #include "gui/catalogue/EmulatorTableReader.h"
 
 #include <QFile>
@@ -88,12 +89,15 @@ void EmulatorFinder::deliverResults()
         if (delivery.request != generation)
             continue; // a newer search is under way
         pending = false;
-        // What is wrong with the table is said once per run, where the program's messages go.
-        if (!problemsReported)
-            for (const std::string &problem : delivery.problems)
-                std::fprintf(stderr, "marlit: %s\n", problem.c_str());
-        problemsReported = true;
+        // What is wrong with the table is said once per run, where the program's messages go
+        // and, through the result, in the window.
         result = std::move(delivery.result);
+        if (!problemsReported) {
+            for (const std::string &problem : delivery.problems)
+                std::fprintf(stderr, "marlit: %s\n", marlit::LogLine::escaped(problem).c_str());
+            result.problems = std::move(delivery.problems);
+        }
+        problemsReported = true;
         emit found();
     }
 }

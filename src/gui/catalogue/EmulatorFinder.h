@@ -20,6 +20,7 @@ public:
     {
         std::vector<marlit::SystemPreset> systems; // every known system, installed ones first
         bool knowsEmulators = false;               // false: no usable table of them
+        std::vector<std::string> problems;         // what is wrong with the table, for the user
         // Only for a search at start: the workspace is new and was not offered the emulators yet.
         bool offerToWorkspace = false;
     };

@@ -10,6 +10,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -20,6 +22,8 @@ using marlit::SystemPreset;
 namespace {
 
 enum Column { SystemColumn, TabColumn, FolderColumn };
+
+constexpr int kFolderColumnWidth = 200;
 
 QString fromBytes(const std::string &text)
 {
@@ -34,6 +38,19 @@ QString extensionsText(const SystemPreset &system)
     return extensions.isEmpty() ? QString()
                                 : QObject::tr("Its ROM files: %1").arg(extensions.join(QStringLiteral(" ")));
 }
+
+// The system tree, counting its layouts: a long offer must be laid out once, not once a line.
+class OfferTree : public QTreeWidget
+{
+public:
+    using QTreeWidget::QTreeWidget;
+    void doItemsLayout() override
+    {
+        ++layouts;
+        QTreeWidget::doItemsLayout();
+    }
+    int layouts = 0;
+};
 
 } // namespace
 
@@ -62,7 +79,7 @@ void FirstStartOffer::offer(const std::vector<SystemPreset> &systems)
                              this);
     intro->setWordWrap(true);
 
-    systemTree = new QTreeWidget(this);
+    systemTree = new OfferTree(this);
     systemTree->setObjectName(QStringLiteral("systemTree"));
     systemTree->setColumnCount(3);
     systemTree->setHeaderLabels({tr("System"), tr("Tab"), tr("ROM folder")});
@@ -71,36 +88,40 @@ void FirstStartOffer::offer(const std::vector<SystemPreset> &systems)
     // Enter or a double click on a line picks its folder, as its button does.
     systemTree->installEventFilter(this);
     connect(systemTree, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *item) { chooseFolderOf(item); });
-    systemTree->header()->setStretchLastSection(false);
-    systemTree->header()->setSectionResizeMode(SystemColumn, QHeaderView::Stretch);
-    systemTree->header()->setSectionResizeMode(TabColumn, QHeaderView::ResizeToContents);
-    systemTree->header()->setSectionResizeMode(FolderColumn, QHeaderView::Interactive);
-    systemTree->header()->resizeSection(FolderColumn, 200);
+    systemTree->setUniformRowHeights(true);
+    systemTree->header()->setStretchLastSection(true);
 
     // An emulator that serves several systems holds them as its lines; one that serves a single
-    // system is a line of its own.
+    // system is a line of its own. The tree is given every line at once and laid out once: a
+    // line added to a shown tree lays it out again, which for thousands of lines takes minutes.
+    QList<QTreeWidgetItem *> topLevel;
     for (std::size_t first = 0; first < systems.size();) {
         std::size_t end = first + 1;
         while (end < systems.size() && systems[end].emulator == systems[first].emulator)
             ++end;
         if (end - first == 1) {
-            addLine(nullptr, systems[first], true);
+            topLevel << addLine(nullptr, systems[first], true);
         } else {
-            auto *group = new QTreeWidgetItem(systemTree, {fromBytes(systems[first].emulator)});
+            auto *group = new QTreeWidgetItem({fromBytes(systems[first].emulator)});
             group->setFlags(Qt::ItemIsEnabled);
-            group->setFirstColumnSpanned(true);
             for (std::size_t index = first; index < end; ++index)
                 addLine(group, systems[index], false);
-            group->setExpanded(true);
+            topLevel << group;
         }
         first = end;
     }
+    systemTree->addTopLevelItems(topLevel);
+    systemTree->expandAll();
+    for (std::size_t line = 0; line < lineItems.size(); ++line)
+        addFolderButton(static_cast<int>(line));
+    fitColumns();
     connect(systemTree, &QTreeWidget::itemChanged, this, &FirstStartOffer::updateAddButton);
 
     auto *buttons = new QDialogButtonBox(this);
     addButton = buttons->addButton(tr("&Add"), QDialogButtonBox::AcceptRole);
     addButton->setObjectName(QStringLiteral("addButton"));
     addButton->setDefault(true);
+    addOtherSystemButton(buttons);
     QPushButton *notNow = buttons->addButton(tr("&Not now"), QDialogButtonBox::RejectRole);
     notNow->setObjectName(QStringLiteral("notNowButton"));
     connect(addButton, &QPushButton::clicked, this, &FirstStartOffer::add);
@@ -111,7 +132,7 @@ void FirstStartOffer::offer(const std::vector<SystemPreset> &systems)
     layout->addWidget(intro);
     layout->addWidget(systemTree, 1);
     layout->addWidget(buttons);
-    resize(600, 380);
+    resize(wantedWidth(), 380);
     // The keys move between the lines: Enter picks a line's folder, Space ticks it.
     systemTree->setCurrentItem(lineItems.front());
     systemTree->setFocus(Qt::OtherFocusReason);
@@ -148,6 +169,7 @@ void FirstStartOffer::sayHowToInstall()
     text->setWordWrap(true);
     text->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    addOtherSystemButton(buttons);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(text);
@@ -161,24 +183,65 @@ QTreeWidgetItem *FirstStartOffer::addLine(QTreeWidgetItem *parent, const SystemP
         text += QStringLiteral(" \u2014 ") + fromBytes(system.description);
     if (showEmulator && system.emulator != system.name)
         text += QStringLiteral(" (%1)").arg(fromBytes(system.emulator));
-    auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(systemTree);
+    auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem;
     item->setText(SystemColumn, text);
     item->setText(TabColumn, QString::fromLatin1(marlit::CategoryTable::tabText(system.category)));
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
     item->setCheckState(SystemColumn, Qt::Unchecked);
     item->setToolTip(SystemColumn, extensionsText(system));
-
-    const int line = static_cast<int>(lineItems.size());
-    auto *button = new QPushButton(tr("Choose..."));
-    button->setObjectName(QStringLiteral("romFolderButton"));
-    button->setToolTip(tr("Choose the folder of this system's ROM files"));
-    systemTree->setItemWidget(item, FolderColumn, button);
-    connect(button, &QPushButton::clicked, this, [this, line] { chooseFolder(line); });
-
     offered.push_back(system);
     folders.emplace_back();
     lineItems.push_back(item);
     return item;
+}
+
+int FirstStartOffer::treeLayouts() const
+{
+    return systemTree ? static_cast<OfferTree *>(systemTree)->layouts : 0;
+}
+
+void FirstStartOffer::addOtherSystemButton(QDialogButtonBox *buttons)
+{
+    // For an emulator Marlit does not know: System Configuration on a blank system.
+    QPushButton *other = buttons->addButton(tr("Add &System..."), QDialogButtonBox::ActionRole);
+    other->setObjectName(QStringLiteral("addSystemButton"));
+    connect(other, &QPushButton::clicked, this, &FirstStartOffer::addSystemRequested);
+}
+
+void FirstStartOffer::addFolderButton(int line)
+{
+    auto *button = new QPushButton(tr("Choose..."));
+    button->setObjectName(QStringLiteral("romFolderButton"));
+    button->setToolTip(tr("Choose the folder of this system's ROM files"));
+    systemTree->setItemWidget(lineItems[static_cast<std::size_t>(line)], FolderColumn, button);
+    connect(button, &QPushButton::clicked, this, [this, line] { chooseFolder(line); });
+}
+
+void FirstStartOffer::fitColumns()
+{
+    // Whole names: the widest line sets the column, measured once rather than by the header,
+    // which would measure every line again at each layout.
+    const QFontMetrics metrics(systemTree->font());
+    int widest = 0;
+    for (QTreeWidgetItem *item : lineItems)
+        widest = std::max(widest, metrics.horizontalAdvance(item->text(SystemColumn)));
+    const int checkBox = style()->pixelMetric(QStyle::PM_IndicatorWidth) + 8;
+    systemTree->header()->resizeSection(SystemColumn, widest + checkBox + 2 * systemTree->indentation());
+    int tabWidth = metrics.horizontalAdvance(tr("Tab"));
+    for (int category = 0; category < marlit::CategoryTable::kCount; ++category)
+        tabWidth = std::max(tabWidth,
+                            metrics.horizontalAdvance(QString::fromLatin1(marlit::CategoryTable::tabText(category))));
+    systemTree->header()->resizeSection(TabColumn, tabWidth + 16);
+    systemTree->header()->resizeSection(FolderColumn, kFolderColumnWidth);
+}
+
+int FirstStartOffer::wantedWidth() const
+{
+    if (!systemTree)
+        return width();
+    const QHeaderView *header = systemTree->header();
+    return header->sectionSize(SystemColumn) + header->sectionSize(TabColumn) + kFolderColumnWidth +
+           systemTree->verticalScrollBar()->sizeHint().width() + 4 * systemTree->frameWidth() + 24;
 }
 
 QPushButton *FirstStartOffer::folderButton(int line) const
@@ -190,7 +253,7 @@ QPushButton *FirstStartOffer::folderButton(int line) const
 
 void FirstStartOffer::chooseFolder(int line)
 {
-    FolderBrowser browser(nextStartFolder, this);
+    FolderBrowser browser(nextStartFolder, this, folders);
     if (browser.Browse() != FolderBrowser::FolderChosen)
         return;
     const std::string folder = browser.GetPath();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+class QDialogButtonBox;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -37,6 +38,10 @@ public:
     // The offered lines, in order: the tree's items that stand for a system.
     const std::vector<QTreeWidgetItem *> &lines() const { return lineItems; }
     QPushButton *folderButton(int line) const;
+    // The width that shows every name whole (the screen may give less).
+    int wantedWidth() const;
+    // How often the system tree was laid out: once, whatever the number of lines.
+    int treeLayouts() const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -44,11 +49,16 @@ protected:
 signals:
     // "Add": the ticked systems, in the order of their lines, each with its ROM folder.
     void systemsChosen(const std::vector<FirstStartOffer::Choice> &choices);
+    // "Add System...": a system of an emulator not offered, set up by hand.
+    void addSystemRequested();
 
 private:
     void offer(const std::vector<marlit::SystemPreset> &systems);
     void sayHowToInstall();
     QTreeWidgetItem *addLine(QTreeWidgetItem *parent, const marlit::SystemPreset &system, bool showEmulator);
+    void addFolderButton(int line);
+    void addOtherSystemButton(QDialogButtonBox *buttons);
+    void fitColumns();
     void chooseFolder(int line);
     void chooseFolderOf(QTreeWidgetItem *item);
     void updateAddButton();

@@ -6,6 +6,7 @@
 #include "core/fs/Paths.h"
 #include "core/fs/WorkingDirectory.h"
 #include "core/launch/CommandLine.h"
+#include "core/ui/BesidePlacement.h"
 #include "core/ui/GameListLayout.h"
 #include "core/ui/WindowLayout.h"
 #include "core/ui/WindowStartSize.h"
@@ -113,6 +114,7 @@ MainFrame::MainFrame(std::string folder, QWidget *parent)
     fontPointSize = start.fontPointSize;
     fontColor = start.fontColor;
     fontFace = QString::fromLocal8Bit(start.fontFace);
+    storedFontFace = start.fontFace;
     // The file keeps the client size, so it is applied as the client size: the window no longer
     // shrinks by its frame at every start. It is fitted to the screen the window opens on.
     const QRect available = screen()->availableGeometry();
@@ -241,6 +243,7 @@ void MainFrame::OnCreate()
     connect(systemList, &SystemListBox::systemDoubleClicked, this, &MainFrame::OnLaunchEmulator);
     connect(systemList, &SystemListBox::launchEmulatorRequested, this, &MainFrame::OnLaunchEmulator);
     connect(systemList, &SystemListBox::setupRequested, this, &MainFrame::OnSetup);
+    connect(systemList, &SystemListBox::addSystemRequested, this, &MainFrame::OnAddSystem);
     connect(systemList, &SystemListBox::listOperationRequested, this, &MainFrame::ApplyListOperation);
     connect(systemList, &SystemListBox::tvModeRequested, this, &MainFrame::tvModeRequested);
     connect(folderTree, &QTreeWidget::currentItemChanged, this, &MainFrame::OnSelChangedFolder);
@@ -317,7 +320,9 @@ void MainFrame::writeSettings()
     record.system = systemList->currentRow();
     record.fontPointSize = fontPointSize;
     record.fontColor = fontColor;
-    record.fontFace = fontFace.toLocal8Bit().toStdString();
+    // A face the locale cannot decode is written back as it was read, unless another was chosen.
+    record.fontFace =
+        fontFace == QString::fromLocal8Bit(storedFontFace) ? storedFontFace : fontFace.toLocal8Bit().toStdString();
     marlit::SettingsFile::save(workFile(marlit::SettingsFile::kFileName), record);
 }
 
@@ -603,12 +608,27 @@ bool MainFrame::sayIfNoEmulator(const SystemEntry &entry)
 void MainFrame::OnSetup()
 {
     // Without a system, in a category left empty, the dialog can only add one: it opens blank.
-    const SystemEntry *entry = selectedEntry();
-    int result = QDialog::Rejected;
+    runSystemConfig(selectedEntry());
+}
+
+void MainFrame::OnAddSystem()
+{
+    runSystemConfig(nullptr);
+}
+
+void MainFrame::runSystemConfig(const SystemEntry *entry)
+{
     SystemConfigDialog dialog(entry ? *entry : SystemEntry{}, workFile("default.ico"), this);
     if (!entry)
         dialog.offerNewEntryOnly();
     dialog.setGameListsFound(gameLists->foundText());
+    std::vector<std::string> romFolders;
+    for (int row = 0; row <= catalogue.lastIndex(); ++row)
+        if (const SystemEntry *other = catalogue.entryAt(row); other && other != entry && !other->romDirectory.empty())
+            romFolders.push_back(other->romDirectory);
+    dialog.setOtherFolders(std::move(romFolders));
+    dialog.setStore(
+        [this, &dialog](const SystemEntry &edited, bool asNew) { return storeSetup(dialog, edited, asNew); });
     // The presets known so far at once, and the installed ones looked for again meanwhile.
     dialog.setPresets(finder->latest().systems, true);
     openSetup = &dialog;
@@ -617,22 +637,29 @@ void MainFrame::OnSetup()
         // The program's own files are found through the working directory, which a picker may
         // move: it is the same again as soon as the dialog is closed.
         const marlit::WorkingDirectoryKeeper workingDirectory;
-        result = dialog.exec();
+        dialog.exec();
     }
     openSetup = nullptr;
-    if (result == QDialog::Accepted) {
-        if (dialog.savesAsNew()) {
-            AppendEntry(dialog.edited());
-        } else if (selectedEntry()) {
-            CategoryCatalogue changed = catalogue;
-            *changed.entryAt(browsing->state().system()) = dialog.edited();
-            // A new ROM folder, snapshot folder or default picture shows at once: the views
-            // follow the edited record.
-            storeListChange(changed, browsing->state().system());
-        }
-    }
     OnSize(width(), height());
     update(snapshotAreaRect());
+}
+
+bool MainFrame::storeSetup(SystemConfigDialog &dialog, const SystemEntry &edited, bool asNew)
+{
+    CategoryCatalogue changed = catalogue;
+    const bool adds = asNew || !selectedEntry();
+    if (adds)
+        changed.append(edited);
+    else
+        *changed.entryAt(browsing->state().system()) = edited;
+    // A new ROM folder, snapshot folder or default picture shows at once: the views follow the
+    // stored record.
+    if (storeListChange(changed, adds ? changed.lastIndex() : browsing->state().system()))
+        return true;
+    // Refused: the list shows the file as it now is, and the dialog what the user typed over it.
+    if (!adds && selectedEntry())
+        dialog.showOver(*selectedEntry());
+    return false;
 }
 
 void MainFrame::OnConfig()
@@ -676,11 +703,11 @@ void MainFrame::AppendEntry(const SystemEntry &entry)
     storeListChange(changed, changed.lastIndex());
 }
 
-void MainFrame::storeListChange(const CategoryCatalogue &changed, int rowAfter)
+bool MainFrame::storeListChange(const CategoryCatalogue &changed, int rowAfter)
 {
     const char *file = marlit::CategoryTable::fileName(browsing->state().category());
     if (!file)
-        return;
+        return false;
 
     // The file is written only while it is the one shown, then read back, so that file,
     // catalogue and list agree afterwards; the user learns why a change was not written once
@@ -688,6 +715,7 @@ void MainFrame::storeListChange(const CategoryCatalogue &changed, int rowAfter)
     const marlit::WriteResult result = SaveCatalogue(file, changed, catalogueStamp);
     reloadCatalogue(file, result.ok() ? std::optional<int>(rowAfter) : std::nullopt);
     reportUnsaved(file, result);
+    return result.ok();
 }
 
 void MainFrame::reloadCatalogue(const char *fileName, std::optional<int> rowAfter)
@@ -724,6 +752,11 @@ void MainFrame::onEmulatorsFound()
         openSetup->setPresets(found.systems, finder->searching());
     if (found.offerToWorkspace && found.knowsEmulators)
         offerEmulatorsFound();
+    // A table that cannot be used at all is said here too, not only on standard error.
+    if (!found.knowsEmulators && !found.problems.empty())
+        starter->notice()->showFailure(tr("The table of known emulators cannot be used: %1")
+                                           .arg(neutralised(QFile::decodeName(found.problems.front().c_str()))),
+                                       QString());
 }
 
 void MainFrame::offerEmulatorsFound()
@@ -733,7 +766,17 @@ void MainFrame::offerEmulatorsFound()
     auto *offer = new FirstStartOffer(finder->latest().systems, home, this);
     offer->setAttribute(Qt::WA_DeleteOnClose);
     connect(offer, &FirstStartOffer::systemsChosen, this, &MainFrame::addSystems);
+    connect(offer, &FirstStartOffer::addSystemRequested, this, &MainFrame::OnAddSystem);
     connect(offer, &QDialog::finished, this, [this] { marlit::NewWorkspace::markOffered(workFolder); });
+    const QRect frame = frameGeometry();
+    const QRect screenArea = screen()->availableGeometry();
+    const marlit::LayoutRect place =
+        marlit::placeBeside({frame.x(), frame.y(), frame.width(), frame.height()},
+                            {offer->wantedWidth(), std::max(380, offer->sizeHint().height())},
+                            {offer->minimumSizeHint().width(), offer->minimumSizeHint().height()},
+                            {screenArea.x(), screenArea.y(), screenArea.width(), screenArea.height()});
+    offer->resize(place.width, place.height);
+    offer->move(place.x, place.y);
     offer->show();
 }
 

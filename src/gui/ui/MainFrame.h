@@ -108,6 +108,8 @@ public slots:
     void OnSelChangeCategory();
     void OnSelChangeSystem();
     void OnSetup();
+    // "Add System...": System Configuration on a blank system, saved as a new one.
+    void OnAddSystem();
     void OnLaunchEmulator();
     void ApplyListOperation(marlit::ListOperation operation);
     void OnSelChangedFolder();
@@ -145,7 +147,10 @@ private:
     void reportUnsaved(const char *fileName, const marlit::WriteResult &result);
     // Writes a changed catalogue and reads it back; rowAfter is the row to highlight once it is
     // written. Unwritten, the highlight stays on the system it was on, and the user is told why.
-    void storeListChange(const marlit::CategoryCatalogue &changed, int rowAfter);
+    // True when the file was written.
+    bool storeListChange(const marlit::CategoryCatalogue &changed, int rowAfter);
+    void runSystemConfig(const marlit::SystemEntry *entry);
+    bool storeSetup(SystemConfigDialog &dialog, const marlit::SystemEntry &edited, bool asNew);
     // Reads the file again and shows it: the highlight goes to rowAfter when given, else stays
     // on its system wherever the file now has it. The views follow when the highlighted record
     // is not the one they show.
@@ -193,6 +198,7 @@ private:
     int fontPointSize = 120;
     std::uint32_t fontColor = 0;
     QString fontFace = QStringLiteral("Arial");
+    std::string storedFontFace; // the face's bytes as marlit.cfg held them
 
     std::optional<SnapshotImage> snapshotB;
     std::optional<SnapshotImage> snapshotA;

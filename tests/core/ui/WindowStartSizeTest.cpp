@@ -61,3 +61,34 @@ TEST(WindowStartSize, RememberedSizeFitsTheScreenAndAFirstStartSuitsIt)
 }
 
 } // namespace
+
+#include "core/ui/BesidePlacement.h"
+
+namespace {
+
+// The first-start offer beside the window: never over it while a side of the screen has room.
+TEST(BesidePlacement, GoesWhereItFitsWithoutCoveringTheWindow)
+{
+    using marlit::LayoutRect;
+    const LayoutRect screen{0, 0, 1920, 1080};
+    const marlit::PixelSize wanted{600, 400};
+    const marlit::PixelSize minimum{320, 200};
+    struct Case
+    {
+        const char *name;
+        LayoutRect window;
+        LayoutRect expected;
+    } cases[] = {
+        {"room on the right", {100, 100, 800, 600}, {908, 100, 600, 400}},
+        {"room on the left only", {700, 100, 1200, 600}, {92, 100, 600, 400}},
+        {"room below only", {0, 0, 1920, 500}, {0, 508, 600, 400}},
+        {"narrowed to the roomiest side", {400, 0, 1150, 1080}, {0, 0, 392, 400}},
+        {"maximised: at the screen's edge", {0, 0, 1920, 1080}, {1320, 0, 600, 400}},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(marlit::placeBeside(c.window, wanted, minimum, screen), c.expected) << c.name;
+    EXPECT_EQ(marlit::placeBeside({100, 100, 200, 200}, {3000, 2000}, minimum, screen),
+              (LayoutRect{308, 0, 1612, 1080}));
+}
+
+} // namespace

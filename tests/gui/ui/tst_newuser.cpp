@@ -7,6 +7,7 @@
 #include "TempDir.h"
 
 #include "core/catalogue/CatalogueFile.h"
+#include "gui/browse/RomFolderReader.h"
 #include "gui/catalogue/EmulatorFinder.h"
 #include "gui/catalogue/FirstStartOffer.h"
 #include "gui/catalogue/FolderBrowser.h"
@@ -14,7 +15,6 @@
 #include "gui/catalogue/SystemConfigDialog.h"
 #include "gui/launch/EmulatorStarter.h"
 #include "gui/launch/LaunchNotice.h"
-#include "gui/browse/RomFolderReader.h"
 #include "gui/ui/MainFrame.h"
 #include "gui/ui/RomListBox.h"
 #include "gui/ui/SystemListBox.h"
@@ -88,6 +88,8 @@ private slots:
     void dismissedOfferIsNotMadeAgainAndNothingFoundSaysHowToInstall();
     void systemWithoutEmulatorSaysSoAndStartsNothing();
     void setupPresetsAreTheEmulatorsFoundNow();
+    void largeOfferIsLaidOutOnceWithWholeNames();
+    void unusableTableIsSaidInTheWindow();
 
 private:
     // A window on the workspace, once its search for emulators is over.
@@ -278,6 +280,50 @@ void NewUserTest::setupPresetsAreTheEmulatorsFoundNow()
     QVERIFY(answered);
     QCOMPARE(m_dir->read("workspace/classic.ini"),
              record("DOSBox", "MS-DOS programs", "", m_dir->file("bin/dosbox-fake"), "@-exit"));
+}
+
+// A table of thousands of systems (most emulators serving several) is laid out as often as one of
+// a few: once each line was added to the shown tree, which took minutes. Names are shown whole.
+void NewUserTest::largeOfferIsLaidOutOnceWithWholeNames()
+{
+    const auto layoutsFor = [](int systemCount, int *nameColumn, int *widestName) {
+        std::vector<marlit::SystemPreset> systems;
+        for (int index = 0; index < systemCount; ++index) {
+            marlit::SystemPreset system;
+            system.emulator = "Emulator " + std::to_string(index / 3);
+            system.name = "System " + std::to_string(index) + (index == 1 ? " with a rather long name indeed" : "");
+            system.category = index % 4;
+            system.installed = true;
+            systems.push_back(system);
+        }
+        FirstStartOffer offer(systems, "/");
+        offer.show();
+        QCoreApplication::processEvents();
+        const QFontMetrics metrics(offer.lines().front()->treeWidget()->font());
+        *widestName = metrics.horizontalAdvance(offer.lines()[1]->text(0));
+        *nameColumn = offer.lines().front()->treeWidget()->columnWidth(0);
+        return offer.treeLayouts();
+    };
+    int nameColumn = 0;
+    int widestName = 0;
+    const int few = layoutsFor(30, &nameColumn, &widestName);
+    QVERIFY(nameColumn > widestName);
+    QCOMPARE(layoutsFor(6000, &nameColumn, &widestName), few);
+    QVERIFY(few <= 3);
+}
+
+// A table of emulators that cannot be used at all is said in the window, not only on standard
+// error, and nothing is offered.
+void NewUserTest::unusableTableIsSaidInTheWindow()
+{
+    m_dir->write("share/marlit/emulators.json", "{ \"format\": 1, \"emulators\": [");
+    auto frame = startWindow();
+    QCOMPARE(offerOf(*frame), nullptr);
+    auto *notice = frame->findChild<LaunchNotice *>();
+    QVERIFY(notice);
+    QTRY_VERIFY(notice->isVisible());
+    QVERIFY2(notice->message().startsWith(QStringLiteral("The table of known emulators cannot be used: ")),
+             qPrintable(notice->message()));
 }
 
 QTEST_MAIN(NewUserTest)
