@@ -313,11 +313,13 @@ WriteResult SafeFile::replaceFile(const std::string &path, std::string_view byte
     const bool replacing = ::stat(target->c_str(), &old) == 0;
     if (!replacing && errno != ENOENT)
         return WriteResult::failure(errno);
+    // What stands there now is no file at all (a folder put in its place): said as such, not as
+    // a file another program changed.
+    if (replacing && !S_ISREG(old.st_mode))
+        return WriteResult::failure(S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
     if (expected && !inExpectedState(*expected, replacing, old))
         return WriteResult::changedMeanwhile();
     if (replacing) {
-        if (!S_ISREG(old.st_mode))
-            return WriteResult::failure(S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
         // No write bit at all means the user made it read-only; root would be allowed to write
         // it, so the bits are checked and not only the access rights.
         if ((old.st_mode & 0222) == 0)

@@ -33,6 +33,11 @@ public:
     // goes into single quotes, a single quote in it written as \' outside them.
     static std::string shellText(const LaunchRequest &request);
     static std::string shellQuoted(std::string_view word);
+    // shellText as text for a terminal, the clipboard, a notice or a log line: every byte that is
+    // not part of UTF-8, and every control character (a line break), is written as a $'\ooo'
+    // escape, which bash, zsh and ksh read back as that byte. The line is one line of UTF-8
+    // that names the real bytes.
+    static std::string terminalText(const LaunchRequest &request);
 };
 
 } // namespace marlit

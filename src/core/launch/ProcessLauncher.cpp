@@ -51,7 +51,8 @@ bool isExecutableFile(const std::string &path, int &error)
         return false;
     }
     if (!S_ISREG(info.st_mode)) {
-        error = EACCES;
+        // A folder is said as one, not as a permission the user could not mend.
+        error = S_ISDIR(info.st_mode) ? EISDIR : EACCES;
         return false;
     }
     if (access(path.c_str(), X_OK) != 0) {

@@ -2,6 +2,7 @@
 
 #include "core/fs/FileDescriptor.h"
 #include "core/launch/CommandLine.h"
+#include "core/launch/LogLine.h"
 #include "core/launch/ProcessLauncher.h"
 #include "gui/launch/LaunchNotice.h"
 
@@ -32,7 +33,7 @@ using Notifier = std::unique_ptr<QSocketNotifier, DeleteLater>;
 // already, so a failed write is nothing to act on.
 void tellStandardError(const std::string &text)
 {
-    const std::string line = "marlit: " + text + '\n';
+    const std::string line = "marlit: " + marlit::LogLine::escaped(text) + '\n';
     (void)marlit::writeFully(STDERR_FILENO, line.data(), line.size());
 }
 
@@ -72,14 +73,16 @@ quint64 EmulatorStarter::start(const marlit::LaunchRequest &request)
 {
     const quint64 id = ++m_lastLaunchId;
     m_notice->hide();
-    std::string commandLine = marlit::CommandLine::shellText(request);
+    // One line of text whatever the names hold, naming their real bytes: for the notice, its
+    // "Copy" and standard error alike.
+    std::string commandLine = marlit::CommandLine::terminalText(request);
     // Before the start, so that a play is never shorter than the watch that made it one.
     const Clock::time_point startedAt = Clock::now();
     marlit::ProcessLauncher::Result result = marlit::ProcessLauncher::startDetached(request, kWatchTime);
     if (!result.started) {
         tellStandardError(result.error);
         m_notice->showFailure(tr("Cannot start the emulator: %1").arg(QString::fromLocal8Bit(result.reason)),
-                              QString::fromLocal8Bit(commandLine));
+                              QString::fromUtf8(commandLine));
         return id;
     }
     auto launch = std::make_unique<Launch>();
@@ -152,7 +155,7 @@ void EmulatorStarter::finishWatch(Launch *launch)
     } else if (report->end && report->end->failed()) {
         tellStandardError(launch->commandLine + ' ' + report->end->describe());
         m_notice->showFailure(tr("The emulator %1").arg(QString::fromStdString(report->end->describe())),
-                              QString::fromLocal8Bit(launch->commandLine), QString::fromLocal8Bit(report->lastLines()));
+                              QString::fromUtf8(launch->commandLine), QString::fromLocal8Bit(report->lastLines()));
         forget(launch);
     } else if (report->end) {
         const std::chrono::milliseconds played = playedSoFar(*launch);

@@ -213,6 +213,13 @@ TEST(SafeFileConditionalWrite, ReplacesOnlyTheStateThatWasRead)
     EXPECT_EQ(dir.read("cat.ini"), "replaced");
     EXPECT_EQ(modeOf(path), 0604u);
     EXPECT_EQ(dir.names(), std::vector<std::string>{"cat.ini"});
+    // A folder put in the file's place is said as a folder, not as a change by another program.
+    const std::optional<FileStamp> before = FileStamp::of(path);
+    ASSERT_EQ(unlink(path.c_str()), 0);
+    dir.makeFolder("cat.ini");
+    const marlit::WriteResult overFolder = SafeFile::writeAllIfUnchanged(path, "mine", before);
+    EXPECT_FALSE(overFolder.wasChangedMeanwhile());
+    EXPECT_EQ(overFolder.reason(), "Is a directory");
 }
 
 // An editor in another process saves by rename at random moments while Marlit writes

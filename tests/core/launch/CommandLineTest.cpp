@@ -1,10 +1,13 @@
 #include "core/launch/CommandLine.h"
+#include "core/launch/LogLine.h"
 
 #include "core/catalogue/SystemEntry.h"
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -167,4 +170,49 @@ TEST(CommandLineShellText, AShellReadsBackTheSameWords)
     for (const std::string &word : words)
         joined += word + '\0';
     EXPECT_EQ(printed, joined);
+}
+
+// What "Copy" puts on the clipboard and standard error shows: one line of UTF-8, whatever the ROM's
+// name holds, that bash reads back into the real bytes (Latin-1, a stray continuation byte, an
+// overlong form, a surrogate, a line break, an escape character).
+TEST(CommandLineShellText, TerminalTextIsOneLineOfUtf8NamingTheRealBytes)
+{
+    const Words words = {"caf\xc3\xa9 \xe9t\xe9.nes", "\x80",      "\xc0\xaf", "\xed\xa0\x80",
+                         "two\nlines\x1b[2J",         "it's \xff", "plain",    "",
+                         "\xf0\x9f\x8e\xae"};
+    LaunchRequest request{"printf", {"%s\\0"}, ""};
+    request.arguments.insert(request.arguments.end(), words.begin(), words.end());
+    const std::string line = CommandLine::terminalText(request);
+    EXPECT_EQ(line.find('\n'), std::string::npos);
+    EXPECT_EQ(line.find('\x1b'), std::string::npos);
+    std::setlocale(LC_CTYPE, "C.UTF-8");
+    std::mbstate_t state{};
+    for (std::size_t at = 0; at < line.size();) {
+        wchar_t character = 0;
+        const std::size_t length = std::mbrtowc(&character, line.data() + at, line.size() - at, &state);
+        ASSERT_LT(length, static_cast<std::size_t>(-2)) << "not UTF-8 at " << at << ": " << line;
+        at += length == 0 ? 1 : length;
+    }
+    EXPECT_NE(line.find("'caf\xc3\xa9 '$'\\351't$'\\351'.nes"), std::string::npos) << line; // UTF-8 kept
+
+    const std::string command = "/bin/bash -c " + CommandLine::shellQuoted(line);
+    std::FILE *shell = popen(command.c_str(), "r");
+    ASSERT_NE(shell, nullptr);
+    std::string printed;
+    char buffer[256];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, shell)) > 0;)
+        printed.append(buffer, n);
+    EXPECT_EQ(pclose(shell), 0);
+    std::string joined;
+    for (const std::string &word : words)
+        joined += word + '\0';
+    EXPECT_EQ(printed, joined);
+}
+
+// An emulator's name from its table, or a program's path, on standard error: one line whatever
+// it holds, its other bytes (UTF-8 or not) as they are.
+TEST(LogLine, ControlCharactersAreEscapedAndNothingElse)
+{
+    EXPECT_EQ(marlit::LogLine::escaped("Emu\nfake: ok\r\t\x1b[2J\x7f caf\xc3\xa9 \xff"),
+              "Emu\\nfake: ok\\r\\t\\x1b[2J\\x7f caf\xc3\xa9 \xff");
 }

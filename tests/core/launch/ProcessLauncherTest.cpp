@@ -262,6 +262,7 @@ TEST(ProcessLauncher, FailuresAreReportedWithTheirCause)
 {
     TempDir temp;
     temp.write("plain.txt", "not a program");
+    temp.makeFolder("a folder");
     writeEmulator(temp.file("emu.sh"), temp.file("record"));
     const ScopedEnvironment path("PATH", temp.path());
 
@@ -275,6 +276,8 @@ TEST(ProcessLauncher, FailuresAreReportedWithTheirCause)
         {{"no-such-emulator", {}, ""}, "cannot start no-such-emulator: No such file or directory"},
         {{"plain.txt", {}, ""}, "cannot start plain.txt: Permission denied"},
         {{temp.file("plain.txt"), {}, ""}, "cannot start " + temp.file("plain.txt") + ": Permission denied"},
+        // A folder chosen as the emulator is said as one, not as a missing permission.
+        {{temp.file("a folder"), {}, ""}, "cannot start " + temp.file("a folder") + ": Is a directory"},
         {{"", {}, ""}, "cannot start : No such file or directory"},
         {{temp.file("emu.sh"), {}, temp.file("gone")},
          "cannot change to " + temp.file("gone") + ": No such file or directory"},

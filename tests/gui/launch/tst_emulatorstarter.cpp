@@ -74,11 +74,12 @@ void EmulatorStarterTest::missingProgramIsSaidAtOnceWithoutTakingTheFocus()
     QVERIFY(!notice->isVisible());
 
     const std::string program = m_dir->file("My Emu/no such emu");
-    starter.start({program, {"-fs", "/roms/Zelda (U) [!].nes"}, ""});
+    // A name in Latin-1 is copied as the bytes it has, in a form a shell reads back, not as U+FFFD.
+    starter.start({program, {"-fs", "/roms/Zelda (U) [!] \xe9.nes"}, ""});
 
     QVERIFY(notice->isVisible());
     QCOMPARE(notice->message(), QStringLiteral("Cannot start the emulator: No such file or directory"));
-    QCOMPARE(notice->commandLine(), QString::fromStdString("'" + program + "' -fs '/roms/Zelda (U) [!].nes'"));
+    QCOMPARE(notice->commandLine(), QString::fromStdString("'" + program + "' -fs '/roms/Zelda (U) [!] '$'\\351'.nes"));
     // Over the bottom of the list, inside it; the list keeps the keyboard.
     QCOMPARE(notice->parentWidget(), m_list.get());
     QVERIFY(m_list->rect().contains(notice->geometry()));
