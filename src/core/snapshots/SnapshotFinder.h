@@ -45,6 +45,8 @@ public:
     explicit SnapshotFinder(std::string fallbackPicture = kNoShotFile);
     SnapshotFinder(std::string fallbackPicture, Limits limits, FolderReader reader = {});
 
+    const std::string &fallbackPicture() const { return m_fallback; }
+
     // directory ends with the separator.
     std::string find(const std::string &directory, const std::string &romName);
     // The same, with the patterns tried on the way.

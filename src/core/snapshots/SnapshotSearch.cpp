@@ -22,7 +22,9 @@ std::string SnapshotSearch::whyNoPicture(bool pictureRead) const
     }
 
     std::string text;
-    if (attempts.empty()) {
+    if (!unreadablePath.empty()) {
+        text = "Found " + quoted(unreadablePath) + " for " + quoted(romName) + ", but " + unreadableReason + '.';
+    } else if (attempts.empty()) {
         text = "No snapshot looked for: " + quoted(romName) +
                " has neither an extension to replace nor a title before a bracket.";
     } else {

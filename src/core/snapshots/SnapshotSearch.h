@@ -23,6 +23,9 @@ struct SnapshotSearch
     std::vector<SnapshotAttempt> attempts;
     bool fellBack = false;      // nothing matched: path is the fallback picture
     bool folderReadable = true; // false: the folder is missing or cannot be read
+    // A picture found but not shown (too large, damaged): path is then the fallback picture.
+    std::string unreadablePath;
+    std::string unreadableReason;
 
     // Why a cell shows the fallback picture or nothing, in lines for the user: the patterns looked
     // for and where. pictureRead: whether the file found could be read as a picture. Empty when

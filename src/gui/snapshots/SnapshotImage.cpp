@@ -76,7 +76,7 @@ void SnapshotImage::draw(QPainter &painter, const QRect &target) const
 }
 
 SnapshotImage SnapshotImage::load(const std::string &path, const QSize &targetSize, const std::function<bool()> &wanted,
-                                  std::optional<marlit::FileStamp> *stamp)
+                                  std::optional<marlit::FileStamp> *stamp, std::string *failure)
 {
     if (stamp)
         stamp->reset();
@@ -99,8 +99,12 @@ SnapshotImage SnapshotImage::load(const std::string &path, const QSize &targetSi
             decodeSize = jpegDecodeSize(decodeSize, targetSize);
             reader.setScaledSize(decodeSize);
         }
-        if (bytesAtFourPerPixel(decodeSize) > kMaxDecodedBytes)
+        if (bytesAtFourPerPixel(decodeSize) > kMaxDecodedBytes) {
+            if (failure)
+                *failure = "it is " + std::to_string(reader.size().width()) + " \u00d7 " +
+                           std::to_string(reader.size().height()) + " pixels, too large to show";
             return {};
+        }
     }
     std::unique_lock gate(largeDecode, std::defer_lock);
     if (!decodeSize.isValid() || bytesAtFourPerPixel(decodeSize) > kLargeDecodeBytes)

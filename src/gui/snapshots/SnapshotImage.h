@@ -49,10 +49,11 @@ public:
     // pixels) the scaled copy is made too. Safe on any thread. The path is the file name's own
     // bytes. When wanted is given and turns false, the decode stops at its next read of the file
     // and a null picture is returned. stamp, when given, receives the stamp of the file as it was
-    // opened (none when it could not be opened).
+    // opened (none when it could not be opened). failure, when given, receives why a picture
+    // that opened was not decoded (too large), for the user; empty otherwise.
     static SnapshotImage load(const std::string &path, const QSize &targetSize = {},
                               const std::function<bool()> &wanted = {},
-                              std::optional<marlit::FileStamp> *stamp = nullptr);
+                              std::optional<marlit::FileStamp> *stamp = nullptr, std::string *failure = nullptr);
 
 private:
     QImage m_image;

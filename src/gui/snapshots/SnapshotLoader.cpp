@@ -374,10 +374,19 @@ SnapshotLoader::Result SnapshotLoader::run(Job &job)
             return result;
         }
         std::optional<marlit::FileStamp> stamp;
-        result.image = SnapshotImage::load(result.search.path, job.size, wanted, &stamp);
+        std::string failure;
+        result.image = SnapshotImage::load(result.search.path, job.size, wanted, &stamp, &failure);
         // A picture read whole is kept, and so is a failure that was not a stop on request.
         if ((!result.image.isNull() || wanted()) && job.size.isValid() && !job.size.isEmpty())
             m_cache.insert(result.search.path, job.size, stamp, result.image);
+        // A ROM's picture found but not shown: the fallback picture takes the slot, and the
+        // slot's tooltip says why.
+        if (result.image.isNull() && wanted() && !job.romName.empty() && !result.search.fellBack) {
+            result.search.unreadablePath = std::exchange(result.search.path, m_finder->fallbackPicture());
+            result.search.unreadableReason = failure.empty() ? "it cannot be read as a picture" : failure;
+            result.search.fellBack = true;
+            result.image = SnapshotImage::load(result.search.path, job.size, wanted);
+        }
     } catch (const std::bad_alloc &) {
         result.image = SnapshotImage(); // shown as a picture that could not be read
     }

@@ -303,15 +303,26 @@ void SnapshotLoaderTest::fallsBackToNoShotInTheWorkingDirectory()
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(qPath(work.path())));
 
+    // A picture found but too large to decode gives the fallback too, and says why.
+    const QByteArray bomb = blackPng(20000);
+    work.write("snaps/Zelda (U).png", std::string_view(bomb.constData(), static_cast<std::size_t>(bomb.size())));
+
     SnapshotLoader loader;
     Recorder recorder(loader);
     loader.requestSnapshot(0, work.file("snaps/"), "Mario (U).nes", {});
+    loader.requestSnapshot(1, work.file("snaps/"), "Zelda (U).nes", {60, 40});
     loader.waitForIdle();
     QDir::setCurrent(previous);
 
-    QCOMPARE(recorder.deliveries.size(), std::size_t(1));
-    QCOMPARE(recorder.deliveries[0].image.image().size(), QSize(6, 6));
-    QVERIFY(near(recorder.deliveries[0].image.image().pixel(1, 1), Qt::yellow));
+    QCOMPARE(recorder.deliveries.size(), std::size_t(2));
+    for (const auto &delivery : recorder.deliveries) {
+        QCOMPARE(delivery.image.image().size(), QSize(6, 6));
+        QVERIFY(near(delivery.image.image().pixel(1, 1), Qt::yellow));
+    }
+    const std::string why = loader.whyNoPicture(1);
+    QVERIFY2(why.find("Zelda (U).png\" for \"Zelda (U).nes\", but it is 20000 \u00d7 20000 pixels, too large to "
+                      "show.\nShown instead: NoShot.png.") != std::string::npos,
+             why.c_str());
 }
 
 void SnapshotLoaderTest::opensByTheNamesOwnBytesAndNotByItsExtension()

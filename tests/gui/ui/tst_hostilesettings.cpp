@@ -57,6 +57,19 @@ private slots:
         frame = std::make_unique<MainFrame>(dir.path());
         QCOMPARE(frame->size(), QSize(900, 700));
     }
+
+    // A font face whose bytes are not UTF-8 (written by another locale) is written back byte for
+    // byte, not as U+FFFD, when the user did not choose another font.
+    void fontFaceBytesOutsideUtf8AreWrittenBackWhole()
+    {
+        TempDir dir;
+        std::string bytes = settingsBytes(false, 640, 480);
+        bytes.replace(20, 8, std::string("Fa\xe7ade\xff", 8) + '\0');
+        dir.write("marlit.cfg", bytes);
+        auto frame = std::make_unique<MainFrame>(dir.path());
+        frame->close();
+        QCOMPARE(dir.read("marlit.cfg").substr(20, 9), bytes.substr(20, 9));
+    }
 };
 
 QTEST_MAIN(HostileSettingsTest)
