@@ -1,6 +1,8 @@
 #include "gui/ui/CategoryTabBar.h"
 
+#include <QPainter>
 #include <QProxyStyle>
+#include <QShortcut>
 
 namespace {
 
@@ -28,4 +30,30 @@ CategoryTabBar::CategoryTabBar(QWidget *parent) : QTabBar(parent)
     setExpanding(false);
     setUsesScrollButtons(true);
     setDrawBase(false);
+    const auto onKeys = [this](QKeyCombination keys, int by) {
+        auto *shortcut = new QShortcut(QKeySequence(keys), this, [this, by] { step(by); });
+        shortcut->setContext(Qt::WindowShortcut);
+    };
+    onKeys(Qt::CTRL | Qt::Key_Tab, +1);
+    onKeys(Qt::CTRL | Qt::Key_PageDown, +1);
+    onKeys(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, -1);
+    onKeys(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab, -1);
+    onKeys(Qt::CTRL | Qt::Key_PageUp, -1);
+}
+
+void CategoryTabBar::step(int by)
+{
+    if (count() > 0)
+        setCurrentIndex((currentIndex() + by + count()) % count());
+}
+
+void CategoryTabBar::paintEvent(QPaintEvent *event)
+{
+    QTabBar::paintEvent(event);
+    if (!hasFocus() || currentIndex() < 0)
+        return;
+    // The style's own focus mark is a faint dotted line; this one is seen at a glance.
+    QPainter painter(this);
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    painter.drawRect(tabRect(currentIndex()).adjusted(2, 2, -2, -1));
 }

@@ -1,6 +1,7 @@
 #include "gui/ui/RomListModel.h"
 
 #include "core/metadata/GameCollection.h"
+#include "gui/ui/BoundedText.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -50,7 +51,7 @@ QVariant RomListModel::data(const QModelIndex &index, int role) const
     if (role == Qt::DisplayRole && game && !game->title.empty())
         return QString::fromUtf8(game->title.data(), static_cast<qsizetype>(game->title.size()));
     const std::string_view name = m_names[static_cast<std::size_t>(index.row())];
-    return QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size())));
+    return neutralised(QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size()))));
 }
 
 Qt::ItemFlags RomListModel::flags(const QModelIndex &index) const

@@ -2,6 +2,7 @@
 
 #include "gui/history/HistoryIcons.h"
 #include "gui/ui/BoundedText.h"
+#include "gui/ui/FocusMark.h"
 #include "gui/ui/RomListModel.h"
 
 #include <QAbstractItemView>
@@ -10,7 +11,6 @@
 #include <QHelpEvent>
 #include <QPainter>
 #include <QStyle>
-#include <QStyleOptionFocusRect>
 #include <QToolTip>
 #include <QWidget>
 
@@ -50,7 +50,7 @@ void RomRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option
     painter->fillRect(layout.row, background);
 
     if (option.state & QStyle::State_HasFocus)
-        paintFocusFrame(painter, layout.row, background, &option, option.widget);
+        FocusMark::paint(painter, layout.row, background, option.palette);
 
     // A favourite's row shows a star where the file icon would be.
     if (index.data(RomListModel::FavouriteRole).toBool())
@@ -60,14 +60,15 @@ void RomRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option
 
     painter->setClipRect(layout.row, Qt::IntersectClip);
     painter->setFont(m_font);
-    // A row's play line goes dimmed at the right, in two thirds of the row at most; the name
-    // keeps the rest.
+    // A row's play line goes dimmed at the right, whole: the name is shortened first, down to
+    // its first letter and "…"; only a row too narrow for even that cuts the play line.
     const QFontMetrics metrics(m_font);
     QRect nameRect = layout.text;
     const QString detail = index.data(RomListModel::DetailRole).toString();
     if (!detail.isEmpty()) {
         const QRect room = layout.text.adjusted(0, 0, -kDetailMargin, 0);
-        const int width = std::min(metrics.horizontalAdvance(detail), room.width() * 2 / 3);
+        const int nameLeast = metrics.horizontalAdvance(QStringLiteral("M\u2026")) + kDetailGap;
+        const int width = std::min(metrics.horizontalAdvance(detail), std::max(0, room.width() - nameLeast));
         const QRect detailRect(room.right() - width + 1, room.top(), width, room.height());
         painter->setPen(dimmed(m_textColor, background));
         painter->drawText(detailRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
@@ -126,25 +127,6 @@ void RomRowDelegate::paintListFocusFrame(QPainter *painter, const QRect &area, c
     painter->setBrush(Qt::NoBrush);
     painter->drawRect(area.adjusted(1, 1, -1, -1));
     painter->restore();
-}
-
-void RomRowDelegate::paintFocusFrame(QPainter *painter, const QRect &rect, const QColor &background,
-                                     const QStyleOptionViewItem *option, const QWidget *widget)
-{
-    QStyleOptionFocusRect frame;
-    if (widget)
-        frame.initFrom(widget);
-    if (option) {
-        frame.palette = option->palette;
-        frame.state = option->state;
-    }
-    frame.rect = rect;
-    // Styles that only show focus after keyboard use would leave the row unframed; the list
-    // always shows which row Enter acts on.
-    frame.state |= QStyle::State_KeyboardFocusChange | QStyle::State_HasFocus;
-    frame.backgroundColor = background;
-    QStyle *style = widget ? widget->style() : QApplication::style();
-    style->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, painter, widget);
 }
 
 QColor RomRowDelegate::dimmed(const QColor &text, const QColor &background)

@@ -52,9 +52,6 @@ public:
     static QColor dimmed(const QColor &text, const QColor &background);
 
 private:
-    static void paintFocusFrame(QPainter *painter, const QRect &rect, const QColor &background,
-                                const QStyleOptionViewItem *option, const QWidget *widget);
-
     QIcon m_icon;
     QFont m_font;
     QColor m_textColor = Qt::black;

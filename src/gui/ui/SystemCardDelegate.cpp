@@ -4,6 +4,7 @@
 
 #include "core/catalogue/SystemEntry.h"
 #include "gui/ui/BoundedText.h"
+#include "gui/ui/FocusMark.h"
 #include "gui/ui/SystemListModel.h"
 
 #include <QAbstractItemView>
@@ -170,16 +171,8 @@ void SystemCardDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     }
     // The keyboard's place: a focus frame on the current card's description line while the
     // list has the focus, so that Tab shows when the arrow keys switch systems.
-    if (option.state & QStyle::State_HasFocus) {
-        QStyleOptionFocusRect frame;
-        if (option.widget)
-            frame.initFrom(option.widget);
-        frame.rect = layout.focus;
-        frame.state |= QStyle::State_KeyboardFocusChange | QStyle::State_HasFocus;
-        frame.backgroundColor = Qt::white;
-        QStyle *style = option.widget ? option.widget->style() : QApplication::style();
-        style->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, painter, option.widget);
-    }
+    if (option.state & QStyle::State_HasFocus)
+        FocusMark::paint(painter, layout.focus, Qt::white, option.palette);
     painter->restore();
 }
 
@@ -190,7 +183,8 @@ SystemCardDelegate::CardTexts SystemCardDelegate::cardTexts(const marlit::System
     // description that does not fit ends with "…".
     CardTexts texts;
     texts.fullName = boundedText(entry.name);
-    texts.fullDescription = boundedText(entry.description);
+    // A blank card (a new catalogue's) says what to do with it.
+    texts.fullDescription = entry.isBlank() ? tr("New system: click Setup") : boundedText(entry.description);
     texts.name = QFontMetrics(m_nameFont).elidedText(texts.fullName, Qt::ElideRight, layout.name.width());
     texts.description =
         QFontMetrics(m_descriptionFont).elidedText(texts.fullDescription, Qt::ElideRight, layout.description.width());

@@ -110,9 +110,12 @@ void TestRomListBox::modelKeepsItsContractThroughRefills()
 void TestRomListBox::namesAreDecodedFromFileNameBytes()
 {
     RomListModel model;
-    model.setNames({"Pok\xc3\xa9mon (E) [!].gb", "a  b.zip"});
+    model.setNames({"Pok\xc3\xa9mon (E) [!].gb", "a  b.zip", "\xe2\x80\xaegnp.exe\nb"});
     QCOMPARE(model.data(model.index(0, 0)).toString(), QString::fromUtf8("Pok\xc3\xa9mon (E) [!].gb"));
     QCOMPARE(model.data(model.index(1, 0)).toString(), QStringLiteral("a  b.zip"));
+    // A right-to-left override or a line break in a name is shown neutralised, its bytes kept.
+    QCOMPARE(model.data(model.index(2, 0)).toString(), QStringLiteral("\ufffdgnp.exe\u240ab"));
+    QCOMPARE(model.nameAt(2), std::string("\xe2\x80\xaegnp.exe\nb"));
     QCOMPARE(model.nameAt(0), std::string("Pok\xc3\xa9mon (E) [!].gb"));
 }
 
