@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh --tests
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DMARLIT_BENCH=ON -DBUILD_TESTING=OFF
 cmake --build build-bench -j "$(nproc)"
 

@@ -1,23 +1,32 @@
 #!/usr/bin/env bash
-# Installs what Marlit needs to build, run and test, from Debian's packages only.
+# Installs what Marlit needs to build and run its demo (pictures drawn by ImageMagick, DOSBox,
+# xmessage for the stand-in emulator's window), from Debian's packages
+# only; with --tests also what its tests, fuzzing, benchmarks, screenshot and package need.
 # Idempotent: packages already present are left alone. Works as root or through sudo.
+#   scripts/install-deps.sh [--tests]
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-svg-dev qt6-image-formats-plugins
   libgl-dev libxkbcommon-dev
-  libgtest-dev zlib1g-dev
-  libsqlite3-dev libsqlitecpp-dev sqlite3
+  zlib1g-dev
+  libsqlite3-dev libsqlitecpp-dev
   libpugixml-dev
   libsdl2-dev
-  clang-14 libclang-rt-14-dev
-  xvfb xauth xdotool openbox x11-utils imagemagick fonts-liberation
   adwaita-icon-theme
-  desktop-file-utils appstream dpkg-dev
+  imagemagick fonts-liberation x11-utils
   dosbox nasm
-  fuse3 python3-fusepy
 )
+if [ "${1:-}" = --tests ]; then
+  packages+=(
+    libgtest-dev sqlite3
+    clang-14 libclang-rt-14-dev
+    xvfb xauth xdotool openbox
+    desktop-file-utils appstream dpkg-dev
+    fuse3 python3-fusepy
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -361,7 +361,8 @@ quote_sh() { # value -> single-quoted for sh
 mkdir -p -- "$EMUS/portable"
 {
     printf '#!/bin/sh\n'
-    printf '# Stand-in emulator of the Marlit demo: records how it was started, then exits.\n'
+    printf '# Stand-in emulator of the Marlit demo: records how it was started, shows a small\n'
+    printf '# window for a few seconds so that the play is seen, then exits.\n'
     printf 'log=%s\n' "$(quote_sh "$DIR/emulator-log.txt")"
     cat <<'EOF'
 {
@@ -371,6 +372,16 @@ mkdir -p -- "$EMUS/portable"
     done
     printf '\n'
 } >>"$log"
+# Seen on the screen as a play: a small window naming the ROM, closed by its button or after a
+# few seconds, as a short game would end.
+if [ -n "${DISPLAY:-}" ] && command -v xmessage >/dev/null 2>&1; then
+    rom=
+    for arg in "$@"; do
+        case $arg in -*) ;; *) rom=$arg ;; esac
+    done
+    xmessage -center -timeout 6 -title "Stand-in emulator" -buttons "Quit:0" \
+        "The Marlit demo's stand-in emulator is playing ${rom##*/}" 2>/dev/null || true
+fi
 EOF
 } >"$EMUS/standin-emu"
 chmod 755 "$EMUS/standin-emu"

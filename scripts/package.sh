@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh --tests
 
 # Debian's own compiler and linker flags, as a Debian package build would use them.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all

@@ -11,7 +11,7 @@ sources=$PWD
 out=$(realpath -m -- "${1:-doc/screenshot.png}")
 scale=${2:-1}
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh --tests
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
 cmake --build build -j "$(nproc)" --target marlit
 
