@@ -2,7 +2,9 @@
 
 #include "core/catalogue/CategoryTable.h"
 
+#include <QClipboard>
 #include <QFile>
+#include <QGuiApplication>
 
 #include <algorithm>
 
@@ -42,6 +44,9 @@ PresetMenu::PresetMenu(QWidget *parent) : QMenu(parent)
 {
     setObjectName(QStringLiteral("presetMenu"));
     setToolTipsVisible(true);
+    // However many emulators the table knows, the menu fits the screen and scrolls: the style's
+    // default lays a long menu out in columns, off the screen's side. Its submenus inherit it.
+    setStyleSheet(QStringLiteral("QMenu { menu-scrollable: 1; }"));
     rebuild();
     connect(this, &QMenu::aboutToShow, this, [this] {
         if (outdated)
@@ -106,20 +111,20 @@ void PresetMenu::rebuild()
     bool sectionShown = false;
     for (const Emulator &emulator : emulators) {
         if (!emulator.installed) {
-            // Greyed, with what to install; the systems it would bring in its tip.
+            // With what to install, which a click copies; the systems it would bring in its tip.
             if (!sectionShown)
                 addSection(tr("Not installed"));
             sectionShown = true;
             // A long hint (RetroArch names a package per core) is cut in the menu, whole in the tip.
             const QString install = fromBytes(emulator.systems.front()->install);
-            QStringList tip{install};
+            QStringList tip{install + tr(" (click to copy)")};
             for (const SystemPreset *system : emulator.systems)
                 tip << systemText(*system);
             QAction *action = addAction(
                 fromBytes(emulator.name) + QStringLiteral(": ") +
                 (install.size() > kLongestHint ? install.left(kLongestHint - 1) + QStringLiteral("\u2026") : install));
             action->setToolTip(tip.join(QStringLiteral("\n")));
-            action->setEnabled(false);
+            connect(action, &QAction::triggered, this, [install] { QGuiApplication::clipboard()->setText(install); });
         } else if (emulator.systems.size() == 1) {
             addSystem(this, *emulator.systems.front(), true);
         } else {

@@ -3,6 +3,7 @@
 #include "core/fs/Paths.h"
 #include "gui/catalogue/DialogTemplate.h"
 #include "gui/catalogue/FolderBrowser.h"
+#include "gui/catalogue/PresetIcons.h"
 #include "gui/catalogue/PresetMenu.h"
 #include "gui/metadata/GameListsField.h"
 #include "gui/snapshots/IconImage.h"
@@ -205,11 +206,18 @@ void SystemConfigDialog::openWideEnoughForPaths()
     const QScreen *shownOn = screen();
     const int widest = shownOn ? shownOn->availableGeometry().width() * kWidestScreenPercent / 100 : width();
     resize(std::clamp(width() + missing, minimumWidth(), std::max(widest, minimumWidth())), height());
+    // A hidden dialog hears of its new size only once shown: the controls are placed now.
+    placeForWidth();
 }
 
 void SystemConfigDialog::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
+    placeForWidth();
+}
+
+void SystemConfigDialog::placeForWidth()
+{
     const int extra = width() - minimumWidth();
     for (auto place = widens.cbegin(); place != widens.cend(); ++place)
         place.key()->setGeometry(place.value().adjusted(0, 0, extra, 0));
@@ -279,6 +287,13 @@ void SystemConfigDialog::setPresets(std::vector<marlit::SystemPreset> systems, b
 void SystemConfigDialog::applyPreset(const marlit::SystemPreset &system)
 {
     system.storeInto(editedEntry);
+    // A system without an icon gets the one drawn for its kind, beside the workspace's default.
+    if (editedEntry.iconPath.empty()) {
+        editedEntry.iconPath =
+            PresetIcons::fileFor(system.category, marlit::splitAfterLastSeparator(defaultIconPath).folder);
+        loadIconPreview();
+        update();
+    }
     const marlit::SystemConfigFields fields = marlit::SystemConfigFields::fromEntry(editedEntry);
     setEditText(IdName, fields.name);
     setEditText(IdDescription, fields.description);

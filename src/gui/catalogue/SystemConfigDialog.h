@@ -111,6 +111,7 @@ protected:
 private:
     void createControls();
     void openWideEnoughForPaths();
+    void placeForWidth();
     void OnInitDialog();
     void browseFolder(std::string marlit::SystemEntry::*field, int editId);
     void OnBrowseEmulator();

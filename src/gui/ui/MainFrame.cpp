@@ -14,6 +14,7 @@
 #include "gui/browse/RomFolderTree.h"
 #include "gui/catalogue/CatalogueWatch.h"
 #include "gui/catalogue/EmulatorFinder.h"
+#include "gui/catalogue/PresetIcons.h"
 #include "gui/catalogue/SystemConfigDialog.h"
 #include "gui/history/PlayHistory.h"
 #include "gui/launch/EmulatorStarter.h"
@@ -787,9 +788,13 @@ void MainFrame::addSystems(const std::vector<FirstStartOffer::Choice> &choices)
     std::array<std::optional<int>, marlit::CategoryTable::kCount> firstAdded{}; // where written
     for (int category = 0; category < marlit::CategoryTable::kCount; ++category) {
         std::vector<SystemEntry> systems;
-        for (const FirstStartOffer::Choice &choice : choices)
-            if (choice.category == category)
-                systems.push_back(choice.entry);
+        for (const FirstStartOffer::Choice &choice : choices) {
+            if (choice.category != category)
+                continue;
+            systems.push_back(choice.entry);
+            if (systems.back().iconPath.empty())
+                systems.back().iconPath = PresetIcons::fileFor(category, workFolder);
+        }
         if (systems.empty())
             continue;
         // The tab's file as it is now: the systems go in place of its blank record.

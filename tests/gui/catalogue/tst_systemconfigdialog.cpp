@@ -13,6 +13,7 @@
 #include "TempDir.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QImage>
@@ -22,6 +23,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTreeView>
 #include <QtTest>
 
@@ -378,11 +380,30 @@ void SystemConfigDialogTest::presetsOfferInstalledEmulatorsFirstAndFillTheSystem
                                                "  - Sega \u2014 Game Gear (not installed)",
                                                "DOSBox \u2014 MS-DOS programs",
                                                "== Not installed",
-                                               "- PCSX2: sudo apt install PCSX2",
+                                               "PCSX2: sudo apt install PCSX2",
                                            }));
     const QList<QAction *> top = dialog.presetMenu()->actions();
     QCOMPARE(top.at(0)->toolTip(), QStringLiteral("Console tab; ROM files: .nes .zip"));
-    QCOMPARE(top.at(4)->toolTip(), QStringLiteral("sudo apt install PCSX2\nSony \u2014 PlayStation 2"));
+    QCOMPARE(top.at(4)->toolTip(), QStringLiteral("sudo apt install PCSX2 (click to copy)\nSony \u2014 PlayStation 2"));
+    // Its install command is copied by a click.
+    top.at(4)->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("sudo apt install PCSX2"));
+    QCOMPARE(edit(dialog, Id::IdName)->text(), QString());
+
+    // A table of hundreds of emulators still fits the screen: the menu scrolls.
+    std::vector<marlit::SystemPreset> many;
+    for (int index = 0; index < 400; ++index) {
+        many.push_back(preset("Emulator", "System", "", true, "/usr/bin/emu"));
+        many.back().emulator += ' ' + std::to_string(index);
+    }
+    PresetMenu tall;
+    tall.setSystems(many, false);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    tall.popup(screen.topLeft());
+    QTRY_VERIFY(tall.isVisible());
+    QVERIFY(tall.height() <= screen.height());
+    QVERIFY(tall.width() <= screen.width() / 2);
+    tall.close();
 
     // DOSBox fills the system; the ROM folder and the icon stay the user's.
     top.at(2)->trigger();

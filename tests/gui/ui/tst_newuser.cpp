@@ -15,6 +15,7 @@
 #include "gui/catalogue/SystemConfigDialog.h"
 #include "gui/launch/EmulatorStarter.h"
 #include "gui/launch/LaunchNotice.h"
+#include "gui/snapshots/IconImage.h"
 #include "gui/ui/MainFrame.h"
 #include "gui/ui/RomListBox.h"
 #include "gui/ui/SystemListBox.h"
@@ -56,10 +57,11 @@ const char *const kTable = R"json({ "format": 1, "emulators": [
 ] })json";
 
 std::string record(const std::string &name, const std::string &description, const std::string &romDirectory,
-                   const std::string &emulator, const std::string &commandLine)
+                   const std::string &emulator, const std::string &commandLine, const std::string &icon = {})
 {
     return "NAME = " + name + "\r\nDESC = " + description + "\r\nROMDIR = " + romDirectory + "\r\nEMU = " + emulator +
-           "\r\nCOMMAND LINE = " + commandLine + "\r\nICON = \r\nSNAPADIR = \r\nSNAPBDIR = \r\nSNAPSHOT = \r\n\r\n";
+           "\r\nCOMMAND LINE = " + commandLine + "\r\nICON = " + icon +
+           "\r\nSNAPADIR = \r\nSNAPBDIR = \r\nSNAPSHOT = \r\n\r\n";
 }
 
 // Picks folder in the next folder picker, and says where the picker started.
@@ -174,12 +176,15 @@ void NewUserTest::offerWritesTheChosenSystemsInPlaceOfTheBlankRecordsOnce()
     const std::string bin = m_dir->file("bin/");
     const std::string blank(marlit::CatalogueTemplate);
     QCOMPARE(m_dir->read("workspace/classic.ini"), blank);
-    QCOMPARE(m_dir->read("workspace/computer.ini"),
-             record("DOSBox", "MS-DOS programs", m_dir->file("roms/DOS games/"), bin + "dosbox-fake", "@-exit"));
-    QCOMPARE(m_dir->read("workspace/console.ini"),
-             record("Nintendo", "NES", m_dir->file("roms/NES/"), bin + "mednafen-fake", "-video.fs 1"));
+    // Each gets the icon drawn for its kind, written into the workspace.
+    const std::string icons = m_dir->file("workspace/icons/");
+    QCOMPARE(m_dir->read("workspace/computer.ini"), record("DOSBox", "MS-DOS programs", m_dir->file("roms/DOS games/"),
+                                                           bin + "dosbox-fake", "@-exit", icons + "computer.svg"));
+    QCOMPARE(m_dir->read("workspace/console.ini"), record("Nintendo", "NES", m_dir->file("roms/NES/"),
+                                                          bin + "mednafen-fake", "-video.fs 1", icons + "console.svg"));
     QCOMPARE(m_dir->read("workspace/handheld.ini"),
-             record("Game Boy", "Game Boy Color", "", bin + "mednafen-fake", "-video.fs 1"));
+             record("Game Boy", "Game Boy Color", "", bin + "mednafen-fake", "-video.fs 1", icons + "handheld.svg"));
+    QVERIFY(!IconImage::read(icons + "computer.svg", 32, 1.0).isNull());
     QVERIFY(m_dir->exists("workspace/marlit.offered"));
 
     // The first system added is shown, and plays.
@@ -262,10 +267,11 @@ void NewUserTest::setupPresetsAreTheEmulatorsFoundNow()
     answerNextModal([&](QWidget *modal) {
         auto *dialog = qobject_cast<SystemConfigDialog *>(modal);
         QVERIFY(dialog);
-        // Known at once, as not installed; installed as soon as the new search is over.
+        // Known at once, as not installed (a click copies how to install it); installed as soon
+        // as the new search is over.
         const QList<QAction *> known = dialog->presetMenu()->actions();
         QVERIFY(std::any_of(known.begin(), known.end(), [](QAction *action) {
-            return action->text() == QStringLiteral("DOSBox: sudo apt install dosbox") && !action->isEnabled();
+            return action->text() == QStringLiteral("DOSBox: sudo apt install dosbox");
         }));
         const auto dosbox = [&]() -> QAction * {
             const QList<QAction *> actions = dialog->presetMenu()->actions();
@@ -279,7 +285,8 @@ void NewUserTest::setupPresetsAreTheEmulatorsFoundNow()
     QTest::mouseClick(frame->findChild<QPushButton *>(QStringLiteral("setupButton")), Qt::LeftButton);
     QVERIFY(answered);
     QCOMPARE(m_dir->read("workspace/classic.ini"),
-             record("DOSBox", "MS-DOS programs", "", m_dir->file("bin/dosbox-fake"), "@-exit"));
+             record("DOSBox", "MS-DOS programs", "", m_dir->file("bin/dosbox-fake"), "@-exit",
+                    m_dir->file("workspace/icons/computer.svg")));
 }
 
 // A table of thousands of systems (most emulators serving several) is laid out as often as one of
@@ -321,9 +328,9 @@ void NewUserTest::unusableTableIsSaidInTheWindow()
     QCOMPARE(offerOf(*frame), nullptr);
     auto *notice = frame->findChild<LaunchNotice *>();
     QVERIFY(notice);
-    QTRY_VERIFY(notice->isVisible());
-    QVERIFY2(notice->message().startsWith(QStringLiteral("The table of known emulators cannot be used: ")),
-             qPrintable(notice->message()));
+    QTRY_VERIFY2(notice->message().startsWith(QStringLiteral("The table of known emulators cannot be used: ")),
+                 qPrintable(notice->message()));
+    QVERIFY(notice->isVisibleTo(frame.get()));
 }
 
 QTEST_MAIN(NewUserTest)
