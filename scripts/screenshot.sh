@@ -5,15 +5,21 @@
 #
 #   scripts/screenshot.sh [OUT.png [SCALE]]      (default doc/screenshot.png; SCALE e.g. 2 for a
 #                                                 high-density screen, QT_SCALE_FACTOR)
+# MARLIT_PROGRAM names a marlit already built (a test build, say) instead of building build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 sources=$PWD
 out=$(realpath -m -- "${1:-doc/screenshot.png}")
 scale=${2:-1}
 
-bash scripts/install-deps.sh --tests
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
-cmake --build build -j "$(nproc)" --target marlit
+program=${MARLIT_PROGRAM:-}
+if [ -z "$program" ]; then
+  bash scripts/install-deps.sh --tests
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
+  cmake --build build -j "$(nproc)" --target marlit
+  program=$sources/build/marlit
+fi
+program=$(realpath -- "$program")
 
 # A screen that holds the 1000 x 700 window of the demo at the scale asked for.
 export X_SESSION_SCREEN="$((1100 * scale))x$((800 * scale))x24"
@@ -22,7 +28,7 @@ start_x_session
 
 bash scripts/make-demo.sh "$work/demo" >/dev/null
 cd "$work/demo"
-QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=$scale "$sources/build/marlit" >"$work/marlit.log" 2>&1 &
+QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=$scale "$program" >"$work/marlit.log" 2>&1 &
 track $!
 wid=$(wait_for_window '^Marlit$') || { cat "$work/marlit.log" >&2; fail "the window did not appear"; }
 xdotool windowactivate --sync "$wid" 2>/dev/null || true

@@ -10,6 +10,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <vector>
+
 // Runs inside a LauncherApp, the program's own application object.
 class TestLauncherApp : public QObject
 {
@@ -85,6 +87,62 @@ private slots:
         QCOMPARE(clicks.count(), 1);
         hold(&play, Qt::Key_Space, 9000, 5);
         QCOMPARE(clicks.count(), 2);
+    }
+
+    // What is not a repeat acts each time: presses of Enter a moment apart, a press of Enter in
+    // the same millisecond as the release of another key (fast typing), presses without a time
+    // stamp (sent by a program); the toolkit's own repeat flag is a repeat whatever the stamps.
+    void pressesThatAreNotRepeatsActEachTime()
+    {
+        struct Key
+        {
+            QEvent::Type type;
+            Qt::Key key;
+            quint64 time;
+            bool autoRepeat = false;
+        };
+        const QEvent::Type press = QEvent::KeyPress, release = QEvent::KeyRelease;
+        struct Case
+        {
+            const char *name;
+            std::vector<Key> keys;
+            int plays;
+            int row;
+        } cases[] = {
+            {"two presses apart",
+             {{press, Qt::Key_Return, 100}, {release, Qt::Key_Return, 150}, {press, Qt::Key_Return, 151}},
+             2,
+             0},
+            {"Enter as Down is let go",
+             {{press, Qt::Key_Down, 100}, {release, Qt::Key_Down, 160}, {press, Qt::Key_Return, 160}},
+             1,
+             1},
+            {"no time stamps",
+             {{press, Qt::Key_Return, 0}, {release, Qt::Key_Return, 0}, {press, Qt::Key_Return, 0}},
+             2,
+             0},
+            {"the toolkit's repeat flag",
+             {{press, Qt::Key_Return, 100}, {press, Qt::Key_Return, 600, true}, {press, Qt::Key_Return, 640, true}},
+             1,
+             0},
+            {"held Down flagged as repeats moves on",
+             {{press, Qt::Key_Down, 100}, {press, Qt::Key_Down, 600, true}, {press, Qt::Key_Down, 640, true}},
+             0,
+             3},
+        };
+        for (const Case &c : cases) {
+            RomListBox list;
+            list.setNames({"a.nes", "b.nes", "c.nes", "d.nes", "e.nes", "f.nes"});
+            list.setCurrentRow(0);
+            QSignalSpy plays(&list, &RomListBox::playRequested);
+            for (const Key &k : c.keys) {
+                QKeyEvent event(k.type, k.key, Qt::NoModifier, QString(), k.autoRepeat);
+                event.setTimestamp(k.time);
+                QApplication::sendEvent(&list, &event);
+            }
+            QVERIFY2(plays.count() == c.plays, c.name);
+            QVERIFY2(list.currentRow() == c.row, c.name);
+        }
     }
 };
 

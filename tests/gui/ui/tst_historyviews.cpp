@@ -70,6 +70,7 @@ class HistoryViewsTest : public QObject
 
 private slots:
     void viewsGatherFollowAndPlay();
+    void lateAnswersNeverOverwriteWhatIsShown();
 };
 
 void HistoryViewsTest::viewsGatherFollowAndPlay()
@@ -159,6 +160,45 @@ void HistoryViewsTest::viewsGatherFollowAndPlay()
     QTRY_COMPARE(list->count(), 3); // the folder's files again: Gone.nes, MARIO.NES, Zelda (U).nes
     choose(RomFolderTree::View::Favourites);
     QTRY_COMPARE(shown(*list), (QStringList{"Gone.nes", "Mario (J).nes (gone)"}));
+}
+
+// The user switches views faster than the history answers: only the view chosen last fills the
+// list, and an answer that comes after the folder was chosen again is dropped, however long one
+// waits.
+void HistoryViewsTest::lateAnswersNeverOverwriteWhatIsShown()
+{
+    TempDir dir;
+    const auto rom = [&](const std::string &relative) { return dir.file("roms/" + relative); };
+    for (const char *name : {"A.nes", "B.nes", "C.nes"})
+        dir.write(std::string("roms/") + name);
+    dir.write("console.ini", record("NES", rom(""), "/bin/true"));
+    dir.write("marlit.cfg", settingsOnConsole());
+    {
+        HistoryStore store(dir.file(HistoryStore::kFileName));
+        store.open();
+        QVERIFY(store.setFavourite(rom("B.nes"), kNes, true));
+        QVERIFY(store.recordPlay(rom("C.nes"), kNes, nowMs() - 86'400'000));
+    }
+    MainFrame frame(dir.path());
+    QVERIFY(frame.romFolderReader().waitForIdle());
+    auto *tree = frame.findChild<RomFolderTree *>(QStringLiteral("folderTree"));
+    auto *list = frame.findChild<RomListBox *>(QStringLiteral("romList"));
+    const QStringList folder{"A.nes", "B.nes", "C.nes"};
+    QTRY_COMPARE(shown(*list), folder);
+
+    for (int round = 0; round < 3; ++round) {
+        tree->setCurrentItem(tree->viewItem(RomFolderTree::View::Favourites));
+        tree->setCurrentItem(tree->viewItem(RomFolderTree::View::RecentlyPlayed));
+        tree->setCurrentItem(tree->romsItem());
+        QTRY_COMPARE(shown(*list), folder);
+        QTest::qWait(300); // any answer still on its way
+        QCOMPARE(shown(*list), folder);
+    }
+    tree->setCurrentItem(tree->viewItem(RomFolderTree::View::Favourites));
+    tree->setCurrentItem(tree->viewItem(RomFolderTree::View::RecentlyPlayed));
+    QTRY_COMPARE(shown(*list), QStringList{"C.nes | 1 play \u00B7 under 1 min \u00B7 yesterday"});
+    QTest::qWait(300);
+    QCOMPARE(shown(*list), QStringList{"C.nes | 1 play \u00B7 under 1 min \u00B7 yesterday"});
 }
 
 QTEST_MAIN(HistoryViewsTest)

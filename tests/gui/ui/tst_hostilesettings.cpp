@@ -64,11 +64,14 @@ private slots:
     {
         TempDir dir;
         std::string bytes = settingsBytes(false, 640, 480);
-        bytes.replace(20, 8, std::string("Fa\xe7ade\xff", 8) + '\0');
+        bytes.replace(20, 8,
+                      std::string("Fa\xe7"
+                                  "ade\xff") +
+                          '\0');
         dir.write("marlit.cfg", bytes);
         auto frame = std::make_unique<MainFrame>(dir.path());
         frame->close();
-        QCOMPARE(dir.read("marlit.cfg").substr(20, 9), bytes.substr(20, 9));
+        QCOMPARE(dir.read("marlit.cfg").substr(20, 8), bytes.substr(20, 8));
     }
 };
 

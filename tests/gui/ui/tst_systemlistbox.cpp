@@ -523,6 +523,7 @@ void TestSystemListBox::menuGreying()
     QCOMPARE(enabled("deleteSystemAction"), others);
     QCOMPARE(enabled("moveUpAction"), moveUp);
     QCOMPARE(enabled("moveDownAction"), moveDown);
+    QVERIFY(enabled("addSystemAction")); // always: in an empty list too
 }
 
 void TestSystemListBox::rightClickOnAnotherRowMakesItCurrentFirst()
@@ -534,8 +535,8 @@ void TestSystemListBox::rightClickOnAnotherRowMakesItCurrentFirst()
     QCOMPARE(f.host.calls, QStringList{QStringLiteral("OnSelChangeSystem")});
     // The menu was built for the new current system: the last one.
     QCOMPARE(f.list.menusShown, 1);
-    QCOMPARE(f.list.menuItems[3].enabled, true);
-    QCOMPARE(f.list.menuItems[4].enabled, false);
+    QCOMPARE(f.list.menuItems[5].enabled, true);  // "Move Up"
+    QCOMPARE(f.list.menuItems[6].enabled, false); // "Move Down"
 }
 
 void TestSystemListBox::rightClickOnTheCurrentRowReloadsNothing()
