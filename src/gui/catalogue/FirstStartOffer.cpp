@@ -219,14 +219,17 @@ void FirstStartOffer::addFolderButton(int line)
 
 void FirstStartOffer::fitColumns()
 {
-    // Whole names: the widest line sets the column, measured once rather than by the header,
-    // which would measure every line again at each layout.
+    // Whole names: the tree measures its lines with their indentation and box (the header looks
+    // at a thousand of them at most), and the widest name of all, measured once here, is never
+    // given less; the header's own resize mode would measure every line again at each layout.
+    systemTree->resizeColumnToContents(SystemColumn);
     const QFontMetrics metrics(systemTree->font());
     int widest = 0;
     for (QTreeWidgetItem *item : lineItems)
         widest = std::max(widest, metrics.horizontalAdvance(item->text(SystemColumn)));
-    const int checkBox = style()->pixelMetric(QStyle::PM_IndicatorWidth) + 8;
-    systemTree->header()->resizeSection(SystemColumn, widest + checkBox + 2 * systemTree->indentation());
+    const int decorations = style()->pixelMetric(QStyle::PM_IndicatorWidth) + 3 * systemTree->indentation() + 16;
+    systemTree->header()->resizeSection(SystemColumn,
+                                        std::max(systemTree->columnWidth(SystemColumn), widest + decorations));
     int tabWidth = metrics.horizontalAdvance(tr("Tab"));
     for (int category = 0; category < marlit::CategoryTable::kCount; ++category)
         tabWidth = std::max(tabWidth,
