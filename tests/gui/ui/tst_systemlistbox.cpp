@@ -466,7 +466,7 @@ void TestSystemListBox::menuHasItsItemsInOrder()
         {QStringLiteral("Setup System"), 40001, true},
         {QStringLiteral("Launch Emu"), 40006, true},
         {QString(), 0, true},
-        {QStringLiteral("Add System..."), 40007, true},
+        {QStringLiteral("Add System..."), 40008, true},
         {QString(), 0, true},
         {QStringLiteral("Move Up"), 40003, true},
         {QStringLiteral("Move Down"), 40004, true},
