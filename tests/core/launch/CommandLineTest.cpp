@@ -134,6 +134,24 @@ TEST(CommandLineSplitWords, FollowsShellQuoting)
         EXPECT_EQ(CommandLine::splitWords(c.text), c.expected) << "text: [" << c.text << "]";
 }
 
+// Runs line (a printf of each word and a NUL) in shell and compares what it printed, byte for
+// byte, with the words.
+static void expectShellPrintsTheWords(const std::string &shell, const std::string &line, const Words &words)
+{
+    const std::string command = shell + " -c " + CommandLine::shellQuoted(line);
+    std::FILE *output = popen(command.c_str(), "r");
+    ASSERT_NE(output, nullptr);
+    std::string printed;
+    char buffer[256];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, output)) > 0;)
+        printed.append(buffer, n);
+    EXPECT_EQ(pclose(output), 0);
+    std::string joined;
+    for (const std::string &word : words)
+        joined += word + '\0';
+    EXPECT_EQ(printed, joined);
+}
+
 TEST(CommandLineShellText, AShellReadsBackTheSameWords)
 {
     const Words words = {"plain-word_1.2,x:y+z@a%b=c",
@@ -158,18 +176,7 @@ TEST(CommandLineShellText, AShellReadsBackTheSameWords)
     expected.insert(expected.end(), request.arguments.begin(), request.arguments.end());
     EXPECT_EQ(CommandLine::splitWords(line), expected);
 
-    const std::string command = "/bin/sh -c " + CommandLine::shellQuoted(line);
-    std::FILE *shell = popen(command.c_str(), "r");
-    ASSERT_NE(shell, nullptr);
-    std::string printed;
-    char buffer[256];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, shell)) > 0;)
-        printed.append(buffer, n);
-    EXPECT_EQ(pclose(shell), 0);
-    std::string joined;
-    for (const std::string &word : words)
-        joined += word + '\0';
-    EXPECT_EQ(printed, joined);
+    expectShellPrintsTheWords("/bin/sh", line, words);
 }
 
 // What "Copy" puts on the clipboard and standard error shows: one line of UTF-8, whatever the ROM's
@@ -195,18 +202,7 @@ TEST(CommandLineShellText, TerminalTextIsOneLineOfUtf8NamingTheRealBytes)
     }
     EXPECT_NE(line.find("'caf\xc3\xa9 '$'\\351't$'\\351'.nes"), std::string::npos) << line; // UTF-8 kept
 
-    const std::string command = "/bin/bash -c " + CommandLine::shellQuoted(line);
-    std::FILE *shell = popen(command.c_str(), "r");
-    ASSERT_NE(shell, nullptr);
-    std::string printed;
-    char buffer[256];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, shell)) > 0;)
-        printed.append(buffer, n);
-    EXPECT_EQ(pclose(shell), 0);
-    std::string joined;
-    for (const std::string &word : words)
-        joined += word + '\0';
-    EXPECT_EQ(printed, joined);
+    expectShellPrintsTheWords("/bin/bash", line, words);
 }
 
 // An emulator's name from its table, or a program's path, on standard error: one line whatever
