@@ -7,8 +7,9 @@
 class QPainter;
 
 // Where the keyboard acts: a solid frame two pixels wide, in the highlight colour, or in the
-// highlighted text's colour on a highlighted background, so that it stays plain on a selected
-// row too. The styles' own focus frames are faint dotted lines, lost on a coloured row.
+// window text's colour (dark) on a highlighted background, so that it stays plain on a selected
+// row between light ones too. The styles' own focus frames are faint dotted lines, lost on a
+// coloured row.
 class FocusMark
 {
 public:

@@ -277,6 +277,9 @@ void TestRomListBox::listWithFocusShowsItAlsoWithoutACurrentRow()
     QCOMPARE(framed.pixelColor(edge, h + 2), highlight);
     QCOMPARE(framed.pixelColor(x, h + 2), kGrey);
     QTest::keyClick(&list, Qt::Key_Down);
+    // The current row, selected, shows the focus plainly: a dark frame inside the highlight.
+    QCOMPARE(list.currentRow(), 0);
+    QCOMPARE(onScreen().pixelColor(x, 1), list.palette().color(QPalette::WindowText));
     QCOMPARE(onScreen().pixelColor(edge, h + 2), kGrey);
     QCOMPARE(onScreen().pixelColor(edge, list.viewport()->height() / 2), kWhite);
     // Without the focus no frame either, once the list has no current row again.
