@@ -19,7 +19,7 @@ void TvSystemModel::load(const std::string &workFolder)
         // A tab's blank record only stands for its empty list: it is no system to choose.
         for (int row = 0; row <= catalogue.lastIndex(); ++row)
             if (!catalogue.entryAt(row)->isBlank())
-                systems.push_back({category, row, boundedText(catalogue.entryAt(row)->name)});
+                systems.push_back({category, row, neutralised(boundedText(catalogue.entryAt(row)->name))});
     }
     beginResetModel();
     m_systems = std::move(systems);

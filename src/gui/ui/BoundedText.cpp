@@ -22,7 +22,7 @@ QString boundedText(std::string_view bytes, qsizetype maxCharacters)
     // No character takes more than four bytes, so these always give maxCharacters whole ones,
     // if the value has them; a character cut at the end of the bytes is dropped with the rest.
     const std::size_t taken = std::min(bytes.size(), static_cast<std::size_t>(maxCharacters) * 4 + 4);
-    QString text = neutralised(QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(taken)));
+    QString text = QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(taken));
     if (taken == bytes.size() && text.size() <= maxCharacters)
         return text;
     qsizetype keep = maxCharacters;

@@ -14,10 +14,10 @@ inline constexpr qsizetype kShownCharacters = 300;
 // with "…" when it was cut. Only the bytes that can be shown are converted.
 QString boundedText(std::string_view bytes, qsizetype maxCharacters = kShownCharacters);
 
-// A name from a file or a catalogue as the window shows it: each control character as its visible
-// picture (a line break as "␊"), each character that steers the writing direction (a right-to-left
-// override, an isolate) as "�", so that a name can neither break its line nor turn the row's
-// text around. The bytes themselves are kept; only what is shown changes.
+// A name from a file or a catalogue as the window shows it (a long one bounded first): each
+// control character as its visible picture (a line break as "␊"), each character that steers the
+// writing direction (a right-to-left override, an isolate) as "�", so that a name can neither
+// break its line nor turn the row's text around. The bytes themselves are kept.
 QString neutralised(QString text);
 
 // A tooltip that shows lines as they are written: never read as markup, whatever they hold.

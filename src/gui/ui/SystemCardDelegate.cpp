@@ -182,9 +182,10 @@ SystemCardDelegate::CardTexts SystemCardDelegate::cardTexts(const marlit::System
     // What a card lays out is bounded, whatever length the catalogue gives a value: a name or
     // description that does not fit ends with "…".
     CardTexts texts;
-    texts.fullName = boundedText(entry.name);
+    texts.fullName = neutralised(boundedText(entry.name));
     // A blank card (a new catalogue's) says what to do with it.
-    texts.fullDescription = entry.isBlank() ? tr("New system: click Setup") : boundedText(entry.description);
+    texts.fullDescription =
+        entry.isBlank() ? tr("New system: click Setup") : neutralised(boundedText(entry.description));
     texts.name = QFontMetrics(m_nameFont).elidedText(texts.fullName, Qt::ElideRight, layout.name.width());
     texts.description =
         QFontMetrics(m_descriptionFont).elidedText(texts.fullDescription, Qt::ElideRight, layout.description.width());

@@ -129,7 +129,7 @@ QString SystemListBox::deleteQuestion(int row) const
 {
     const marlit::SystemEntry *entry = m_model->entryAt(row);
     return QStringLiteral("Are you sure you want to delete the system \"%1\"?")
-        .arg(entry ? boundedText(entry->name) : QString());
+        .arg(entry ? neutralised(boundedText(entry->name)) : QString());
 }
 
 void SystemListBox::keyboardSearch(const QString &)

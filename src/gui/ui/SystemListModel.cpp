@@ -20,7 +20,7 @@ QVariant SystemListModel::data(const QModelIndex &index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return boundedText(entry->name);
+        return neutralised(boundedText(entry->name));
     case EntryRole:
         return QVariant::fromValue(entry);
     default:
