@@ -1,5 +1,7 @@
 #include "gui/ui/GameListPresenter.h"
 
+#include <utility>
+
 #include "core/catalogue/SystemEntry.h"
 #include "core/fs/Paths.h"
 #include "core/metadata/GameListChoice.h"
@@ -46,13 +48,25 @@ void GameListPresenter::showSystem(const marlit::SystemEntry *entry)
     for (int slot = 0; slot < kSlots; ++slot)
         m_slotKinds[static_cast<std::size_t>(slot)] = choice.kindsFor(slot);
     const std::string romFolder = entry ? marlit::withTrailingSeparator(entry->romDirectory) : std::string();
-    if (romFolder.empty() && choice.file.empty() && choice.mediaFolder.empty()) {
-        m_loader->stop();
+    m_readWhenAnswered = nullptr;
+    m_loader->stop();
+    if (romFolder.empty() && choice.file.empty() && choice.mediaFolder.empty())
         return;
-    }
     const std::string home = QFile::encodeName(QDir::homePath()).toStdString();
-    m_loader->read(romFolder, marlit::GameListPlaces::forRomFolder(romFolder, home, choice.file, choice.mediaFolder),
-                   home);
+    auto read = [this, romFolder, home, choice] {
+        m_loader->read(romFolder,
+                       marlit::GameListPlaces::forRomFolder(romFolder, home, choice.file, choice.mediaFolder), home);
+    };
+    if (romFolder.empty())
+        read();
+    else
+        m_readWhenAnswered = std::move(read);
+}
+
+void GameListPresenter::romFolderAnswered()
+{
+    if (auto read = std::exchange(m_readWhenAnswered, nullptr))
+        read();
 }
 
 void GameListPresenter::onCollectionRead(std::shared_ptr<const marlit::GameCollection> collection)

@@ -45,6 +45,10 @@ public:
     // The system now shown (none: nothing). The game list file and media folder chosen for it in
     // System Configuration go before the usual places; its slots take the kinds chosen there.
     void showSystem(const marlit::SystemEntry *entry);
+    // The shown system's ROM folder has answered a read: its game lists may be looked for now.
+    // Until then a share that does not answer is never touched by a thread of this process,
+    // where a look-up stuck in the kernel would keep the program from ending.
+    void romFolderAnswered();
     // The ROM list's row now selected (-1: none): the panel describes it.
     void showRom(int row);
 
@@ -82,6 +86,7 @@ private:
     RomListBox *m_romList;
     Say m_say;
     GameListLoader *m_loader;
+    std::function<void()> m_readWhenAnswered;
     GameDetailsPanel *m_panel;
     QLabel *m_sortLabel;
     QComboBox *m_sortChoice;

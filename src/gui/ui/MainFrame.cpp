@@ -457,6 +457,7 @@ void MainFrame::onTreeRead(const std::shared_ptr<FolderAnswer> &answer, bool ref
 
 void MainFrame::onListRead(const std::shared_ptr<FolderAnswer> &answer, bool refresh)
 {
+    gameLists->romFolderAnswered();
     marlit::RomNames names = gameLists->ordered(std::move(answer->listing.names), browsing->state().romFolder());
     if (!refresh) {
         romList->setNames(std::move(names));
