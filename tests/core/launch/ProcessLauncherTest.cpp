@@ -643,8 +643,9 @@ TEST(ProcessLauncher, ProgramThatOutlivesTheWatchWritesOnToOurStandardErrorAndIt
         if (c == Case::KeepWatching) {
             // The copying after the watch is left to a small program, not to a fork of ours,
             // which would keep an image of the window's memory as long as the emulator runs.
+            // Looked at again until it is tee: between its fork and its exec it is still ours.
             std::string copier;
-            for (int tries = 0; tries < 200 && copier.empty(); ++tries, usleep(10000))
+            for (int tries = 0; tries < 200 && copier != "/usr/bin/tee"; ++tries, usleep(10000))
                 for (const auto &process : std::filesystem::directory_iterator("/proc")) {
                     std::error_code error;
                     if (std::filesystem::read_symlink(process.path() / "fd/0", error).string() == descriptors[2])
