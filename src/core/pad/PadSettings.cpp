@@ -1,24 +1,11 @@
 #include "core/pad/PadSettings.h"
+#include "core/pad/PadText.h"
 
 #include "core/fs/FileDescriptor.h"
 
 #include <fcntl.h>
 
 namespace marlit {
-
-namespace {
-
-std::string_view trimmed(std::string_view text)
-{
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-} // namespace
 
 PadSettings PadSettings::parse(std::string_view text)
 {
@@ -29,7 +16,7 @@ PadSettings PadSettings::parse(std::string_view text)
         std::string_view line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         ++number;
-        line = trimmed(line.substr(0, line.find('#')));
+        line = trimmedPadText(line.substr(0, line.find('#')));
         if (line.empty())
             continue;
         const auto problem = [&](const std::string &why) {
@@ -40,8 +27,8 @@ PadSettings PadSettings::parse(std::string_view text)
             problem("no \"=\"");
             continue;
         }
-        const std::string_view name = trimmed(line.substr(0, equals));
-        const std::string_view value = trimmed(line.substr(equals + 1));
+        const std::string_view name = trimmedPadText(line.substr(0, equals));
+        const std::string_view value = trimmedPadText(line.substr(equals + 1));
         if (name != "end-game") {
             problem("unknown setting \"" + std::string(name) + "\"");
             continue;

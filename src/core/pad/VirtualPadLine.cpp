@@ -1,28 +1,15 @@
 #include "core/pad/VirtualPadLine.h"
+#include "core/pad/PadText.h"
 
 #include <charconv>
 
 namespace marlit {
 
-namespace {
-
-std::string_view trimmed(std::string_view text)
-{
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-} // namespace
-
 std::optional<VirtualPadLine> VirtualPadLine::parse(std::string_view line, std::string *error)
 {
     if (error)
         error->clear();
-    line = trimmed(line);
+    line = trimmedPadText(line);
     if (line.empty())
         return std::nullopt;
     const std::size_t space = line.find_first_of(" \t");
@@ -32,7 +19,7 @@ std::optional<VirtualPadLine> VirtualPadLine::parse(std::string_view line, std::
         return std::nullopt;
     parsed.chord = std::move(*chord);
     if (space != std::string_view::npos) {
-        const std::string_view hold = trimmed(line.substr(space));
+        const std::string_view hold = trimmedPadText(line.substr(space));
         long long milliseconds = 0;
         const auto [end, status] = std::from_chars(hold.data(), hold.data() + hold.size(), milliseconds);
         if (status != std::errc() || end != hold.data() + hold.size() || milliseconds < 0 ||
