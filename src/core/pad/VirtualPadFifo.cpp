@@ -36,9 +36,13 @@ void VirtualPadFifo::run()
 {
     std::string pending;
     bool overlong = false;
+    FileDescriptor fifo;
     while (true) {
         // Opened without waiting for a writer: the open itself never blocks the thread's stop.
-        FileDescriptor fifo(::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        // The next descriptor is opened before the last one closes, so the FIFO always has a
+        // reader and what a writer put in meanwhile is never thrown away with it.
+        FileDescriptor next(::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        fifo = std::move(next);
         struct stat status
         {
         };
