@@ -79,6 +79,7 @@ void RomFolderReader::readSystem(const std::string &romRoot, const marlit::RomSe
     stop();
     m_root = romRoot;
     m_folder = romRoot;
+    m_listAll = false;
     m_search = search;
 
     FolderRequest request = listRequest();
@@ -102,6 +103,17 @@ void RomFolderReader::readList(const std::string &folder, const marlit::RomSearc
     m_folder = folder;
     m_search = search;
     m_checkList = m_listRefused = false;
+    m_listAll = false;
+    sendList(false);
+    startListStatus();
+}
+
+void RomFolderReader::readAll(const marlit::RomSearch &search)
+{
+    m_folder = m_root;
+    m_search = search;
+    m_checkList = m_listRefused = false;
+    m_listAll = true;
     sendList(false);
     startListStatus();
 }
@@ -148,6 +160,8 @@ FolderRequest RomFolderReader::listRequest() const
     request.readList = true;
     request.listFolder = m_folder;
     request.search = m_search;
+    request.fileTypes = m_fileTypes;
+    request.listAll = m_listAll;
     request.watch = true;
     return request;
 }

@@ -48,6 +48,13 @@ public:
                     const std::vector<std::string> &pictureFolders);
     // A folder selected, or the search changed: the list of folder.
     void readList(const std::string &folder, const marlit::RomSearch &search);
+    // "All Games": the game files of the ROM directory and all its sub-folders in one list, each
+    // named by its path below the directory.
+    void readAll(const marlit::RomSearch &search);
+    bool readsAll() const { return m_listAll; }
+    // The patterns of the shown system's game files (none: every file), for the reads from now on.
+    void setFileTypes(std::vector<std::string> fileTypes) { m_fileTypes = std::move(fileTypes); }
+    const std::vector<std::string> &fileTypes() const { return m_fileTypes; }
     // The list shows something else (a view of the play history): no list is read or watched
     // any more, and nothing is said of one; the tree and the pictures are still followed.
     void dropList();
@@ -103,6 +110,8 @@ private:
     std::string m_root;
     std::string m_folder;
     marlit::RomSearch m_search;
+    std::vector<std::string> m_fileTypes;
+    bool m_listAll = false;
 
     quint64 m_treeId = 0; // the answers wanted; 0 when none is
     quint64 m_listId = 0;

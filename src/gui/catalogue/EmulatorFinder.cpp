@@ -63,6 +63,7 @@ void EmulatorFinder::start(std::string workFolder, bool checkWorkspace, bool cat
         found.knowsEmulators = !known.emulators.empty();
         found.systems = marlit::EmulatorDetection::systems(known.emulators,
                                                            marlit::EmulatorDetection::Environment::ofThisProcess());
+        found.emulators = known.emulators;
         if (checkWorkspace)
             found.offerToWorkspace = !marlit::NewWorkspace::wasOffered(workFolder) &&
                                      (catalogueFilesCreated || marlit::NewWorkspace::holdsOnlyBlankSystems(workFolder));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/catalogue/EmulatorPreset.h"
 #include "core/catalogue/SystemPreset.h"
 
 #include <QObject>
@@ -18,9 +19,10 @@ class EmulatorFinder : public QObject
 public:
     struct Result
     {
-        std::vector<marlit::SystemPreset> systems; // every known system, installed ones first
-        bool knowsEmulators = false;               // false: no usable table of them
-        std::vector<std::string> problems;         // what is wrong with the table, for the user
+        std::vector<marlit::SystemPreset> systems;     // every known system, installed ones first
+        std::vector<marlit::EmulatorPreset> emulators; // the table they come from
+        bool knowsEmulators = false;                   // false: no usable table of them
+        std::vector<std::string> problems;             // what is wrong with the table, for the user
         // Only for a search at start: the workspace is new and was not offered the emulators yet.
         bool offerToWorkspace = false;
     };

@@ -1,5 +1,6 @@
 #include "gui/catalogue/SystemConfigDialog.h"
 
+#include "core/catalogue/SystemFileTypes.h"
 #include "core/fs/Paths.h"
 #include "gui/catalogue/DialogTemplate.h"
 #include "gui/catalogue/FolderBrowser.h"
@@ -55,10 +56,10 @@ struct ControlTemplate
 
 // The controls in the template's order, which is also the Tab key's order.
 constexpr ControlTemplate kControls[] = {
-    {1, ControlKind::DefaultButton, "Save", {116, 190, 50, 14}, "saveButton"},
-    {2, ControlKind::Button, "Cancel", {212, 190, 50, 14}, "cancelButton"},
-    {1001, ControlKind::Radio, "Edit Current Entry", {15, 179, 79, 10}, "editCurrentEntryRadio"},
-    {1002, ControlKind::Radio, "Save as New Entry", {15, 193, 78, 10}, "saveAsNewEntryRadio"},
+    {1, ControlKind::DefaultButton, "Save", {116, 207, 50, 14}, "saveButton"},
+    {2, ControlKind::Button, "Cancel", {212, 207, 50, 14}, "cancelButton"},
+    {1001, ControlKind::Radio, "Edit Current Entry", {15, 196, 79, 10}, "editCurrentEntryRadio"},
+    {1002, ControlKind::Radio, "Save as New Entry", {15, 210, 78, 10}, "saveAsNewEntryRadio"},
     // The name's edit leaves room for the button that fills the system from a known emulator.
     {1003, ControlKind::Edit, "", {98, 7, 130, 14}, "nameEdit"},
     {1028, ControlKind::Button, "Presets...", {232, 7, 52, 14}, "presetsButton"},
@@ -66,9 +67,10 @@ constexpr ControlTemplate kControls[] = {
     {1005, ControlKind::Edit, "", {98, 41, 167, 14}, "romDirectoryEdit"},
     {1006, ControlKind::Edit, "", {98, 58, 167, 14}, "emulatorEdit"},
     {1007, ControlKind::Edit, "", {98, 75, 186, 14}, "commandLineEdit"},
-    {1008, ControlKind::Edit, "", {98, 105, 167, 14}, "snapshotDirAEdit"},
-    {1009, ControlKind::Edit, "", {98, 122, 167, 14}, "snapshotDirBEdit"},
-    {1010, ControlKind::Edit, "", {98, 139, 167, 14}, "defaultSnapshotEdit"},
+    {1008, ControlKind::Edit, "", {98, 122, 167, 14}, "snapshotDirAEdit"},
+    {1009, ControlKind::Edit, "", {98, 139, 167, 14}, "snapshotDirBEdit"},
+    {1010, ControlKind::Edit, "", {98, 156, 167, 14}, "defaultSnapshotEdit"},
+    {1029, ControlKind::Edit, "", {98, 105, 186, 14}, "fileTypesEdit"},
     {1011,
      ControlKind::CheckBox,
      "Apply Command Line Parameters after ROM Filename",
@@ -79,20 +81,21 @@ constexpr ControlTemplate kControls[] = {
     {1013, ControlKind::RightLabel, "ROM Directory:", {7, 43, 88, 14}, "romDirectoryLabel"},
     {1014, ControlKind::RightLabel, "Emulation Executable:", {7, 59, 88, 14}, "emulatorLabel"},
     {1015, ControlKind::RightLabel, "Command Line Parameters:", {7, 76, 88, 14}, "commandLineLabel"},
-    {1016, ControlKind::RightLabel, "Snapshot A Directory:", {7, 107, 88, 14}, "snapshotDirALabel"},
-    {1017, ControlKind::RightLabel, "Snapshot B Directory:", {7, 124, 88, 14}, "snapshotDirBLabel"},
-    {1018, ControlKind::RightLabel, "Default Snapshot:", {7, 140, 88, 14}, "defaultSnapshotLabel"},
-    {1019, ControlKind::Label, "Display Icon:", {128, 176, 43, 8}, "iconLabel"},
-    {1020, ControlKind::Label, "Browse for icon:", {212, 176, 54, 8}, "browseIconLabel"},
+    {1016, ControlKind::RightLabel, "Snapshot A Directory:", {7, 124, 88, 14}, "snapshotDirALabel"},
+    {1017, ControlKind::RightLabel, "Snapshot B Directory:", {7, 141, 88, 14}, "snapshotDirBLabel"},
+    {1030, ControlKind::RightLabel, "File Types:", {7, 107, 88, 14}, "fileTypesLabel"},
+    {1018, ControlKind::RightLabel, "Default Snapshot:", {7, 157, 88, 14}, "defaultSnapshotLabel"},
+    {1019, ControlKind::Label, "Display Icon:", {128, 193, 43, 8}, "iconLabel"},
+    {1020, ControlKind::Label, "Browse for icon:", {212, 193, 54, 8}, "browseIconLabel"},
     {1021, ControlKind::BrowseButton, "...", {268, 41, 16, 15}, "browseRomDirectoryButton"},
     {1022, ControlKind::BrowseButton, "...", {268, 57, 16, 15}, "browseEmulatorButton"},
-    {1023, ControlKind::BrowseButton, "...", {268, 105, 16, 15}, "browseSnapshotDirAButton"},
-    {1024, ControlKind::BrowseButton, "...", {268, 122, 16, 15}, "browseSnapshotDirBButton"},
-    {1026, ControlKind::BrowseButton, "...", {268, 139, 16, 15}, "browseDefaultSnapshotButton"},
-    {1027, ControlKind::BrowseButton, "...", {268, 173, 16, 15}, "browseIconButton"},
+    {1023, ControlKind::BrowseButton, "...", {268, 122, 16, 15}, "browseSnapshotDirAButton"},
+    {1024, ControlKind::BrowseButton, "...", {268, 139, 16, 15}, "browseSnapshotDirBButton"},
+    {1026, ControlKind::BrowseButton, "...", {268, 156, 16, 15}, "browseDefaultSnapshotButton"},
+    {1027, ControlKind::BrowseButton, "...", {268, 190, 16, 15}, "browseIconButton"},
     // What other front-ends' game lists the system has, and the choice of others.
-    {1040, ControlKind::RightLabel, "Game Lists:", {7, 158, 88, 14}, "gameListsLabel"},
-    {1041, ControlKind::GameLists, "", {98, 156, 186, 14}, "gameListsField"},
+    {1040, ControlKind::RightLabel, "Game Lists:", {7, 175, 88, 14}, "gameListsLabel"},
+    {1041, ControlKind::GameLists, "", {98, 173, 186, 14}, "gameListsField"},
 };
 
 constexpr int kTabOrder[] = {
@@ -105,6 +108,7 @@ constexpr int kTabOrder[] = {
     SystemConfigDialog::IdBrowseEmulator,
     SystemConfigDialog::IdCommandLine,
     SystemConfigDialog::IdParamsAfterRom,
+    SystemConfigDialog::IdFileTypes,
     SystemConfigDialog::IdSnapshotDirA,
     SystemConfigDialog::IdBrowseSnapshotDirA,
     SystemConfigDialog::IdSnapshotDirB,
@@ -308,6 +312,14 @@ void SystemConfigDialog::applyPreset(const marlit::SystemPreset &system)
     romDirectory->setPlaceholderText(extensions.isEmpty() ? tr("the folder of its ROM files")
                                                           : tr("a folder of %1 files").arg(extensions.join(u' ')));
     romDirectory->setToolTip(romDirectory->placeholderText());
+    // The emulator's files, unless the user typed others.
+    if (editText(IdFileTypes) == shownTexts.value(IdFileTypes))
+        setEditText(IdFileTypes, extensions.join(u' ').toStdString());
+}
+
+void SystemConfigDialog::setFileTypes(const std::string &known)
+{
+    setEditText(IdFileTypes, known);
 }
 
 GameListsField *SystemConfigDialog::gameListsField() const
@@ -351,6 +363,9 @@ void SystemConfigDialog::accept()
 {
     typedFields().storeInto(editedEntry);
     gameListsField()->choice().storeInto(editedEntry);
+    // Types left as shown stay what they were: the emulator's, which follow a better table later.
+    if (const std::string types = editText(IdFileTypes); types != shownTexts.value(IdFileTypes))
+        editedEntry.values.set(marlit::SystemFileTypes::kKey, types);
     if (storeEdits && !storeEdits(editedEntry, saveAsNew))
         return;
     QDialog::accept();

@@ -52,14 +52,15 @@ public:
         IdBrowseDefaultSnapshot = 1026,
         IdBrowseIcon = 1027,
         IdPresets = 1028,
+        IdFileTypes = 1029,
         IdGameLists = 1041,
     };
 
     // The dialog's size and the icon preview's place, in dialog units.
     static constexpr int kWidthUnits = 300;
-    static constexpr int kHeightUnits = 216;
+    static constexpr int kHeightUnits = 233;
     static constexpr int kIconPreviewX = 180;
-    static constexpr int kIconPreviewY = 174;
+    static constexpr int kIconPreviewY = 191;
     static constexpr int kIconSize = 32;
     static constexpr int kPresetsX = 232; // where "Presets..." and the "..." buttons start
 
@@ -87,6 +88,8 @@ public:
     // After a refused save: the system as its file now holds it, under the user's changes. The
     // fields the user changed keep their values; the others show the file's.
     void showOver(const marlit::SystemEntry &onDisk);
+    // Shows the system's game file types ("File Types:"), as they are in force for it now.
+    void setFileTypes(const std::string &known);
 
     // The known systems "Presets..." offers (installed ones first); searching: a search for them
     // is under way.
