@@ -10,8 +10,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -39,6 +39,9 @@ constexpr const char *kMigrations[] = {
     ") WITHOUT ROWID;"
     "CREATE INDEX roms_recent ON roms(category, system, last_played) WHERE plays > 0;"
     "CREATE INDEX roms_favourites ON roms(category, system) WHERE favourite;",
+    // A system's views became the ROMs of its folder: the plays, keyed by path, stay as they are.
+    "CREATE INDEX roms_favourite_paths ON roms(path) WHERE favourite;"
+    "CREATE INDEX roms_played_paths ON roms(path) WHERE plays > 0;",
 };
 static_assert(std::size(kMigrations) == HistoryStore::kSchemaVersion, "one migration step per schema version");
 
@@ -116,6 +119,26 @@ void bindSystem(SQLite::Statement &statement, int firstIndex, const SystemKey &s
     bindBytes(statement, firstIndex + 1, system.name);
 }
 
+// What a view's statement (viewOf) selects by.
+void bindView(SQLite::Statement &statement, int firstIndex, const SystemKey &system)
+{
+    if (system.romFolder.empty()) {
+        bindBytes(statement, firstIndex, system.category);
+        bindBytes(statement, firstIndex + 1, system.name);
+        return;
+    }
+    std::string end = system.romFolder;
+    end.back() = static_cast<char>(static_cast<unsigned char>(end.back()) + 1);
+    bindBytes(statement, firstIndex, system.romFolder);
+    bindBytes(statement, firstIndex + 1, end);
+}
+
+// The view's statement by folder when the system has one, else by category and name.
+SQLite::Statement &viewOf(const SystemKey &system, SQLite::Statement &bySystem, SQLite::Statement &byFolder)
+{
+    return system.romFolder.empty() ? bySystem : byFolder;
+}
+
 std::string localDateText()
 {
     const std::time_t now = std::time(nullptr);
@@ -172,6 +195,17 @@ struct HistoryStore::Connection
                                                " ORDER BY last_played DESC, path LIMIT ?3"};
     SQLite::Statement favouritePaths{database,
                                      "SELECT path FROM roms WHERE category = ?1 AND system = ?2 AND favourite"};
+    // The same by folder: the paths from the folder up to, not including, the folder's name with
+    // its last byte (the separator) raised by one.
+    SQLite::Statement favouritesIn{database,
+                                   "SELECT " MARLIT_HISTORY_COLUMNS " FROM roms INDEXED BY roms_favourite_paths"
+                                   " WHERE path >= ?1 AND path < ?2 AND favourite"};
+    SQLite::Statement recentlyPlayedIn{database,
+                                       "SELECT " MARLIT_HISTORY_COLUMNS " FROM roms INDEXED BY roms_played_paths"
+                                       " WHERE path >= ?1 AND path < ?2 AND plays > 0"
+                                       " ORDER BY last_played DESC, path LIMIT ?3"};
+    SQLite::Statement favouritePathsIn{database, "SELECT path FROM roms INDEXED BY roms_favourite_paths"
+                                                 " WHERE path >= ?1 AND path < ?2 AND favourite"};
     SQLite::Statement find{database, "SELECT " MARLIT_HISTORY_COLUMNS " FROM roms WHERE path = ?1"};
 };
 
@@ -407,8 +441,8 @@ std::vector<RomHistory> HistoryStore::favourites(const SystemKey &system)
     std::vector<RomHistory> rows;
     run(false, [&](Connection &connection) {
         rows.clear();
-        Use statement(connection.favourites);
-        bindSystem(*statement, 1, system);
+        Use statement(viewOf(system, connection.favourites, connection.favouritesIn));
+        bindView(*statement, 1, system);
         while (statement->executeStep())
             rows.push_back(historyOf(*statement));
     });
@@ -427,8 +461,8 @@ std::vector<RomHistory> HistoryStore::recentlyPlayed(const SystemKey &system, in
     std::vector<RomHistory> rows;
     run(false, [&](Connection &connection) {
         rows.clear();
-        Use statement(connection.recentlyPlayed);
-        bindSystem(*statement, 1, system);
+        Use statement(viewOf(system, connection.recentlyPlayed, connection.recentlyPlayedIn));
+        bindView(*statement, 1, system);
         statement->bind(3, limit);
         while (statement->executeStep())
             rows.push_back(historyOf(*statement));
@@ -441,8 +475,8 @@ std::vector<std::string> HistoryStore::favouritePaths(const SystemKey &system)
     std::vector<std::string> paths;
     run(false, [&](Connection &connection) {
         paths.clear();
-        Use statement(connection.favouritePaths);
-        bindSystem(*statement, 1, system);
+        Use statement(viewOf(system, connection.favouritePaths, connection.favouritePathsIn));
+        bindView(*statement, 1, system);
         while (statement->executeStep())
             paths.push_back(bytesOf(statement->getColumn(0)));
     });

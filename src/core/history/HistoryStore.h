@@ -25,7 +25,7 @@ class HistoryStore
 {
 public:
     static constexpr const char *kFileName = "marlit-history.db";
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
     static constexpr std::int32_t kApplicationId = 0x4D726C74; // "Mrlt"
     static constexpr int kBusyTimeoutMs = 5000;
 

@@ -7,10 +7,13 @@ namespace marlit {
 
 // The system a ROM was played or starred from: the catalogue file of its category and the
 // system's name, as the catalogue holds them. Two categories may hold systems of one name.
+// With its ROM folder given, a system's views are the ROMs inside that folder, whatever the
+// system is called: a renamed system keeps them, two systems of one folder share them.
 struct SystemKey
 {
     std::string category; // "console.ini"
     std::string name;
+    std::string romFolder = {}; // absolute, ending with the separator; empty: by category and name
 
     bool operator==(const SystemKey &) const = default;
 };

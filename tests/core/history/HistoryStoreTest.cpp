@@ -159,7 +159,7 @@ TEST(HistoryStore, MigratesAnOlderDatabaseAndNeverTouchesANewerOne)
         EXPECT_TRUE(store.recordPlay("/roms/a.nes", kSnes, 5));
         EXPECT_EQ(store.takeNotices(), std::vector<std::string>{});
     }
-    EXPECT_EQ(pragma(file, "user_version"), "1");
+    EXPECT_EQ(pragma(file, "user_version"), std::to_string(HistoryStore::kSchemaVersion));
     EXPECT_EQ(pragma(file, "application_id"), std::to_string(HistoryStore::kApplicationId));
     EXPECT_EQ(pragma(file, "journal_mode"), "wal");
 
@@ -381,4 +381,48 @@ TEST(HistoryStore, KillsDuringWritesLeaveItConsistentWithEveryCommittedPlay)
         committed = plays; // the one under way, if it landed, counts from now on
     }
     EXPECT_GT(committed, 20) << "the writer hardly wrote";
+}
+
+// A history as the first schema wrote it: plays and stars by system name. Migrated, a system's
+// views are the ROMs of its folder, whatever it is called now.
+TEST(HistoryStore, MigratedHistoryShowsEachFoldersPlaysUnderAnyName)
+{
+    TempDir dir;
+    const std::string file = dir.file(HistoryStore::kFileName);
+    {
+        SQLite::Database written(file, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+        written.exec("PRAGMA journal_mode = WAL;"
+                     "CREATE TABLE roms (path BLOB PRIMARY KEY NOT NULL, category BLOB NOT NULL,"
+                     " system BLOB NOT NULL, favourite INTEGER NOT NULL DEFAULT 0, plays INTEGER NOT NULL DEFAULT 0,"
+                     " played_ms INTEGER NOT NULL DEFAULT 0, last_played INTEGER NOT NULL DEFAULT 0) WITHOUT ROWID;"
+                     "CREATE INDEX roms_recent ON roms(category, system, last_played) WHERE plays > 0;"
+                     "CREATE INDEX roms_favourites ON roms(category, system) WHERE favourite;"
+                     "INSERT INTO roms VALUES"
+                     " (CAST('/roms/snes/Mario.sfc' AS BLOB), CAST('console.ini' AS BLOB), CAST('Nintendo' AS BLOB),"
+                     "  1, 2, 60000, 100),"
+                     " (CAST('/roms/snes/Zelda.sfc' AS BLOB), CAST('console.ini' AS BLOB), CAST('Nintendo' AS BLOB),"
+                     "  0, 1, 5000, 300),"
+                     // Another system of the same name, in another folder.
+                     " (CAST('/roms/famicom/Mario.fc' AS BLOB), CAST('console.ini' AS BLOB), CAST('Nintendo' AS BLOB),"
+                     "  1, 1, 0, 200),"
+                     // A folder whose name begins with the first's.
+                     " (CAST('/roms/snes-hacks/Mario.sfc' AS BLOB), CAST('console.ini' AS BLOB),"
+                     "  CAST('Hacks' AS BLOB), 1, 1, 0, 400);"
+                     "PRAGMA application_id = " +
+                     std::to_string(HistoryStore::kApplicationId) + "; PRAGMA user_version = 1;");
+    }
+    HistoryStore store(file);
+    store.open();
+    ASSERT_TRUE(store.kept());
+    EXPECT_EQ(pragma(file, "user_version"), std::to_string(HistoryStore::kSchemaVersion));
+    const SystemKey renamed{"console.ini", "Super Famicom", "/roms/snes/"};
+    EXPECT_EQ(pathsOf(store.favourites(renamed)), std::vector<std::string>{"/roms/snes/Mario.sfc"});
+    EXPECT_EQ(pathsOf(store.recentlyPlayed(renamed, 100)),
+              (std::vector<std::string>{"/roms/snes/Zelda.sfc", "/roms/snes/Mario.sfc"}));
+    EXPECT_EQ(store.favouritePaths(SystemKey{"handheld.ini", "Famicom", "/roms/famicom/"}),
+              std::vector<std::string>{"/roms/famicom/Mario.fc"});
+    // A play from a system of another name in the same folder is the folder's too.
+    EXPECT_TRUE(store.recordPlay("/roms/snes/Kirby.sfc", SystemKey{"classic.ini", "SNES", "/roms/snes/"}, 500));
+    EXPECT_EQ(pathsOf(store.recentlyPlayed(renamed, 1)), std::vector<std::string>{"/roms/snes/Kirby.sfc"});
+    EXPECT_EQ(store.find("/roms/snes/Mario.sfc")->playedMs, 60000);
 }
