@@ -147,7 +147,8 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
         part(std::move(check), std::move(checkWatch));
     }
 
-    const bool sameFolder = request.readTree && request.readList && request.treeRoot == request.listFolder;
+    const bool sameFolder =
+        request.readTree && request.readList && !request.listAll && request.treeRoot == request.listFolder;
     std::vector<DirectoryEntry> entries;
     int listError = 0;
     bool listRead = false;
@@ -162,8 +163,15 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
         if (request.onlyIfChanged && list.stamp == request.listStamp) {
             list.unchanged = true;
         } else {
-            listError = DirectoryReader::read(request.listFolder, entries, progress);
-            listRead = true;
+            // "All Games": the folder and its sub-folders, read as a whole and so never kept for the tree.
+            std::vector<std::string> allGames;
+            const auto readList = [&] {
+                return request.listAll ? RomListing::listAll(request.listFolder, request.search, request.fileTypes,
+                                                             allGames, progress)
+                                       : DirectoryReader::read(request.listFolder, entries, progress);
+            };
+            listError = readList();
+            listRead = !request.listAll;
             // Watched once it has answered; a change made before the watch shows in its stamp,
             // and then the folder is read once more, watched all along this time.
             if (request.watch && listError == 0) {
@@ -173,16 +181,21 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
                 if (const std::optional<FileStamp> now = FileStamp::of(request.listFolder); now != list.stamp) {
                     list.stamp = now;
                     entries.clear();
-                    listError = DirectoryReader::read(request.listFolder, entries, progress);
+                    allGames.clear();
+                    listError = readList();
                 }
             }
             list.listError = listError;
             list.tellsChanges = listError != 0 || tellsChanges(request.listFolder);
             // The tree may still need the entries; the list takes a copy only then.
-            if (sameFolder)
-                list.names = RomNames(RomListing::fromEntries(entries, request.search));
+            if (request.listAll)
+                list.names = RomNames(allGames);
+            else if (sameFolder)
+                list.names =
+                    RomNames(RomListing::fromEntries(entries, request.search, request.fileTypes, request.listFolder));
             else
-                list.names = RomNames(RomListing::fromEntries(std::move(entries), request.search));
+                list.names = RomNames(
+                    RomListing::fromEntries(std::move(entries), request.search, request.fileTypes, request.listFolder));
         }
         part(std::move(list), std::move(listWatch));
     }

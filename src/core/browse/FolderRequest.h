@@ -26,6 +26,8 @@ struct FolderRequest
     bool readList = false;
     std::string listFolder; // ends with the separator
     RomSearch search;
+    bool listAll = false;               // the list holds the game files of listFolder's sub-folders too
+    std::vector<std::string> fileTypes; // wildcard patterns of the system's game files; none: every file
 
     bool watch = false;
     std::vector<std::string> watchOnly; // watched in one descriptor of their own, not read

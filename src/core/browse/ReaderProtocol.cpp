@@ -204,6 +204,10 @@ std::string ReaderProtocol::request(const FolderRequest &request)
     writer.u8(request.onlyIfChanged ? 1 : 0);
     writer.stamp(request.listStamp);
     writer.stamp(request.treeStamp);
+    writer.u8(request.listAll ? 1 : 0);
+    writer.u32(static_cast<std::uint32_t>(request.fileTypes.size()));
+    for (const std::string &type : request.fileTypes)
+        writer.text(type);
     return writer.finish();
 }
 
@@ -235,6 +239,10 @@ std::optional<FolderRequest> ReaderProtocol::readRequest(std::string_view payloa
     request.onlyIfChanged = reader.flag();
     request.listStamp = reader.stamp();
     request.treeStamp = reader.stamp();
+    request.listAll = reader.flag();
+    const std::uint32_t types = reader.count(4);
+    for (std::uint32_t i = 0; i < types && reader.ok(); ++i)
+        request.fileTypes.push_back(reader.text());
     if (!reader.atEnd())
         return std::nullopt;
     return request;

@@ -1,6 +1,6 @@
 #include "core/browse/RomNames.h"
 
-#include "core/browse/NameOrder.h"
+#include "core/browse/RomListing.h"
 
 namespace marlit {
 
@@ -53,7 +53,7 @@ std::size_t RomNames::lowerBound(std::string_view name) const
     std::size_t high = size();
     while (low < high) {
         const std::size_t middle = low + (high - low) / 2;
-        if (NameOrder::less((*this)[middle], name))
+        if (RomListing::before((*this)[middle], name))
             low = middle + 1;
         else
             high = middle;

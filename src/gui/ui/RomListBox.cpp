@@ -5,7 +5,9 @@
 #include "gui/ui/RomRowDelegate.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
@@ -223,6 +225,13 @@ void RomListBox::keyPressEvent(QKeyEvent *event)
         // Holding Enter down must not start one emulator per repeated key.
         if (!event->isAutoRepeat())
             emit playRequested();
+        event->accept();
+        return;
+    }
+    // The row shows a title; what is copied is its file name.
+    if (event->matches(QKeySequence::Copy) && currentRow() >= 0) {
+        QGuiApplication::clipboard()->setText(
+            m_model->index(currentRow()).data(RomListModel::FileNameRole).toString());
         event->accept();
         return;
     }

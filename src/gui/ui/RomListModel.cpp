@@ -2,6 +2,7 @@
 
 #include "core/metadata/GameCollection.h"
 #include "gui/ui/BoundedText.h"
+#include "core/browse/GameTitle.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -30,28 +31,40 @@ QVariant RomListModel::data(const QModelIndex &index, int role) const
         return line == m_playLines.end() ? QString() : QString::fromUtf8(line->second);
     }
     const marlit::GameDescription *game =
-        m_games && (role == Qt::DisplayRole || role == DetailRole) ? m_games->describe(pathAt(index.row())) : nullptr;
+        m_games && (role == Qt::DisplayRole || role == DetailRole || role == TitleRole || role == TagsRole)
+            ? m_games->describe(pathAt(index.row()))
+            : nullptr;
+    const bool described = game && !game->title.empty();
+    const std::string_view name = m_names[row];
+    const auto decoded = [](std::string_view text) {
+        return neutralised(QFile::decodeName(QByteArray(text.data(), static_cast<qsizetype>(text.size()))));
+    };
     if (role == DetailRole) {
         if (row < m_details.size())
             return QString::fromUtf8(m_details[row]);
-        if (!game)
-            return QString();
-        // The other front-end's own marks, beside Marlit's star and plays.
+        // "All Games" names a ROM by its path below the listed folder: the sub-folder shows dimmed,
+        // then the other front-end's own marks, beside Marlit's star and plays.
         QStringList marks;
-        if (game->favourite)
+        if (const std::size_t slash = name.rfind('/'); slash != std::string_view::npos)
+            marks << decoded(name.substr(0, slash));
+        if (game && game->favourite)
             marks << QString(QChar(0x2605));
-        if (game->playCount > 0)
+        if (game && game->playCount > 0)
             marks << (game->playCount == 1 ? tr("1 play") : tr("%1 plays").arg(game->playCount));
         return marks.join(QLatin1Char(' '));
     }
     if (role == MissingRole)
         return row < m_present.size() && m_present[row] == 0;
+    // A title a game list gives wins over the one cleaned from the file name.
+    if ((role == Qt::DisplayRole || role == TitleRole) && described)
+        return QString::fromUtf8(game->title.data(), static_cast<qsizetype>(game->title.size()));
+    if (role == TitleRole)
+        return decoded(marlit::GameTitle::of(name).title);
+    if (role == TagsRole)
+        return described ? QString() : decoded(marlit::GameTitle::of(name).tags);
     if (role != Qt::DisplayRole && role != FileNameRole)
         return {};
-    if (role == Qt::DisplayRole && game && !game->title.empty())
-        return QString::fromUtf8(game->title.data(), static_cast<qsizetype>(game->title.size()));
-    const std::string_view name = m_names[static_cast<std::size_t>(index.row())];
-    return neutralised(QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size()))));
+    return decoded(name);
 }
 
 Qt::ItemFlags RomListModel::flags(const QModelIndex &index) const

@@ -21,13 +21,14 @@
 //
 // The play history's views gather rows from several folders: each such row carries its own
 // folder, a line that says how much it was played, drawn in the row (DetailRole), and whether
-// its file is gone (MissingRole).
+// its file is gone (MissingRole). A row shows the game's title with its tags dimmed after it
+// (TitleRole, TagsRole); the file name (FileNameRole) is its tooltip and what Copy gives.
 namespace marlit {
 struct GameCollection;
 }
 
-// Rows that another front-end's game list describes show its title in place of the file name
-// (FileNameRole still gives the file name) and its favourite mark and play count as their line.
+// Rows that another front-end's game list describes show its title (DisplayRole, TitleRole) in
+// place of the one cleaned from the file name, and its favourite mark and play count as their line.
 class RomListModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -38,6 +39,9 @@ public:
     static constexpr int DetailRole = Qt::UserRole + 3;
     static constexpr int MissingRole = Qt::UserRole + 4;
     static constexpr int FileNameRole = Qt::UserRole + 5;
+    // The game's title and its naming tags ("(USA) [!]"), what the row shows of the file name.
+    static constexpr int TitleRole = Qt::UserRole + 6;
+    static constexpr int TagsRole = Qt::UserRole + 7;
 
     explicit RomListModel(QObject *parent = nullptr);
 

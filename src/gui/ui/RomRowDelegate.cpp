@@ -79,9 +79,18 @@ void RomRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option
     // with "…"; its tooltip shows it whole.
     const bool missing = index.data(RomListModel::MissingRole).toBool();
     painter->setPen(missing ? dimmed(m_textColor, background) : m_textColor);
-    const QString name = index.data(Qt::DisplayRole).toString();
-    painter->drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                      metrics.elidedText(name, Qt::ElideRight, nameRect.width()));
+    // The title, then its naming tags dimmed: "Super Mario Bros.  (USA) (Rev 1)".
+    const QString title = index.data(RomListModel::TitleRole).toString();
+    const QString tags = index.data(RomListModel::TagsRole).toString();
+    const QString shownTitle = metrics.elidedText(title, Qt::ElideRight, nameRect.width());
+    painter->drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shownTitle);
+    const int tagsLeft = metrics.horizontalAdvance(shownTitle) + metrics.horizontalAdvance(QLatin1Char(' ')) * 2;
+    if (!tags.isEmpty() && shownTitle == title && tagsLeft < nameRect.width()) {
+        const QRect tagsRect = nameRect.adjusted(tagsLeft, 0, 0, 0);
+        painter->setPen(dimmed(missing ? dimmed(m_textColor, background) : m_textColor, background));
+        painter->drawText(tagsRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                          metrics.elidedText(tags, Qt::ElideRight, tagsRect.width()));
+    }
 
     painter->restore();
 }
@@ -91,22 +100,17 @@ bool RomRowDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const
 {
     if (event->type() != QEvent::ToolTip)
         return QStyledItemDelegate::helpEvent(event, view, option, index);
-    // The name when the row cuts it short, and what the history says of its plays.
+    // The file name, which the row shows only as a title, and what the history says of its plays.
     QStringList lines;
-    const QString name = index.data(Qt::DisplayRole).toString();
-    if (QFontMetrics(m_font).horizontalAdvance(name) > ItemLayout::forRow(option.rect).text.width())
-        lines << name;
-    // A row that shows a game list's title names its file too.
-    if (const QString file = index.data(RomListModel::FileNameRole).toString(); !file.isEmpty() && file != name)
-        lines << file;
+    // A game list's title cut short in the row is said whole.
+    const QString file = index.data(RomListModel::FileNameRole).toString();
+    if (const QString title = index.data(Qt::DisplayRole).toString();
+        title != file && QFontMetrics(m_font).horizontalAdvance(title) > ItemLayout::forRow(option.rect).text.width())
+        lines << title;
+    lines << file;
     const QString plays = index.data(RomListModel::PlayLineRole).toString();
     if (!plays.isEmpty())
         lines << plays;
-    if (lines.isEmpty()) {
-        // The row shows it all already.
-        QToolTip::hideText();
-        return true;
-    }
     QToolTip::showText(event->globalPos(), plainToolTip(lines), view->viewport(), option.rect);
     return true;
 }

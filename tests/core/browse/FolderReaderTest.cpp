@@ -190,3 +190,81 @@ TEST(FolderReaderTest, ReadersEndWithTheirSocketWhenKilledAndWithTheSpawner)
 }
 
 } // namespace
+
+// A PlayStation folder as a user keeps it: multi-disc games with their lists, sheets with their
+// tracks, save files, read-me files and a dot-file. Read by a reader process, it shows one row per
+// game, in the order of the titles.
+TEST(FolderReaderTest, AGeneratedCollectionShowsOneRowPerGame)
+{
+    TempDir dir;
+    const std::string cueOf = "FILE \"%\" BINARY\r\n  TRACK 01 MODE2/2352\r\n    INDEX 01 00:00:00\r\n";
+    const auto sheet = [&](const std::string &track) {
+        std::string text = cueOf;
+        return text.replace(text.find('%'), 1, track);
+    };
+    std::string list;
+    for (const char *disc : {"1", "2", "3"}) {
+        const std::string name = std::string("psx/Final Fantasy VII (USA) (Disc ") + disc + ")";
+        dir.write(name + ".cue", sheet(name.substr(4) + ".bin"));
+        dir.write(name + ".bin", "track");
+        list += name.substr(4) + ".cue\n";
+    }
+    dir.write("psx/Final Fantasy VII (USA).m3u", "#EXTM3U\r\n" + list);
+    dir.write("psx/Crash Bandicoot (Europe).cue",
+              sheet("Crash Bandicoot (Europe) (Track 1).bin") + sheet("Crash Bandicoot (Europe) (Track 2).bin"));
+    dir.write("psx/Crash Bandicoot (Europe) (Track 1).bin", "track");
+    dir.write("psx/Crash Bandicoot (Europe) (Track 2).bin", "track");
+    dir.write("psx/Ridge Racer (Japan).cue", sheet("RIDGE RACER (JAPAN).BIN")); // written on another system
+    dir.write("psx/Ridge Racer (Japan).bin", "track");
+    dir.write("psx/Broken Sword (USA).m3u", "Broken Sword (USA) (Disc 1).cue\n"); // its disc is gone
+    dir.write("psx/Sonic Adventure (USA).gdi", "2\n1 0 4 2352 track01.bin 0\n2 600 0 2352 \"track 02.raw\" 0\n");
+    dir.write("psx/track01.bin", "track");
+    dir.write("psx/track 02.raw", "track");
+    dir.write("psx/Tomb Raider (Europe).ccd", "[CloneCD]\nVersion=3\n");
+    dir.write("psx/Tomb Raider (Europe).img", "image");
+    dir.write("psx/Tomb Raider (Europe).sub", "sub-channel");
+    // A disc image named like a sheet is not read beyond the sheets' bound, and hides nothing.
+    dir.write("psx/Tekken (Europe).cue", std::string(100 << 10, 'x') + "\nFILE \"Tekken (Europe).bin\" BINARY\n");
+    dir.write("psx/Tekken (Europe).bin", "track");
+    for (const char *other :
+         {"psx/Crash Bandicoot (Europe).srm", "psx/Final Fantasy VII (USA).sav", "psx/readme.txt", "psx/.DS_Store"})
+        dir.write(other, "other");
+
+    ReaderSpawner spawner;
+    std::optional<ReaderSpawner::Reader> reader = spawner.spawn();
+    ASSERT_TRUE(reader);
+    FolderRequest request;
+    request.readList = true;
+    request.listFolder = dir.file("psx/");
+    request.fileTypes = {"*.cue", "*.toc", "*.ccd", "*.m3u", "*.gdi", "*.bin", "*.img"};
+    send(*reader, request);
+    EXPECT_EQ(
+        receive(reader->socket.get(), 1).names.toVector(),
+        (std::vector<std::string>{"Broken Sword (USA).m3u", "Crash Bandicoot (Europe).cue",
+                                  "Final Fantasy VII (USA).m3u", "Ridge Racer (Japan).cue", "Sonic Adventure (USA).gdi",
+                                  "Tekken (Europe).bin", "Tekken (Europe).cue", "Tomb Raider (Europe).ccd"}));
+
+    // Types unknown: every file but the dot-file, the tracks and discs still hidden; a search
+    // finds by title and by file name.
+    request.fileTypes.clear();
+    request.search.apply("Crash");
+    send(*reader, request);
+    EXPECT_EQ(receive(reader->socket.get(), 1).names.toVector(),
+              (std::vector<std::string>{"Crash Bandicoot (Europe).cue", "Crash Bandicoot (Europe).srm"}));
+    request.search.apply(".txt");
+    send(*reader, request);
+    EXPECT_EQ(receive(reader->socket.get(), 1).names.toVector(), (std::vector<std::string>{"readme.txt"}));
+
+    // A system kept in letter folders: "All Games" lists them all, each below its folder.
+    for (const char *file : {"md/A/Aladdin (USA).md", "md/A/Alien 3 (Europe).md", "md/S/Sonic (World).md",
+                             "md/S/Sonic (World).srm", "md/.git/Junk.md", "md/readme.md.txt"})
+        dir.write(file, "game");
+    ASSERT_EQ(symlink("..", dir.file("md/S/Back").c_str()), 0); // a loop is read once
+    FolderRequest all;
+    all.readList = all.listAll = true;
+    all.listFolder = dir.file("md/");
+    all.fileTypes = {"*.md"};
+    send(*reader, all);
+    EXPECT_EQ(receive(reader->socket.get(), 1).names.toVector(),
+              (std::vector<std::string>{"A/Aladdin (USA).md", "A/Alien 3 (Europe).md", "S/Sonic (World).md"}));
+}

@@ -59,13 +59,15 @@ FolderRequest sampleRequest()
     request.checkPaths = {"/r/a"};
     request.onlyIfChanged = true;
     request.listStamp = marlit::FileStamp{1, 2, 3, 4};
+    request.listAll = true;
+    request.fileTypes = {"*.cue"};
     return request;
 }
 
 TEST(ReaderProtocolTest, RequestIsFramedAsDocumented)
 {
     const std::string expected = bytes({
-                                     0x5C, 0, 0, 0,                // payload length 92, little-endian
+                                     0x6A, 0, 0, 0,                // payload length 106, little-endian
                                      'Q',                          // a request
                                      0x02, 0x01, 0, 0, 0, 0, 0, 0, // id 0x0102
                                      1,                            // read the tree
@@ -102,7 +104,11 @@ TEST(ReaderProtocolTest, RequestIsFramedAsDocumented)
                                      3, 0, 0, 0, 0, 0, 0, 0, // device 3,
                                      4, 0, 0, 0, 0, 0, 0, 0, // inode 4;
                                      0,                      // no stamp of the tree
-                                 });
+                                     1,                      // the list holds the sub-folders' games too
+                                     1, 0, 0, 0,             // one file type,
+                                     5, 0, 0, 0,             // of 5 bytes:
+                                 }) +
+                                 "*.cue";
     EXPECT_EQ(ReaderProtocol::request(sampleRequest()), expected);
     ReaderProtocol::Frame frame;
     std::size_t size = 0;

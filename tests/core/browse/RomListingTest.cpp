@@ -1,4 +1,5 @@
 #include "core/browse/RomListing.h"
+#include "core/browse/GameTitle.h"
 
 #include "TempDir.h"
 
@@ -57,7 +58,8 @@ TEST_F(RomListingTest, ListsTheFilesOfEachSearchState)
         std::string text;
         Names expected;
     };
-    const Names all = {".hidden",   "a?c.zip", "abc link.zip",        "abc.zip",  "Game (J).zip", "Game (j).zip",
+    // A dot-file never shows; names order by title ("abc" before "abc link").
+    const Names all = {"a?c.zip",   "abc.zip", "abc link.zip",        "Game (J).zip", "Game (j).zip",
                        "MARIO.NES", "README",  "Super Mario (U).zip", "Zelda.zip"};
     const Case cases[] = {
         {"initial state", FilterMode::SearchFor, false, ".", all},
@@ -68,24 +70,23 @@ TEST_F(RomListingTest, ListsTheFilesOfEachSearchState)
          FilterMode::FilterOut,
          true,
          "(J)",
-         {".hidden", "a?c.zip", "abc link.zip", "abc.zip", "Game (j).zip", "MARIO.NES", "README", "Super Mario (U).zip",
+         {"a?c.zip", "abc.zip", "abc link.zip", "Game (j).zip", "MARIO.NES", "README", "Super Mario (U).zip",
           "Zelda.zip"}},
         {"search empty text", FilterMode::SearchFor, true, "", all},
         {"filter empty text", FilterMode::FilterOut, true, "", {}},
         {"filter dot", FilterMode::FilterOut, true, ".", {"README"}},
-        {"search a?c is a wildcard", FilterMode::SearchFor, true, "a?c", {"a?c.zip", "abc link.zip", "abc.zip"}},
+        {"search a?c is a wildcard", FilterMode::SearchFor, true, "a?c", {"a?c.zip", "abc.zip", "abc link.zip"}},
         {"filter a?c is literal",
          FilterMode::FilterOut,
          true,
          "a?c",
-         {".hidden", "abc link.zip", "abc.zip", "Game (J).zip", "Game (j).zip", "MARIO.NES", "README",
-          "Super Mario (U).zip", "Zelda.zip"}},
+         {"abc.zip", "abc link.zip", "Game (J).zip", "Game (j).zip", "MARIO.NES", "README", "Super Mario (U).zip",
+          "Zelda.zip"}},
         {"filter is case-sensitive",
          FilterMode::FilterOut,
          true,
          "Mario",
-         {".hidden", "a?c.zip", "abc link.zip", "abc.zip", "Game (J).zip", "Game (j).zip", "MARIO.NES", "README",
-          "Zelda.zip"}},
+         {"a?c.zip", "abc.zip", "abc link.zip", "Game (J).zip", "Game (j).zip", "MARIO.NES", "README", "Zelda.zip"}},
         {"search for a folder name", FilterMode::SearchFor, true, "Sub", {}},
     };
     for (const Case &c : cases)
@@ -133,3 +134,31 @@ TEST(RomSearchTest, ButtonsLeadThroughTheStates)
 }
 
 } // namespace
+
+TEST(GameTitleTest, SplitsTheTitleFromTheTagsOfTheNamingConventions)
+{
+    struct Case
+    {
+        const char *name;
+        const char *title;
+        const char *tags;
+    };
+    const Case cases[] = {
+        {"Super Mario Bros. (USA) (Rev 1).nes", "Super Mario Bros.", "(USA) (Rev 1)"},
+        {"Sonic the Hedgehog (E) [!].md", "Sonic the Hedgehog", "(E) [!]"},
+        {"Final Fantasy VII (USA) (Disc 2).cue", "Final Fantasy VII", "(USA) (Disc 2)"},
+        {"Zelda.zip", "Zelda", ""},
+        {"Mega Man (Beta)", "Mega Man", "(Beta)"},                   // no extension
+        {"Dr. Mario (Japan, USA).nes", "Dr. Mario", "(Japan, USA)"}, // a dot in the title
+        {"Game (1998) Deluxe.zip", "Game (1998) Deluxe", ""},        // words after a bracket: all title
+        {"(Demo).nes", "(Demo)", ""},                                // all tags: kept as the title
+        {"Half (open.bin", "Half (open", ""},
+        {"archive.tar.gz", "archive.tar", ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const marlit::GameTitle title = marlit::GameTitle::of(c.name);
+        EXPECT_EQ(title.title, c.title);
+        EXPECT_EQ(title.tags, c.tags);
+    }
+}
