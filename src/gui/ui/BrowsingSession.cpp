@@ -3,6 +3,7 @@
 #include "core/browse/FolderStatusText.h"
 #include "core/catalogue/CategoryTable.h"
 #include "core/catalogue/SystemEntry.h"
+#include "core/fs/WorkingDirectory.h"
 #include "gui/browse/RomFolderReader.h"
 #include "gui/ui/HistoryPresenter.h"
 #include "gui/ui/HistoryViews.h"
@@ -11,13 +12,15 @@
 
 namespace {
 
-// How the play history names a system: its category's file and its name.
+// How the play history names a system: its category's file and its name; its views are the
+// ROMs of its ROM folder, whatever the system is called.
 std::optional<marlit::SystemKey> systemKeyOf(int category, const marlit::SystemEntry *entry)
 {
     const char *file = marlit::CategoryTable::fileName(category);
     if (!entry || !file)
         return std::nullopt;
-    return marlit::SystemKey{file, entry->name};
+    return marlit::SystemKey{file, entry->name,
+                             entry->romDirectory.empty() ? std::string() : marlit::absolutePath(entry->romDirectory)};
 }
 
 } // namespace

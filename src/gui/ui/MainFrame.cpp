@@ -3,6 +3,7 @@
 #include "core/catalogue/CatalogueFile.h"
 #include "core/catalogue/CategoryTable.h"
 #include "core/catalogue/NewWorkspace.h"
+#include "core/catalogue/SystemFileTypes.h"
 #include "core/fs/Paths.h"
 #include "core/fs/WorkingDirectory.h"
 #include "core/launch/CommandLine.h"
@@ -358,6 +359,8 @@ void MainFrame::OnSelChangeSystem()
     gameLists->showSystem(entry);
     clearSnapshots();
     // What the readers find comes to onTreeRead and onListRead.
+    if (entry)
+        folderReader->setFileTypes(fileTypesOf(*entry));
     browsing->chooseSystem(row, entry);
     if (browsing->state().listsFolders())
         folderTree->awaitFolders();
@@ -582,8 +585,18 @@ void MainFrame::OnPlay()
 {
     const SystemEntry *entry = selectedEntry();
     const int row = romList->currentRow();
-    if (!entry || sayIfNoEmulator(*entry) || row < 0)
+    if (!entry || sayIfNoEmulator(*entry))
         return;
+    // Play, Enter or a double click that starts nothing says why.
+    if (row < 0) {
+        starter->notice()->showFailure(tr("Choose a ROM first"));
+        return;
+    }
+    const QModelIndex index = romList->romModel()->index(row);
+    if (romList->romModel()->data(index, RomListModel::MissingRole).toBool()) {
+        starter->notice()->showFailure(tr("%1 is no longer in its folder").arg(index.data(RomListModel::FileNameRole).toString()));
+        return;
+    }
     historyPresenter->launched(
         starter->start(marlit::CommandLine::request(*entry, browsing->folderOf(row), romList->nameAt(row))), row);
 }
@@ -631,6 +644,7 @@ void MainFrame::runSystemConfig(const SystemEntry *entry)
     dialog.setOtherFolders(std::move(romFolders));
     dialog.setStore(
         [this, &dialog](const SystemEntry &edited, bool asNew) { return storeSetup(dialog, edited, asNew); });
+    dialog.setFileTypes(marlit::SystemFileTypes::text(entry ? *entry : SystemEntry{}, finder->latest().emulators));
     // The presets known so far at once, and the installed ones looked for again meanwhile.
     dialog.setPresets(finder->latest().systems, true);
     openSetup = &dialog;
@@ -752,6 +766,13 @@ void MainFrame::onEmulatorsFound()
     const EmulatorFinder::Result &found = finder->latest();
     if (openSetup)
         openSetup->setPresets(found.systems, finder->searching());
+    // The shown system's game files may be known only now.
+    if (const SystemEntry *entry = selectedEntry(); entry && browsing->state().listsFolders()) {
+        if (std::vector<std::string> types = fileTypesOf(*entry); types != folderReader->fileTypes()) {
+            folderReader->setFileTypes(std::move(types));
+            folderReader->refreshList();
+        }
+    }
     if (found.offerToWorkspace && found.knowsEmulators)
         offerEmulatorsFound();
     // A table that cannot be used at all is said here too, not only on standard error.
@@ -759,6 +780,11 @@ void MainFrame::onEmulatorsFound()
         starter->notice()->showFailure(tr("The table of known emulators cannot be used: %1")
                                            .arg(neutralised(QFile::decodeName(found.problems.front().c_str()))),
                                        QString());
+}
+
+std::vector<std::string> MainFrame::fileTypesOf(const SystemEntry &entry) const
+{
+    return marlit::SystemFileTypes::patterns(marlit::SystemFileTypes::text(entry, finder->latest().emulators));
 }
 
 void MainFrame::offerEmulatorsFound()

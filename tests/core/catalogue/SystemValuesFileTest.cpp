@@ -1,5 +1,6 @@
 #include "core/catalogue/SystemValuesFile.h"
 #include "core/catalogue/CatalogueFile.h"
+#include "core/catalogue/SystemFileTypes.h"
 
 #include "EntryTestSupport.h"
 #include "TempDir.h"
@@ -161,4 +162,64 @@ TEST(SystemValuesFile, MalformedValuesFileNeverCrashesAndKeepsWhatItCanRead)
         catalogue);
     EXPECT_EQ(typesByRow(catalogue), std::vector<std::string>{"*.a26"});
     EXPECT_EQ(catalogue.entryAt(0)->values.all().size(), 1U);
+}
+
+TEST(SystemFileTypes, ComeFromTheSystemElseFromTheEmulatorThatStartsIt)
+{
+    using marlit::EmulatorPreset;
+    using marlit::SystemFileTypes;
+    const auto systemOf = [](std::string name, std::string description, std::optional<std::string> parameters,
+                             std::optional<std::vector<std::string>> extensions) {
+        EmulatorPreset::System system;
+        system.name = std::move(name);
+        system.description = std::move(description);
+        system.parameters = std::move(parameters);
+        system.extensions = std::move(extensions);
+        return system;
+    };
+    EmulatorPreset mednafen;
+    mednafen.programs = {"mednafen"};
+    mednafen.extensions = {"nes", "cue", "m3u"};
+    mednafen.systems = {systemOf("Nintendo", "Nintendo Entertainment System", {}, {{"nes"}}),
+                        systemOf("Sony", "PlayStation", {}, {{"cue", "m3u"}})};
+    EmulatorPreset mame;
+    mame.programs = {"mame"};
+    mame.extensions = {"zip", "7z"};
+    mame.systems = {systemOf("Arcade", "Arcade machines", {}, {}),
+                    systemOf("Coleco", "ColecoVision", "coleco -cart", {{"col", "bin"}})};
+    const std::vector<EmulatorPreset> presets = {mednafen, mame};
+    struct Case
+    {
+        const char *what;
+        SystemEntry entry;
+        std::string text;
+    };
+    SystemEntry own = entryOf("Sony", "PlayStation", "/roms/psx/", "/usr/games", "/mednafen");
+    own.values.set(SystemFileTypes::kKey, "*.chd");
+    SystemEntry everyFile = own;
+    everyFile.values.set(SystemFileTypes::kKey, "");
+    const Case cases[] = {
+        {"told by the description", entryOf("Sony", "PlayStation", "/roms/", "/usr/games", "/mednafen"), "*.cue *.m3u"},
+        {"not told: all it could be", entryOf("Mine", "Games", "/roms/", "/usr/games", "/mednafen"),
+         "*.nes *.cue *.m3u"},
+        {"told by the parameters", entryOf("Coleco", "", "/roms/", "/opt/mame", "/mame", "coleco -cart"),
+         "*.col *.bin"},
+        {"the emulator's own", entryOf("Arcade", "", "/roms/", "/opt/mame", "/mame"), "*.zip *.7z"},
+        {"an emulator no preset knows", entryOf("Other", "", "/roms/", "/usr/bin", "/other"), ""},
+        {"the system's own", own, "*.chd"},
+        {"the system's own, empty: every file", everyFile, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(SystemFileTypes::text(c.entry, presets), c.text);
+    }
+    EXPECT_EQ(SystemFileTypes::patterns(" cue, .M3U;*.chd  *.cue"),
+              (std::vector<std::string>{"*.cue", "*.M3U", "*.chd"}));
+
+    // What the emulator gives anyway is not kept, so the system follows a better table later.
+    SystemEntry edited = entryOf("Sony", "PlayStation", "/roms/", "/usr/games", "/mednafen");
+    SystemFileTypes::store(edited, "*.cue *.m3u", presets);
+    EXPECT_TRUE(edited.values.empty());
+    SystemFileTypes::store(edited, "*.cue", presets);
+    EXPECT_EQ(edited.values.value(SystemFileTypes::kKey), "*.cue");
 }
