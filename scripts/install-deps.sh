@@ -25,6 +25,7 @@ if [ "${1:-}" = --tests ]; then
     xvfb xauth xdotool openbox
     desktop-file-utils appstream dpkg-dev
     fuse3 python3-fusepy
+    mednafen
   )
 fi
 

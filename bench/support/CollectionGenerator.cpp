@@ -185,6 +185,24 @@ bool CollectionGenerator::makeFlatFolder(const std::string &folder, std::size_t 
     return markComplete(path, description);
 }
 
+bool CollectionGenerator::makeCueFolder(const std::string &folder, std::size_t sheetCount)
+{
+    const std::string path = withSlash(folder);
+    const std::string description = "cue " + std::to_string(sheetCount) + "\n";
+    if (isComplete(path, description))
+        return true;
+    if (!startAfresh(path))
+        return false;
+    for (std::size_t i = 0; i < sheetCount; ++i) {
+        const std::string game = "Game " + std::to_string(i) + " (USA)";
+        std::ofstream(path + game + ".cue", std::ios::binary)
+            << "FILE \"" << game << ".bin\" BINARY\r\n  TRACK 01 MODE2/2352\r\n    INDEX 01 00:00:00\r\n";
+        if (!makeEmptyFile(path + game + ".bin"))
+            return false;
+    }
+    return markComplete(path, description);
+}
+
 bool CollectionGenerator::makeDeepTree(const std::string &root, std::size_t fileCount, std::size_t leafFolders)
 {
     const std::string path = withSlash(root);

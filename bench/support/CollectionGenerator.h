@@ -19,6 +19,10 @@ public:
     // One folder (path ending with the separator) holding fileCount files.
     static bool makeFlatFolder(const std::string &folder, std::size_t fileCount = 50000);
 
+    // One folder of sheetCount disc games: each a cue sheet naming its track, an empty .bin
+    // beside it.
+    static bool makeCueFolder(const std::string &folder, std::size_t sheetCount = 20000);
+
     // A tree three levels deep below root: leafFolders folders on the third level share fileCount
     // files; the levels above hold folders only.
     static bool makeDeepTree(const std::string &root, std::size_t fileCount = 100000, std::size_t leafFolders = 2000);
