@@ -25,11 +25,7 @@ mkdir -p "$roms"
 "$nasm" -f bin -DLEAVE_MARK -o "$roms/MARK.COM" "$program_source"
 
 cd "$work/ws"
-record() { # name description romdir emulator commandline
-  printf 'NAME = %s\r\nDESC = %s\r\nROMDIR = %s\r\nEMU = %s\r\nCOMMAND LINE = %s\r\n' "$@"
-  printf 'ICON = \r\nSNAPADIR = \r\nSNAPBDIR = \r\nSNAPSHOT = \r\n\r\n'
-}
-record "DOSBox" "MS-DOS programs" "$roms/" "$dosbox" "@-exit" >computer.ini
+catalogue_record "DOSBox" "MS-DOS programs" "$roms/" "$dosbox" "@-exit" >computer.ini
 # Open on the "Computer" tab (category 3), its first system, in a 640 x 480 window.
 {
   printf '\x01\x01\x00\x02\x80\x01\xe0\x03\x00%s%s%s' 120 00000000 Arial

@@ -32,11 +32,7 @@ echo "read me" >"$roms/readme.txt"
 touch "$roms/.directory"
 
 cd "$work/ws"
-record() { # name description romdir emulator commandline
-  printf 'NAME = %s\r\nDESC = %s\r\nROMDIR = %s\r\nEMU = %s\r\nCOMMAND LINE = %s\r\n' "$@"
-  printf 'ICON = \r\nSNAPADIR = \r\nSNAPBDIR = \r\nSNAPSHOT = \r\n\r\n'
-}
-record "Sony" "PlayStation" "$roms/" "$mednafen" "" >console.ini
+catalogue_record "Sony" "PlayStation" "$roms/" "$mednafen" "" >console.ini
 : >classic.ini
 : >handheld.ini
 : >computer.ini

@@ -110,6 +110,11 @@ dismiss_first_start_offer() { # wid
   fail "Escape did not dismiss the offer of the emulators found"
 }
 
+catalogue_record() { # name description romdir emulator commandline: one system of a catalogue file
+  printf 'NAME = %s\r\nDESC = %s\r\nROMDIR = %s\r\nEMU = %s\r\nCOMMAND LINE = %s\r\n' "$@"
+  printf 'ICON = \r\nSNAPADIR = \r\nSNAPBDIR = \r\nSNAPSHOT = \r\n\r\n'
+}
+
 shot() { # name: the screen as it is now, kept when the test was given a prefix in $shots
   [ -n "${shots:-}" ] && import -window root "$shots-$1.png" 2>/dev/null || true
 }

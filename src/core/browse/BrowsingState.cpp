@@ -13,6 +13,7 @@ namespace marlit {
 namespace {
 
 constexpr std::array kViews{
+    BrowseViewName{BrowseView::AllGames, "All Games"},
     BrowseViewName{BrowseView::Favourites, "Favourites"},
     BrowseViewName{BrowseView::RecentlyPlayed, "Recently Played"},
 };
@@ -58,6 +59,9 @@ void BrowsingState::chooseFolder(const std::vector<std::string> &treePath)
 void BrowsingState::chooseView(BrowseView view)
 {
     m_view = view;
+    // All the games are named by their paths below the ROM directory.
+    if (view == BrowseView::AllGames)
+        m_romFolder = m_romRoot;
     m_rom.clear();
 }
 

@@ -12,9 +12,10 @@ namespace marlit {
 class CategoryCatalogue;
 struct SystemEntry;
 
-// What the ROM list shows of the selected system: a folder of its ROM directory, or one of the
-// views of its play history that stand above the folders.
-enum class BrowseView : std::uint8_t { Folder, Favourites, RecentlyPlayed };
+// What the ROM list shows of the selected system: a folder of its ROM directory, one of the
+// views of its play history that stand above the folders, or all its games: those of the ROM
+// directory and all its sub-folders in one list.
+enum class BrowseView : std::uint8_t { Folder, Favourites, RecentlyPlayed, AllGames };
 
 // A view that stands above the folders, and the text it is shown under.
 struct BrowseViewName

@@ -113,12 +113,4 @@ std::string SystemFileTypes::text(const SystemEntry &entry, const std::vector<Em
     return fromPresets(entry, presets).value_or(std::string());
 }
 
-void SystemFileTypes::store(SystemEntry &entry, std::string_view text, const std::vector<EmulatorPreset> &presets)
-{
-    const std::string wanted(trimmed(text));
-    entry.values.erase(kKey);
-    if (wanted != fromPresets(entry, presets).value_or(std::string()))
-        entry.values.set(kKey, wanted);
-}
-
 } // namespace marlit

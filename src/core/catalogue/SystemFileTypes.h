@@ -27,9 +27,6 @@ public:
     static std::optional<std::string> fromPresets(const SystemEntry &entry, const std::vector<EmulatorPreset> &presets);
     // The text in force for entry: its own, else the presets', else empty (every file).
     static std::string text(const SystemEntry &entry, const std::vector<EmulatorPreset> &presets);
-    // Sets entry's own text, or drops it when it is what the presets give anyway, so that the
-    // system follows a better table later.
-    static void store(SystemEntry &entry, std::string_view text, const std::vector<EmulatorPreset> &presets);
 };
 
 } // namespace marlit

@@ -54,6 +54,8 @@ public:
     bool readsAll() const { return m_listAll; }
     // The patterns of the shown system's game files (none: every file), for the reads from now on.
     void setFileTypes(std::vector<std::string> fileTypes) { m_fileTypes = std::move(fileTypes); }
+    // Reads the shown list again as it was last asked for, keeping it shown meanwhile.
+    void readListAgain() { refreshList(); }
     const std::vector<std::string> &fileTypes() const { return m_fileTypes; }
     // The list shows something else (a view of the play history): no list is read or watched
     // any more, and nothing is said of one; the tree and the pictures are still followed.

@@ -38,6 +38,7 @@ RomFolderTree::RomFolderTree(QWidget *parent) : QTreeWidget(parent)
     m_folderIcon.addPixmap(style()->standardIcon(QStyle::SP_DirOpenIcon).pixmap(16, 16), QIcon::Selected);
     m_favouritesIcon = HistoryIcons::favourites();
     m_recentlyPlayedIcon = HistoryIcons::recentlyPlayed();
+    m_allGamesIcon = style()->standardIcon(QStyle::SP_FileDialogDetailedView);
 }
 
 void RomFolderTree::FillFolderTree(const std::vector<marlit::FolderNode> &folders)
@@ -62,6 +63,8 @@ QIcon RomFolderTree::viewIcon(View view) const
         return m_favouritesIcon;
     case View::RecentlyPlayed:
         return m_recentlyPlayedIcon;
+    case View::AllGames:
+        return m_allGamesIcon;
     case View::Folder:
         break;
     }

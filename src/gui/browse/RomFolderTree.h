@@ -68,6 +68,7 @@ private:
     QIcon m_folderIcon;
     QIcon m_favouritesIcon;
     QIcon m_recentlyPlayedIcon;
+    QIcon m_allGamesIcon;
     QIcon viewIcon(View view) const;
     PaintHold *m_paintHold = nullptr;
     QTreeWidgetItem *m_currentAtPress = nullptr;

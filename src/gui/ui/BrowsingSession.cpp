@@ -69,6 +69,14 @@ bool BrowsingSession::chooseFolder(marlit::BrowseView view, const std::vector<st
 
 bool BrowsingSession::showHistoryView()
 {
+    if (m_state.view() == marlit::BrowseView::AllGames) {
+        // Read like a folder, by the reader processes, with the sub-folders' games.
+        m_views.stop();
+        m_presenter.showFolder(m_state.romFolder());
+        if (m_state.listsFolders())
+            m_reader.readAll(m_state.search());
+        return true;
+    }
     const std::optional<marlit::SystemKey> &system = m_presenter.system();
     if (m_state.view() == marlit::BrowseView::Folder || !system) {
         m_views.stop();

@@ -57,7 +57,8 @@ signals:
     void searchChanged();
 
 private:
-    // Fills the list with the history view chosen; false for a folder or without a system.
+    // Fills the list with the history view or all the games chosen; false for a folder or
+    // without a system.
     bool showHistoryView();
 
     marlit::BrowsingState m_state;

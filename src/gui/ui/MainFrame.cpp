@@ -30,6 +30,7 @@
 #include "gui/ui/HistoryViews.h"
 #include "gui/ui/OptionsDialog.h"
 #include "gui/ui/RomListBox.h"
+#include "gui/ui/RomListModel.h"
 #include "gui/ui/SystemListBox.h"
 
 #include <QCloseEvent>
@@ -519,7 +520,8 @@ void MainFrame::OnSelChangeRom()
     // Without snapshots no picture is looked up or decoded.
     if (!entry || row < 0 || !showsSnapshots())
         return;
-    const std::string romName = romList->nameAt(row);
+    // A row of "All Games" names its sub-folder too; the pictures go by the file's name.
+    const std::string romName = marlit::splitAfterLastSeparator(romList->nameAt(row)).name;
 
     // The slots are emptied now and filled when their pictures are decoded; the area is
     // repainted then, so the old pictures do not flash away while the arrow key is held.
@@ -530,7 +532,7 @@ void MainFrame::OnSelChangeRom()
     std::vector<std::string> neighbours;
     for (const int next : {row + 1, row - 1})
         if (next >= 0 && next < romList->count())
-            neighbours.push_back(romList->nameAt(next));
+            neighbours.push_back(marlit::splitAfterLastSeparator(romList->nameAt(next)).name);
     loader->prefetch({entry->snapshotDirA, entry->snapshotDirB}, {cellSize(kSlotA), cellSize(kSlotB)}, neighbours);
 }
 
@@ -770,7 +772,7 @@ void MainFrame::onEmulatorsFound()
     if (const SystemEntry *entry = selectedEntry(); entry && browsing->state().listsFolders()) {
         if (std::vector<std::string> types = fileTypesOf(*entry); types != folderReader->fileTypes()) {
             folderReader->setFileTypes(std::move(types));
-            folderReader->refreshList();
+            folderReader->readListAgain();
         }
     }
     if (found.offerToWorkspace && found.knowsEmulators)

@@ -160,7 +160,7 @@ private:
     std::string workFile(const char *name) const { return workFolder + name; }
     void onEmulatorsFound();
     void offerEmulatorsFound();
-    std::vector<std::string> fileTypesOf(const SystemEntry &entry) const;
+    std::vector<std::string> fileTypesOf(const marlit::SystemEntry &entry) const;
     // Says in the launch notice that the system has no emulator, when it has none.
     bool sayIfNoEmulator(const marlit::SystemEntry &entry);
     void requestDefaultSnapshot();

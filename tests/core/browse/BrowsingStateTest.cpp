@@ -121,7 +121,7 @@ TEST(BrowsingStateTest, ViewsAboveTheFoldersInTheirOrder)
         EXPECT_NE(name.view, BrowseView::Folder);
         texts.emplace_back(name.text);
     }
-    EXPECT_EQ(texts, (std::vector<std::string>{"Favourites", "Recently Played"}));
+    EXPECT_EQ(texts, (std::vector<std::string>{"All Games", "Favourites", "Recently Played"}));
 }
 
 } // namespace

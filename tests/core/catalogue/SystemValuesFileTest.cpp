@@ -215,11 +215,4 @@ TEST(SystemFileTypes, ComeFromTheSystemElseFromTheEmulatorThatStartsIt)
     }
     EXPECT_EQ(SystemFileTypes::patterns(" cue, .M3U;*.chd  *.cue"),
               (std::vector<std::string>{"*.cue", "*.M3U", "*.chd"}));
-
-    // What the emulator gives anyway is not kept, so the system follows a better table later.
-    SystemEntry edited = entryOf("Sony", "PlayStation", "/roms/", "/usr/games", "/mednafen");
-    SystemFileTypes::store(edited, "*.cue *.m3u", presets);
-    EXPECT_TRUE(edited.values.empty());
-    SystemFileTypes::store(edited, "*.cue", presets);
-    EXPECT_EQ(edited.values.value(SystemFileTypes::kKey), "*.cue");
 }

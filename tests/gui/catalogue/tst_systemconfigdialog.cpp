@@ -7,6 +7,7 @@
 #include "gui/catalogue/SystemConfigDialog.h"
 
 #include "core/catalogue/CatalogueFile.h"
+#include "core/catalogue/SystemFileTypes.h"
 #include "core/ui/DialogUnits.h"
 
 #include "ModalAnswer.h"
@@ -135,6 +136,17 @@ void SystemConfigDialogTest::showsTheSystemAndSaveStoresEveryValueWhole()
     QCOMPARE(saved.commandLine, std::string("-fs"));
     QVERIFY(saved.paramsAfterRom);
     QCOMPARE(saved.iconPath, std::string("/icons/nes.ico"));
+
+    // "File Types:" left as shown keeps the emulator's; typed, they are the system's own.
+    for (const QString &typed : {QStringLiteral("*.cue *.m3u"), QStringLiteral("*.chd")}) {
+        SystemConfigDialog typesDialog(SystemEntry{}, "default.ico");
+        typesDialog.setFileTypes("*.cue *.m3u");
+        qobject_cast<QLineEdit *>(typesDialog.control(Id::IdFileTypes))->setText(typed);
+        click(typesDialog, Id::IdSave);
+        const std::string *own = typesDialog.edited().values.find(marlit::SystemFileTypes::kKey);
+        QCOMPARE(own ? QString::fromStdString(*own) : QStringLiteral("(the emulator's)"),
+                 typed == "*.chd" ? typed : QStringLiteral("(the emulator's)"));
+    }
 }
 
 void SystemConfigDialogTest::controlsStandWhereTheTemplatePutsThem()
@@ -148,14 +160,16 @@ void SystemConfigDialogTest::controlsStandWhereTheTemplatePutsThem()
         const marlit::LayoutRect r = units.toPixels(marlit::LayoutRect{x, y, width, height});
         return QRect(r.x, r.y, r.width, r.height);
     };
-    QCOMPARE(dialog.size(), QSize(units.toPixelsX(300), units.toPixelsY(216)));
+    // "File Types:" stands below the parameters; what is below them moved down one row.
+    QCOMPARE(dialog.size(), QSize(units.toPixelsX(300), units.toPixelsY(233)));
+    QCOMPARE(dialog.control(Id::IdFileTypes)->geometry(), pixels(98, 105, 186, 14));
     QCOMPARE(dialog.control(Id::IdName)->geometry(), pixels(98, 7, 130, 14));
     QCOMPARE(dialog.control(Id::IdPresets)->geometry(), pixels(232, 7, 52, 14));
-    QCOMPARE(dialog.control(Id::IdBrowseIcon)->geometry(), pixels(268, 173, 16, 15));
-    QCOMPARE(dialog.control(Id::IdSaveAsNewEntry)->geometry(), pixels(15, 193, 78, 10));
+    QCOMPARE(dialog.control(Id::IdBrowseIcon)->geometry(), pixels(268, 190, 16, 15));
+    QCOMPARE(dialog.control(Id::IdSaveAsNewEntry)->geometry(), pixels(15, 210, 78, 10));
     QCOMPARE(dialog.control(1014)->geometry(), pixels(7, 59, 88, 14));
     QCOMPARE(qobject_cast<QLabel *>(dialog.control(1014))->text(), QStringLiteral("Emulation Executable:"));
-    QCOMPARE(dialog.iconPreviewRect(), QRect(units.toPixelsX(180), units.toPixelsY(174), 32, 32));
+    QCOMPARE(dialog.iconPreviewRect(), QRect(units.toPixelsX(180), units.toPixelsY(191), 32, 32));
 
     // Tab goes down the fields as they stand, each with its "..." button, from the name, where
     // the dialog puts the focus, round to it again.
@@ -167,8 +181,8 @@ void SystemConfigDialogTest::controlsStandWhereTheTemplatePutsThem()
             order << widget->property("controlId").toInt();
         widget = widget->nextInFocusChain();
     } while (widget != dialog.control(Id::IdName));
-    QCOMPARE(order, (QList<int>{1003, 1028, 1004, 1005, 1021, 1006, 1022, 1007, 1011, 1008, 1023,
-                                1009, 1024, 1010, 1026, 1041, 1027, 1001, 1002, 1,    2}));
+    QCOMPARE(order, (QList<int>{1003, 1028, 1004, 1005, 1021, 1006, 1022, 1007, 1011, 1029, 1008,
+                                1023, 1009, 1024, 1010, 1026, 1041, 1027, 1001, 1002, 1,    2}));
 }
 
 void SystemConfigDialogTest::folderPickerStartsOnTheStoredFolderAndTypedTextWins()

@@ -334,11 +334,12 @@ void MainFrameTest::folderTreeListsSubFoldersAndSelectingOneListsItsFiles()
     m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 1, 0));
     auto frame = makeFrame();
     RomFolderTree *tree = child<RomFolderTree>(*frame, "folderTree");
-    // The system's two views of its play history stand above "ROMS".
-    QCOMPARE(tree->topLevelItemCount(), 3);
-    QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("Favourites"));
-    QCOMPARE(tree->topLevelItem(1)->text(0), QStringLiteral("Recently Played"));
-    QTreeWidgetItem *root = tree->topLevelItem(2);
+    // "All Games" and the system's two views of its play history stand above "ROMS".
+    QCOMPARE(tree->topLevelItemCount(), 4);
+    QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("All Games"));
+    QCOMPARE(tree->topLevelItem(1)->text(0), QStringLiteral("Favourites"));
+    QCOMPARE(tree->topLevelItem(2)->text(0), QStringLiteral("Recently Played"));
+    QTreeWidgetItem *root = tree->topLevelItem(3);
     QCOMPARE(root->text(0), QStringLiteral("ROMS"));
     QVERIFY(root->isExpanded());
     QStringList children;

@@ -197,7 +197,7 @@ void SlowStorageTest::windowShowsStaysUsableAndClosesWhileAFolderHangs()
         start({{"NAS", mounted("hang")}, {"Local", local("roms/local/"), {}, local("emu/stand-in.sh")}}, 0);
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
-    QCOMPARE(tree()->topLevelItemCount(), 3); // the views and "ROMS", its folders still to come
+    QCOMPARE(tree()->topLevelItemCount(), 4); // the views and "ROMS", its folders still to come
     QTRY_COMPARE(status(), QString::fromStdString("Reading " + mounted("hang") + " \u2026"));
     QTRY_COMPARE_WITH_TIMEOUT(
         status(), QString::fromStdString("Waiting for " + mounted("hang") + ": the folder is not answering."),
@@ -262,7 +262,7 @@ void SlowStorageTest::failuresAndABlankSystemAreSaidInTheListArea()
         select(row);
         QVERIFY(names().empty());
         QCOMPARE(status(), QString::fromStdString(text));
-        QCOMPARE(tree()->topLevelItemCount(), 3);
+        QCOMPARE(tree()->topLevelItemCount(), 4);
         QCOMPARE(tree()->romsItem()->childCount(), 0);
     }
     // Not the working directory's files: nothing, and what to do about it.

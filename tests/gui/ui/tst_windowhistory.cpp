@@ -2,11 +2,13 @@
 // favourites, Ctrl+D wherever the focus is, and the ROM list's menu (Play, the favourite mark,
 // Forget Play History) from a right click and from the Menu key.
 
+#include "ModalAnswer.h"
 #include "SettingsBytes.h"
 #include "TempDir.h"
 
 #include "core/history/HistoryStore.h"
 #include "gui/browse/RomFolderReader.h"
+#include "gui/catalogue/SystemConfigDialog.h"
 #include "gui/history/HistoryIcons.h"
 #include "gui/history/PlayHistory.h"
 #include "gui/launch/EmulatorStarter.h"
@@ -103,6 +105,7 @@ private slots:
     void starsFollowTheSystemAndCtrlDMarksWhereverTheFocusIs();
     void romMenuPlaysMarksAndForgets();
     void playsFromTheListAreRecordedAndClosingEndsTheOneRunning();
+    void renamedSystemKeepsItsFavourites();
 
 private:
     std::optional<RomHistory> stored(const std::string &path);
@@ -177,17 +180,18 @@ void WindowHistoryTest::starsFollowTheSystemAndCtrlDMarksWhereverTheFocusIs()
     QTest::qWait(50);
     QVERIFY(list->romModel()->isFavourite(mario));
 
-    // A row's tooltip says how much it was played; a row never played has none.
+    // A row's tooltip gives its file name, which the row shows as a title, and how much it was played.
     const auto hover = [&](int row) {
         const QPoint at = list->visualRect(list->model()->index(row, 0)).center();
         QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
         QApplication::sendEvent(list->viewport(), &help);
     };
     hover(zelda);
-    QTRY_COMPARE(QToolTip::text(), QStringLiteral("<qt>1 play \u00B7 2 h 14 min \u00B7 yesterday</qt>"));
+    QTRY_COMPARE(QToolTip::text(),
+                 QStringLiteral("<qt>Zelda (U).nes<br>1 play \u00B7 2 h 14 min \u00B7 yesterday</qt>"));
     QVERIFY(QToolTip::isVisible());
     hover(rowOf(*list, "Metroid.nes"));
-    QTRY_VERIFY(!QToolTip::isVisible());
+    QTRY_COMPARE(QToolTip::text(), QStringLiteral("<qt>Metroid.nes</qt>"));
     // A name cut short shows whole, above its plays if it has any.
     hover(rowOf(*list, kLongName + ".unplayed"));
     QTRY_COMPARE(QToolTip::text(), QStringLiteral("<qt>") + QString::fromStdString(kLongName + ".unplayed</qt>"));
@@ -315,3 +319,39 @@ void WindowHistoryTest::playsFromTheListAreRecordedAndClosingEndsTheOneRunning()
 
 QTEST_MAIN(WindowHistoryTest)
 #include "tst_windowhistory.moc"
+
+// The favourites are the plays of the ROMs in the system's folder: renamed in the catalogue by
+// an editor, then in Setup, the system keeps them; a system of the old name elsewhere has none.
+void WindowHistoryTest::renamedSystemKeepsItsFavourites()
+{
+    m_dir->write("roms/famicom/MARIO.NES");
+    m_dir->write("console.ini", record("Famicom", m_dir->file("roms/nes/"), "/bin/true") +
+                                    record("NES", m_dir->file("roms/famicom/"), "/bin/true"));
+    auto frame = std::make_unique<MainFrame>(m_dir->path());
+    QVERIFY(frame->romFolderReader().waitForIdle());
+    frame->show();
+    auto *list = frame->findChild<RomListBox *>(QStringLiteral("romList"));
+    auto *systems = frame->findChild<SystemListBox *>(QStringLiteral("systemList"));
+    const auto showsMarioStarred = [&](int system) {
+        systems->setCurrentRow(system);
+        frame->OnSelChangeSystem();
+        return frame->romFolderReader().waitForIdle() && frame->playHistory().finish(std::chrono::seconds(20)) &&
+               QTest::qWaitFor([&] { return list->romModel()->isFavourite(rowOf(*list, "MARIO.NES")); }, 2000);
+    };
+    QVERIFY2(showsMarioStarred(0), "starred as \"NES\", shown under another name");
+    QVERIFY2(!showsMarioStarred(1), "a system of the old name in another folder has none");
+
+    m_dir->write("console.ini", record("Nintendo", m_dir->file("roms/nes/"), "/bin/true") +
+                                    record("NES", m_dir->file("roms/famicom/"), "/bin/true"));
+    QTRY_COMPARE(systems->model()->index(0, 0).data().toString(), QStringLiteral("Nintendo"));
+    QVERIFY(showsMarioStarred(0));
+
+    marlit::test::answerNextModal([](QWidget *modal) {
+        auto *dialog = qobject_cast<SystemConfigDialog *>(modal);
+        qobject_cast<QLineEdit *>(dialog->control(SystemConfigDialog::IdName))->setText(QStringLiteral("NES Classic"));
+        QTest::mouseClick(dialog->control(SystemConfigDialog::IdSave), Qt::LeftButton);
+    });
+    frame->OnSetup();
+    QVERIFY(m_dir->read("console.ini").starts_with("NAME = NES Classic\r\n"));
+    QVERIFY(showsMarioStarred(0));
+}
