@@ -5,6 +5,7 @@
 
 #include "BenchSupport.h"
 #include "CollectionGenerator.h"
+#include "TimedApplication.h"
 
 #include "core/browse/RomListing.h"
 #include "gui/browse/RomFolderReader.h"
@@ -25,33 +26,6 @@ using namespace marlit::bench;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-// Times every event the loop hands out at its top level: the longest is the longest time the
-// window could not answer the user.
-class TimedApplication : public QApplication
-{
-public:
-    using QApplication::QApplication;
-
-    bool notify(QObject *receiver, QEvent *event) override
-    {
-        if (m_depth++ > 0) {
-            const bool handled = QApplication::notify(receiver, event);
-            --m_depth;
-            return handled;
-        }
-        const auto start = Clock::now();
-        const bool handled = QApplication::notify(receiver, event);
-        longestTurnMs = std::max(longestTurnMs, elapsedMs(start));
-        --m_depth;
-        return handled;
-    }
-
-    double longestTurnMs = 0;
-
-private:
-    int m_depth = 0;
-};
 
 std::string record(const std::string &name, const std::string &romDirectory)
 {
