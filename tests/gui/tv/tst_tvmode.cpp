@@ -187,7 +187,7 @@ void TvModeTest::viewsSearchAndMenuChooseInTheWindow()
     press(Qt::Key_Return);
     QVERIFY(m_frame->romSearch().applied());
     QCOMPARE(m_frame->romSearch().text(), std::string("K"));
-    QCOMPARE(tv.viewRow()->model()->index(3, 0).data().toString(), QStringLiteral("Search: K"));
+    QCOMPARE(tv.viewRow()->model()->index(4, 0).data().toString(), QStringLiteral("Search: K"));
     press(Qt::Key_Escape);
     QVERIFY(!tv.letterGrid()->isVisible());
     QCOMPARE(tv.focusWidget(), tv.gameList());
