@@ -49,7 +49,7 @@ dialog_click() { # window width-units height-units x y w h
   eval "$(grep -E '^(WIDTH|HEIGHT)=' <<<"$geometry")"
   xdotool mousemove --window "$1" $((($4 + $6 / 2) * WIDTH / $2)) $((($5 + $7 / 2) * HEIGHT / $3)) click 1
 }
-setup_click() { dialog_click "$setup" 300 216 "$@"; }
+setup_click() { dialog_click "$setup" 300 233 "$@"; }
 type_into() { # x y w h text: a click into an edit, then the text
   setup_click "$1" "$2" "$3" "$4"
   xdotool type --delay 5 -- "$5"
@@ -72,10 +72,10 @@ type_into 98 24 186 14 "Added with the dialogs"
 type_into 98 41 167 14 "$roms"
 type_into 98 58 167 14 "$work/emu/stand-in"
 type_into 98 75 186 14 "-fullscreen"
-type_into 98 105 167 14 "$snaps"
-setup_click 15 193 78 10 # "Save as New Entry"
+type_into 98 122 167 14 "$snaps"
+setup_click 15 210 78 10 # "Save as New Entry"
 shot 1-setup
-setup_click 116 190 50 14 # "Save"
+setup_click 116 207 50 14 # "Save"
 window_gone "$setup" || fail "Save did not close the dialog"
 
 # The new system goes after the empty one; the folders gained their separator.

@@ -596,7 +596,8 @@ void MainFrame::OnPlay()
     }
     const QModelIndex index = romList->romModel()->index(row);
     if (romList->romModel()->data(index, RomListModel::MissingRole).toBool()) {
-        starter->notice()->showFailure(tr("%1 is no longer in its folder").arg(index.data(RomListModel::FileNameRole).toString()));
+        starter->notice()->showFailure(
+            tr("%1 is no longer in its folder").arg(index.data(RomListModel::FileNameRole).toString()));
         return;
     }
     historyPresenter->launched(

@@ -230,8 +230,7 @@ void RomListBox::keyPressEvent(QKeyEvent *event)
     }
     // The row shows a title; what is copied is its file name.
     if (event->matches(QKeySequence::Copy) && currentRow() >= 0) {
-        QGuiApplication::clipboard()->setText(
-            m_model->index(currentRow()).data(RomListModel::FileNameRole).toString());
+        QGuiApplication::clipboard()->setText(m_model->index(currentRow()).data(RomListModel::FileNameRole).toString());
         event->accept();
         return;
     }

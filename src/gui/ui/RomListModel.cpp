@@ -1,8 +1,8 @@
 #include "gui/ui/RomListModel.h"
 
+#include "core/browse/GameTitle.h"
 #include "core/metadata/GameCollection.h"
 #include "gui/ui/BoundedText.h"
-#include "core/browse/GameTitle.h"
 
 #include <QByteArray>
 #include <QFile>
