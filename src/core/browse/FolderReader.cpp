@@ -165,9 +165,16 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
         } else {
             // "All Games": the folder and its sub-folders, read as a whole and so never kept for the tree.
             std::vector<std::string> allGames;
+            // Its sub-folders are watched too, each against its state before it was read.
+            std::vector<std::pair<std::string, struct stat>> subFolders;
+            const auto onSubFolder = [&](const std::string &path, const struct stat &before) {
+                if (!path.empty() && request.watch && subFolders.size() < kMaxTreeWatches)
+                    subFolders.emplace_back(path, before);
+            };
             const auto readList = [&] {
+                subFolders.clear();
                 return request.listAll ? RomListing::listAll(request.listFolder, request.search, request.fileTypes,
-                                                             allGames, progress)
+                                                             allGames, progress, onSubFolder)
                                        : DirectoryReader::read(request.listFolder, entries, progress);
             };
             listError = readList();
@@ -178,11 +185,21 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
                 list.watchRefused = !watchFolder(listWatch, request.listFolder);
                 if (list.watchRefused)
                     listWatch.close();
-                if (const std::optional<FileStamp> now = FileStamp::of(request.listFolder); now != list.stamp) {
+                const auto watchSubFolders = [&] {
+                    bool changed = false;
+                    for (const auto &[path, before] : subFolders)
+                        if (const std::string folder = request.listFolder + path;
+                            !list.watchRefused && watchFolder(listWatch, folder))
+                            changed = changed || FileStamp::of(folder) != FileStamp::from(before);
+                    return changed;
+                };
+                if (const std::optional<FileStamp> now = FileStamp::of(request.listFolder);
+                    watchSubFolders() || now != list.stamp) {
                     list.stamp = now;
                     entries.clear();
                     allGames.clear();
                     listError = readList();
+                    watchSubFolders();
                 }
             }
             list.listError = listError;

@@ -99,7 +99,8 @@ std::vector<std::string> RomListing::fromEntries(std::vector<DirectoryEntry> ent
 }
 
 int RomListing::listAll(const std::string &root, const RomSearch &search, const std::vector<std::string> &fileTypes,
-                        std::vector<std::string> &names, const std::function<void(std::size_t)> &progress)
+                        std::vector<std::string> &names, const std::function<void(std::size_t)> &progress,
+                        const std::function<void(const std::string &, const struct stat &)> &onFolderRead)
 {
     std::vector<std::string> found;
     std::set<std::pair<dev_t, ino_t>> seen; // a link back to a folder above is followed once
@@ -112,11 +113,13 @@ int RomListing::listAll(const std::string &root, const RomSearch &search, const 
         struct stat status
         {
         };
-        if (::stat(folder.empty() ? "." : folder.c_str(), &status) == 0 &&
-            !seen.emplace(status.st_dev, status.st_ino).second)
+        const bool stated = ::stat(folder.empty() ? "." : folder.c_str(), &status) == 0;
+        if (stated && !seen.emplace(status.st_dev, status.st_ino).second)
             continue;
         std::vector<DirectoryEntry> entries;
         const int error = DirectoryReader::read(folder, entries);
+        if (stated && error == 0 && onFolderRead)
+            onFolderRead(relative, status);
         if (rootError < 0)
             rootError = error;
         for (const DirectoryEntry &entry : entries)

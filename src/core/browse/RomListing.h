@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <vector>
 
 namespace marlit {
@@ -29,9 +30,11 @@ public:
     // that leads back to a folder read already is not followed again), as its path below root
     // ("A/Aladdin (USA).md"), each folder's files chosen as fromEntries() does and all of them
     // sorted by title. Gives 0, or the errno of root when it cannot be read (its sub-folders that
-    // cannot be read add nothing). progress hears the count found after each folder.
+    // cannot be read add nothing). progress hears the count found after each folder; onFolderRead
+    // each folder read, by its path below root ("" for root), with its state before it was read.
     static int listAll(const std::string &root, const RomSearch &search, const std::vector<std::string> &fileTypes,
-                       std::vector<std::string> &names, const std::function<void(std::size_t)> &progress = {});
+                       std::vector<std::string> &names, const std::function<void(std::size_t)> &progress = {},
+                       const std::function<void(const std::string &, const struct stat &)> &onFolderRead = {});
     // Whether a listed name comes before another: by title ignoring case, then by name.
     static bool before(std::string_view a, std::string_view b);
 };

@@ -243,7 +243,7 @@ void RomFolderReader::watch(std::unique_ptr<FolderWatch> &slot, const std::share
         return;
     slot = std::make_unique<FolderWatch>(std::move(answer->watch));
     connect(slot.get(), &FolderWatch::changed, this,
-            [this, &schedule, &timer, foldersMatter, &checkOnLoss](const marlit::WatchEvents::Summary &summary) {
+            [this, &slot, &schedule, &timer, foldersMatter, &checkOnLoss](const marlit::WatchEvents::Summary &summary) {
                 if (summary.lost) {
                     // Gone, or its file system unmounted: what comes back there is told by
                     // nothing, so it is looked for.
@@ -251,7 +251,9 @@ void RomFolderReader::watch(std::unique_ptr<FolderWatch> &slot, const std::share
                     if (!m_checkTimer.isActive())
                         m_checkTimer.start();
                 }
-                if (summary.lost || (foldersMatter ? summary.folders : summary.files))
+                // "All Games" holds the games of the sub-folders: a folder that comes or goes changes it.
+                const bool allGames = &slot == &m_listWatch && m_listAll;
+                if (summary.lost || (foldersMatter ? summary.folders : summary.files || (allGames && summary.folders)))
                     noteChange(schedule, timer);
             });
 }

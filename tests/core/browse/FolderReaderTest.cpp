@@ -267,4 +267,11 @@ TEST(FolderReaderTest, AGeneratedCollectionShowsOneRowPerGame)
     send(*reader, all);
     EXPECT_EQ(receive(reader->socket.get(), 1).names.toVector(),
               (std::vector<std::string>{"A/Aladdin (USA).md", "A/Alien 3 (Europe).md", "S/Sonic (World).md"}));
+    // Watched, it follows a game added in a letter folder.
+    all.watch = true;
+    send(*reader, all);
+    Answer watched = receive(reader->socket.get(), 1);
+    ASSERT_EQ(watched.watches.count(ReaderProtocol::ListWatch), 1u);
+    dir.write("md/S/Streets of Rage (USA).md", "game");
+    EXPECT_TRUE(eventsOf(watched.watches[ReaderProtocol::ListWatch]).files);
 }
