@@ -3,7 +3,8 @@
 
 Usage: misbehaving_fs.py MOUNTPOINT [--delay-ms N] [--slow-names N]
 
-  /hang/      its listing never answers (the request is taken and never replied to)
+  /hang/      its listing never answers (the request is taken and never replied to), nor does a
+              look-up of any name in it (a program looked for on PATH there)
   /slow/      answers after the delay, with --slow-names names ("Slow ROM 000001.nes" ...)
   /changing/  one name that changes at every listing ("Take 1.nes", "Take 2.nes" ...), and no
               change notice ever, as a remote share behaves
@@ -44,6 +45,8 @@ class Misbehaving(Operations):
 
     def getattr(self, path, fh=None):
         parts = path.strip("/").split("/")
+        if len(parts) == 2 and parts[0] == "hang":
+            self.never.wait()
         if path == "/ticking":
             return dict(FOLDER, st_mtime=tick() * 2 * 10**9)
         if len(parts) == 2 and parts[0] == "ticking" and parts[1].startswith("Tick "):

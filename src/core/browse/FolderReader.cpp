@@ -18,6 +18,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <unistd.h>
 
 namespace marlit {
 
@@ -137,11 +138,16 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
         check.hasCheck = true;
         check.present.reserve(request.checkPaths.size());
         for (const std::string &path : request.checkPaths) {
-            // Gone only when the system says so; a file that cannot be looked at now may be there.
             struct stat status
             {
             };
-            const bool gone = ::stat(path.c_str(), &status) != 0 && (errno == ENOENT || errno == ENOTDIR);
+            const bool found = ::stat(path.c_str(), &status) == 0;
+            if (request.checkPrograms) {
+                check.present.push_back(found && S_ISREG(status.st_mode) && ::access(path.c_str(), X_OK) == 0);
+                continue;
+            }
+            // Gone only when the system says so; a file that cannot be looked at now may be there.
+            const bool gone = !found && (errno == ENOENT || errno == ENOTDIR);
             check.present.push_back(gone ? 0 : 1);
         }
         part(std::move(check), std::move(checkWatch));

@@ -33,6 +33,9 @@ struct FolderRequest
     std::vector<std::string> watchOnly; // watched in one descriptor of their own, not read
     // Checked for presence; with watch, their folders are watched for files that come and go.
     std::vector<std::string> checkPaths;
+    // The checked paths are programs looked for (on PATH): present only when an executable file.
+    // Their folders are then read as a list's, so each holds one stuck reader at most.
+    bool checkPrograms = false;
 
     // A look at folders whose changes are not told: the list (the tree) is read only when its
     // folder's stamp is no longer listStamp (treeStamp; none: it was not there), and is

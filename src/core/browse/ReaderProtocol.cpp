@@ -208,6 +208,7 @@ std::string ReaderProtocol::request(const FolderRequest &request)
     writer.u32(static_cast<std::uint32_t>(request.fileTypes.size()));
     for (const std::string &type : request.fileTypes)
         writer.text(type);
+    writer.u8(request.checkPrograms ? 1 : 0);
     return writer.finish();
 }
 
@@ -243,6 +244,7 @@ std::optional<FolderRequest> ReaderProtocol::readRequest(std::string_view payloa
     const std::uint32_t types = reader.count(4);
     for (std::uint32_t i = 0; i < types && reader.ok(); ++i)
         request.fileTypes.push_back(reader.text());
+    request.checkPrograms = reader.flag();
     if (!reader.atEnd())
         return std::nullopt;
     return request;

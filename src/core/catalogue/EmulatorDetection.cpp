@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,14 +57,57 @@ struct Found
     std::string flatpakId; // empty for a program
 };
 
-std::optional<Found> findEmulator(const EmulatorPreset &emulator, const EmulatorDetection::Environment &environment)
+using IsExecutable = std::function<bool(const std::string &path)>;
+
+// Calls visit with each absolute folder of searchPath, ending with "/", in order.
+template <typename Visit> bool forEachFolder(std::string_view searchPath, const Visit &visit)
+{
+    std::size_t start = 0;
+    while (start <= searchPath.size()) {
+        std::size_t end = searchPath.find(':', start);
+        if (end == std::string_view::npos)
+            end = searchPath.size();
+        const std::string_view folder = searchPath.substr(start, end - start);
+        start = end + 1;
+        if (folder.empty() || folder.front() != '/')
+            continue;
+        std::string withSeparator(folder);
+        if (withSeparator.back() != '/')
+            withSeparator.push_back('/');
+        if (visit(withSeparator))
+            return true;
+    }
+    return false;
+}
+
+std::optional<std::string> findProgramWith(std::string_view program, std::string_view searchPath,
+                                           const IsExecutable &isExecutable)
+{
+    if (program.empty())
+        return std::nullopt;
+    if (program.find('/') != std::string_view::npos) {
+        std::string path(program);
+        return path.front() == '/' && isExecutable(path) ? std::optional(path) : std::nullopt;
+    }
+    std::optional<std::string> found;
+    forEachFolder(searchPath, [&](const std::string &folder) {
+        std::string candidate = folder + std::string(program);
+        if (isExecutable(candidate))
+            found = std::move(candidate);
+        return found.has_value();
+    });
+    return found;
+}
+
+std::optional<Found> findEmulator(const EmulatorPreset &emulator, const EmulatorDetection::Environment &environment,
+                                  const IsExecutable &isExecutable)
 {
     for (const std::string &name : emulator.programs)
-        if (std::optional<std::string> path = EmulatorDetection::findProgram(name, environment.searchPath))
+        if (std::optional<std::string> path = findProgramWith(name, environment.searchPath, isExecutable))
             return Found{std::move(*path), {}};
     if (emulator.flatpaks.empty())
         return std::nullopt;
-    const std::optional<std::string> flatpak = EmulatorDetection::findProgram(kFlatpakProgram, environment.searchPath);
+    const std::optional<std::string> flatpak = findProgramWith(kFlatpakProgram, environment.searchPath, isExecutable);
     if (!flatpak)
         return std::nullopt;
     for (const std::string &id : emulator.flatpaks)
@@ -138,9 +182,55 @@ EmulatorDetection::Environment EmulatorDetection::Environment::ofThisProcess()
 std::vector<SystemPreset> EmulatorDetection::systems(const std::vector<EmulatorPreset> &emulators,
                                                      const Environment &environment)
 {
+    return systemsWith(emulators, environment, isExecutableFile);
+}
+
+std::vector<SystemPreset> EmulatorDetection::systems(const std::vector<EmulatorPreset> &emulators,
+                                                     const Environment &environment,
+                                                     const std::set<std::string> &executables)
+{
+    return systemsWith(emulators, environment,
+                       [&executables](const std::string &path) { return executables.count(path) > 0; });
+}
+
+std::vector<EmulatorDetection::Lookup> EmulatorDetection::lookups(const std::vector<EmulatorPreset> &emulators,
+                                                                  const Environment &environment)
+{
+    std::vector<Lookup> lookups;
+    const auto add = [&lookups](const std::string &folder, const std::string &name) {
+        auto it =
+            std::find_if(lookups.begin(), lookups.end(), [&](const Lookup &held) { return held.folder == folder; });
+        if (it == lookups.end())
+            it = lookups.insert(lookups.end(), Lookup{folder, {}});
+        if (std::find(it->names.begin(), it->names.end(), name) == it->names.end())
+            it->names.push_back(name);
+    };
+    std::vector<std::string> programs;
+    for (const EmulatorPreset &emulator : emulators) {
+        programs.insert(programs.end(), emulator.programs.begin(), emulator.programs.end());
+        if (!emulator.flatpaks.empty())
+            programs.emplace_back(kFlatpakProgram);
+    }
+    for (const std::string &program : programs) {
+        const std::size_t slash = program.rfind('/');
+        if (slash == std::string::npos && !program.empty())
+            forEachFolder(environment.searchPath, [&](const std::string &folder) {
+                add(folder, program);
+                return false;
+            });
+        else if (slash != std::string::npos && program.front() == '/' && slash + 1 < program.size())
+            add(program.substr(0, slash + 1), program.substr(slash + 1));
+    }
+    return lookups;
+}
+
+std::vector<SystemPreset> EmulatorDetection::systemsWith(const std::vector<EmulatorPreset> &emulators,
+                                                         const Environment &environment,
+                                                         const std::function<bool(const std::string &)> &isExecutable)
+{
     std::vector<SystemPreset> presets;
     for (const EmulatorPreset &emulator : emulators) {
-        const std::optional<Found> found = findEmulator(emulator, environment);
+        const std::optional<Found> found = findEmulator(emulator, environment, isExecutable);
         for (const EmulatorPreset::System &system : emulator.systems)
             presets.push_back(presetOf(emulator, system, found));
     }
@@ -150,29 +240,7 @@ std::vector<SystemPreset> EmulatorDetection::systems(const std::vector<EmulatorP
 
 std::optional<std::string> EmulatorDetection::findProgram(std::string_view program, std::string_view searchPath)
 {
-    if (program.empty())
-        return std::nullopt;
-    if (program.find('/') != std::string_view::npos) {
-        std::string path(program);
-        return path.front() == '/' && isExecutableFile(path) ? std::optional(path) : std::nullopt;
-    }
-    std::size_t start = 0;
-    while (start <= searchPath.size()) {
-        std::size_t end = searchPath.find(':', start);
-        if (end == std::string_view::npos)
-            end = searchPath.size();
-        const std::string_view folder = searchPath.substr(start, end - start);
-        start = end + 1;
-        if (folder.empty() || folder.front() != '/')
-            continue;
-        std::string candidate(folder);
-        if (candidate.back() != '/')
-            candidate.push_back('/');
-        candidate.append(program);
-        if (isExecutableFile(candidate))
-            return candidate;
-    }
-    return std::nullopt;
+    return findProgramWith(program, searchPath, isExecutableFile);
 }
 
 } // namespace marlit

@@ -3,7 +3,9 @@
 #include "core/catalogue/EmulatorPreset.h"
 #include "core/catalogue/SystemPreset.h"
 
+#include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,10 +40,30 @@ public:
     static std::vector<SystemPreset> systems(const std::vector<EmulatorPreset> &emulators,
                                              const Environment &environment);
 
+    // The same in two steps, so that the programs are looked for where a folder that never
+    // answers holds up no thread of the window's (the folder readers): first, which names each
+    // folder is asked for, folders in the order of the search path, each ending with "/"; then
+    // the systems, a program being found where executables (full paths) holds it.
+    struct Lookup
+    {
+        std::string folder;
+        std::vector<std::string> names;
+
+        bool operator==(const Lookup &) const = default;
+    };
+    static std::vector<Lookup> lookups(const std::vector<EmulatorPreset> &emulators, const Environment &environment);
+    static std::vector<SystemPreset> systems(const std::vector<EmulatorPreset> &emulators,
+                                             const Environment &environment, const std::set<std::string> &executables);
+
     // The full path of the first executable file named program in the folders of searchPath;
     // a program given with a "/" is taken as it is, when absolute. Folders that are not absolute
     // are passed over: a record keeps a path that holds wherever the emulator is started from.
     static std::optional<std::string> findProgram(std::string_view program, std::string_view searchPath);
+
+private:
+    static std::vector<SystemPreset> systemsWith(const std::vector<EmulatorPreset> &emulators,
+                                                 const Environment &environment,
+                                                 const std::function<bool(const std::string &)> &isExecutable);
 };
 
 } // namespace marlit

@@ -67,6 +67,12 @@ std::vector<std::string> foldersOf(const FolderRequest &request)
         folders.push_back(request.listFolder);
     if (request.readTree && (!request.readList || request.treeRoot != request.listFolder))
         folders.push_back(request.treeRoot);
+    // Programs looked for on PATH: their folders hold one stuck reader at most, as ROM folders do.
+    if (request.checkPrograms)
+        for (const std::string &path : request.checkPaths)
+            if (std::string folder = path.substr(0, path.rfind('/') + 1);
+                std::find(folders.begin(), folders.end(), folder) == folders.end())
+                folders.push_back(std::move(folder));
     return folders;
 }
 

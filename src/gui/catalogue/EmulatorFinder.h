@@ -1,22 +1,35 @@
 #pragma once
 
+#include "core/catalogue/EmulatorDetection.h"
 #include "core/catalogue/EmulatorPreset.h"
 #include "core/catalogue/SystemPreset.h"
 
 #include <QObject>
 
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
-// Reads the table of known emulators and looks for them on this computer, on a thread of its
-// own: the window never waits, not even for a disk that does not answer, and can close while a
-// search is under way. Only the newest search's result is delivered.
+struct FolderAnswer;
+class FolderReaderPool;
+class QTimer;
+
+// Reads the table of known emulators and looks for them on this computer without the window
+// ever waiting. The table is read, and the files found programs need are looked at, on threads
+// of their own; the programs are looked for on PATH by the folder readers, one request per
+// folder, because a folder on a share that never answers would stick a thread in the kernel for
+// good, and the window's process could not end. A folder that has not answered within
+// kAnswerMs is passed over and named; the reader pool keeps one stuck look-up per folder at
+// most. Only the newest search's result is delivered.
 class EmulatorFinder : public QObject
 {
     Q_OBJECT
 
 public:
+    static constexpr int kAnswerMs = 3000;
+
     struct Result
     {
         std::vector<marlit::SystemPreset> systems;     // every known system, installed ones first
@@ -25,9 +38,13 @@ public:
         std::vector<std::string> problems;             // what is wrong with the table, for the user
         // Only for a search at start: the workspace is new and was not offered the emulators yet.
         bool offerToWorkspace = false;
+        // Folders of PATH that did not answer, so were not looked in; and those of them this
+        // search is the first to find so, to be said once.
+        std::vector<std::string> unansweredFolders;
+        std::vector<std::string> newlyUnanswered;
     };
 
-    explicit EmulatorFinder(QObject *parent = nullptr);
+    explicit EmulatorFinder(FolderReaderPool &readers, QObject *parent = nullptr);
     ~EmulatorFinder() override;
 
     void find();
@@ -45,10 +62,20 @@ signals:
 
 private:
     struct Shared;
+    struct Search;
     void start(std::string workFolder, bool checkWorkspace, bool catalogueFilesCreated);
     Q_INVOKABLE void deliverResults();
+    void askReaders(Search &search);
+    void onAnswered(const std::shared_ptr<FolderAnswer> &answer);
+    // Once every folder has answered or been passed over: the systems, on a thread.
+    void finishLookups();
+    void abandonLookups();
 
+    FolderReaderPool &m_readers;
+    QTimer *m_answerTimer;
     std::shared_ptr<Shared> shared;
+    std::unique_ptr<Search> m_search; // the newest search's look-ups on PATH
+    std::set<std::string> m_unansweredSaid;
     unsigned generation = 0;
     bool pending = false;
     bool problemsReported = false;

@@ -54,9 +54,11 @@ PresetMenu::PresetMenu(QWidget *parent) : QMenu(parent)
     });
 }
 
-void PresetMenu::setSystems(std::vector<SystemPreset> systems, bool stillSearching)
+void PresetMenu::setSystems(std::vector<SystemPreset> systems, bool stillSearching,
+                            std::vector<std::string> unansweredFolders)
 {
     known = std::move(systems);
+    unanswered = std::move(unansweredFolders);
     searching = stillSearching;
     // An open menu is not rebuilt under the pointer; it is the next time it opens.
     outdated = isVisible();
@@ -82,6 +84,8 @@ void PresetMenu::rebuild()
 {
     outdated = false;
     clear();
+    for (const std::string &folder : unanswered)
+        addAction(tr("Not looked in %1: the folder does not answer").arg(fromBytes(folder)))->setEnabled(false);
     if (known.empty()) {
         addAction(searching ? tr("Looking for the installed emulators...")
                             : tr("No known emulators: their table could not be read"))

@@ -18,8 +18,10 @@ public:
     explicit PresetMenu(QWidget *parent = nullptr);
 
     // systems: every known system, installed ones first; searching: a search for them is under
-    // way, so an empty list is not the last word.
-    void setSystems(std::vector<marlit::SystemPreset> systems, bool searching);
+    // way, so an empty list is not the last word; unanswered: folders of PATH that were passed
+    // over because they do not answer.
+    void setSystems(std::vector<marlit::SystemPreset> systems, bool searching,
+                    std::vector<std::string> unanswered = {});
 
 signals:
     void chosen(const marlit::SystemPreset &system);
@@ -29,6 +31,7 @@ private:
     QAction *addSystem(QMenu *menu, const marlit::SystemPreset &system, bool withEmulator);
 
     std::vector<marlit::SystemPreset> known;
+    std::vector<std::string> unanswered;
     bool searching = false;
     bool outdated = false;
 };

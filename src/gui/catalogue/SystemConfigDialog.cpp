@@ -283,9 +283,10 @@ void SystemConfigDialog::createControls()
     connect(presets, &PresetMenu::chosen, this, &SystemConfigDialog::applyPreset);
 }
 
-void SystemConfigDialog::setPresets(std::vector<marlit::SystemPreset> systems, bool searching)
+void SystemConfigDialog::setPresets(std::vector<marlit::SystemPreset> systems, bool searching,
+                                    std::vector<std::string> unanswered)
 {
-    presets->setSystems(std::move(systems), searching);
+    presets->setSystems(std::move(systems), searching, std::move(unanswered));
 }
 
 void SystemConfigDialog::applyPreset(const marlit::SystemPreset &system)

@@ -93,7 +93,9 @@ public:
 
     // The known systems "Presets..." offers (installed ones first); searching: a search for them
     // is under way.
-    void setPresets(std::vector<marlit::SystemPreset> systems, bool searching);
+    // unanswered: folders of PATH passed over because they did not answer.
+    void setPresets(std::vector<marlit::SystemPreset> systems, bool searching,
+                    std::vector<std::string> unanswered = {});
     PresetMenu *presetMenu() const { return presets; }
     // Fills the name, description, emulator, parameters and the "after ROM" box from system, and
     // says beside the ROM folder which files it takes; the ROM folder is left to the user.

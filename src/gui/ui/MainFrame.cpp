@@ -268,7 +268,7 @@ void MainFrame::OnCreate()
     connect(applyButton, &QPushButton::clicked, this, &MainFrame::OnApplyClear);
 
     const std::array<bool, 4> created = marlit::CatalogueFile::ensureCatalogueFiles(workFolder);
-    finder = new EmulatorFinder(this);
+    finder = new EmulatorFinder(folderReader->pool(), this);
     connect(finder, &EmulatorFinder::found, this, &MainFrame::onEmulatorsFound);
     finder->findAtStart(workFolder, std::all_of(created.begin(), created.end(), [](bool made) { return made; }));
 }
@@ -649,7 +649,7 @@ void MainFrame::runSystemConfig(const SystemEntry *entry)
         [this, &dialog](const SystemEntry &edited, bool asNew) { return storeSetup(dialog, edited, asNew); });
     dialog.setFileTypes(marlit::SystemFileTypes::text(entry ? *entry : SystemEntry{}, finder->latest().emulators));
     // The presets known so far at once, and the installed ones looked for again meanwhile.
-    dialog.setPresets(finder->latest().systems, true);
+    dialog.setPresets(finder->latest().systems, true, finder->latest().unansweredFolders);
     openSetup = &dialog;
     finder->find();
     {
@@ -768,7 +768,7 @@ void MainFrame::onEmulatorsFound()
 {
     const EmulatorFinder::Result &found = finder->latest();
     if (openSetup)
-        openSetup->setPresets(found.systems, finder->searching());
+        openSetup->setPresets(found.systems, finder->searching(), found.unansweredFolders);
     // The shown system's game files may be known only now.
     if (const SystemEntry *entry = selectedEntry(); entry && browsing->state().listsFolders()) {
         if (std::vector<std::string> types = fileTypesOf(*entry); types != folderReader->fileTypes()) {
@@ -783,6 +783,10 @@ void MainFrame::onEmulatorsFound()
         starter->notice()->showFailure(tr("The table of known emulators cannot be used: %1")
                                            .arg(neutralised(QFile::decodeName(found.problems.front().c_str()))),
                                        QString());
+    // A folder of PATH that does not answer is named once, and again in "Presets...".
+    for (const std::string &folder : found.newlyUnanswered)
+        starter->notice()->showFailure(tr("Emulators were not looked for in %1: the folder does not answer")
+                                           .arg(neutralised(QFile::decodeName(folder.c_str()))));
 }
 
 std::vector<std::string> MainFrame::fileTypesOf(const SystemEntry &entry) const

@@ -67,7 +67,7 @@ FolderRequest sampleRequest()
 TEST(ReaderProtocolTest, RequestIsFramedAsDocumented)
 {
     const std::string expected = bytes({
-                                     0x6A, 0, 0, 0,                // payload length 106, little-endian
+                                     0x6B, 0, 0, 0,                // payload length 107, little-endian
                                      'Q',                          // a request
                                      0x02, 0x01, 0, 0, 0, 0, 0, 0, // id 0x0102
                                      1,                            // read the tree
@@ -108,7 +108,7 @@ TEST(ReaderProtocolTest, RequestIsFramedAsDocumented)
                                      1, 0, 0, 0,             // one file type,
                                      5, 0, 0, 0,             // of 5 bytes:
                                  }) +
-                                 "*.cue";
+                                 "*.cue" + bytes({0}); // the files checked are no programs
     EXPECT_EQ(ReaderProtocol::request(sampleRequest()), expected);
     ReaderProtocol::Frame frame;
     std::size_t size = 0;

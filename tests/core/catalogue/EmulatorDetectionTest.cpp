@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,6 +24,13 @@ inline void PrintTo(const SystemPreset &preset, std::ostream *out)
     *out << "{" << preset.emulator << ": " << preset.name << " installed=" << preset.installed << " emulatorPath=\""
          << preset.emulatorPath << "\" commandLine=\"" << preset.commandLine << "\" after=" << preset.paramsAfterRom
          << " extensions=" << preset.extensions.size() << "}";
+}
+
+inline void PrintTo(const EmulatorDetection::Lookup &lookup, std::ostream *out)
+{
+    *out << lookup.folder << ":";
+    for (const std::string &name : lookup.names)
+        *out << " " << name;
 }
 
 } // namespace marlit
@@ -166,6 +174,26 @@ TEST_F(EmulatorDetectionTest, FindsProgramsFlatpaksAndFilesInstalledOnesFirst)
         missing("mGBA", "Game Boy Advance", {"rom"}),
     };
     EXPECT_EQ(EmulatorDetection::systems(table(), environment), expected);
+
+    // In two steps, as the window asks its folder readers: every name is asked of every
+    // absolute PATH folder, and what they find gives the same systems.
+    const std::vector<EmulatorDetection::Lookup> lookups = EmulatorDetection::lookups(table(), environment);
+    const std::vector<std::string> names = {"fceux",    "dosbox", "mupen64plus", "retroarch",
+                                            "pcsx2-qt", "PCSX2",  "flatpak",     "dolphin-emu"};
+    ASSERT_EQ(lookups,
+              (std::vector<EmulatorDetection::Lookup>{{dir.file("usr/bin/"), names}, {dir.file("usr/games/"), names}}));
+    std::set<std::string> executables;
+    for (const EmulatorDetection::Lookup &lookup : lookups)
+        for (const std::string &name : lookup.names)
+            if (EmulatorDetection::findProgram(lookup.folder + name, ""))
+                executables.insert(lookup.folder + name);
+    EXPECT_EQ(EmulatorDetection::systems(table(), environment, executables), expected);
+    // A folder that does not answer finds nothing: without its dosbox, DOSBox is not installed.
+    executables.erase(dir.file("usr/games/dosbox"));
+    const std::vector<SystemPreset> withoutOne = EmulatorDetection::systems(table(), environment, executables);
+    EXPECT_EQ(withoutOne.front().name, "NES");
+    EXPECT_EQ(std::count_if(withoutOne.begin(), withoutOne.end(), [](const SystemPreset &p) { return p.installed; }),
+              5);
 
     // Without the flatpak program on PATH no Flatpak can be started, so none counts as installed.
     ASSERT_EQ(unlink(flatpak.c_str()), 0);
