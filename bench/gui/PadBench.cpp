@@ -15,6 +15,7 @@
 #include "gui/ui/RomListBox.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -88,8 +89,10 @@ double idleCpuPercent(int seconds)
 {
     const double cpuBefore = cpuSeconds();
     const auto start = std::chrono::steady_clock::now();
-    QTimer::singleShot(seconds * 1000, qApp, &QCoreApplication::quit);
-    QApplication::exec();
+    // A loop of its own: quitting the application's would close its windows.
+    QEventLoop loop;
+    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
     return 100.0 * (cpuSeconds() - cpuBefore) / (elapsedMs(start) / 1000.0);
 }
 
@@ -153,6 +156,11 @@ int main(int argc, char **argv)
         }
         roms->viewport()->repaint();
     };
+    // The first key event makes the toolkit's default keyboard device, a child of the
+    // application: made here, on its thread, not by the sender's first event.
+    {
+        const QKeyEvent first(QEvent::KeyPress, Qt::Key_Down, {});
+    }
     KeySender keys(roms);
     const marlit::VirtualPadLine press = *marlit::VirtualPadLine::parse("dpdown 0");
     const std::vector<Timing> moves = measureInterleaved(

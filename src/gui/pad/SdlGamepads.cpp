@@ -19,6 +19,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::chrono::milliseconds kReadInterval{8};
+// A pad left alone is read once a frame (60 Hz): its first press is still shown within the
+// frame, and an idle controller costs half the wake-ups.
+constexpr std::chrono::milliseconds kRestingReadInterval{16};
+constexpr std::chrono::seconds kRestAfter{2};
 constexpr std::chrono::milliseconds kLookInterval{250};
 
 // SDL's buttons in the order of PadButton (the triggers are axes there).
@@ -77,7 +81,8 @@ struct SdlGamepads::Sdl
     SDL_Joystick *virtualPad = nullptr;
     std::optional<marlit::VirtualPadLine> held; // the line being performed
     Clock::time_point releaseAt;
-    bool unannounced = false; // commands were taken since linesPerformed was last said
+    bool unannounced = false;    // commands were taken since linesPerformed was last said
+    Clock::time_point lastInput; // the last button or axis change of any controller
 };
 
 SdlGamepads::SdlGamepads(const std::string &workFolder, QObject *parent)
@@ -237,7 +242,9 @@ std::chrono::milliseconds SdlGamepads::step(Sdl &sdl)
     }
     if (sdl.held)
         return std::max(std::chrono::duration_cast<std::chrono::milliseconds>(sdl.releaseAt - Clock::now()), 0ms);
-    return sdl.controllers.empty() ? kLookInterval : kReadInterval;
+    if (sdl.controllers.empty())
+        return kLookInterval;
+    return Clock::now() - sdl.lastInput < kRestAfter ? kReadInterval : kRestingReadInterval;
 }
 
 void SdlGamepads::readEvents(Sdl &sdl)
@@ -265,6 +272,7 @@ void SdlGamepads::readEvents(Sdl &sdl)
         case SDL_CONTROLLERBUTTONUP:
             if (const std::optional<PadButton> button = padButtonOf(event.cbutton.button)) {
                 const bool pressed = event.type == SDL_CONTROLLERBUTTONDOWN;
+                sdl.lastInput = Clock::now();
                 QMetaObject::invokeMethod(
                     this, [this, button = *button, pressed] { emit buttonChanged(button, pressed); },
                     Qt::QueuedConnection);
@@ -273,6 +281,7 @@ void SdlGamepads::readEvents(Sdl &sdl)
         case SDL_CONTROLLERAXISMOTION:
             if (const std::optional<Axis> axis = padAxisOf(event.caxis.axis)) {
                 const int value = event.caxis.value;
+                sdl.lastInput = Clock::now();
                 QMetaObject::invokeMethod(
                     this, [this, axis = *axis, value] { emit axisMoved(axis, value); }, Qt::QueuedConnection);
             }

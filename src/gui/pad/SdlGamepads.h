@@ -20,7 +20,8 @@
 // format) adds mappings when present. Controllers may come and go at any time.
 //
 // With no controller the thread looks for new ones four times a second; with one it reads it
-// every 8 ms, as often as a pad reports over USB, and sleeps in between.
+// every 8 ms while it is in use, as often as a pad reports over USB, and once a frame (16 ms)
+// after two seconds at rest, and sleeps in between.
 //
 // A virtual controller (SDL's virtual joystick) can be attached and given lines to perform, in
 // order: each presses its buttons together, holds them and lets go. Automation uses it.
