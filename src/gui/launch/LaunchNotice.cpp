@@ -134,6 +134,24 @@ void LaunchNotice::showFailure(const QString &message, const QString &commandLin
     m_hideTimer.start();
 }
 
+void LaunchNotice::moveToHost(QWidget *host, const QFont &font)
+{
+    setFont(font);
+    if (host == m_host)
+        return;
+    const bool shown = isVisible();
+    m_host->removeEventFilter(this);
+    m_host = host;
+    setParent(host); // hides it
+    host->installEventFilter(this);
+    if (shown) {
+        placeOverHost();
+        fitCommandLine();
+        raise();
+        show();
+    }
+}
+
 bool LaunchNotice::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_host && event->type() == QEvent::Resize)

@@ -27,6 +27,11 @@ public:
     // Lies over the bottom of host and follows its size; hidden until told something.
     explicit LaunchNotice(QWidget *host);
 
+    // Lies over host from now on, in font (the default font when not given): the window's
+    // notice goes with the user to a full-screen view that hides the window. A notice being
+    // shown moves along.
+    void moveToHost(QWidget *host, const QFont &font = {});
+
     // An empty output leaves its part out; without a command line (nothing was started) there
     // is no line to show or copy.
     void showFailure(const QString &message, const QString &commandLine = {}, const QString &emulatorOutput = {});

@@ -1,6 +1,8 @@
 #include "gui/tv/TvMode.h"
 
 #include "gui/launch/EmulatorStarter.h"
+#include "gui/launch/LaunchNotice.h"
+#include "gui/tv/TvItemDelegate.h"
 #include "gui/tv/TvView.h"
 #include "gui/ui/MainFrame.h"
 #include "gui/ui/RomListBox.h"
@@ -72,6 +74,9 @@ void TvMode::enter()
     m_view->setGeometry(screen->geometry());
     m_view->showFullScreen();
     m_frame.hide();
+    m_frame.pausePictures(true);
+    // A play that fails is said where the user looks, in the view's type.
+    m_frame.emulatorStarter().notice()->moveToHost(m_view, TvItemDelegate::font(m_view->geometry().smallPixels));
     m_view->follow();
     m_view->activateWindow();
 }
@@ -80,6 +85,8 @@ void TvMode::leave()
 {
     if (!active())
         return;
+    m_frame.emulatorStarter().notice()->moveToHost(&m_frame.romListBox());
+    m_frame.pausePictures(false);
     m_frame.show();
     m_view->hide();
     m_frame.activateWindow();

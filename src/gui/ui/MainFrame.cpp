@@ -373,7 +373,7 @@ void MainFrame::OnSelChangeSystem()
 
 void MainFrame::requestDefaultSnapshot()
 {
-    if (!showsSnapshots())
+    if (!looksForPictures())
         return;
     const SystemEntry *entry = selectedEntry();
     const std::optional<int> slot = SnapshotLayout::defaultSnapshotSlot(entry);
@@ -518,7 +518,7 @@ void MainFrame::OnSelChangeRom()
     browsing->chooseRom(row);
     gameLists->showRom(row);
     // Without snapshots no picture is looked up or decoded.
-    if (!entry || row < 0 || !showsSnapshots())
+    if (!entry || row < 0 || !looksForPictures())
         return;
     // A row of "All Games" names its sub-folder too; the pictures go by the file's name.
     const std::string romName = marlit::splitAfterLastSeparator(romList->nameAt(row)).name;
@@ -573,6 +573,19 @@ void MainFrame::clearSnapshots()
     loader->cancel(kSlotA);
     loader->cancel(kSlotB);
     loader->cancelPrefetch();
+}
+
+void MainFrame::pausePictures(bool paused)
+{
+    if (paused == picturesPaused)
+        return;
+    picturesPaused = paused;
+    clearSnapshots();
+    if (!paused) {
+        requestDefaultSnapshot();
+        OnSelChangeRom();
+    }
+    update(snapshotAreaRect());
 }
 
 void MainFrame::onSnapshotReady(int slot, const SnapshotImage &image)

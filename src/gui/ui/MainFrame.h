@@ -97,6 +97,9 @@ public:
     void showSystem(int category, int row);
     void showView(marlit::BrowseView view);
     void applySearch(const QString &text);
+    // While another view covers the window, its pictures are neither looked for nor decoded;
+    // they are again, for the ROM then chosen, when it shows again.
+    void pausePictures(bool paused);
     RomListBox &romListBox() const { return *romList; }
     const std::string &workspace() const { return workFolder; }
 
@@ -172,6 +175,7 @@ private:
     // Empties both slots and drops every pending decode, prefetches included.
     void clearSnapshots();
     bool showsSnapshots() const { return settings.snapshotMode != marlit::NoSnapshots; }
+    bool looksForPictures() const { return showsSnapshots() && !picturesPaused; }
 
     // Controls, owned by the window as their parent.
     SystemListBox *systemList = nullptr;
@@ -196,6 +200,7 @@ private:
     marlit::AppSettings settings;
     bool creating = true;
     bool settingsWritten = false;
+    bool picturesPaused = false;
     int fontPointSize = 120;
     std::uint32_t fontColor = 0;
     QString fontFace = QStringLiteral("Arial");
@@ -211,7 +216,7 @@ private:
     PlayHistory *history = nullptr;
     HistoryPresenter *historyPresenter = nullptr;
     HistoryViews *historyViews = nullptr;
-    BrowsingSession *browsing = nullptr;     // what is browsed, shared with every view of it
+    BrowsingSession *browsing = nullptr; // what is browsed, shared with every view of it
     GameListPresenter *gameLists = nullptr;
     SystemConfigDialog *openSetup = nullptr; // while "Setup" runs, for the presets found meanwhile
 };

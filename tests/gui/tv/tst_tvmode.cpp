@@ -7,6 +7,9 @@
 
 #include "core/browse/BrowsingState.h"
 #include "gui/browse/RomFolderReader.h"
+#include "gui/launch/EmulatorStarter.h"
+#include "gui/launch/LaunchNotice.h"
+#include "gui/snapshots/SnapshotLoader.h"
 #include "gui/tv/TvLetterGrid.h"
 #include "gui/tv/TvMenu.h"
 #include "gui/tv/TvMode.h"
@@ -75,7 +78,7 @@ void TvModeTest::init()
     m_dir->write("console.ini", record("NES", m_dir->file("roms/nes/"), m_dir->file("snaps/nes/")) +
                                     record("SNES", m_dir->file("roms/snes/")));
     m_dir->write("handheld.ini", record("Game Boy", m_dir->file("roms/gb/")));
-    m_dir->write("marlit.cfg", marlit::test::SettingsBytes{true, true, 0, 640, 480, 1, 0}.bytes());
+    m_dir->write("marlit.cfg", marlit::test::SettingsBytes{true, true, marlit::SnapshotsBelow, 640, 480, 1, 0}.bytes());
     m_frame = std::make_unique<MainFrame>(m_dir->path());
     QVERIFY(m_frame->romFolderReader().waitForIdle());
     m_frame->show();
@@ -104,6 +107,23 @@ void TvModeTest::enteringAndLeavingKeepsSystemAndRom()
     QCOMPARE(tv.gameList()->currentRow(), rowOf(*romList, "Metroid.nes"));
     QTRY_VERIFY(tv.picture(0) && !tv.picture(0)->isNull()); // its picture, large
     QCOMPARE(tv.picture(0)->image().pixelColor(0, 0), QColor(Qt::red));
+    press(Qt::Key_Down);
+    press(Qt::Key_Up);
+    m_frame->snapshotLoader().waitForIdle();
+    QCoreApplication::processEvents();
+    QVERIFY(!m_frame->snapshot(0)); // the hidden window decodes nothing meanwhile
+
+    // A start that fails is said over the TV view, in its type, and stays said on leaving.
+    LaunchNotice &notice = *m_frame->emulatorStarter().notice();
+    notice.showFailure(QStringLiteral("The emulator did not start"));
+    QVERIFY(notice.isVisible());
+    QVERIFY(tv.isAncestorOf(&notice));
+    QVERIFY(notice.fontInfo().pixelSize() >= tv.geometry().smallPixels);
+    m_tv->leave();
+    QVERIFY(notice.isVisible() && romList->isAncestorOf(&notice));
+    QTRY_VERIFY(m_frame->snapshot(0) && !m_frame->snapshot(0)->isNull()); // the window's own, again
+    notice.hide();
+    m_tv->enter();
 
     // Up past the first game reaches the views, then the systems: of every category, in one row.
     press(Qt::Key_Home);
