@@ -183,10 +183,11 @@ void PadWindowTest::padMarksChangesTabAndAnswersAMessageBox()
 {
     press("dpdown");
     QTRY_COMPARE(m_roms->currentRow(), 0);
+    // The mark is written by the history's worker first: a loaded machine can take seconds.
     press("y");
-    QTRY_VERIFY(m_roms->romModel()->isFavourite(0));
+    QTRY_VERIFY_WITH_TIMEOUT(m_roms->romModel()->isFavourite(0), 15'000);
     press("y");
-    QTRY_VERIFY(!m_roms->romModel()->isFavourite(0));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_roms->romModel()->isFavourite(0), 15'000);
 
     auto *tabs = m_frame->findChild<QTabBar *>(QStringLiteral("categoryTabs"));
     QVERIFY(tabs);
