@@ -75,6 +75,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                 fail("a presence frame changed on its way back");
             break;
         }
+        case ReaderProtocol::FrameType::MissingParts: {
+            // One frame holds at most a names frame's worth; a bigger one is sent cut.
+            marlit::MissingParts parts;
+            if (ReaderProtocol::readMissingParts(frame.payload, id, parts) &&
+                whole.size() < ReaderProtocol::kNamesFrameBytes && ReaderProtocol::missingParts(id, parts) != whole)
+                fail("a missing parts frame changed on its way back");
+            break;
+        }
         }
         rest.remove_prefix(frameSize);
     }

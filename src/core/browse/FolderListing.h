@@ -21,8 +21,9 @@ struct FolderListing
     FolderTree tree;
 
     bool hasList = false;
-    int listError = 0; // errno of a folder that could not be read; 0 when read
-    RomNames names;    // the ROM list: files only, searched, sorted
+    int listError = 0;         // errno of a folder that could not be read; 0 when read
+    RomNames names;            // the ROM list: files only, searched, sorted
+    MissingParts missingParts; // its sheets and lists that name files their folders do not hold
 
     bool hasCheck = false;
     // One per checked path: 1 when it is there (or cannot be told), 0 when it is gone.

@@ -179,8 +179,9 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
             };
             const auto readList = [&] {
                 subFolders.clear();
+                list.missingParts.clear();
                 return request.listAll ? RomListing::listAll(request.listFolder, request.search, request.fileTypes,
-                                                             allGames, progress, onSubFolder)
+                                                             allGames, progress, onSubFolder, &list.missingParts)
                                        : DirectoryReader::read(request.listFolder, entries, progress);
             };
             listError = readList();
@@ -214,11 +215,11 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
             if (request.listAll)
                 list.names = RomNames(allGames);
             else if (sameFolder)
-                list.names =
-                    RomNames(RomListing::fromEntries(entries, request.search, request.fileTypes, request.listFolder));
+                list.names = RomNames(RomListing::fromEntries(entries, request.search, request.fileTypes,
+                                                              request.listFolder, &list.missingParts));
             else
-                list.names = RomNames(
-                    RomListing::fromEntries(std::move(entries), request.search, request.fileTypes, request.listFolder));
+                list.names = RomNames(RomListing::fromEntries(std::move(entries), request.search, request.fileTypes,
+                                                              request.listFolder, &list.missingParts));
         }
         part(std::move(list), std::move(listWatch));
     }
@@ -317,6 +318,8 @@ void FolderReader::serve(int socket)
                 open = sendAll(socket, ReaderProtocol::presence(listing.id, listing.present));
             for (std::size_t first = 0; open && first < listing.names.size();)
                 open = sendAll(socket, ReaderProtocol::names(listing.id, listing.names, first));
+            if (open && !listing.missingParts.empty())
+                open = sendAll(socket, ReaderProtocol::missingParts(listing.id, listing.missingParts));
             ReaderProtocol::Done done;
             done.id = listing.id;
             done.hasTree = listing.hasTree;

@@ -158,7 +158,8 @@ bool readNodes(Reader &reader, std::vector<FolderNode> &nodes, int depth)
 bool knownType(std::uint8_t type)
 {
     using Type = ReaderProtocol::FrameType;
-    for (const Type known : {Type::Request, Type::Progress, Type::Names, Type::Tree, Type::Done, Type::Presence})
+    for (const Type known :
+         {Type::Request, Type::Progress, Type::Names, Type::Tree, Type::Done, Type::Presence, Type::MissingParts})
         if (type == static_cast<std::uint8_t>(known))
             return true;
     return false;
@@ -383,6 +384,37 @@ bool ReaderProtocol::readPresence(std::string_view payload, std::uint64_t &id, s
     present.reserve(count);
     for (std::uint32_t i = 0; i < count && reader.ok(); ++i)
         present.push_back(reader.flag() ? 1 : 0);
+    return reader.atEnd();
+}
+
+std::string ReaderProtocol::missingParts(std::uint64_t id, const MissingParts &parts)
+{
+    std::size_t count = 0;
+    for (std::size_t bytes = 0; count < parts.size(); ++count) {
+        bytes += parts[count].first.size() + parts[count].second.size() + 8;
+        if (bytes > kNamesFrameBytes)
+            break;
+    }
+    Writer writer(FrameType::MissingParts);
+    writer.u64(id);
+    writer.u32(static_cast<std::uint32_t>(count));
+    for (std::size_t i = 0; i < count; ++i) {
+        writer.text(parts[i].first);
+        writer.text(parts[i].second);
+    }
+    return writer.finish();
+}
+
+bool ReaderProtocol::readMissingParts(std::string_view payload, std::uint64_t &id, MissingParts &parts)
+{
+    Reader reader(payload);
+    id = reader.u64();
+    const std::uint32_t count = reader.count(8);
+    parts.clear();
+    for (std::uint32_t i = 0; i < count && reader.ok(); ++i) {
+        std::string sheet = reader.text();
+        parts.emplace_back(std::move(sheet), reader.text());
+    }
     return reader.atEnd();
 }
 

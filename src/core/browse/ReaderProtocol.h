@@ -29,6 +29,7 @@ public:
         Tree = 'T',
         Done = 'D',
         Presence = 'E',
+        MissingParts = 'M',
     };
     static constexpr std::size_t kHeaderSize = 5;
     static constexpr std::uint32_t kMaxPayload = 64u << 20;
@@ -75,6 +76,9 @@ public:
     static std::string done(const Done &done);
     // One byte per checked path, 1 for one that is there.
     static std::string presence(std::uint64_t id, const std::vector<std::uint8_t> &present);
+    // The list's sheets that name files their folders do not hold, each with the file; at most
+    // what fits in one frame (a list that misses more says the first ones).
+    static std::string missingParts(std::uint64_t id, const MissingParts &parts);
 
     // Payload readers; nothing, or false, for a malformed payload.
     static std::optional<FolderRequest> readRequest(std::string_view payload);
@@ -84,6 +88,7 @@ public:
     static bool readTree(std::string_view payload, std::uint64_t &id, FolderTree &tree);
     static std::optional<Done> readDone(std::string_view payload);
     static bool readPresence(std::string_view payload, std::uint64_t &id, std::vector<std::uint8_t> &present);
+    static bool readMissingParts(std::string_view payload, std::uint64_t &id, MissingParts &parts);
 };
 
 } // namespace marlit

@@ -26,7 +26,8 @@ bool matchesEverything(const std::string &pattern)
 // The game files of one folder's entries, unsorted; what a listed sheet names is left out.
 // Each name kept goes to names with prefix before it.
 void gamesOf(std::vector<DirectoryEntry> &entries, const RomSearch &search, const std::vector<std::string> &fileTypes,
-             const std::string &folder, const std::string &prefix, std::vector<std::string> &names)
+             const std::string &folder, const std::string &prefix, std::vector<std::string> &names,
+             MissingParts *missing)
 {
     const std::string pattern = search.pattern();
     const bool matchAll = matchesEverything(pattern);
@@ -46,11 +47,27 @@ void gamesOf(std::vector<DirectoryEntry> &entries, const RomSearch &search, cons
     }
     // A track is hidden only by a sheet that is listed: a search that drops the sheet shows it.
     std::unordered_set<std::string> named;
+    MissingParts sheetsNamed; // each listed sheet with a file it names in its own folder
     for (std::size_t i = first; i < names.size(); ++i)
         if (const std::string name = names[i].substr(prefix.size()); SheetFiles::isSheet(name))
-            for (const std::string &file : SheetFiles::read(folder, name))
-                if (file.find('/') == std::string::npos)
+            for (std::string &file : SheetFiles::read(folder, name))
+                if (file.find('/') == std::string::npos) {
                     named.insert(foldedAscii(file));
+                    if (missing)
+                        sheetsNamed.emplace_back(names[i], std::move(file));
+                }
+    if (!sheetsNamed.empty()) {
+        // The folder's files: those not kept still hold their names, the kept ones are in names.
+        std::unordered_set<std::string> there;
+        for (const DirectoryEntry &entry : entries)
+            if (!entry.isDirectory && !entry.name.empty())
+                there.insert(foldedAscii(entry.name));
+        for (std::size_t i = first; i < names.size(); ++i)
+            there.insert(foldedAscii(std::string_view(names[i]).substr(prefix.size())));
+        for (auto &part : sheetsNamed)
+            if (!there.contains(foldedAscii(part.second)))
+                missing->push_back(std::move(part));
+    }
     if (!named.empty())
         names.erase(std::remove_if(names.begin() + static_cast<std::ptrdiff_t>(first), names.end(),
                                    [&](const std::string &name) {
@@ -90,17 +107,19 @@ std::vector<std::string> RomListing::list(const std::string &folder, const RomSe
 }
 
 std::vector<std::string> RomListing::fromEntries(std::vector<DirectoryEntry> entries, const RomSearch &search,
-                                                 const std::vector<std::string> &fileTypes, const std::string &folder)
+                                                 const std::vector<std::string> &fileTypes, const std::string &folder,
+                                                 MissingParts *missing)
 {
     std::vector<std::string> names;
     names.reserve(entries.size());
-    gamesOf(entries, search, fileTypes, folder, {}, names);
+    gamesOf(entries, search, fileTypes, folder, {}, names, missing);
     return sortedByTitle(std::move(names));
 }
 
 int RomListing::listAll(const std::string &root, const RomSearch &search, const std::vector<std::string> &fileTypes,
                         std::vector<std::string> &names, const std::function<void(std::size_t)> &progress,
-                        const std::function<void(const std::string &, const struct stat &)> &onFolderRead)
+                        const std::function<void(const std::string &, const struct stat &)> &onFolderRead,
+                        MissingParts *missing)
 {
     std::vector<std::string> found;
     std::set<std::pair<dev_t, ino_t>> seen; // a link back to a folder above is followed once
@@ -125,7 +144,7 @@ int RomListing::listAll(const std::string &root, const RomSearch &search, const 
         for (const DirectoryEntry &entry : entries)
             if (entry.isDirectory && !entry.name.starts_with('.'))
                 pending.push_back(relative + entry.name + '/');
-        gamesOf(entries, search, fileTypes, folder, relative, found);
+        gamesOf(entries, search, fileTypes, folder, relative, found, missing);
         if (progress)
             progress(found.size());
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/browse/RomNames.h"
 #include "core/browse/RomSearch.h"
 #include "core/fs/DirectoryReader.h"
 
@@ -23,9 +24,10 @@ public:
     static std::vector<std::string> list(const std::string &folder, const RomSearch &search,
                                          const std::vector<std::string> &fileTypes = {});
     // The same for a folder's entries read already.
+    // A listed sheet that names a file its folder does not hold still shows; missing hears the two.
     static std::vector<std::string> fromEntries(std::vector<DirectoryEntry> entries, const RomSearch &search,
                                                 const std::vector<std::string> &fileTypes = {},
-                                                const std::string &folder = {});
+                                                const std::string &folder = {}, MissingParts *missing = nullptr);
     // Every game file of root and its sub-folders (not those whose names begin with a dot; a link
     // that leads back to a folder read already is not followed again), as its path below root
     // ("A/Aladdin (USA).md"), each folder's files chosen as fromEntries() does and all of them
@@ -34,7 +36,8 @@ public:
     // each folder read, by its path below root ("" for root), with its state before it was read.
     static int listAll(const std::string &root, const RomSearch &search, const std::vector<std::string> &fileTypes,
                        std::vector<std::string> &names, const std::function<void(std::size_t)> &progress = {},
-                       const std::function<void(const std::string &, const struct stat &)> &onFolderRead = {});
+                       const std::function<void(const std::string &, const struct stat &)> &onFolderRead = {},
+                       MissingParts *missing = nullptr);
     // Whether a listed name comes before another: by title ignoring case, then by name.
     static bool before(std::string_view a, std::string_view b);
 };

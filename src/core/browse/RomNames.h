@@ -4,9 +4,14 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace marlit {
+
+// A listed sheet or list (by its name in the list) and a file it names that its folder does not
+// hold: the game still shows, and its start says what is missing.
+using MissingParts = std::vector<std::pair<std::string, std::string>>;
 
 // The names of a ROM list in one block of bytes and one table of where each ends, so that a list
 // of 100,000 names is built, handed on and dropped in a few allocations instead of one per

@@ -374,6 +374,9 @@ void FolderReaderPool::readAnswers(Reader &reader)
         case ReaderProtocol::FrameType::Presence:
             ok = ReaderProtocol::readPresence(frame.payload, id, reader.pending.present);
             break;
+        case ReaderProtocol::FrameType::MissingParts:
+            ok = ReaderProtocol::readMissingParts(frame.payload, id, reader.pending.missingParts);
+            break;
         case ReaderProtocol::FrameType::Done: {
             const std::optional<ReaderProtocol::Done> done = ReaderProtocol::readDone(frame.payload);
             ok = done && done->id == answering && reader.owedPart(*done) && (done->watches == 0 || !reader.fds.empty());
@@ -392,8 +395,10 @@ void FolderReaderPool::readAnswers(Reader &reader)
             answer->listing.watchRefused = done->watchRefused;
             if (done->hasTree)
                 answer->listing.tree = std::move(reader.pending.tree);
-            if (done->hasList)
+            if (done->hasList) {
                 answer->listing.names = std::move(reader.pending.names);
+                answer->listing.missingParts = std::move(reader.pending.missingParts);
+            }
             if (done->hasCheck)
                 answer->listing.present = std::move(reader.pending.present);
             reader.pending = {};

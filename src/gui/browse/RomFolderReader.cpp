@@ -199,6 +199,16 @@ void RomFolderReader::onProgress(quint64 id, quint64 namesSoFar)
         setListStatus(FolderStatusText::reading(m_folder, m_namesSoFar));
 }
 
+std::vector<std::string> RomFolderReader::missingPartsOf(const std::string &path) const
+{
+    std::vector<std::string> files;
+    for (const auto &[sheet, file] : m_missingParts)
+        if (path.size() == m_missingFolder.size() + sheet.size() && path.starts_with(m_missingFolder) &&
+            path.ends_with(sheet))
+            files.push_back(file);
+    return files;
+}
+
 void RomFolderReader::onAnswered(const std::shared_ptr<FolderAnswer> &answer)
 {
     const marlit::FolderListing &listing = answer->listing;
@@ -213,6 +223,8 @@ void RomFolderReader::onAnswered(const std::shared_ptr<FolderAnswer> &answer)
         watch(m_listWatch, answer, m_listSchedule, m_listTimer, false, m_checkList);
         noteFolder(listing, m_listStamp, m_checkList);
         m_listRefused = listing.watchRefused;
+        m_missingFolder = m_folder;
+        m_missingParts = listing.missingParts;
         setListStatus(listing.listError != 0 ? FolderStatusText::cannotRead(m_folder, listing.listError)
                       : m_listRefused        ? FolderStatusText::notFollowed(m_folder)
                                              : std::string());

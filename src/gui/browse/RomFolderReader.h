@@ -57,6 +57,9 @@ public:
     // Reads the shown list again as it was last asked for, keeping it shown meanwhile.
     void readListAgain() { refreshList(); }
     const std::vector<std::string> &fileTypes() const { return m_fileTypes; }
+    // The files that the sheet or list at path, in the list read last, names and its folder
+    // does not hold.
+    std::vector<std::string> missingPartsOf(const std::string &path) const;
     // The list shows something else (a view of the play history): no list is read or watched
     // any more, and nothing is said of one; the tree and the pictures are still followed.
     void dropList();
@@ -114,6 +117,8 @@ private:
     marlit::RomSearch m_search;
     std::vector<std::string> m_fileTypes;
     bool m_listAll = false;
+    std::string m_missingFolder; // the folder of the list read last, where m_missingParts are
+    marlit::MissingParts m_missingParts;
 
     quint64 m_treeId = 0; // the answers wanted; 0 when none is
     quint64 m_listId = 0;

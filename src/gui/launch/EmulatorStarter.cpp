@@ -44,6 +44,12 @@ bool sendSignal(const marlit::FileDescriptor &program, int signal)
     return ::syscall(SYS_pidfd_send_signal, program.get(), signal, nullptr, 0) == 0;
 }
 
+// The warning of a start first, then what became of it.
+QString withWarning(const QString &warning, const QString &message)
+{
+    return warning.isEmpty() ? message : warning + QLatin1Char('\n') + message;
+}
+
 } // namespace
 
 struct EmulatorStarter::Launch
@@ -51,6 +57,7 @@ struct EmulatorStarter::Launch
     quint64 id = 0;
     Clock::time_point startedAt;
     std::string commandLine; // as a shell reads it
+    QString warning;         // said before a failure
     marlit::LaunchWatch watch;
     marlit::FileDescriptor program; // a pidfd, once the watch has handed it over
     Notifier notifier;              // on the watch, then on the program; destroyed before both
@@ -69,7 +76,7 @@ EmulatorStarter::~EmulatorStarter()
     endWatches();
 }
 
-quint64 EmulatorStarter::start(const marlit::LaunchRequest &request)
+quint64 EmulatorStarter::start(const marlit::LaunchRequest &request, const QString &warning)
 {
     const quint64 id = ++m_lastLaunchId;
     m_notice->hide();
@@ -81,14 +88,18 @@ quint64 EmulatorStarter::start(const marlit::LaunchRequest &request)
     marlit::ProcessLauncher::Result result = marlit::ProcessLauncher::startDetached(request, kWatchTime);
     if (!result.started) {
         tellStandardError(result.error);
-        m_notice->showFailure(tr("Cannot start the emulator: %1").arg(QString::fromLocal8Bit(result.reason)),
-                              QString::fromUtf8(commandLine));
+        m_notice->showFailure(
+            withWarning(warning, tr("Cannot start the emulator: %1").arg(QString::fromLocal8Bit(result.reason))),
+            QString::fromUtf8(commandLine));
         return id;
     }
+    if (!warning.isEmpty())
+        m_notice->showFailure(warning, QString::fromUtf8(commandLine));
     auto launch = std::make_unique<Launch>();
     launch->id = id;
     launch->startedAt = startedAt;
     launch->commandLine = std::move(commandLine);
+    launch->warning = warning;
     launch->watch = std::move(result.watch);
     // Readable when the program ends within the watch time or the time is over.
     watch(*launch, launch->watch.descriptor(), &EmulatorStarter::finishWatch);
@@ -154,8 +165,9 @@ void EmulatorStarter::finishWatch(Launch *launch)
         forget(launch); // the watching process was killed: nothing is known
     } else if (report->end && report->end->failed()) {
         tellStandardError(launch->commandLine + ' ' + report->end->describe());
-        m_notice->showFailure(tr("The emulator %1").arg(QString::fromStdString(report->end->describe())),
-                              QString::fromUtf8(launch->commandLine), QString::fromLocal8Bit(report->lastLines()));
+        m_notice->showFailure(
+            withWarning(launch->warning, tr("The emulator %1").arg(QString::fromStdString(report->end->describe()))),
+            QString::fromUtf8(launch->commandLine), QString::fromLocal8Bit(report->lastLines()));
         forget(launch);
     } else if (report->end) {
         const std::chrono::milliseconds played = playedSoFar(*launch);

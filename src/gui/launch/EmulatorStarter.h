@@ -37,8 +37,9 @@ public:
     ~EmulatorStarter() override;
 
     // Hides the notice of an earlier start and starts the request. Gives the launch's id, new for
-    // every start (failed ones too) and never 0.
-    quint64 start(const marlit::LaunchRequest &request);
+    // every start (failed ones too) and never 0. A warning (the game's missing files) is the
+    // notice of the start, and leads the notice of its failure.
+    quint64 start(const marlit::LaunchRequest &request, const QString &warning = {});
 
     // Each play still running ends now: playEnded with the time up to now, and it is watched no
     // more. Starts still in their first seconds are dropped without a word (the emulators run on

@@ -613,8 +613,14 @@ void MainFrame::OnPlay()
             tr("%1 is no longer in its folder").arg(index.data(RomListModel::FileNameRole).toString()));
         return;
     }
+    // A sheet or list that names a file the folder does not hold still starts, saying so.
+    const std::string folder = browsing->folderOf(row);
+    QStringList missing;
+    for (const std::string &file : folderReader->missingPartsOf(folder + romList->nameAt(row)))
+        missing << neutralised(QFile::decodeName(QByteArray::fromStdString(file)));
+    const QString warning = missing.isEmpty() ? QString() : tr("Missing from this game: %1").arg(missing.join(u", "));
     historyPresenter->launched(
-        starter->start(marlit::CommandLine::request(*entry, browsing->folderOf(row), romList->nameAt(row))), row);
+        starter->start(marlit::CommandLine::request(*entry, folder, romList->nameAt(row)), warning), row);
 }
 
 void MainFrame::OnLaunchEmulator()

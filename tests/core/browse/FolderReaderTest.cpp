@@ -31,6 +31,7 @@ struct Answer
 {
     marlit::RomNames names;
     marlit::FolderTree tree;
+    marlit::MissingParts missing;
     std::vector<ReaderProtocol::Done> dones;
     std::map<std::uint8_t, FileDescriptor> watches; // by kind
 };
@@ -55,6 +56,8 @@ Answer receive(int socket, std::size_t parts)
             std::uint64_t id = 0;
             if (frame.type == ReaderProtocol::FrameType::Names) {
                 EXPECT_TRUE(ReaderProtocol::readNames(frame.payload, id, answer.names));
+            } else if (frame.type == ReaderProtocol::FrameType::MissingParts) {
+                EXPECT_TRUE(ReaderProtocol::readMissingParts(frame.payload, id, answer.missing));
             } else if (frame.type == ReaderProtocol::FrameType::Tree) {
                 EXPECT_TRUE(ReaderProtocol::readTree(frame.payload, id, answer.tree));
             } else if (frame.type == ReaderProtocol::FrameType::Done) {
@@ -238,8 +241,11 @@ TEST(FolderReaderTest, AGeneratedCollectionShowsOneRowPerGame)
     request.listFolder = dir.file("psx/");
     request.fileTypes = {"*.cue", "*.toc", "*.ccd", "*.m3u", "*.gdi", "*.bin", "*.img"};
     send(*reader, request);
+    const Answer games = receive(reader->socket.get(), 1);
+    // The list whose disc is gone still shows, and the list says what it misses.
+    EXPECT_EQ(games.missing, (marlit::MissingParts{{"Broken Sword (USA).m3u", "Broken Sword (USA) (Disc 1).cue"}}));
     EXPECT_EQ(
-        receive(reader->socket.get(), 1).names.toVector(),
+        games.names.toVector(),
         (std::vector<std::string>{"Broken Sword (USA).m3u", "Crash Bandicoot (Europe).cue",
                                   "Final Fantasy VII (USA).m3u", "Ridge Racer (Japan).cue", "Sonic Adventure (USA).gdi",
                                   "Tekken (Europe).bin", "Tekken (Europe).cue", "Tomb Raider (Europe).ccd"}));

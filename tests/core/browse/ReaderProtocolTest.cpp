@@ -40,6 +40,10 @@ bool readsWhole(ReaderProtocol::FrameType type, std::string_view payload)
         std::vector<std::uint8_t> present;
         return ReaderProtocol::readPresence(payload, id, present);
     }
+    case ReaderProtocol::FrameType::MissingParts: {
+        marlit::MissingParts parts;
+        return ReaderProtocol::readMissingParts(payload, id, parts);
+    }
     }
     return false;
 }
@@ -139,8 +143,10 @@ TEST(ReaderProtocolTest, AnAnswerRoundTripsAndNoCutReadsPastItsEnd)
     stream += ReaderProtocol::tree(7, tree);
     const std::vector<std::uint8_t> present{1, 0, 1};
     stream += ReaderProtocol::presence(7, present);
+    const marlit::MissingParts missing{{"A/Game (USA).m3u", "Game (USA) (Disc 2).cue"}, {"\xff.cue", ""}};
+    stream += ReaderProtocol::missingParts(7, missing);
     stream += ReaderProtocol::done(done);
-    frames += 3;
+    frames += 4;
     ASSERT_GT(frames, std::size_t(5));
 
     marlit::RomNames namesBack;
@@ -184,6 +190,12 @@ TEST(ReaderProtocolTest, AnAnswerRoundTripsAndNoCutReadsPastItsEnd)
             std::vector<std::uint8_t> presentBack;
             EXPECT_TRUE(ReaderProtocol::readPresence(frame.payload, id, presentBack));
             EXPECT_EQ(presentBack, present);
+            break;
+        }
+        case ReaderProtocol::FrameType::MissingParts: {
+            marlit::MissingParts missingBack;
+            EXPECT_TRUE(ReaderProtocol::readMissingParts(frame.payload, id, missingBack));
+            EXPECT_EQ(missingBack, missing);
             break;
         }
         }

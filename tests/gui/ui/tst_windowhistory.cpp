@@ -18,6 +18,8 @@
 #include "gui/ui/RomRowDelegate.h"
 #include "gui/ui/SystemListBox.h"
 
+#include "gui/launch/LaunchNotice.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -106,6 +108,7 @@ private slots:
     void romMenuPlaysMarksAndForgets();
     void playsFromTheListAreRecordedAndClosingEndsTheOneRunning();
     void renamedSystemKeepsItsFavourites();
+    void playSaysWhyItStartsNothingAndWhatAGameMisses();
 
 private:
     std::optional<RomHistory> stored(const std::string &path);
@@ -315,6 +318,27 @@ void WindowHistoryTest::playsFromTheListAreRecordedAndClosingEndsTheOneRunning()
     QVERIFY(mario->favourite);
     QVERIFY2(mario->playedMs >= EmulatorStarter::kWatchTime.count() && mario->playedMs <= atMost,
              std::to_string(mario->playedMs).c_str());
+}
+
+// No ROM chosen: Play says so. A list whose second disc is gone still starts, and says which.
+void WindowHistoryTest::playSaysWhyItStartsNothingAndWhatAGameMisses()
+{
+    m_dir->write("roms/nes/Quest (USA).m3u", "Quest (USA) (Disc 1).nes\r\nQuest (USA) (Disc 2).nes\r\n");
+    m_dir->write("roms/nes/Quest (USA) (Disc 1).nes");
+    auto frame = std::make_unique<MainFrame>(m_dir->path());
+    QVERIFY(frame->romFolderReader().waitForIdle());
+    frame->show();
+    auto *list = frame->findChild<RomListBox *>(QStringLiteral("romList"));
+    LaunchNotice *notice = frame->emulatorStarter().notice();
+    list->setCurrentRow(-1);
+    frame->OnPlay();
+    QCOMPARE(notice->message(), QStringLiteral("Choose a ROM first"));
+
+    QCOMPARE(rowOf(*list, "Quest (USA) (Disc 1).nes"), -1);
+    list->setCurrentRow(rowOf(*list, "Quest (USA).m3u"));
+    frame->OnPlay();
+    QCOMPARE(notice->message(), QStringLiteral("Missing from this game: Quest (USA) (Disc 2).nes"));
+    QTRY_COMPARE(QString::fromStdString(m_dir->read("launch.log")), QString::fromStdString(rom("nes/Quest (USA).m3u")));
 }
 
 QTEST_MAIN(WindowHistoryTest)
