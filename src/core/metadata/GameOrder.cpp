@@ -3,6 +3,7 @@
 #include "core/metadata/GameCollection.h"
 
 #include <algorithm>
+#include <ctime>
 #include <numeric>
 #include <vector>
 
@@ -23,10 +24,36 @@ const char *GameOrder::text(GameSort sort)
     return "Name";
 }
 
-RomNames GameOrder::sorted(RomNames names, const std::string &folder, const GameCollection *games, GameSort sort)
+long long GameOrder::stampOf(const std::string &lastPlayed)
+{
+    long long stamp = 0;
+    for (const char c : lastPlayed)
+        if (c >= '0' && c <= '9')
+            stamp = stamp * 10 + (c - '0');
+    return stamp;
+}
+
+long long GameOrder::stampOf(std::int64_t epochMs)
+{
+    if (epochMs <= 0)
+        return 0;
+    const std::time_t seconds = static_cast<std::time_t>(epochMs / 1000);
+    std::tm local{};
+    if (!::localtime_r(&seconds, &local))
+        return 0;
+    long long stamp = local.tm_year + 1900LL;
+    for (const int part : {local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec})
+        stamp = stamp * 100 + part;
+    return stamp;
+}
+
+RomNames GameOrder::sorted(RomNames names, const std::string &folder, const GameCollection *games, GameSort sort,
+                           const OwnPlaysByPath *own)
 {
     if (sort == GameSort::Name || !games)
         return names;
+    if (own && own->empty())
+        own = nullptr;
 
     // One key per row, read once: a higher key goes first, and 0 is "not known", last.
     std::vector<long long> keys(names.size(), 0);
@@ -35,23 +62,22 @@ RomNames GameOrder::sorted(RomNames names, const std::string &folder, const Game
         path.resize(folder.size());
         path.append(names[row]);
         const GameDescription *game = games->describe(path);
-        if (!game)
+        const OwnPlays *mine = nullptr;
+        if (own && usesOwnPlays(sort)) {
+            const auto found = own->find(path);
+            mine = found == own->end() ? nullptr : &found->second;
+        }
+        if (!game && !mine)
             continue;
         switch (sort) {
         case GameSort::ReleaseYear:
-            keys[row] = game->releaseYear > 0 ? 100'000 - game->releaseYear : 0;
+            keys[row] = game && game->releaseYear > 0 ? 100'000 - game->releaseYear : 0;
             break;
-        case GameSort::LastPlayed: {
-            // "YYYYMMDDTHHMMSS" as the number YYYYMMDDHHMMSS.
-            long long stamp = 0;
-            for (const char c : game->lastPlayed)
-                if (c >= '0' && c <= '9')
-                    stamp = stamp * 10 + (c - '0');
-            keys[row] = stamp;
+        case GameSort::LastPlayed:
+            keys[row] = std::max(game ? stampOf(game->lastPlayed) : 0, mine ? stampOf(mine->lastPlayedMs) : 0);
             break;
-        }
         case GameSort::MostPlayed:
-            keys[row] = game->playCount;
+            keys[row] = (game ? game->playCount : 0) + (mine ? mine->plays : 0);
             break;
         case GameSort::Name:
             break;

@@ -3,7 +3,9 @@
 #include "core/browse/RomNames.h"
 
 #include <array>
+#include <cstdint>
 #include <string>
+#include <unordered_map>
 
 namespace marlit {
 
@@ -17,6 +19,15 @@ enum class GameSort {
     MostPlayed,  // most plays first
 };
 
+// What Marlit's own play history holds of a ROM, beside what the game lists say: the two are
+// weighed together for the order and never written into one another.
+struct OwnPlays
+{
+    std::int64_t plays = 0;
+    std::int64_t lastPlayedMs = 0; // milliseconds since the epoch; 0: never
+};
+using OwnPlaysByPath = std::unordered_map<std::string, OwnPlays>; // by the ROM's absolute path
+
 class GameOrder
 {
 public:
@@ -25,9 +36,20 @@ public:
     // "Name", "Release year", "Last played", "Most played".
     static const char *text(GameSort sort);
 
+    // Whether sort weighs Marlit's own plays too.
+    static bool usesOwnPlays(GameSort sort) { return sort == GameSort::LastPlayed || sort == GameSort::MostPlayed; }
+
     // names (of the ROMs in folder, ending with the separator) in the order sort gives from what
-    // the game lists say. ROMs they say nothing of go last; ties keep the order given.
-    static RomNames sorted(RomNames names, const std::string &folder, const GameCollection *games, GameSort sort);
+    // the game lists say and, for the plays, what Marlit's own history says (own, when given):
+    // the later of the two last plays, the sum of the two counts (each front-end counts only its
+    // own launches). ROMs neither says anything of go last; ties keep the order given.
+    static RomNames sorted(RomNames names, const std::string &folder, const GameCollection *games, GameSort sort,
+                           const OwnPlaysByPath *own = nullptr);
+
+    // "YYYYMMDDTHHMMSS" (a game list's last play, local time) as the number YYYYMMDDHHMMSS; a
+    // time since the epoch in milliseconds as the same number in local time. 0 for none.
+    static long long stampOf(const std::string &lastPlayed);
+    static long long stampOf(std::int64_t epochMs);
 };
 
 } // namespace marlit
