@@ -18,6 +18,11 @@ std::string GameCollection::picture(const std::string &romPath, const std::vecto
     for (const std::string &kind : kinds) {
         if (const std::string &found = media.find(kind, stem); !found.empty())
             return found;
+        // Pegasus names a game's media folder after the game ("media/<game>/"), as often as
+        // after its file.
+        if (game && !game->title.empty())
+            if (const std::string &found = media.find(kind, game->title); !found.empty())
+                return found;
         if (game)
             for (const NamedPicture &named : game->pictures)
                 if (named.kind == kind)

@@ -46,6 +46,51 @@ std::vector<DirectoryEntry> sortedEntries(const std::string &folder, bool &reada
 
 } // namespace
 
+std::vector<GameListFile> GameCollectionReader::metafiles(const std::string &romFolder, const GameListPlaces &places,
+                                                          const std::string &home, Stamps &stamps) const
+{
+    std::vector<std::string> folders = places.metafileFolders;
+    if (!places.gameFolderList.empty()) {
+        // Pegasus' game folders that hold the ROM folder; the others hold other systems' games.
+        stamps.emplace_back(places.gameFolderList, FileStamp::of(places.gameFolderList));
+        const FileRead list = readFile(places.gameFolderList, kMaxGameFolderListBytes);
+        std::string_view rest = list.bytes;
+        while (!rest.empty()) {
+            const std::size_t end = rest.find('\n');
+            std::string_view line = rest.substr(0, end);
+            rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+            while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+                line.remove_suffix(1);
+            if (line.empty() || (line.front() != '/' && line.front() != '~'))
+                continue;
+            const std::string folder = withTrailingSeparator(resolveListedPath(line, "/", home));
+            // The ROM folder's own metafiles come from the folder readers' listing.
+            if (romFolder.rfind(folder, 0) == 0 && folder != romFolder &&
+                std::find(folders.begin(), folders.end(), folder) == folders.end())
+                folders.push_back(folder);
+        }
+    }
+
+    std::vector<GameListFile> found;
+    for (const std::string &folder : folders) {
+        bool readable = false;
+        const std::vector<DirectoryEntry> entries = sortedEntries(folder, readable);
+        if (!readable)
+            continue;
+        stamps.emplace_back(folder, FileStamp::of(folder)); // a metafile added shows as a change
+        for (const DirectoryEntry &entry : entries) {
+            if (entry.isDirectory || !GameListPlaces::isMetafileName(entry.name) || found.size() >= kMaxMetafiles)
+                continue;
+            const std::string path = folder + entry.name;
+            const auto same = [&](const GameListFile &file) { return file.path == path; };
+            if (std::none_of(places.files.begin(), places.files.end(), same) &&
+                std::none_of(found.begin(), found.end(), same))
+                found.push_back({path, GameListFormat::Pegasus});
+        }
+    }
+    return found;
+}
+
 GameCollectionReader::FileRead GameCollectionReader::readFile(const std::string &path, std::size_t maxBytes)
 {
     FileRead read;
@@ -164,21 +209,26 @@ std::shared_ptr<const GameCollection> GameCollectionReader::read(const std::stri
     auto collection = std::make_shared<GameCollection>();
     collection->romFolder = romFolder;
     Stamps stamps;
-    for (const GameListFile &place : places.files) {
+    const auto readList = [&](const GameListFile &place) {
         // Taken before the read: a change while it reads shows as a change next time.
         stamps.emplace_back(place.path, FileStamp::of(place.path));
+        const PathSplit split = splitAfterLastSeparator(place.path);
+        // Pegasus reads "metadata.txt" only where there is no "metadata.pegasus.txt".
+        if (split.name == "metadata.txt" &&
+            std::find(collection->foundFiles.begin(), collection->foundFiles.end(),
+                      split.folder + "metadata.pegasus.txt") != collection->foundFiles.end())
+            return;
         FileRead file = readFile(place.path, m_limits.maxFileBytes);
         if (!file.found)
-            continue;
+            return;
         collection->foundFiles.push_back(place.path);
         if (!file.problem.empty()) {
             collection->problems.push_back(place.path + ": " + file.problem);
-            continue;
+            return;
         }
-        const std::string folder = splitAfterLastSeparator(place.path).folder;
         GameList list = place.format == GameListFormat::EmulationStation
                             ? GamelistXml::read(file.bytes, romFolder, home)
-                            : PegasusMetadata::read(file.bytes, folder, home);
+                            : PegasusMetadata::read(file.bytes, split.folder, home);
         file.bytes = std::string(); // not held while the next is read
         if (!list.problem.empty())
             collection->problems.push_back(place.path + ": " + list.problem);
@@ -186,7 +236,11 @@ std::shared_ptr<const GameCollection> GameCollectionReader::read(const std::stri
             collection->games = std::move(list);
         else
             collection->games.merge(list);
-    }
+    };
+    for (const GameListFile &place : places.files)
+        readList(place);
+    for (const GameListFile &place : metafiles(romFolder, places, home, stamps))
+        readList(place);
     collection->games.problem.clear();
     for (const MediaFolder &folder : places.mediaFolders) {
         stamps.emplace_back(folder.path, FileStamp::of(folder.path));

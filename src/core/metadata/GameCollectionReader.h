@@ -59,7 +59,14 @@ private:
         unsigned long long lastUse = 0;
     };
 
+    static constexpr std::size_t kMaxMetafiles = 64;
+    static constexpr std::size_t kMaxGameFolderListBytes = 1 << 20;
+
     static bool current(const Stamps &stamps);
+    // The Pegasus metafiles of places' metafile folders and of the game folders its list names
+    // that hold romFolder, less those places names already; their folders are stamped.
+    std::vector<GameListFile> metafiles(const std::string &romFolder, const GameListPlaces &places,
+                                        const std::string &home, Stamps &stamps) const;
     void readMediaFolder(const std::string &folder, GameCollection &collection, Stamps &stamps) const;
 
     const Limits m_limits;

@@ -2,6 +2,8 @@
 
 #include "core/fs/Paths.h"
 
+#include <algorithm>
+
 namespace marlit {
 
 GameListFormat GameListPlaces::formatOf(const std::string &path)
@@ -16,6 +18,62 @@ GameListFormat GameListPlaces::formatOf(const std::string &path)
             return GameListFormat::EmulationStation;
     }
     return GameListFormat::Pegasus;
+}
+
+bool GameListPlaces::isMetafileName(std::string_view name)
+{
+    const auto endsWith = [&](std::string_view end) {
+        return name.size() > end.size() && name.substr(name.size() - end.size()) == end;
+    };
+    return name == "metadata.pegasus.txt" || name == "metadata.txt" || endsWith(".metadata.pegasus.txt") ||
+           endsWith(".metadata.txt");
+}
+
+void GameListPlaces::addMetafiles(const std::string &folder, const std::vector<std::string> &names)
+{
+    auto after = files.end();
+    for (auto file = files.begin(); file != files.end(); ++file)
+        if (file->path.rfind(folder, 0) == 0 && file->path.find('/', folder.size()) == std::string::npos)
+            after = std::next(file);
+    for (const std::string &name : names) {
+        const std::string path = folder + name;
+        if (!isMetafileName(name) ||
+            std::any_of(files.begin(), files.end(), [&](const GameListFile &file) { return file.path == path; }))
+            continue;
+        after = std::next(files.insert(after, {path, GameListFormat::Pegasus}));
+    }
+}
+
+std::vector<std::string> GameListPlaces::paths() const
+{
+    std::vector<std::string> all;
+    for (const GameListFile &file : files)
+        all.push_back(file.path);
+    for (const MediaFolder &folder : mediaFolders)
+        all.push_back(folder.path);
+    all.insert(all.end(), metafileFolders.begin(), metafileFolders.end());
+    if (!gameFolderList.empty())
+        all.push_back(gameFolderList);
+    return all;
+}
+
+GameListPlaces GameListPlaces::found(const std::vector<std::uint8_t> &present) const
+{
+    GameListPlaces kept;
+    std::size_t index = 0;
+    const auto isPresent = [&] { return index < present.size() && present[index++] != 0; };
+    for (const GameListFile &file : files)
+        if (isPresent())
+            kept.files.push_back(file);
+    for (const MediaFolder &folder : mediaFolders)
+        if (isPresent())
+            kept.mediaFolders.push_back(folder);
+    for (const std::string &folder : metafileFolders)
+        if (isPresent())
+            kept.metafileFolders.push_back(folder);
+    if (!gameFolderList.empty() && isPresent())
+        kept.gameFolderList = gameFolderList;
+    return kept;
 }
 
 GameListPlaces GameListPlaces::forRomFolder(const std::string &romFolder, const std::string &home,
@@ -36,11 +94,17 @@ GameListPlaces GameListPlaces::forRomFolder(const std::string &romFolder, const 
     places.mediaFolders.push_back({root + "media/"});
 
     // The system is the ROM folder's own name: ".../roms/snes/" gives "snes".
-    std::string name = root.substr(0, root.size() - 1);
-    name = splitAfterLastSeparator(name).name;
+    const PathSplit split = splitAfterLastSeparator(std::string_view(root).substr(0, root.size() - 1));
+    const std::string &name = split.name;
+    if (!split.folder.empty() && name != "." && name != "..") {
+        places.mediaFolders.push_back({split.folder + "media/"});
+        places.metafileFolders.push_back(split.folder);
+    }
     if (home.empty() || name.empty() || name == "." || name == "..")
         return places;
     const std::string homeFolder = withTrailingSeparator(home);
+    places.metafileFolders.push_back(homeFolder + ".config/pegasus-frontend/metafiles/");
+    places.gameFolderList = homeFolder + ".config/pegasus-frontend/game_dirs.txt";
     for (const char *base : {"ES-DE/", ".emulationstation/"}) {
         const std::string folder = homeFolder + base;
         places.files.push_back({folder + "gamelists/" + name + "/gamelist.xml", GameListFormat::EmulationStation});

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace marlit {
@@ -35,14 +37,38 @@ struct GameListPlaces
 {
     std::vector<GameListFile> files;
     std::vector<MediaFolder> mediaFolders;
+    // Folders whose Pegasus metafiles are read after files, as Pegasus finds them in a game
+    // folder: "metadata.pegasus.txt" (else "metadata.txt") and every "*.metadata.pegasus.txt"
+    // and "*.metadata.txt". Each ends with the separator. The ROM folder is not one: its
+    // metafiles are taken from the folder readers' listing (addMetafiles), so that it is read
+    // by them alone.
+    std::vector<std::string> metafileFolders;
+    // Pegasus' list of game folders, one a line: those that hold the ROM folder are read as
+    // metafile folders too. Empty for none.
+    std::string gameFolderList;
 
     // For a ROM folder (ending with the separator) and the user's home folder: the file and media
     // folder the user chose (when given) first, then the ROM folder's "gamelist.xml",
     // "metadata.pegasus.txt" and "metadata.txt" and its "media" folder, then ES-DE's
     // ~/ES-DE/gamelists/<folder>/ and ~/ES-DE/downloaded_media/<folder>/, last the same under
-    // ~/.emulationstation, where EmulationStation and older ES-DE keep them.
+    // ~/.emulationstation, where EmulationStation and older ES-DE keep them. Pegasus' metafiles
+    // are looked for in the ROM folder, the folder beside it that holds it (a game folder of
+    // several systems, its "media" folder too) and ~/.config/pegasus-frontend/metafiles/, and
+    // its list of game folders is ~/.config/pegasus-frontend/game_dirs.txt.
     static GameListPlaces forRomFolder(const std::string &romFolder, const std::string &home,
                                        const std::string &chosenFile = {}, const std::string &chosenMedia = {});
+
+    // Adds the metafiles among names (of the files in folder, ending with the separator) after
+    // the files of folder already given, those not given yet.
+    void addMetafiles(const std::string &folder, const std::vector<std::string> &names);
+    // Whether a file name is one of Pegasus' metafiles'.
+    static bool isMetafileName(std::string_view name);
+
+    // Every file's path, then every media folder's, metafile folder's and the game folder list's,
+    // as a presence check takes them.
+    std::vector<std::string> paths() const;
+    // The places whose byte in present (one per path(), in its order) is not 0.
+    GameListPlaces found(const std::vector<std::uint8_t> &present) const;
 
     // The format a file's name tells: ".xml" is a gamelist, anything else Pegasus' format.
     static GameListFormat formatOf(const std::string &path);

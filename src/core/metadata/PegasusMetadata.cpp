@@ -74,15 +74,23 @@ public:
         }
         if (entry.key == "game") {
             finishGame();
+            m_sawGame = true;
             m_game.emplace();
             m_game->title = joinedText(entry);
             return;
+        }
+        // The older form, in a file without "game:": each "file:" starts a game, "title:" names it.
+        if (entry.key == "file" && !m_sawGame) {
+            finishGame();
+            m_game.emplace();
         }
         if (!m_game)
             return; // a collection's own keys say nothing of games
         GameDescription &game = *m_game;
         const std::string &key = entry.key;
-        if (key == "file" || key == "files") {
+        if (key == "title") {
+            game.title = joinedText(entry);
+        } else if (key == "file" || key == "files") {
             for (const std::string_view line : entry.lines)
                 if (!line.empty())
                     m_files.push_back(resolveListedPath(line, m_folder, m_home));
@@ -106,8 +114,8 @@ public:
         } else if (key == "summary") {
             if (game.description.empty())
                 game.description = joinedText(entry);
-        } else if (key.rfind("assets.", 0) == 0) {
-            const std::string kind = PegasusMetadata::mediaKind(std::string_view(key).substr(7));
+        } else if (key.rfind("assets.", 0) == 0 || key.rfind("asset.", 0) == 0) {
+            const std::string kind = PegasusMetadata::mediaKind(std::string_view(key).substr(key.find('.') + 1));
             const std::string text = joinedText(entry);
             if (!kind.empty() && !text.empty())
                 game.pictures.push_back({kind, resolveListedPath(text, m_folder, m_home)});
@@ -164,6 +172,7 @@ private:
     const std::string &m_home;
     GameList m_list;
     std::optional<GameDescription> m_game;
+    bool m_sawGame = false;
     std::vector<std::string> m_files;
 };
 

@@ -11,8 +11,9 @@ namespace marlit {
 // over the indented lines after it (a line of only "." is a blank line), "#" comments. "game:"
 // starts a game, whose "file:"/"files:" name its ROMs (one per line); "developer:",
 // "publisher:", "genre:", "release:" (YYYY-MM-DD), "players:", "rating:" (a percent),
-// "summary:", "description:" and "assets.<kind>:" describe it. A game without files is matched
-// by its title to a ROM of that file name. Paths are read from the file's folder (ending with
+// "summary:", "description:" and "assets.<kind>:" (or "asset.<kind>:") describe it. A game without
+// files is matched by its title to a ROM of that file name. The older form, whose games start
+// with "file:" and are named by "title:", is read too. Paths are read from the file's folder (ending with
 // the separator), "~/" from home.
 class PegasusMetadata
 {

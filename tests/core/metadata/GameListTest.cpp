@@ -2,6 +2,7 @@
 #include "core/metadata/GameCollectionReader.h"
 #include "core/metadata/GameListChoice.h"
 #include "core/metadata/GameListPlaces.h"
+#include "core/metadata/GameSearch.h"
 #include "core/metadata/GamelistXml.h"
 #include "core/metadata/PegasusMetadata.h"
 
@@ -201,9 +202,28 @@ TEST(GameListPlaces, FollowsTheRomFolderNameToTheUsersPlaces)
     std::vector<std::string> folders;
     for (const auto &folder : places.mediaFolders)
         folders.push_back(folder.path);
-    const std::vector<std::string> expectedFolders{"/data/roms/snes/media/", "/home/u/ES-DE/downloaded_media/snes/",
+    const std::vector<std::string> expectedFolders{"/data/roms/snes/media/", "/data/roms/media/",
+                                                   "/home/u/ES-DE/downloaded_media/snes/",
                                                    "/home/u/.emulationstation/downloaded_media/snes/"};
     EXPECT_EQ(folders, expectedFolders);
+    const std::vector<std::string> metafileFolders{"/data/roms/", "/home/u/.config/pegasus-frontend/metafiles/"};
+    EXPECT_EQ(places.metafileFolders, metafileFolders);
+    EXPECT_EQ(places.gameFolderList, "/home/u/.config/pegasus-frontend/game_dirs.txt");
+    // The ROM folder's own, from the folder readers' listing, after its other files.
+    GameListPlaces listed = places;
+    listed.addMetafiles("/data/roms/snes/", {"a.sfc", "metadata.txt", "x.metadata.pegasus.txt", "y.metadata.txt"});
+    EXPECT_EQ(listed.files[3].path, "/data/roms/snes/x.metadata.pegasus.txt");
+    EXPECT_EQ(listed.files[4].path, "/data/roms/snes/y.metadata.txt");
+    EXPECT_EQ(listed.files.size(), places.files.size() + 2);
+
+    // A presence check's answer keeps the places found, in their order.
+    std::vector<std::uint8_t> present(places.paths().size(), 0);
+    present[1] = present[5] = present.back() = 1;
+    const GameListPlaces found = places.found(present);
+    EXPECT_EQ(found.files, (std::vector<marlit::GameListFile>{places.files[1]}));
+    EXPECT_EQ(found.mediaFolders, (std::vector<marlit::MediaFolder>{places.mediaFolders[0]}));
+    EXPECT_EQ(found.metafileFolders, std::vector<std::string>{});
+    EXPECT_EQ(found.gameFolderList, places.gameFolderList);
 
     const GameListPlaces chosen = GameListPlaces::forRomFolder("/r/nes/", "/h", "/x/list.XML", "/x/pictures");
     EXPECT_EQ(chosen.files.front().path, "/x/list.XML");
@@ -260,6 +280,63 @@ TEST(GameCollectionReader, FindsListsAndPicturesAndKeepsThemUntilAFileChanges)
     EXPECT_EQ(home.read("roms/snes/gamelist.xml"), listBefore); // never written
 }
 
+// Pegasus' other places: a metafile beside the ROM folder (in the game folder of several systems,
+// with its media), the game folders its list names that hold the ROM folder, its own folder of
+// metafiles; "metadata.txt" only where there is no "metadata.pegasus.txt".
+TEST(GameCollectionReader, FindsPegasusMetafilesWhereItLooks)
+{
+    TempDir home;
+    const std::string roms = home.file("library/roms/snes/");
+    home.write("library/roms/games.metadata.pegasus.txt", golden("games.metadata.pegasus.txt"));
+    home.write("library/roms/media/Sky Rally/screenshot.png", "x");
+    home.write("library/roms/snes/metadata.pegasus.txt", "game: In Folder\nfile: a.sfc\n");
+    home.write("library/roms/snes/metadata.txt", "game: Not Read\nfile: b.sfc\n");
+    home.write("library/metadata.txt", "game: From Game Folder\nfile: roms/snes/c.sfc\n");
+    home.write("elsewhere/metadata.pegasus.txt", "game: Other System\nfile: " + roms + "d.sfc\n");
+    home.write(".config/pegasus-frontend/game_dirs.txt",
+               home.file("library") + "\r\n" + home.file("elsewhere/") + "\n\n");
+    // In the older form: "file:" starts a game, "title:" names it.
+    home.write(".config/pegasus-frontend/metafiles/all.metadata.txt",
+               "file: " + roms + "e.sfc\ntitle: Global\n\nfile: " + roms + "Old Form.sfc\ntitle: Old Form\n" +
+                   "rating: 40%\nfile: " + roms + "Second Old.sfc\r\ntitle: Second Old\r\n");
+
+    GameCollectionReader reader;
+    const auto games = reader.read(roms, GameListPlaces::forRomFolder(roms, home.path()), home.path());
+    EXPECT_EQ(games->problems, std::vector<std::string>{});
+    const auto titleOf = [&](const std::string &file) {
+        const GameDescription *game = games->describe(roms + file);
+        return game ? game->title : std::string("(none)");
+    };
+    const std::pair<const char *, const char *> titles[] = {
+        {"a.sfc", "In Folder"},        {"b.sfc", "(none)"},
+        {"c.sfc", "From Game Folder"}, {"d.sfc", "(none)"},
+        {"e.sfc", "Global"},           {"Sky Rally (Disc 2).sfc", "Sky Rally"},
+        {"Old Form.sfc", "Old Form"},  {"Second Old.sfc", "Second Old"},
+        {"Listed Only.sfc", "(none)"},
+    };
+    for (const auto &[file, title] : titles)
+        EXPECT_EQ(titleOf(file), title) << file;
+
+    const GameDescription *rally = games->describe(roms + "Sky Rally (Disc 1).sfc");
+    ASSERT_NE(rally, nullptr);
+    EXPECT_EQ(rally->developer, "Studio North, Studio South");
+    EXPECT_EQ(rally->releaseDate, "1996-11");
+    EXPECT_EQ(rally->description, "One line that goes on.");
+    EXPECT_EQ(games->describe(roms + "Old Form.sfc")->ratingPercent, 40);
+    EXPECT_EQ(games->describe(roms + "Second Old.sfc")->ratingPercent, -1);
+    // Its media folder is named after the game; the cover is the one the metafile names.
+    EXPECT_EQ(games->picture(roms + "Sky Rally (Disc 1).sfc", {"screenshots"}),
+              home.file("library/roms/media/Sky Rally/screenshot.png"));
+    EXPECT_EQ(games->picture(roms + "Sky Rally (Disc 1).sfc", {"covers"}),
+              home.file("library/roms/media/Sky Rally/box.png"));
+
+    // A metafile added to a folder looked in is a change.
+    EXPECT_EQ(reader.read(roms, GameListPlaces::forRomFolder(roms, home.path()), home.path()), games);
+    home.write("library/roms/late.metadata.txt", "game: Late\nfile: snes/f.sfc\n");
+    const auto later = reader.read(roms, GameListPlaces::forRomFolder(roms, home.path()), home.path());
+    EXPECT_EQ(later->describe(roms + "f.sfc")->title, "Late");
+}
+
 TEST(GameCollectionReader, SaysWhatItCannotUseAndPassesOverWhatIsNoFile)
 {
     TempDir home;
@@ -300,4 +377,43 @@ TEST(GameListChoice, KeptInTheSystemsValues)
     EXPECT_EQ(marlit::GameListChoice::of(entry).kindsFor(1), std::vector<std::string>{"titlescreens"});
     marlit::GameListChoice{}.storeInto(entry);
     EXPECT_TRUE(entry.values.empty());
+}
+
+// The search row finds a described ROM by its title as well as its file name; filtering out drops
+// it when either holds the text. The readers are then asked for the whole folder.
+TEST(GameSearch, MatchesTheTitleAsWellAsTheFileName)
+{
+    marlit::GameCollection games;
+    GameDescription mario;
+    mario.title = "Super Mario World";
+    games.games.add(kRoms + "smw.sfc", mario);
+    GameDescription untitled;
+    games.games.add(kRoms + "Mario Paint.sfc", untitled);
+    const marlit::RomNames names{"Mario Paint.sfc", "smw.sfc", "zelda.sfc"};
+
+    struct Case
+    {
+        marlit::FilterMode mode;
+        std::string text;
+        std::vector<std::string> kept;
+    };
+    const Case cases[] = {
+        {marlit::FilterMode::SearchFor, "mario", {"Mario Paint.sfc", "smw.sfc"}}, // title, any case
+        {marlit::FilterMode::SearchFor, "smw", {"smw.sfc"}},                      // file name still
+        {marlit::FilterMode::SearchFor, "World", {"smw.sfc"}},
+        {marlit::FilterMode::SearchFor, "metroid", {}},
+        {marlit::FilterMode::FilterOut, "Mario", {"zelda.sfc"}}, // the title holds it: dropped too
+        {marlit::FilterMode::FilterOut, "World", {"Mario Paint.sfc", "zelda.sfc"}},
+    };
+    for (const Case &c : cases) {
+        marlit::RomSearch search;
+        if (c.mode == marlit::FilterMode::FilterOut)
+            search.toggleMode();
+        search.apply(c.text);
+        EXPECT_EQ(marlit::GameSearch::forReaders(search, &games), marlit::RomSearch()) << c.text;
+        EXPECT_EQ(marlit::GameSearch::filtered(names, kRoms, &games, search).toVector(), c.kept) << c.text;
+        // Without game lists the readers narrow by name and nothing more is done here.
+        EXPECT_EQ(marlit::GameSearch::forReaders(search, nullptr), search);
+        EXPECT_EQ(marlit::GameSearch::filtered(names, kRoms, nullptr, search), names);
+    }
 }
