@@ -453,7 +453,7 @@ void FolderReaderPool::retire(Reader &reader, int error, std::vector<Ready> &rea
         });
         m_ending.push_back(std::move(ending));
     }
-    if (askAgain && wanted(reader.id) && m_askedAgain.insert(reader.id).second) {
+    if (askAgain && wanted(reader.id) && ++m_askedAgain[reader.id] <= kMaxAskedAgain) {
         // A reader that died (with its spawner, say) is not the folder's fault: once more, on
         // another, for the parts still owed.
         FolderRequest again = reader.request;

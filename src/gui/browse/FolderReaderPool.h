@@ -8,6 +8,7 @@
 #include <QObject>
 
 #include <deque>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -52,6 +53,9 @@ public:
     static constexpr int kMaxReaders = 4;
     static constexpr int kMaxEnding = 4;
     static constexpr int kSpawnTimeoutMs = 2000;
+    // Readers that die together (with their spawner) may each have taken a request before their
+    // end is seen: a request is asked again after that many deaths, and no more.
+    static constexpr int kMaxAskedAgain = kMaxReaders;
 
     explicit FolderReaderPool(QObject *parent = nullptr);
     ~FolderReaderPool() override;
@@ -109,7 +113,7 @@ private:
     std::vector<std::unique_ptr<Ending>> m_ending;
     std::deque<marlit::FolderRequest> m_queue; // waiting for a reader
     std::set<quint64> m_wanted;                // sent or queued, not abandoned, not fully answered
-    std::set<quint64> m_askedAgain;            // asked of a second reader after the first died
+    std::map<quint64, int> m_askedAgain;       // times asked of another reader after one died
     std::vector<Ready> m_late;                 // failures met within send(), delivered next turn
     bool m_sending = false;
     quint64 m_nextId = 1;

@@ -138,6 +138,14 @@ void PlayHistory::requestRecentlyPlayed(const marlit::SystemKey &system,
         std::move(answer));
 }
 
+void PlayHistory::requestPlayed(const marlit::SystemKey &system,
+                                std::function<void(std::vector<marlit::RomHistory> &&)> answer)
+{
+    ask<std::vector<marlit::RomHistory>>(
+        Question::Plays, [system](marlit::HistoryStore &store) { return store.recentlyPlayed(system, kPlayedLimit); },
+        std::move(answer));
+}
+
 void PlayHistory::requestSummary(const std::string &path,
                                  std::function<void(std::optional<marlit::RomHistory> &&)> answer)
 {

@@ -33,9 +33,10 @@ class PlayHistory : public QObject
     Q_OBJECT
 
 public:
-    enum class Question { Stars, View, Summary };
-    static constexpr int kQuestions = 3;
+    enum class Question { Stars, View, Summary, Plays };
+    static constexpr int kQuestions = 4;
     static constexpr int kRecentLimit = 100;
+    static constexpr int kPlayedLimit = 200'000;
 
     // The history of workFolder ("" for the working directory, else ending with the separator).
     explicit PlayHistory(const std::string &workFolder, QObject *parent = nullptr);
@@ -54,6 +55,9 @@ public:
                            std::function<void(std::vector<marlit::RomHistory> &&)> answer);
     void requestRecentlyPlayed(const marlit::SystemKey &system,
                                std::function<void(std::vector<marlit::RomHistory> &&)> answer);
+    // Every ROM of the system played at least once (at most kPlayedLimit), newest first: the ROM
+    // list's order by plays.
+    void requestPlayed(const marlit::SystemKey &system, std::function<void(std::vector<marlit::RomHistory> &&)> answer);
     // What the history holds of one ROM; nothing when it holds nothing.
     void requestSummary(const std::string &path, std::function<void(std::optional<marlit::RomHistory> &&)> answer);
     // Drops the answer still to come to a question.

@@ -62,6 +62,12 @@ void GameListLoader::waitForIdle()
     m_shared->idle.wait(lock, [this] { return m_shared->running == 0; });
 }
 
+bool GameListLoader::reading() const
+{
+    const std::lock_guard lock(m_shared->mutex);
+    return m_shared->running > 0 || m_shared->pending;
+}
+
 void GameListLoader::work(std::shared_ptr<Shared> shared)
 {
     std::unique_lock lock(shared->mutex);

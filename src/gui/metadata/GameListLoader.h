@@ -32,6 +32,8 @@ public:
     void stop();
     // Blocks until no read runs or waits (tests, benchmarks); the answer stays undelivered.
     void waitForIdle();
+    // Whether a read runs or waits.
+    bool reading() const;
 
 signals:
     // The newest request's collection; the same object again when nothing changed on disk.

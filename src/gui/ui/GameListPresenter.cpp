@@ -6,19 +6,28 @@
 #include "core/fs/Paths.h"
 #include "core/metadata/GameListChoice.h"
 #include "core/metadata/GameListPlaces.h"
+#include "core/metadata/GameSearch.h"
+#include "gui/browse/RomPresenceCheck.h"
+#include "gui/history/PlayHistory.h"
 #include "gui/metadata/GameDetailsPanel.h"
 #include "gui/metadata/GameListLoader.h"
 #include "gui/ui/RomListBox.h"
 #include "gui/ui/RomListModel.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QTimer>
 
-GameListPresenter::GameListPresenter(RomListBox *romList, QWidget *window, Say say)
+GameListPresenter::GameListPresenter(RomListBox *romList, QWidget *window, FolderReaderPool &readers,
+                                     PlayHistory &history, ShownSystem shownSystem, Say say)
     : QObject(window), m_romList(romList), m_say(std::move(say)), m_loader(new GameListLoader(this)),
-      m_panel(new GameDetailsPanel(window)), m_sortLabel(new QLabel(window)), m_sortChoice(new QComboBox(window))
+      m_placesCheck(new RomPresenceCheck(readers, this)), m_panel(new GameDetailsPanel(window)),
+      m_sortLabel(new QLabel(window)), m_sortChoice(new QComboBox(window)), m_history(history),
+      m_shownSystem(std::move(shownSystem))
 {
     m_panel->setObjectName(QStringLiteral("gameDetails"));
     m_sortLabel->setObjectName(QStringLiteral("sortLabel"));
@@ -32,9 +41,11 @@ GameListPresenter::GameListPresenter(RomListBox *romList, QWidget *window, Say s
         widget->hide();
     connect(m_sortChoice, &QComboBox::currentIndexChanged, this, [this] {
         m_sort = static_cast<marlit::GameSort>(m_sortChoice->currentData().toInt());
-        emit sortChanged();
+        if (!askOwnPlays())
+            emit sortChanged();
     });
     connect(m_loader, &GameListLoader::collectionRead, this, &GameListPresenter::onCollectionRead);
+    connect(m_placesCheck, &RomPresenceCheck::checked, this, &GameListPresenter::onPlacesChecked);
 }
 
 GameListPresenter::~GameListPresenter() = default;
@@ -42,31 +53,72 @@ GameListPresenter::~GameListPresenter() = default;
 void GameListPresenter::showSystem(const marlit::SystemEntry *entry)
 {
     m_games.reset();
+    m_ownPlays.reset();
+    m_history.cancel(PlayHistory::Question::Plays);
     m_romList->romModel()->setGames(nullptr);
     m_panel->clear();
     const marlit::GameListChoice choice = entry ? marlit::GameListChoice::of(*entry) : marlit::GameListChoice{};
     for (int slot = 0; slot < kSlots; ++slot)
         m_slotKinds[static_cast<std::size_t>(slot)] = choice.kindsFor(slot);
-    const std::string romFolder = entry ? marlit::withTrailingSeparator(entry->romDirectory) : std::string();
-    m_readWhenAnswered = nullptr;
+    m_romFolder = entry ? marlit::withTrailingSeparator(entry->romDirectory) : std::string();
+    m_checkWhenAnswered = false;
+    m_romFolderMetafiles.clear();
+    m_placesCheck->stop();
     m_loader->stop();
-    if (romFolder.empty() && choice.file.empty() && choice.mediaFolder.empty())
+    if (m_romFolder.empty() && choice.file.empty() && choice.mediaFolder.empty())
         return;
-    const std::string home = QFile::encodeName(QDir::homePath()).toStdString();
-    auto read = [this, romFolder, home, choice] {
-        m_loader->read(romFolder,
-                       marlit::GameListPlaces::forRomFolder(romFolder, home, choice.file, choice.mediaFolder), home);
-    };
-    if (romFolder.empty())
-        read();
+    m_home = QFile::encodeName(QDir::homePath()).toStdString();
+    m_basePlaces = marlit::GameListPlaces::forRomFolder(m_romFolder, m_home, choice.file, choice.mediaFolder);
+    m_romFolderMetafiles.clear();
+    m_places = m_basePlaces;
+    if (m_romFolder.empty())
+        m_placesCheck->check(m_places.paths());
     else
-        m_readWhenAnswered = std::move(read);
+        m_checkWhenAnswered = true;
 }
 
-void GameListPresenter::romFolderAnswered()
+void GameListPresenter::romFolderAnswered(const std::string &folder, const marlit::RomNames &names)
 {
-    if (auto read = std::exchange(m_readWhenAnswered, nullptr))
-        read();
+    bool metafilesChanged = false;
+    if (!m_romFolder.empty() && folder == m_romFolder) {
+        std::vector<std::string> metafiles;
+        for (std::size_t row = 0; row < names.size(); ++row)
+            if (marlit::GameListPlaces::isMetafileName(names[row]))
+                metafiles.emplace_back(names[row]);
+        metafilesChanged = metafiles != m_romFolderMetafiles;
+        m_romFolderMetafiles = std::move(metafiles);
+    }
+    if (!std::exchange(m_checkWhenAnswered, false) && !metafilesChanged)
+        return;
+    m_places = m_basePlaces;
+    m_places.addMetafiles(m_romFolder, m_romFolderMetafiles);
+    m_placesCheck->check(m_places.paths());
+}
+
+bool GameListPresenter::waitForIdle(int timeoutMs)
+{
+    // The loader's threads post their answer only; a short tick wakes the loop to look again.
+    QElapsedTimer clock;
+    clock.start();
+    QTimer tick;
+    tick.start(5);
+    const auto busy = [this] { return m_placesCheck->checking() || m_loader->reading(); };
+    while (clock.elapsed() < timeoutMs) {
+        if (!busy()) {
+            QCoreApplication::processEvents(); // the answer posted last
+            if (!busy())
+                return true;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    return false;
+}
+
+void GameListPresenter::onPlacesChecked(const std::vector<std::uint8_t> &present)
+{
+    // Checked again when a file came or went in their folders: the reader gives the same
+    // collection while nothing it read changed.
+    m_loader->read(m_romFolder, m_places.found(present), m_home);
 }
 
 void GameListPresenter::onCollectionRead(std::shared_ptr<const marlit::GameCollection> collection)
@@ -85,6 +137,25 @@ void GameListPresenter::onCollectionRead(std::shared_ptr<const marlit::GameColle
     m_games = collection->empty() ? nullptr : std::move(collection);
     m_romList->romModel()->setGames(m_games);
     emit gamesChanged();
+    askOwnPlays();
+}
+
+bool GameListPresenter::askOwnPlays()
+{
+    if (!marlit::GameOrder::usesOwnPlays(m_sort) || m_ownPlays || !describes())
+        return false;
+    const std::optional<marlit::SystemKey> system = m_shownSystem ? m_shownSystem() : std::nullopt;
+    if (!system)
+        return false;
+    m_history.requestPlayed(*system, [this](std::vector<marlit::RomHistory> &&played) {
+        marlit::OwnPlaysByPath plays;
+        plays.reserve(played.size());
+        for (marlit::RomHistory &rom : played)
+            plays.emplace(std::move(rom.path), marlit::OwnPlays{rom.plays, rom.lastPlayedMs});
+        m_ownPlays = std::move(plays);
+        emit sortChanged();
+    });
+    return true;
 }
 
 void GameListPresenter::showRom(int row)
@@ -107,9 +178,17 @@ std::string GameListPresenter::picture(int slot, const std::string &romPath) con
     return m_games->picture(romPath, m_slotKinds[static_cast<std::size_t>(slot)]);
 }
 
-marlit::RomNames GameListPresenter::ordered(marlit::RomNames names, const std::string &folder) const
+marlit::RomSearch GameListPresenter::readersSearch(const marlit::RomSearch &search) const
 {
-    return marlit::GameOrder::sorted(std::move(names), folder, m_games.get(), m_sort);
+    return marlit::GameSearch::forReaders(search, m_games.get());
+}
+
+marlit::RomNames GameListPresenter::shown(marlit::RomNames names, const std::string &folder,
+                                          const marlit::RomSearch &search) const
+{
+    names = marlit::GameSearch::filtered(std::move(names), folder, m_games.get(), search);
+    return marlit::GameOrder::sorted(std::move(names), folder, m_games.get(), m_sort,
+                                     m_ownPlays ? &*m_ownPlays : nullptr);
 }
 
 QString GameListPresenter::foundText() const

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "core/browse/RomNames.h"
+#include "core/browse/RomSearch.h"
+#include "core/history/RomHistory.h"
 #include "core/metadata/GameCollection.h"
+#include "core/metadata/GameListPlaces.h"
 #include "core/metadata/GameOrder.h"
 
 #include <QObject>
@@ -9,16 +12,21 @@
 #include <QString>
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+class FolderReaderPool;
+class PlayHistory;
 class GameDetailsPanel;
 class GameListLoader;
 class QComboBox;
 class QLabel;
 class RomListBox;
+class RomPresenceCheck;
 class QWidget;
 
 namespace marlit {
@@ -39,16 +47,25 @@ public:
     // Tells the user something about the game lists (the window's notice area).
     using Say = std::function<void(const QString &text)>;
 
-    GameListPresenter(RomListBox *romList, QWidget *window, Say say);
+    // The places of the game lists are looked at first by readers (a folder reader process):
+    // only those that answer are read in this process.
+    // The orders by plays weigh the shown system's plays in history (shownSystem tells which
+    // system that is) beside the game lists' own.
+    using ShownSystem = std::function<std::optional<marlit::SystemKey>()>;
+    GameListPresenter(RomListBox *romList, QWidget *window, FolderReaderPool &readers, PlayHistory &history,
+                      ShownSystem shownSystem, Say say);
     ~GameListPresenter() override;
 
     // The system now shown (none: nothing). The game list file and media folder chosen for it in
     // System Configuration go before the usual places; its slots take the kinds chosen there.
     void showSystem(const marlit::SystemEntry *entry);
     // The shown system's ROM folder has answered a read: its game lists may be looked for now.
-    // Until then a share that does not answer is never touched by a thread of this process,
-    // where a look-up stuck in the kernel would keep the program from ending.
-    void romFolderAnswered();
+    // They are looked for by a folder reader process, and only the places it found are read
+    // here: a share that does not answer (the ROM folder's, or one under the user's own places)
+    // is never touched by a thread of this process, where a look-up stuck in the kernel would
+    // keep the program from ending.
+    // names are folder's files as read: the ROM folder's Pegasus metafiles are among them.
+    void romFolderAnswered(const std::string &folder, const marlit::RomNames &names);
     // The ROM list's row now selected (-1: none): the panel describes it.
     void showRom(int row);
 
@@ -66,8 +83,16 @@ public:
     QString foundText() const;
 
     marlit::GameSort sort() const { return m_sort; }
-    // names, read from folder, in the order chosen.
-    marlit::RomNames ordered(marlit::RomNames names, const std::string &folder) const;
+    // The search the folder readers apply for search: none while games are described, whose
+    // titles the readers do not know.
+    marlit::RomSearch readersSearch(const marlit::RomSearch &search) const;
+    // names, read from folder, narrowed by search to those whose file name or title it keeps,
+    // in the order chosen.
+    marlit::RomNames shown(marlit::RomNames names, const std::string &folder, const marlit::RomSearch &search) const;
+
+    // Runs the event loop until the places are checked, read and the collection delivered, or
+    // timeoutMs passed (tests, benchmarks); whether it is all done.
+    bool waitForIdle(int timeoutMs = 30000);
 
     GameDetailsPanel *panel() const { return m_panel; }
     QLabel *sortLabel() const { return m_sortLabel; }
@@ -82,16 +107,29 @@ signals:
 
 private:
     void onCollectionRead(std::shared_ptr<const marlit::GameCollection> collection);
+    void onPlacesChecked(const std::vector<std::uint8_t> &present);
+    // Asks the history for the shown system's plays when the order needs them and they are not
+    // at hand; sortChanged follows their answer.
+    bool askOwnPlays();
 
     RomListBox *m_romList;
     Say m_say;
     GameListLoader *m_loader;
-    std::function<void()> m_readWhenAnswered;
+    RomPresenceCheck *m_placesCheck;
+    bool m_checkWhenAnswered = false;
+    std::string m_romFolder;
+    std::string m_home;
+    marlit::GameListPlaces m_basePlaces;           // of the shown system, where they may be
+    std::vector<std::string> m_romFolderMetafiles; // as its ROM folder was last listed
+    marlit::GameListPlaces m_places;               // the two together, as checked
     GameDetailsPanel *m_panel;
     QLabel *m_sortLabel;
     QComboBox *m_sortChoice;
     std::shared_ptr<const marlit::GameCollection> m_games;
     std::array<std::vector<std::string>, kSlots> m_slotKinds;
     marlit::GameSort m_sort = marlit::GameSort::Name;
-    QSet<QString> m_said; // problems told already, each once per run
+    PlayHistory &m_history;
+    ShownSystem m_shownSystem;
+    std::optional<marlit::OwnPlaysByPath> m_ownPlays; // of the shown system; none: not read yet
+    QSet<QString> m_said;                             // problems told already, each once per run
 };

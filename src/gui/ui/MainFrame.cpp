@@ -175,8 +175,9 @@ void MainFrame::OnCreate()
     historyPresenter = new HistoryPresenter(*history, romList, *starter, this);
     historyViews = new HistoryViews(*history, romList, *starter, folderReader->pool(), this);
     browsing = new BrowsingSession(*folderReader, *historyPresenter, *historyViews, romList, this);
-    gameLists =
-        new GameListPresenter(romList, this, [this](const QString &text) { starter->notice()->showFailure(text); });
+    gameLists = new GameListPresenter(
+        romList, this, folderReader->pool(), *history, [this] { return historyPresenter->system(); },
+        [this](const QString &text) { starter->notice()->showFailure(text); });
     connect(gameLists, &GameListPresenter::gamesChanged, this, [this] { onGamesChanged(false); });
     connect(gameLists, &GameListPresenter::sortChanged, this, [this] { onGamesChanged(true); });
 
@@ -449,7 +450,7 @@ void MainFrame::OnSelChangedFolder()
 
 void MainFrame::FillRomList(const std::string &folder)
 {
-    folderReader->readList(folder, browsing->state().search());
+    folderReader->readList(folder, gameLists->readersSearch(browsing->state().search()));
 }
 
 void MainFrame::onTreeRead(const std::shared_ptr<FolderAnswer> &answer, bool refresh)
@@ -461,8 +462,9 @@ void MainFrame::onTreeRead(const std::shared_ptr<FolderAnswer> &answer, bool ref
 
 void MainFrame::onListRead(const std::shared_ptr<FolderAnswer> &answer, bool refresh)
 {
-    gameLists->romFolderAnswered();
-    marlit::RomNames names = gameLists->ordered(std::move(answer->listing.names), browsing->state().romFolder());
+    gameLists->romFolderAnswered(browsing->state().romFolder(), answer->listing.names);
+    marlit::RomNames names =
+        gameLists->shown(std::move(answer->listing.names), browsing->state().romFolder(), browsing->state().search());
     if (!refresh) {
         romList->setNames(std::move(names));
     } else if (!romList->replaceNames(std::move(names))) {
@@ -476,9 +478,15 @@ void MainFrame::onListRead(const std::shared_ptr<FolderAnswer> &answer, bool ref
 void MainFrame::onGamesChanged(bool sortChanged)
 {
     OnSize(width(), height());
-    // The rows take the new order, keeping the selected one; a history view keeps its own.
-    if ((sortChanged || gameLists->sort() != marlit::GameSort::Name) && !historyViews->shown())
-        folderReader->refreshList();
+    // The rows take the new order, keeping the selected one; a history view keeps its own. A
+    // search applied is read again whole, to be matched against the titles too.
+    if (!historyViews->shown()) {
+        if (!sortChanged && browsing->state().search().applied() && gameLists->describes() &&
+            browsing->state().listsFolders())
+            FillRomList(browsing->state().romFolder());
+        else if (sortChanged || gameLists->sort() != marlit::GameSort::Name)
+            folderReader->refreshList();
+    }
     OnSelChangeRom();
     update(snapshotAreaRect());
 }
