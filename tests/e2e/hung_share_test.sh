@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A ROM folder on a share that stops answering, tried as a user would: the remembered system's
 # folder never answers (a FUSE folder whose listing is taken and never replied to), yet the
-# window comes up and says so; a click on another system shows its ROMs, Enter plays one; a ROM
+# window comes up and says so; the user's ES-DE folder, where game lists are looked for, is on
+# that share too (no look-up in it ever answers); a click on another system shows its ROMs, Enter plays one; a ROM
 # copied into that folder appears by itself and plays; Alt+F4 closes the window, and the program
 # ends within a second of it with status 0, having written marlit.cfg. Needs root (FUSE).
 # Usage: hung_share_test.sh MARLIT MISBEHAVING_FS [SCREENSHOT_PREFIX]
@@ -42,6 +43,10 @@ played="$work/played.log"
 printf '#!/bin/sh\necho "$1" >>"%s"\n' "$played" >"$work/emulator.sh"
 chmod +x "$work/emulator.sh"
 
+# ES-DE's folder of the user, kept on the share: looking for a game list there never returns.
+mkdir -p "$work/home"
+ln -s "$share/hang" "$work/home/ES-DE"
+
 cd "$work/ws"
 record() { # name romdir
   printf 'NAME = %s\r\nDESC = \r\nROMDIR = %s\r\nEMU = %s\r\nCOMMAND LINE = \r\n' "$1" "$2" "$work/emulator.sh"
@@ -54,7 +59,7 @@ record() { # name romdir
   head -c 103 /dev/zero
 } >marlit.cfg
 
-QT_QPA_PLATFORM=xcb "$marlit" --workspace . >"$work/marlit.log" 2>&1 &
+HOME="$work/home" QT_QPA_PLATFORM=xcb "$marlit" --workspace . >"$work/marlit.log" 2>&1 &
 marlit_pid=$!
 track "$marlit_pid"
 wid=$(wait_for_window '^Marlit$') || { cat "$work/marlit.log" >&2; fail "the window did not appear"; }
