@@ -30,12 +30,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-std::string record(const std::string &name, const std::string &romDirectory)
-{
-    return "NAME = " + name + "\r\nDESC = benchmark\r\nROMDIR = " + romDirectory +
-           "\r\nEMU = /bin/true\r\nCOMMAND LINE = \r\nICON = \r\nSNAPADIR = \r\nSNAPBDIR = \r\nSNAPSHOT = \r\n\r\n";
-}
-
 struct Sample
 {
     double shownMs;
@@ -78,7 +72,8 @@ int main(int argc, char **argv)
     if (!shared)
         std::fprintf(stderr, "no share (%s): its figures are left out\n", share.failure().c_str());
     std::ofstream(work + "classic.ini", std::ios::binary)
-        << record("Small", work + "small/") << record("Share", share.path() + "slow/") << record("Local", local);
+        << catalogueRecord("Small", work + "small/") << catalogueRecord("Share", share.path() + "slow/")
+        << catalogueRecord("Local", local);
 
     auto frame = std::make_unique<MainFrame>(work);
     frame->show();

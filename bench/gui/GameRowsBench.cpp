@@ -25,16 +25,6 @@
 using namespace marlit::bench;
 using Clock = std::chrono::steady_clock;
 
-namespace {
-
-std::string record(const std::string &name, const std::string &romDirectory)
-{
-    return "NAME = " + name + "\r\nDESC = benchmark\r\nROMDIR = " + romDirectory +
-           "\r\nEMU = /bin/true\r\nCOMMAND LINE = \r\nICON = \r\nSNAPADIR = \r\nSNAPBDIR = \r\nSNAPSHOT = \r\n\r\n";
-}
-
-} // namespace
-
 int main(int argc, char **argv)
 {
     TimedApplication app(argc, argv);
@@ -51,7 +41,7 @@ int main(int argc, char **argv)
 
     QTemporaryDir workspace;
     std::ofstream(workspace.filePath("classic.ini").toStdString(), std::ios::binary)
-        << record("Deep", deep) << record("Cues", cues);
+        << catalogueRecord("Deep", deep) << catalogueRecord("Cues", cues);
     MainFrame frame(workspace.path().toStdString());
     frame.show();
     QApplication::processEvents();

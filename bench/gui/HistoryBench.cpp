@@ -38,19 +38,14 @@ constexpr std::size_t kListed = 50000;
 const marlit::SystemKey kFlat{"console.ini", "Flat"};
 const marlit::SystemKey kOther{"console.ini", "Other"};
 
-std::string record(const std::string &name, const std::string &romDirectory)
-{
-    return "NAME = " + name + "\r\nDESC = benchmark\r\nROMDIR = " + romDirectory +
-           "\r\nEMU = /bin/true\r\nCOMMAND LINE = \r\nICON = \r\nSNAPADIR = \r\nSNAPBDIR = \r\nSNAPSHOT = \r\n\r\n";
-}
-
 // A workspace with the system "Flat" (the 50,000 files) remembered, and a history: none, or
 // every file of the folder played, as many of another system's, and every fifth file a favourite.
 bool makeWorkspace(const std::string &folder, const std::string &flat, const std::vector<std::string> &names,
                    bool withHistory)
 {
     std::filesystem::create_directories(folder);
-    std::ofstream(folder + "console.ini", std::ios::binary) << record("Flat", flat) << record("Other", flat);
+    std::ofstream(folder + "console.ini", std::ios::binary)
+        << catalogueRecord("Flat", flat) << catalogueRecord("Other", flat);
     std::string settings(128, '\0');
     settings[0] = settings[1] = 1;
     settings[3] = 800 >> 8, settings[4] = static_cast<char>(800 & 0xFF);

@@ -24,16 +24,6 @@
 
 using namespace marlit::bench;
 
-namespace {
-
-std::string record(const std::string &name, const std::string &romDirectory)
-{
-    return "NAME = " + name + "\r\nDESC = benchmark\r\nROMDIR = " + romDirectory +
-           "\r\nEMU = /bin/true\r\nCOMMAND LINE = \r\nICON = \r\nSNAPADIR = \r\nSNAPBDIR = \r\nSNAPSHOT = \r\n\r\n";
-}
-
-} // namespace
-
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
@@ -48,7 +38,7 @@ int main(int argc, char **argv)
 
     QTemporaryDir workspace;
     std::ofstream(workspace.filePath("classic.ini").toStdString(), std::ios::binary)
-        << record("Deep", deep) << record("Flat", flat);
+        << catalogueRecord("Deep", deep) << catalogueRecord("Flat", flat);
 
     MainFrame frame(workspace.path().toStdString());
     frame.show();

@@ -84,4 +84,10 @@ void verdict(const char *what, const Timing &timing, const Timing &baseline, dou
     std::printf("  %-46s %.2fx (target <= %.2fx): %s\n", what, ratio, target, ratio <= target ? "met" : "MISSED");
 }
 
+std::string catalogueRecord(const std::string &name, const std::string &romDirectory)
+{
+    return "NAME = " + name + "\r\nDESC = benchmark\r\nROMDIR = " + romDirectory +
+           "\r\nEMU = /bin/true\r\nCOMMAND LINE = \r\nICON = \r\nSNAPADIR = \r\nSNAPBDIR = \r\nSNAPSHOT = \r\n\r\n";
+}
+
 } // namespace marlit::bench

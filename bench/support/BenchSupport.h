@@ -33,13 +33,16 @@ void plainReaddir(const std::string &folder, std::vector<std::string> &names, bo
 
 // The process's resident memory, as the tests measure it.
 using marlit::test::peakResidentKilobytes;
-using marlit::test::residentKilobytes;
 using marlit::test::resetPeakResident;
+using marlit::test::residentKilobytes;
 
 // Prints one line: what was measured, its median, and its ratio to the baseline's median.
 void report(const std::string &what, const Timing &timing, const Timing &baseline);
 
 // Prints whether the ratio of timing to baseline (medians) is within its target.
 void verdict(const char *what, const Timing &timing, const Timing &baseline, double target);
+
+// A catalogue record of a system of the benchmarks: its name and ROM folder, /bin/true as emulator.
+std::string catalogueRecord(const std::string &name, const std::string &romDirectory);
 
 } // namespace marlit::bench
