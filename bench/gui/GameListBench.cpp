@@ -7,6 +7,7 @@
 #include "BenchSupport.h"
 #include "CollectionGenerator.h"
 
+#include "core/catalogue/CategoryTable.h"
 #include "core/metadata/GameCollection.h"
 #include "gui/browse/RomFolderReader.h"
 #include "gui/metadata/GameListLoader.h"
@@ -138,7 +139,8 @@ int main(int argc, char **argv)
     std::ofstream(described + "gamelist.xml", std::ios::binary) << gamelist(small);
 
     QTemporaryDir workspace;
-    std::ofstream(workspace.filePath("console.ini").toStdString(), std::ios::binary)
+    // The catalogue of the tab the window starts on.
+    std::ofstream(workspace.filePath(marlit::CategoryTable::fileName(0)).toStdString(), std::ios::binary)
         << record("Big", big) << record("Described", described) << record("Plain", plain, plain + "snaps/")
         << record("Empty", root + "none/");
     std::ofstream(workspace.filePath("marlit.cfg").toStdString(), std::ios::binary);
@@ -155,10 +157,7 @@ int main(int argc, char **argv)
         frame.OnSelChangeSystem();
         frame.romFolderReader().waitForIdle();
     };
-    const auto collectionArrived = [&] {
-        games.loader().waitForIdle();
-        QApplication::processEvents();
-    };
+    const auto collectionArrived = [&] { games.waitForIdle(); };
 
     // --- 50,000 games: until they reach the UI thread, and the UI thread's turns meanwhile.
     std::printf("gamelist.xml of %zu games, %.1f MB\n", names.size(), std::filesystem::file_size(listPath) / 1048576.0);
