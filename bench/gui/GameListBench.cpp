@@ -6,6 +6,7 @@
 
 #include "BenchSupport.h"
 #include "CollectionGenerator.h"
+#include "SettingsBytes.h"
 
 #include "core/catalogue/CategoryTable.h"
 #include "core/metadata/GameCollection.h"
@@ -143,7 +144,9 @@ int main(int argc, char **argv)
     std::ofstream(workspace.filePath(marlit::CategoryTable::fileName(0)).toStdString(), std::ios::binary)
         << record("Big", big) << record("Described", described) << record("Plain", plain, plain + "snaps/")
         << record("Empty", root + "none/");
-    std::ofstream(workspace.filePath("marlit.cfg").toStdString(), std::ios::binary);
+    // Snapshots to the right (the pictures are what the selection shows), on the first tab.
+    std::ofstream(workspace.filePath("marlit.cfg").toStdString(), std::ios::binary)
+        << marlit::test::SettingsBytes{true, true, 2, 1200, 800, 0, 0}.bytes();
 
     MainFrame frame(workspace.path().toStdString());
     frame.resize(1200, 800);
