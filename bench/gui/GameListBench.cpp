@@ -7,6 +7,7 @@
 #include "BenchSupport.h"
 #include "CollectionGenerator.h"
 #include "SettingsBytes.h"
+#include "TimedApplication.h"
 
 #include "core/catalogue/CategoryTable.h"
 #include "core/metadata/GameCollection.h"
@@ -102,7 +103,7 @@ void touch(const std::string &path)
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
+    TimedApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(3, std::atoi(argv[1])) : 9;
     const std::string root = (std::filesystem::temp_directory_path() / "marlit-bench-gamelists").string() + "/";
     const std::string big = root + "big/";
@@ -165,6 +166,7 @@ int main(int argc, char **argv)
     // --- 50,000 games: until they reach the UI thread, and the UI thread's turns meanwhile.
     std::printf("gamelist.xml of %zu games, %.1f MB\n", names.size(), std::filesystem::file_size(listPath) / 1048576.0);
     double longestTurnMs = 0;
+    double longestTickGapMs = 0;
     std::vector<double> readSamples;
     std::vector<double> arriveSamples;
     for (int run = 0; run <= runs; ++run) {
@@ -184,7 +186,10 @@ int main(int argc, char **argv)
         touch(listPath);
         selectSystem(0);
         start = std::chrono::steady_clock::now();
-        // A timer every millisecond: the longest gap between its calls is the longest turn.
+        // Each event's handling is timed by the application (the longest turn); a timer every
+        // millisecond also says how long the window may have waited for the processor, which
+        // the reading threads and processes share with it on a small machine.
+        app.longestTurnMs = 0;
         QElapsedTimer sinceTick;
         double longest = 0;
         QTimer ticker;
@@ -204,7 +209,8 @@ int main(int argc, char **argv)
         if (run > 0) {
             readSamples.push_back(readMs);
             arriveSamples.push_back(arriveMs);
-            longestTurnMs = std::max(longestTurnMs, longest);
+            longestTurnMs = std::max(longestTurnMs, app.longestTurnMs);
+            longestTickGapMs = std::max(longestTickGapMs, longest);
         }
     }
     const Timing readTiming = summarise(readSamples);
@@ -250,7 +256,9 @@ int main(int argc, char **argv)
 
     report("50,000 games: plain read of gamelist.xml (baseline)", readTiming, readTiming);
     report("50,000 games: selection until described, off the UI thread", arriveTiming, readTiming);
-    std::printf("50,000 games: the UI thread's longest turn meanwhile: %.1f ms (target under 8 ms)\n", longestTurnMs);
+    std::printf("50,000 games: the UI thread's longest turn meanwhile: %.1f ms (target under 8 ms) %s; longest "
+                "gap between the ticks of a 1 ms timer: %.1f ms\n",
+                longestTurnMs, longestTurnMs < 8.0 ? "met" : "MISSED", longestTickGapMs);
     std::printf("50,000 games: memory held per game: %.0f bytes (resident, %lld kB in all)\n", bytesPerGame,
                 after - before);
     report("ROM selection, undescribed, two snapshots (baseline)", plainSelection, plainSelection);
