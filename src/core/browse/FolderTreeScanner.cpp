@@ -5,12 +5,20 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <thread>
 #include <unordered_set>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 namespace marlit {
@@ -61,16 +69,157 @@ bool hidden(const std::string &name)
     return name.empty() || name[0] == '.';
 }
 
+struct Child
+{
+    FolderNode node;
+    bool link;
+};
+
+// The sub-folders of the folder open as fd (taken over), in no order yet.
+void readSubFolders(FileDescriptor fd, std::vector<Child> &children)
+{
+    if (!fd.valid())
+        return;
+    const DirectoryStream dir(fdopendir(fd.get()));
+    if (!dir)
+        return;
+    fd.release(); // the stream closes it now
+    const int dirFd = dirfd(dir.get());
+    while (const dirent *entry = readdir(dir.get())) {
+        if (entry->d_name[0] != '.' && DirectoryReader::isFolder(dirFd, *entry))
+            children.push_back({FolderNode{entry->d_name, {}}, DirectoryReader::isLink(dirFd, *entry)});
+    }
+}
+
+// Whether the folder open as fd is one of the kernel's views (processes, devices, settings): no
+// ROMs there, and its links lead anywhere, into the folders of a scan's own threads too.
+bool kernelsOwn(int fd)
+{
+    struct statfs info
+    {
+    };
+    if (fstatfs(fd, &info) != 0)
+        return false;
+    switch (static_cast<std::uint32_t>(info.f_type)) {
+    case 0x9FA0:     // proc
+    case 0x62656572: // sysfs
+    case 0x27E0EB:   // cgroup
+    case 0x63677270: // cgroup2
+    case 0x64626720: // debugfs
+    case 0x74726163: // tracefs
+    case 0x73636673: // securityfs
+    case 0x1CD1:     // devpts
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Reads folders below a root on a thread of its own, one at a time, so that the scan can stop
+// waiting for one that does not answer. Such a reader is left to its thread, which ends once
+// the folder answers (if ever), and owns all it touches.
+class FolderThread
+{
+public:
+    struct Read
+    {
+        bool opened = false;
+        struct stat before
+        {
+        };
+        std::vector<Child> children;
+    };
+
+    explicit FolderThread(int rootFd) : m_state(std::make_shared<State>())
+    {
+        m_state->root = FileDescriptor(fcntl(rootFd, F_DUPFD_CLOEXEC, 0));
+        std::thread([state = m_state] { state->serve(); }).detach();
+    }
+    ~FolderThread()
+    {
+        const std::lock_guard lock(m_state->mutex);
+        m_state->quit = true;
+        m_state->wake.notify_one();
+    }
+    FolderThread(const FolderThread &) = delete;
+    FolderThread &operator=(const FolderThread &) = delete;
+
+    // The folder at path below the root; nothing when it did not answer within ms.
+    std::optional<Read> read(const std::string &path, int ms)
+    {
+        std::unique_lock lock(m_state->mutex);
+        m_state->path = path;
+        m_state->done = false;
+        m_state->wake.notify_one();
+        if (!m_state->answered.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_state->done; }))
+            return std::nullopt;
+        return std::move(m_state->result);
+    }
+
+private:
+    struct State
+    {
+        std::mutex mutex;
+        std::condition_variable wake, answered;
+        FileDescriptor root;
+        std::optional<std::string> path;
+        Read result;
+        bool done = false;
+        bool quit = false;
+
+        void serve()
+        {
+            for (;;) {
+                std::string next;
+                {
+                    std::unique_lock lock(mutex);
+                    wake.wait(lock, [this] { return quit || path; });
+                    if (quit)
+                        return;
+                    next = std::move(*path);
+                    path.reset();
+                }
+                Read read;
+                FileDescriptor fd = openBelow(root.get(), next);
+                read.opened = fd.valid() && fstat(fd.get(), &read.before) == 0;
+                if (read.opened && !kernelsOwn(fd.get()))
+                    readSubFolders(std::move(fd), read.children);
+                const std::lock_guard lock(mutex);
+                result = std::move(read);
+                done = true;
+                answered.notify_one();
+            }
+        }
+    };
+    std::shared_ptr<State> m_state;
+};
+
+// The folders of this process's scans that did not answer, by their full path, and the threads
+// left to them: a reader asked again and again for a tree (one that keeps changing) passes over
+// what did not answer before, and leaves kMaxUnanswered threads at most.
+struct Unanswered
+{
+    std::mutex mutex;
+    std::set<std::string> paths;
+    int threads = 0;
+};
+
+Unanswered &unansweredInThisProcess()
+{
+    static Unanswered unanswered;
+    return unanswered;
+}
+
 class Scan
 {
 public:
-    explicit Scan(const FolderTreeScanner::Options &options) : m_options(options) {}
+    Scan(const std::string &root, const FolderTreeScanner::Options &options) : m_root(root), m_options(options) {}
 
     FolderTree run(int rootFd, const std::vector<DirectoryEntry> *rootEntries)
     {
         FolderTree tree;
         struct stat before;
-        if (!enter(rootFd, before))
+        if (fstat(rootFd, &before) != 0 || !enter(before))
             return tree;
         std::vector<Child> children;
         if (rootEntries) {
@@ -102,25 +251,41 @@ public:
             queue.pop_front();
             if (next.depth >= kMaxDepth)
                 continue;
-            FileDescriptor fd = openBelow(rootFd, next.path);
-            if (!fd.valid() || !enter(fd.get(), before))
+            Unanswered &unanswered = unansweredInThisProcess();
+            const std::string fullPath = m_root + next.path;
+            {
+                const std::lock_guard lock(unanswered.mutex);
+                if (unanswered.paths.count(fullPath) > 0) {
+                    tree.unanswered.push_back(next.path);
+                    continue;
+                }
+            }
+            if (!m_thread)
+                m_thread = std::make_unique<FolderThread>(rootFd);
+            std::optional<FolderThread::Read> read = m_thread->read(next.path, m_options.answerMs);
+            if (!read) {
+                // Left to its thread; the walk goes on with another, a few times at most.
+                m_thread.reset();
+                tree.unanswered.push_back(next.path);
+                const std::lock_guard lock(unanswered.mutex);
+                unanswered.paths.insert(fullPath);
+                if (++unanswered.threads >= FolderScanOptions::kMaxUnanswered) {
+                    m_cut = true;
+                    break;
+                }
+                continue;
+            }
+            if (!read->opened || !enter(read->before))
                 continue; // unreadable, or read already on another path: shown without children
-            children.clear();
-            readSubFolders(std::move(fd), children);
             if (m_options.onFolderRead)
-                m_options.onFolderRead(next.path, before);
-            keep(children, next.node->children, next.path + '/', next.depth + 1);
+                m_options.onFolderRead(next.path, read->before);
+            keep(read->children, next.node->children, next.path + '/', next.depth + 1);
         }
         tree.cut = m_cut;
         return tree;
     }
 
 private:
-    struct Child
-    {
-        FolderNode node;
-        bool link;
-    };
     struct Pending
     {
         FolderNode *node;
@@ -128,28 +293,9 @@ private:
         std::size_t depth;
     };
 
-    // Marks the folder open as fd as read, its state in status; false when it was read already on
-    // another path.
-    bool enter(int fd, struct stat &status)
-    {
-        return fstat(fd, &status) == 0 && m_seen.insert(FolderId{status.st_dev, status.st_ino}).second;
-    }
-
-    // The sub-folders of the folder open as fd (taken over), in no order yet.
-    static void readSubFolders(FileDescriptor fd, std::vector<Child> &children)
-    {
-        if (!fd.valid())
-            return;
-        const DirectoryStream dir(fdopendir(fd.get()));
-        if (!dir)
-            return;
-        fd.release(); // the stream closes it now
-        const int dirFd = dirfd(dir.get());
-        while (const dirent *entry = readdir(dir.get())) {
-            if (entry->d_name[0] != '.' && DirectoryReader::isFolder(dirFd, *entry))
-                children.push_back({FolderNode{entry->d_name, {}}, DirectoryReader::isLink(dirFd, *entry)});
-        }
-    }
+    // Marks the folder whose state is status as read; false when it was read already on another
+    // path.
+    bool enter(const struct stat &status) { return m_seen.insert(FolderId{status.st_dev, status.st_ino}).second; }
 
     // Sorts a folder's children, keeps as many as the bound leaves room for in nodes, and queues
     // each to be read in its turn.
@@ -170,12 +316,14 @@ private:
             (children[i].link ? m_linked : m_real).push_back({&nodes[i], path + nodes[i].name, depth});
     }
 
+    const std::string &m_root;
     const FolderTreeScanner::Options &m_options;
     std::unordered_set<FolderId, FolderIdHash> m_seen;
     std::deque<Pending> m_real;   // folders waiting to be read
     std::deque<Pending> m_linked; // the same, reached through a link: read after every real one
     std::size_t m_count = 0;
     bool m_cut = false;
+    std::unique_ptr<FolderThread> m_thread;
 };
 
 FolderTree scanFrom(const std::string &root, const std::vector<DirectoryEntry> *rootEntries,
@@ -187,7 +335,7 @@ FolderTree scanFrom(const std::string &root, const std::vector<DirectoryEntry> *
         unread.error = errno != 0 ? errno : EIO;
         return unread;
     }
-    return Scan(options).run(fd.get(), rootEntries);
+    return Scan(root, options).run(fd.get(), rootEntries);
 }
 
 } // namespace

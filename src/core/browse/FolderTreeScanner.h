@@ -26,6 +26,9 @@ struct FolderTree
     std::vector<FolderNode> folders;
     bool cut = false;
     int error = 0;
+    // Folders that did not answer in time (a hung share reached through a link), by their path
+    // from the root ("A/B"): shown without children, and the walk went on without them.
+    std::vector<std::string> unanswered;
 
     bool operator==(const FolderTree &) const = default;
 };
@@ -35,8 +38,13 @@ struct FolderScanOptions
 {
     // Far above the folders of a large collection; it bounds what a link to "/" can bring in.
     static constexpr std::size_t kMaxFolders = 50'000;
+    // How long a folder below the root may take to answer, and how many that did not a process
+    // leaves threads to before its walks stop at the next (later walks pass over those, marked).
+    static constexpr int kAnswerMs = 2000;
+    static constexpr int kMaxUnanswered = 4;
 
     std::size_t maxFolders = kMaxFolders;
+    int answerMs = kAnswerMs;
     // Called with each folder once its sub-folders are read (the root included): its path from
     // the root ("" for the root, "A/B" below it) and its state before it was read, so that a
     // change made before it is watched shows as a state that is no longer that one.
@@ -47,7 +55,9 @@ struct FolderScanOptions
 // at its bound still shows every upper level. Folders whose names begin with "." are left out;
 // links to folders are followed and shown as folders, but each real folder (device and inode) is
 // read once wherever it is reached: a second path to it, such as a link back to an ancestor or
-// many links to one folder, shows as a folder without children.
+// many links to one folder, shows as a folder without children. The folders below the root are
+// read on a thread of the scan's: one that does not answer in time is left to it, marked, and
+// the walk goes on with a new thread.
 class FolderTreeScanner
 {
 public:

@@ -313,6 +313,9 @@ std::string ReaderProtocol::tree(std::uint64_t id, const FolderTree &tree)
     writer.i32(tree.error);
     writer.u8(tree.cut ? 1 : 0);
     writeNodes(writer, tree.folders);
+    writer.u32(static_cast<std::uint32_t>(tree.unanswered.size()));
+    for (const std::string &path : tree.unanswered)
+        writer.text(path);
     return writer.finish();
 }
 
@@ -323,7 +326,11 @@ bool ReaderProtocol::readTree(std::string_view payload, std::uint64_t &id, Folde
     tree = FolderTree{};
     tree.error = reader.i32();
     tree.cut = reader.flag();
-    if (!readNodes(reader, tree.folders, 0) || !reader.atEnd()) {
+    const bool nodesRead = readNodes(reader, tree.folders, 0);
+    const std::uint32_t unanswered = reader.count(4);
+    for (std::uint32_t i = 0; i < unanswered && reader.ok(); ++i)
+        tree.unanswered.push_back(reader.text());
+    if (!nodesRead || !reader.ok() || !reader.atEnd()) {
         tree = FolderTree{};
         return false;
     }

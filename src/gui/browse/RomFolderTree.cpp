@@ -81,7 +81,8 @@ void RomFolderTree::awaitFolders()
     setCurrentItem(romsItem(), 0, QItemSelectionModel::NoUpdate);
 }
 
-bool RomFolderTree::replaceFolders(const std::vector<marlit::FolderNode> &folders)
+bool RomFolderTree::replaceFolders(const std::vector<marlit::FolderNode> &folders,
+                                   const std::vector<std::string> &unanswered)
 {
     const std::vector<std::string> selected = selectedPath();
     const View view = selectedView();
@@ -95,6 +96,20 @@ bool RomFolderTree::replaceFolders(const std::vector<marlit::FolderNode> &folder
     const QSignalBlocker blocker(this);
     FillFolderTree(folders);
     bool exact = false;
+    for (const std::string &path : unanswered) {
+        std::vector<std::string> names;
+        for (std::size_t start = 0; start <= path.size();) {
+            const std::size_t end = std::min(path.find('/', start), path.size());
+            names.push_back(path.substr(start, end - start));
+            start = end + 1;
+        }
+        if (QTreeWidgetItem *item = itemFor(names, exact); item && exact) {
+            // Its name stays its own (the path's bytes); only what is shown says it.
+            item->setText(0, tr("%1 (does not answer)").arg(item->text(0)));
+            item->setForeground(0, palette().brush(QPalette::Disabled, QPalette::Text));
+            item->setToolTip(0, tr("This folder does not answer: its sub-folders are not shown"));
+        }
+    }
     for (const std::vector<std::string> &path : expanded)
         if (QTreeWidgetItem *item = itemFor(path, exact); item && exact)
             item->setExpanded(true);

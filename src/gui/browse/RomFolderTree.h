@@ -39,7 +39,9 @@ public:
     // Shows folders in place of the tree's, keeping the selected folder, the expanded ones and
     // the scroll position, without reporting a change of the current item. Gives false when the
     // selected folder is gone; its nearest remaining ancestor is selected then.
-    bool replaceFolders(const std::vector<marlit::FolderNode> &folders);
+    // unanswered: the folders (paths from the root, "A/B") that did not answer, marked so.
+    bool replaceFolders(const std::vector<marlit::FolderNode> &folders,
+                        const std::vector<std::string> &unanswered = {});
 
     // The folder names from the root's child down to the selected item; empty for the root
     // item or when nothing is selected.

@@ -456,7 +456,7 @@ void MainFrame::FillRomList(const std::string &folder)
 void MainFrame::onTreeRead(const std::shared_ptr<FolderAnswer> &answer, bool refresh)
 {
     // A refresh that lost the selected folder selects its nearest remaining ancestor: list it.
-    if (!folderTree->replaceFolders(answer->listing.tree.folders) && refresh)
+    if (!folderTree->replaceFolders(answer->listing.tree.folders, answer->listing.tree.unanswered) && refresh)
         OnSelChangedFolder();
 }
 

@@ -132,6 +132,7 @@ TEST(ReaderProtocolTest, AnAnswerRoundTripsAndNoCutReadsPastItsEnd)
     tree.cut = true;
     tree.error = 0;
     tree.folders = {FolderNode{"A", {FolderNode{"B", {FolderNode{"C", {}}}}}}, FolderNode{"\xc3\x89t\xc3\xa9", {}}};
+    tree.unanswered = {"A/B/C"};
     ReaderProtocol::Done done{
         7, true, true, 0, ReaderProtocol::ListWatch, false, marlit::FileStamp{4096, -1, ~0ull, 9}, false, false, true};
 

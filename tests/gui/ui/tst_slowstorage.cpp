@@ -26,6 +26,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTreeWidgetItemIterator>
 
 #include <atomic>
 #include <chrono>
@@ -127,6 +128,7 @@ private slots:
     void aFolderThatGoesAndComesBackShowsAgainByItself();
     void aKilledOrStoppedSpawnerIsReplaced();
     void aLongBurstOfCopiesIsFollowedWhileItLasts();
+    void aTreeReachingAHungShareShowsWhatAnsweredAndMarksTheRest();
 
 private:
     MainFrame &start(const std::vector<System> &systems, int row, int snapshotMode = 0);
@@ -549,6 +551,28 @@ void SlowStorageTest::aLongBurstOfCopiesIsFollowedWhileItLasts()
     }
     QVERIFY2(refreshes.count() * 10 <= written,
              qPrintable(QStringLiteral("%1 refreshes for %2 files").arg(refreshes.count()).arg(written.load())));
+}
+
+// A ROM folder with a link to a share of which one folder never answers: the tree comes all the
+// same, with that folder marked, and the ROMs of the folder are listed.
+void SlowStorageTest::aTreeReachingAHungShareShowsWhatAnsweredAndMarksTheRest()
+{
+    m_dir->write("roms/linked/Zelda.nes");
+    m_dir->makeFolder("roms/linked/Europe");
+    QCOMPARE(::symlink(m_fuse->path().c_str(), local("roms/linked/nas").c_str()), 0);
+    start({{"Linked", local("roms/linked/")}}, 0);
+    QCOMPARE(names(), std::vector<std::string>{"Zelda.nes"});
+    QStringList shown;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            shown.clear();
+            for (QTreeWidgetItemIterator it(tree()); *it; ++it)
+                if ((*it)->parent())
+                    shown << (*it)->text(0);
+            return shown.size() > 2;
+        }(),
+        marlit::FolderScanOptions::kAnswerMs * 3);
+    QCOMPARE(shown, (QStringList{"Europe", "nas", "broken", "changing", "hang (does not answer)", "slow", "ticking"}));
 }
 
 QTEST_MAIN(SlowStorageTest)
