@@ -401,7 +401,7 @@ void SlowStorageTest::aPictureThatAppearsForTheSelectedRomShows()
 
 // Two systems on a share that never answers (one of them its folder, the other a tree that
 // reaches it), chosen again and again between plays of a local one: the readers stuck in the
-// kernel stay few, and hold no inotify instance.
+// kernel stay few, and so do the inotify instances.
 void SlowStorageTest::hungFoldersChosenAgainAndAgainHoldABoundedNumberOfReaders()
 {
     start({{"NAS", mounted("hang")}, {"NAS root", m_fuse->path()}, {"Local", local("roms/local/")}}, 2);
@@ -429,7 +429,9 @@ void SlowStorageTest::hungFoldersChosenAgainAndAgainHoldABoundedNumberOfReaders(
     // The file system's daemon, the spawner, its readers (one per hung folder among them) and
     // the killed ones not yet gone from the kernel: nothing per choice.
     QVERIFY(after.processes <= 2 + FolderReaderPool::kMaxReaders + FolderReaderPool::kMaxEnding);
-    QVERIFY(after.inotify <= before.inotify);
+    // A tree walk under way holds its watch until it passes the silent folder over: one per
+    // reader at most, nothing per choice.
+    QVERIFY(after.inotify <= before.inotify + FolderReaderPool::kMaxReaders);
 }
 
 // A USB stick pulled and put back while its folder is shown, then a share that tells no changes.
