@@ -14,24 +14,7 @@ shots=${3:-}
 source "$(dirname "$0")/x-session.sh"
 [ "$(id -u)" -eq 0 ] || fail "mounting the share with FUSE needs root"
 
-share="$work/nas"
-mkdir -p "$share"
-/usr/bin/python3 "$share_daemon" "$share" >"$work/share.log" 2>&1 &
-share_pid=$!
-for _ in $(seq 100); do
-  mountpoint -q "$share" && break
-  sleep 0.1
-done
-mountpoint -q "$share" || fail "the share did not mount: $(cat "$work/share.log")"
-connection=$(mountpoint -d "$share" | cut -d: -f2)
-[ -d "/sys/fs/fuse/connections/$connection" ] || mount -t fusectl none /sys/fs/fuse/connections
-# Whatever happens, the unanswered request is ended first: it would hold its reader for good.
-release_share() {
-  echo 1 >"/sys/fs/fuse/connections/$connection/abort" 2>/dev/null || true
-  umount -l "$share" 2>/dev/null || true
-  kill -9 "$share_pid" 2>/dev/null || true
-}
-trap 'release_share; cleanup' EXIT
+mount_hung_share "$share_daemon" "$work/nas"
 
 start_x_session
 

@@ -2,7 +2,8 @@
 # and cleanup on exit. Xvfb picks a free display number itself (-displayfd), so tests run in
 # parallel, or beside other X servers, never take each other's display.
 # Provides: $work (scratch folder), fail, track PID, start_x_session, wait_for_window NAME, shot
-# NAME (when the test set $shots), key KEYS, wait_for_dos_mark FOLDER.
+# NAME (when the test set $shots), key KEYS, wait_for_dos_mark FOLDER, mount_hung_share DAEMON
+# FOLDER.
 
 work=$(mktemp -d)
 pids=()
@@ -55,6 +56,29 @@ start_x_session() {
     done
   done
   fail "openbox did not start: $(cat "$work/openbox.log") $(cat "$work/xvfb.log")"
+}
+
+# Mounts the misbehaving FUSE share (needs root) of DAEMON at FOLDER, sets $share to it, and
+# makes sure that whatever happens the share is let go first on exit: a request it never answers
+# would otherwise hold whoever made it for good.
+mount_hung_share() { # daemon folder
+  share=$2
+  mkdir -p "$share"
+  /usr/bin/python3 "$1" "$share" >"$work/share.log" 2>&1 &
+  share_pid=$!
+  for _ in $(seq 100); do
+    mountpoint -q "$share" && break
+    sleep 0.1
+  done
+  mountpoint -q "$share" || fail "the share did not mount: $(cat "$work/share.log")"
+  connection=$(mountpoint -d "$share" | cut -d: -f2)
+  [ -d "/sys/fs/fuse/connections/$connection" ] || mount -t fusectl none /sys/fs/fuse/connections
+  trap 'release_share; cleanup' EXIT
+}
+release_share() {
+  echo 1 >"/sys/fs/fuse/connections/$connection/abort" 2>/dev/null || true
+  umount -l "$share" 2>/dev/null || true
+  kill -9 "$share_pid" 2>/dev/null || true
 }
 
 # Prints the id of the first visible window whose title matches the regular expression NAME.
