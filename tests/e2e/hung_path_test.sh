@@ -75,25 +75,5 @@ echo "threads: $before before, $after after six more searches; processes under t
 [ "$after" -le $((before + 1)) ] || fail "threads grew from $before to $after"
 [ "$processes" -le 10 ] || fail "$processes processes under the program"
 
-viewable() { xwininfo -id "$wid" 2>/dev/null | grep -q 'IsViewable'; }
-closed_at=
-for _ in 1 2 3 4 5; do
-  xdotool windowactivate --sync "$wid" 2>/dev/null || true
-  xdotool key --clearmodifiers alt+F4 2>/dev/null || true
-  for _ in $(seq 50); do
-    if ! viewable || ! running "$marlit_pid"; then
-      closed_at=$(date +%s%N)
-      break 2
-    fi
-    sleep 0.02
-  done
-done
-[ -n "$closed_at" ] || fail "the window did not close"
-while running "$marlit_pid" && [ $(($(date +%s%N) - closed_at)) -lt 2000000000 ]; do
-  sleep 0.02
-done
-running "$marlit_pid" && fail "the program still runs two seconds after its window closed"
-status=0
-wait "$marlit_pid" || status=$?
-[ "$status" -eq 0 ] || { cat "$work/marlit.log" >&2; fail "exit status $status"; }
+close_and_end_within "$wid" "$marlit_pid" 2
 echo "hung PATH test passed"

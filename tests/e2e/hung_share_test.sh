@@ -80,27 +80,7 @@ wait_for_play 2
 # Back on the hung share, then Alt+F4: the window goes at once, the program within a second.
 xdotool mousemove --window "$wid" 100 69 click 1
 sleep 0.5
-viewable() { xwininfo -id "$wid" 2>/dev/null | grep -q 'IsViewable'; }
-closed_at=
-for _ in 1 2 3 4 5; do
-  xdotool windowactivate --sync "$wid" 2>/dev/null || true
-  xdotool key --clearmodifiers alt+F4 2>/dev/null || true
-  for _ in $(seq 50); do
-    if ! viewable || ! running "$marlit_pid"; then
-      closed_at=$(date +%s%N)
-      break 2
-    fi
-    sleep 0.02
-  done
-done
-[ -n "$closed_at" ] || fail "the window did not close"
-while running "$marlit_pid" && [ $(($(date +%s%N) - closed_at)) -lt 1000000000 ]; do
-  sleep 0.02
-done
-running "$marlit_pid" && fail "the program still runs a second after its window closed"
-status=0
-wait "$marlit_pid" || status=$?
-[ "$status" -eq 0 ] || { cat "$work/marlit.log" >&2; fail "exit status $status"; }
+close_and_end_within "$wid" "$marlit_pid" 1
 
 [ "$(stat -c %s marlit.cfg)" -eq 128 ] || fail "marlit.cfg was not written whole"
 [ "$(od -An -tx1 -j8 -N1 marlit.cfg | tr -d ' ')" = 00 ] || fail "marlit.cfg does not remember the system"

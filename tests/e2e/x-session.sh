@@ -115,6 +115,31 @@ close_through_window_manager() {
   return 0
 }
 
+# Closes window WID with Alt+F4 (sent again while it stays), then fails unless the process PID (a
+# child of the test's shell) ends within SECONDS of the window going, with status 0.
+close_and_end_within() { # wid pid seconds
+  local wid=$1 pid=$2 closed_at= status=0
+  viewable() { xwininfo -id "$wid" 2>/dev/null | grep -q 'IsViewable'; }
+  for _ in 1 2 3 4 5; do
+    xdotool windowactivate --sync "$wid" 2>/dev/null || true
+    xdotool key --clearmodifiers alt+F4 2>/dev/null || true
+    for _ in $(seq 50); do
+      if ! viewable || ! running "$pid"; then
+        closed_at=$(date +%s%N)
+        break 2
+      fi
+      sleep 0.02
+    done
+  done
+  [ -n "$closed_at" ] || fail "the window did not close"
+  while running "$pid" && [ $(($(date +%s%N) - closed_at)) -lt $(($3 * 1000000000)) ]; do
+    sleep 0.02
+  done
+  running "$pid" && fail "the program still runs $3 s after its window closed"
+  wait "$pid" || status=$?
+  [ "$status" -eq 0 ] || { cat "$work/marlit.log" >&2; fail "exit status $status"; }
+}
+
 # In a new workspace Marlit offers, beside its window WID, a system for each emulator it found.
 # Dismisses that offer as a user who sets up by hand does (Escape: "Not now"), waits until it has
 # gone and activates the window again, so that a click on it is not taken while the window
