@@ -3,6 +3,7 @@
 #include "core/browse/FolderTreeScanner.h"
 #include "gui/browse/PaintHold.h"
 #include "gui/history/HistoryIcons.h"
+#include "gui/text/BoundedText.h"
 
 #include <QFile>
 #include <QHeaderView>
@@ -127,7 +128,8 @@ void RomFolderTree::addChildren(QTreeWidgetItem *parent, const std::vector<marli
     QList<QTreeWidgetItem *> items;
     items.reserve(static_cast<qsizetype>(nodes.size()));
     for (const marlit::FolderNode &node : nodes) {
-        auto *item = new QTreeWidgetItem(QStringList(QFile::decodeName(QByteArray::fromStdString(node.name))));
+        // Shown neutralised and bounded; the folder is found again by its bytes.
+        auto *item = new QTreeWidgetItem(QStringList(neutralised(boundedText(node.name))));
         item->setIcon(0, m_folderIcon);
         item->setData(0, kNameBytesRole, QByteArray::fromStdString(node.name));
         addChildren(item, node.children);

@@ -1,6 +1,7 @@
 #include "gui/catalogue/PresetMenu.h"
 
 #include "core/catalogue/CategoryTable.h"
+#include "gui/text/BoundedText.h"
 
 #include <QClipboard>
 #include <QFile>
@@ -19,11 +20,16 @@ QString fromBytes(const std::string &text)
     return QFile::decodeName(QByteArray::fromStdString(text));
 }
 
+// A name or folder as the menu shows it: no control character breaks or turns its line.
+QString shown(const std::string &text)
+{
+    return neutralised(fromBytes(text));
+}
+
 QString systemText(const SystemPreset &system)
 {
-    return system.description.empty()
-               ? fromBytes(system.name)
-               : fromBytes(system.name) + QStringLiteral(" \u2014 ") + fromBytes(system.description);
+    return system.description.empty() ? shown(system.name)
+                                      : shown(system.name) + QStringLiteral(" \u2014 ") + shown(system.description);
 }
 
 // What the user needs besides the values: where the system belongs and what its ROM files are.
@@ -70,7 +76,7 @@ QAction *PresetMenu::addSystem(QMenu *menu, const SystemPreset &system, bool wit
 {
     QString text = systemText(system);
     if (withEmulator && system.emulator != system.name)
-        text = fromBytes(system.emulator) + QStringLiteral(": ") + text;
+        text = shown(system.emulator) + QStringLiteral(": ") + text;
     if (!system.installed)
         text += tr(" (not installed)");
     QAction *action = menu->addAction(text);
@@ -85,7 +91,7 @@ void PresetMenu::rebuild()
     outdated = false;
     clear();
     for (const std::string &folder : unanswered)
-        addAction(tr("Not looked in %1: the folder does not answer").arg(fromBytes(folder)))->setEnabled(false);
+        addAction(tr("Not looked in %1: the folder does not answer").arg(shown(folder)))->setEnabled(false);
     if (known.empty()) {
         addAction(searching ? tr("Looking for the installed emulators...")
                             : tr("No known emulators: their table could not be read"))
@@ -125,14 +131,14 @@ void PresetMenu::rebuild()
             for (const SystemPreset *system : emulator.systems)
                 tip << systemText(*system);
             QAction *action = addAction(
-                fromBytes(emulator.name) + QStringLiteral(": ") +
+                shown(emulator.name) + QStringLiteral(": ") +
                 (install.size() > kLongestHint ? install.left(kLongestHint - 1) + QStringLiteral("\u2026") : install));
             action->setToolTip(tip.join(QStringLiteral("\n")));
             connect(action, &QAction::triggered, this, [install] { QGuiApplication::clipboard()->setText(install); });
         } else if (emulator.systems.size() == 1) {
             addSystem(this, *emulator.systems.front(), true);
         } else {
-            QMenu *submenu = addMenu(fromBytes(emulator.name));
+            QMenu *submenu = addMenu(shown(emulator.name));
             submenu->setToolTipsVisible(true);
             for (const SystemPreset *system : emulator.systems)
                 addSystem(submenu, *system, false);

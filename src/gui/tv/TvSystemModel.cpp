@@ -4,7 +4,7 @@
 #include "core/catalogue/CategoryCatalogue.h"
 #include "core/catalogue/CategoryTable.h"
 #include "core/catalogue/SystemEntry.h"
-#include "gui/ui/BoundedText.h"
+#include "gui/text/BoundedText.h"
 
 TvSystemModel::TvSystemModel(QObject *parent) : QAbstractListModel(parent)
 {

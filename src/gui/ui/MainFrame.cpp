@@ -22,7 +22,7 @@
 #include "gui/launch/LaunchNotice.h"
 #include "gui/metadata/GameDetailsPanel.h"
 #include "gui/snapshots/SnapshotLoader.h"
-#include "gui/ui/BoundedText.h"
+#include "gui/text/BoundedText.h"
 #include "gui/ui/CategoryTabBar.h"
 #include "gui/ui/ColorRef.h"
 #include "gui/ui/GameListPresenter.h"

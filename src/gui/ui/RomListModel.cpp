@@ -2,7 +2,7 @@
 
 #include "core/browse/GameTitle.h"
 #include "core/metadata/GameCollection.h"
-#include "gui/ui/BoundedText.h"
+#include "gui/text/BoundedText.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "gui/ui/RomRowDelegate.h"
 
 #include "gui/history/HistoryIcons.h"
-#include "gui/ui/BoundedText.h"
+#include "gui/text/BoundedText.h"
 #include "gui/ui/FocusMark.h"
 #include "gui/ui/RomListModel.h"
 

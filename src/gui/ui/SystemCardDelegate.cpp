@@ -3,7 +3,7 @@
 #include "gui/snapshots/IconImage.h"
 
 #include "core/catalogue/SystemEntry.h"
-#include "gui/ui/BoundedText.h"
+#include "gui/text/BoundedText.h"
 #include "gui/ui/FocusMark.h"
 #include "gui/ui/SystemListModel.h"
 

@@ -1,6 +1,6 @@
 #include "gui/ui/SystemListBox.h"
 
-#include "gui/ui/BoundedText.h"
+#include "gui/text/BoundedText.h"
 #include "gui/ui/SystemCardDelegate.h"
 #include "gui/ui/SystemListModel.h"
 

@@ -1,6 +1,6 @@
 #include "gui/ui/SystemListModel.h"
 
-#include "gui/ui/BoundedText.h"
+#include "gui/text/BoundedText.h"
 
 #include <QString>
 

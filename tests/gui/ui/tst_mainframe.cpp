@@ -331,6 +331,8 @@ void MainFrameTest::folderTreeListsSubFoldersAndSelectingOneListsItsFiles()
     m_dir->makeFolder("roms/nes/b");
     m_dir->makeFolder("roms/nes/ROMS");
     m_dir->write("roms/nes/ROMS/inner.nes");
+    m_dir->makeFolder("roms/nes/\xe2\x80\xae"
+                      "evil\nname");
     m_dir->write("marlit.cfg", settingsBytes(true, true, 0, 800, 600, 1, 0));
     auto frame = makeFrame();
     RomFolderTree *tree = child<RomFolderTree>(*frame, "folderTree");
@@ -345,7 +347,8 @@ void MainFrameTest::folderTreeListsSubFoldersAndSelectingOneListsItsFiles()
     QStringList children;
     for (int i = 0; i < root->childCount(); ++i)
         children << root->child(i)->text(0);
-    QCOMPARE(children, (QStringList{"b", "Europe", "japan", "ROMS"}));
+    // A right-to-left override or a line break in a folder's name is shown neutralised.
+    QCOMPARE(children, (QStringList{"b", "Europe", "japan", "ROMS", QStringLiteral("\ufffdevil\u240aname")}));
     QVERIFY(!root->child(1)->isExpanded());
 
     // Sub-folders are never listed as ROMs; the list is sorted ignoring case.
@@ -357,6 +360,10 @@ void MainFrameTest::folderTreeListsSubFoldersAndSelectingOneListsItsFiles()
 
     QVERIFY(selectPath(*tree, {"ROMS"}));
     QCOMPARE(romNames(*frame), std::vector<std::string>{"inner.nes"});
+
+    tree->setCurrentItem(root->child(4)); // found again by its bytes
+    QCOMPARE(frame->currentRomFolder(), m_dir->path() + "roms/nes/\xe2\x80\xae"
+                                                        "evil\nname/");
 
     QVERIFY(selectPath(*tree, {}));
     QCOMPARE(frame->currentRomFolder(), m_dir->path() + "roms/nes/");

@@ -1,5 +1,5 @@
 #include "core/catalogue/CategoryCatalogue.h"
-#include "gui/ui/BoundedText.h"
+#include "gui/text/BoundedText.h"
 #include "gui/ui/SystemCardDelegate.h"
 #include "gui/ui/SystemListBox.h"
 #include "gui/ui/SystemListModel.h"

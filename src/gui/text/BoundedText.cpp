@@ -1,4 +1,4 @@
-#include "gui/ui/BoundedText.h"
+#include "gui/text/BoundedText.h"
 
 #include <algorithm>
 
