@@ -115,6 +115,14 @@ bool kernelsOwn(int fd)
     }
 }
 
+#if defined(__SANITIZE_THREAD__)
+// ThreadSanitizer cannot follow a thread started in a forked child, which the folder readers
+// are: in its builds the folders are read in turn on the scan's own thread.
+constexpr bool kThreadsAfterFork = false;
+#else
+constexpr bool kThreadsAfterFork = true;
+#endif
+
 // Reads folders below a root on a thread of its own, one at a time, so that the scan can stop
 // waiting for one that does not answer. Such a reader is left to its thread, which ends once
 // the folder answers (if ever), and owns all it touches.
@@ -133,7 +141,8 @@ public:
     explicit FolderThread(int rootFd) : m_state(std::make_shared<State>())
     {
         m_state->root = FileDescriptor(fcntl(rootFd, F_DUPFD_CLOEXEC, 0));
-        std::thread([state = m_state] { state->serve(); }).detach();
+        if (kThreadsAfterFork)
+            std::thread([state = m_state] { state->serve(); }).detach();
     }
     ~FolderThread()
     {
@@ -147,6 +156,8 @@ public:
     // The folder at path below the root; nothing when it did not answer within ms.
     std::optional<Read> read(const std::string &path, int ms)
     {
+        if (!kThreadsAfterFork)
+            return State::readFolder(m_state->root.get(), path);
         std::unique_lock lock(m_state->mutex);
         m_state->path = path;
         m_state->done = false;
@@ -167,6 +178,16 @@ private:
         bool done = false;
         bool quit = false;
 
+        static Read readFolder(int rootFd, const std::string &path)
+        {
+            Read read;
+            FileDescriptor fd = openBelow(rootFd, path);
+            read.opened = fd.valid() && fstat(fd.get(), &read.before) == 0;
+            if (read.opened && !kernelsOwn(fd.get()))
+                readSubFolders(std::move(fd), read.children);
+            return read;
+        }
+
         void serve()
         {
             for (;;) {
@@ -179,11 +200,7 @@ private:
                     next = std::move(*path);
                     path.reset();
                 }
-                Read read;
-                FileDescriptor fd = openBelow(root.get(), next);
-                read.opened = fd.valid() && fstat(fd.get(), &read.before) == 0;
-                if (read.opened && !kernelsOwn(fd.get()))
-                    readSubFolders(std::move(fd), read.children);
+                Read read = readFolder(root.get(), next);
                 const std::lock_guard lock(mutex);
                 result = std::move(read);
                 done = true;
