@@ -61,9 +61,9 @@ setup=$(wait_for_window '^System Configuration$') || fail "Setup opened no dialo
 sleep 0.5
 [ -n "$shots" ] && import -window root "$shots-doubled.png" 2>/dev/null || true
 on_screen "$setup" "the System Configuration dialog"
-xdotool key --clearmodifiers Escape
+escape_window "$setup" '^System Configuration$' "the System Configuration dialog"
 close_through_window_manager "$wid" "$marlit_pid"
-[ "$close_status" = 0 ] || { cat "$work/marlit.log" >&2; fail "exit status '$close_status'"; }
+[ "$close_status" = 0 ] || { cat "$work/marlit.log" >&2; fail "exit status '$close_status' (shown: $(visible_windows))"; }
 [ "$(stored_size)" = "784x452" ] || fail "saved $(stored_size), not the 784 x 452 shown"
 for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
 wait 2>/dev/null || true
@@ -85,7 +85,7 @@ run_marlit
 on_screen "$wid" "the window"
 [ -n "$shots" ] && import -window root "$shots-huge.png" 2>/dev/null || true
 close_through_window_manager "$wid" "$marlit_pid"
-[ "$close_status" = 0 ] || { cat "$work/marlit.log" >&2; fail "exit status '$close_status'"; }
+[ "$close_status" = 0 ] || { cat "$work/marlit.log" >&2; fail "exit status '$close_status' in a 50 MB name's workspace (shown: $(visible_windows))"; }
 [ "$(stored_size)" = "1008x720" ] || fail "saved $(stored_size), not the 1008 x 720 shown"
 [ "$(md5sum classic.ini)" = "$before" ] || fail "the catalogue changed"
 echo "hostile start test passed"

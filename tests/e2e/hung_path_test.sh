@@ -36,9 +36,7 @@ offer=$(wait_for_window '^Add Your Emulators$') || { cat "$work/marlit.log" >&2;
 shot 1-offer
 grep -q "^marlit: $share/hang/: the folder does not answer" "$work/marlit.log" ||
   { cat "$work/marlit.log" >&2; fail "the folder that does not answer is not named"; }
-xdotool windowactivate --sync "$offer" 2>/dev/null || true
-xdotool key --clearmodifiers Escape
-sleep 0.5
+escape_window "$offer" '^Add Your Emulators$' "the offer"
 
 threads() { ls "/proc/$marlit_pid/task" | wc -l; }
 # The program and every process under it.

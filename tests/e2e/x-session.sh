@@ -140,6 +140,29 @@ close_and_end_within() { # wid pid seconds
   [ "$status" -eq 0 ] || { cat "$work/marlit.log" >&2; fail "exit status $status"; }
 }
 
+# Closes the dialog WID titled TITLE (a regular expression) with Escape, as a user does: the
+# dialog is activated first and the key sent again while it stays, since a key sent while the
+# window manager still moves the focus reaches the window under it. Fails naming WHAT.
+escape_window() { # wid title what
+  for _ in 1 2 3 4 5; do
+    xdotool windowactivate --sync "$1" 2>/dev/null || true
+    xdotool key --clearmodifiers Escape
+    for _ in $(seq 20); do
+      xdotool search --onlyvisible --name "$2" >/dev/null 2>&1 || return 0
+      sleep 0.1
+    done
+  done
+  fail "Escape did not close $3 (shown: $(visible_windows))"
+}
+
+# The titles of the visible windows, for a failure's message.
+visible_windows() {
+  local id
+  for id in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
+    printf '"%s" ' "$(xdotool getwindowname "$id" 2>/dev/null)"
+  done
+}
+
 # In a new workspace Marlit offers, beside its window WID, a system for each emulator it found.
 # Dismisses that offer as a user who sets up by hand does (Escape: "Not now"), waits until it has
 # gone and activates the window again, so that a click on it is not taken while the window
@@ -147,16 +170,8 @@ close_and_end_within() { # wid pid seconds
 dismiss_first_start_offer() { # wid
   local offer
   offer=$(wait_for_window '^Add Your Emulators$') || fail "no offer of the emulators found"
-  xdotool windowactivate --sync "$offer" 2>/dev/null || true
-  xdotool key --clearmodifiers Escape
-  for _ in $(seq 100); do
-    if ! xdotool search --onlyvisible --name '^Add Your Emulators$' >/dev/null 2>&1; then
-      xdotool windowactivate --sync "$1" 2>/dev/null || true
-      return 0
-    fi
-    sleep 0.1
-  done
-  fail "Escape did not dismiss the offer of the emulators found"
+  escape_window "$offer" '^Add Your Emulators$' "the offer of the emulators found"
+  xdotool windowactivate --sync "$1" 2>/dev/null || true
 }
 
 catalogue_record() { # name description romdir emulator commandline: one system of a catalogue file
