@@ -47,6 +47,15 @@ static_assert(std::size(kMigrations) == HistoryStore::kSchemaVersion, "one migra
 
 #define MARLIT_HISTORY_COLUMNS "path, category, system, favourite, plays, played_ms, last_played"
 
+// Why a read gave nothing while another program holds the database.
+constexpr const char *kLockedReason = "it is locked by another program";
+
+bool isLock(const SQLite::Exception &error)
+{
+    const int code = error.getErrorCode() & 0xFF;
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
+
 bool isDamage(const SQLite::Exception &error)
 {
     const int code = error.getErrorCode() & 0xFF;
@@ -209,7 +218,8 @@ struct HistoryStore::Connection
     SQLite::Statement find{database, "SELECT " MARLIT_HISTORY_COLUMNS " FROM roms WHERE path = ?1"};
 };
 
-HistoryStore::HistoryStore(std::string databasePath) : m_path(std::move(databasePath))
+HistoryStore::HistoryStore(std::string databasePath, int busyTimeoutMs)
+    : m_path(std::move(databasePath)), m_busyTimeoutMs(busyTimeoutMs)
 {
 }
 
@@ -222,13 +232,19 @@ bool HistoryStore::kept() const
 
 void HistoryStore::open()
 {
+    openWaiting(m_busyTimeoutMs);
+}
+
+void HistoryStore::openWaiting(int patienceMs)
+{
     m_connection.reset();
     m_gaveUp = false;
+    m_lockedOut = false;
     // A second damaged file in a row (another process's, say) is not chased further.
     int damaged = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(patienceMs);
     while (damaged < 2) {
-        switch (tryOpen()) {
+        switch (tryOpen(patienceMs)) {
         case Outcome::Opened:
         case Outcome::NotKept:
             return;
@@ -239,7 +255,8 @@ void HistoryStore::open()
             // Two processes creating or switching the journal at once can each be refused at
             // once instead of waiting (SQLite's way out of a deadlock): one of them tries again.
             if (std::chrono::steady_clock::now() >= deadline) {
-                notKept(std::string(kFileName) + ": database is locked");
+                m_lockedOut = true;
+                lockedBy();
                 return;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -250,11 +267,27 @@ void HistoryStore::open()
         notKept(std::string(kFileName) + " is damaged and could not be moved aside");
 }
 
-HistoryStore::Outcome HistoryStore::tryOpen()
+bool HistoryStore::reopenIfLockedOut()
+{
+    if (!m_connection && m_lockedOut)
+        openWaiting(kLockedRetryMs);
+    return m_connection != nullptr;
+}
+
+void HistoryStore::lockedBy()
+{
+    if (m_toldLocked)
+        return;
+    m_toldLocked = true;
+    m_notices.push_back("The play history " + std::string(kFileName) +
+                        " is locked by another program: plays are kept until it can be written.");
+}
+
+HistoryStore::Outcome HistoryStore::tryOpen(int busyTimeoutMs)
 {
     std::string damage;
     try {
-        SQLite::Database database(m_path, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE, kBusyTimeoutMs);
+        SQLite::Database database(m_path, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE, busyTimeoutMs);
         if (const std::optional<std::string> foreign = foreignness(database)) {
             damage = *foreign;
         } else {
@@ -277,12 +310,12 @@ HistoryStore::Outcome HistoryStore::tryOpen()
                 }
                 transaction.commit();
             }
+            database.setBusyTimeout(m_busyTimeoutMs);
             m_connection = std::make_unique<Connection>(std::move(database));
             return Outcome::Opened;
         }
     } catch (const SQLite::Exception &error) {
-        const int code = error.getErrorCode() & 0xFF;
-        if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+        if (isLock(error))
             return Outcome::Busy;
         if (!isDamage(error)) {
             // Say why in the system's words when the folder itself refuses a new file.
@@ -351,38 +384,95 @@ void HistoryStore::notKept(const std::string &reason)
 {
     m_connection.reset();
     m_gaveUp = true;
+    m_lockedOut = false;
+    m_notKeptReason = "it is not kept: " + reason;
     m_notices.push_back("Play history is not kept: " + reason + ".");
 }
 
-template <typename Body> bool HistoryStore::run(bool writes, const Body &body)
+template <typename Body> HistoryStore::Result HistoryStore::run(bool writes, const Body &body)
 {
+    // A read shows the plays that waited for a lock, once they can be written.
+    if (!writes && !m_waiting.empty())
+        retryWaitingWrites();
+    if (!reopenIfLockedOut()) {
+        if (!writes)
+            m_unreadable = m_lockedOut ? kLockedReason : m_notKeptReason;
+        return m_lockedOut ? Result::Locked : Result::Failed;
+    }
     for (int attempt = 0; attempt < 2 && m_connection; ++attempt) {
         try {
             body(*m_connection);
-            return true;
+            if (!writes)
+                m_unreadable.clear();
+            m_connection->database.setBusyTimeout(m_busyTimeoutMs);
+            return Result::Done;
         } catch (const SQLite::Exception &error) {
+            if (isLock(error)) {
+                // Found held once: the next calls do not wait as long for it.
+                m_connection->database.setBusyTimeout(kLockedRetryMs);
+                if (writes)
+                    lockedBy();
+                else
+                    m_unreadable = kLockedReason;
+                return Result::Locked;
+            }
             if (!isDamage(error)) {
                 bool &told = writes ? m_toldWriteFailure : m_toldReadFailure;
                 if (!told)
                     m_notices.push_back(std::string("The play history could not be ") +
                                         (writes ? "written: " : "read: ") + error.what() + ".");
                 told = true;
-                return false;
+                if (!writes)
+                    m_unreadable = error.what();
+                return Result::Failed;
             }
             if (!moveAside(error.what())) {
                 notKept(std::string(kFileName) + " is damaged (" + error.what() +
                         ") and cannot be moved aside: " + std::strerror(errno));
-                return false;
+                break;
             }
             open();
         }
     }
+    if (!writes)
+        m_unreadable = m_notKeptReason;
+    return Result::Failed;
+}
+
+bool HistoryStore::write(Write body)
+{
+    if (retryWaitingWrites()) {
+        const Result result = run(true, body);
+        if (result != Result::Locked)
+            return result == Result::Done;
+    }
+    if (m_waiting.size() >= kMostWaitingWrites) {
+        m_waiting.pop_front();
+        if (!m_toldDropped)
+            m_notices.push_back("The play history " + std::string(kFileName) +
+                                " stayed locked by another program"
+                                " too long: the oldest plays kept meanwhile were dropped.");
+        m_toldDropped = true;
+    }
+    m_waiting.push_back(std::move(body));
     return false;
+}
+
+bool HistoryStore::retryWaitingWrites()
+{
+    while (!m_waiting.empty()) {
+        if (run(true, m_waiting.front()) == Result::Locked)
+            return false;
+        m_waiting.pop_front();
+        if (m_waiting.empty())
+            m_toldLocked = false; // a later lock is said again
+    }
+    return true;
 }
 
 bool HistoryStore::recordPlay(const std::string &path, const SystemKey &system, std::int64_t startedAtMs)
 {
-    return run(true, [&](Connection &connection) {
+    return write([=](Connection &connection) {
         SQLite::Transaction transaction(connection.database, SQLite::TransactionBehavior::IMMEDIATE);
         Use statement(connection.recordPlay);
         bindBytes(*statement, 1, path);
@@ -395,7 +485,7 @@ bool HistoryStore::recordPlay(const std::string &path, const SystemKey &system, 
 
 bool HistoryStore::addPlayedTime(const std::string &path, std::int64_t ms)
 {
-    return run(true, [&](Connection &connection) {
+    return write([=](Connection &connection) {
         SQLite::Transaction transaction(connection.database, SQLite::TransactionBehavior::IMMEDIATE);
         Use statement(connection.addPlayedTime);
         bindBytes(*statement, 1, path);
@@ -407,7 +497,7 @@ bool HistoryStore::addPlayedTime(const std::string &path, std::int64_t ms)
 
 bool HistoryStore::setFavourite(const std::string &path, const SystemKey &system, bool favourite)
 {
-    return run(true, [&](Connection &connection) {
+    return write([=](Connection &connection) {
         SQLite::Transaction transaction(connection.database, SQLite::TransactionBehavior::IMMEDIATE);
         {
             Use statement(connection.setFavourite);
@@ -425,7 +515,7 @@ bool HistoryStore::setFavourite(const std::string &path, const SystemKey &system
 
 bool HistoryStore::forget(const std::string &path)
 {
-    return run(true, [&](Connection &connection) {
+    return write([=](Connection &connection) {
         SQLite::Transaction transaction(connection.database, SQLite::TransactionBehavior::IMMEDIATE);
         for (SQLite::Statement *each : {&connection.forget, &connection.dropIfEmpty}) {
             Use statement(*each);

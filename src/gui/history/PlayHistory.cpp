@@ -3,7 +3,10 @@
 #include "core/history/HistoryStore.h"
 
 #include <QMetaObject>
+#include <QTimer>
 
+#include <atomic>
+#include <cstdio>
 #include <mutex>
 
 namespace {
@@ -59,6 +62,20 @@ void PlayHistory::post(std::function<void(marlit::HistoryStore &)> job)
         for (std::string &text : store.takeNotices())
             mailbox->send(
                 [text = std::move(text)](PlayHistory &history) { emit history.notice(QString::fromLocal8Bit(text)); });
+        if (store.waitingWrites() > 0)
+            mailbox->send([](PlayHistory &history) { history.planRetry(); });
+    });
+}
+
+void PlayHistory::planRetry()
+{
+    // Writes kept for a locked history go in without waiting for the next play.
+    if (m_retryPlanned)
+        return;
+    m_retryPlanned = true;
+    QTimer::singleShot(kLockedRetry, this, [this] {
+        m_retryPlanned = false;
+        post([](marlit::HistoryStore &store) { store.retryWaitingWrites(); });
     });
 }
 
@@ -123,18 +140,25 @@ void PlayHistory::requestFavouritePaths(const marlit::SystemKey &system,
         std::move(answer));
 }
 
-void PlayHistory::requestFavourites(const marlit::SystemKey &system,
-                                    std::function<void(std::vector<marlit::RomHistory> &&)> answer)
+void PlayHistory::requestFavourites(const marlit::SystemKey &system, std::function<void(ViewAnswer &&)> answer)
 {
-    ask<std::vector<marlit::RomHistory>>(
-        Question::View, [system](marlit::HistoryStore &store) { return store.favourites(system); }, std::move(answer));
+    ask<ViewAnswer>(
+        Question::View,
+        [system](marlit::HistoryStore &store) {
+            std::vector<marlit::RomHistory> rows = store.favourites(system);
+            return ViewAnswer{std::move(rows), store.unreadable()};
+        },
+        std::move(answer));
 }
 
-void PlayHistory::requestRecentlyPlayed(const marlit::SystemKey &system,
-                                        std::function<void(std::vector<marlit::RomHistory> &&)> answer)
+void PlayHistory::requestRecentlyPlayed(const marlit::SystemKey &system, std::function<void(ViewAnswer &&)> answer)
 {
-    ask<std::vector<marlit::RomHistory>>(
-        Question::View, [system](marlit::HistoryStore &store) { return store.recentlyPlayed(system, kRecentLimit); },
+    ask<ViewAnswer>(
+        Question::View,
+        [system](marlit::HistoryStore &store) {
+            std::vector<marlit::RomHistory> rows = store.recentlyPlayed(system, kRecentLimit);
+            return ViewAnswer{std::move(rows), store.unreadable()};
+        },
         std::move(answer));
 }
 
@@ -188,5 +212,15 @@ void PlayHistory::playEnded(quint64 launchId, std::chrono::milliseconds played)
 
 bool PlayHistory::finish(std::chrono::milliseconds bound)
 {
-    return m_worker.waitUntilDone(bound);
+    auto left = std::make_shared<std::atomic<std::size_t>>(0);
+    m_worker.post([left](marlit::HistoryStore &store) {
+        store.retryWaitingWrites();
+        *left = store.waitingWrites();
+    });
+    const bool done = m_worker.waitUntilDone(bound);
+    if (*left > 0)
+        std::fprintf(stderr,
+                     "marlit: %zu changes to the play history were not written: %s is locked by another program.\n",
+                     left->load(), marlit::HistoryStore::kFileName);
+    return done;
 }

@@ -37,6 +37,15 @@ public:
     static constexpr int kQuestions = 4;
     static constexpr int kRecentLimit = 100;
     static constexpr int kPlayedLimit = 200'000;
+    // How often writes kept while the history is locked are tried again.
+    static constexpr std::chrono::milliseconds kLockedRetry{3000};
+
+    // A view's rows, or why the history could not be read ("" when it was).
+    struct ViewAnswer
+    {
+        std::vector<marlit::RomHistory> rows;
+        std::string unreadable;
+    };
 
     // The history of workFolder ("" for the working directory, else ending with the separator).
     explicit PlayHistory(const std::string &workFolder, QObject *parent = nullptr);
@@ -51,10 +60,8 @@ public:
     void requestFavouritePaths(const marlit::SystemKey &system,
                                std::function<void(std::unordered_set<std::string> &&)> answer);
     // The system's favourites by name, or its latest plays (at most kRecentLimit), newest first.
-    void requestFavourites(const marlit::SystemKey &system,
-                           std::function<void(std::vector<marlit::RomHistory> &&)> answer);
-    void requestRecentlyPlayed(const marlit::SystemKey &system,
-                               std::function<void(std::vector<marlit::RomHistory> &&)> answer);
+    void requestFavourites(const marlit::SystemKey &system, std::function<void(ViewAnswer &&)> answer);
+    void requestRecentlyPlayed(const marlit::SystemKey &system, std::function<void(ViewAnswer &&)> answer);
     // Every ROM of the system played at least once (at most kPlayedLimit), newest first: the ROM
     // list's order by plays.
     void requestPlayed(const marlit::SystemKey &system, std::function<void(std::vector<marlit::RomHistory> &&)> answer);
@@ -72,7 +79,8 @@ public:
     void playEnded(quint64 launchId, std::chrono::milliseconds played);
 
     // Waits, at most bound, until everything asked so far is written (the window calls it as it
-    // closes); false when the time ran out.
+    // closes); false when the time ran out. Plays still kept for a locked history are said on
+    // standard error.
     bool finish(std::chrono::milliseconds bound);
 
 signals:
@@ -96,6 +104,8 @@ private:
 
     // Runs job on the worker, then hands what the store has to say to the UI thread.
     void post(std::function<void(marlit::HistoryStore &)> job);
+    // Tries the writes kept for a locked history again in a while.
+    void planRetry();
     // Asks question on the worker; answer gets the result on the UI thread if still the newest.
     template <typename Result>
     void ask(Question question, std::function<Result(marlit::HistoryStore &)> work,
@@ -104,5 +114,6 @@ private:
     std::shared_ptr<Mailbox> m_mailbox;
     std::array<quint64, kQuestions> m_generations{};
     std::unordered_map<quint64, Launch> m_launches;
+    bool m_retryPlanned = false;
     marlit::HistoryWorker m_worker; // last: its thread stops before the rest goes
 };

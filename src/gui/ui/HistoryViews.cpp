@@ -6,6 +6,8 @@
 #include "gui/ui/RomListBox.h"
 #include "gui/ui/RomListModel.h"
 
+#include <QTimer>
+
 #include <chrono>
 
 using marlit::HistoryView;
@@ -22,8 +24,14 @@ std::int64_t wallClockMs()
 
 HistoryViews::HistoryViews(PlayHistory &history, RomListBox *romList, EmulatorStarter &starter,
                            FolderReaderPool &readers, QObject *parent)
-    : QObject(parent), m_history(history), m_romList(romList), m_presence(new RomPresenceCheck(readers, this))
+    : QObject(parent), m_history(history), m_romList(romList), m_presence(new RomPresenceCheck(readers, this)),
+      m_readAgain(new QTimer(this))
 {
+    // A history that could not be read (another program holds it locked) is asked again until
+    // it can be, so the view mends itself once the lock goes.
+    m_readAgain->setSingleShot(true);
+    m_readAgain->setInterval(kReadAgain);
+    connect(m_readAgain, &QTimer::timeout, this, &HistoryViews::refresh);
     connect(m_presence, &RomPresenceCheck::checked, this, [this](const std::vector<std::uint8_t> &present) {
         if (m_view)
             m_romList->romModel()->setPresence(present);
@@ -49,6 +57,7 @@ void HistoryViews::stop()
     if (!m_view)
         return;
     m_view.reset();
+    m_readAgain->stop();
     m_history.cancel(PlayHistory::Question::View);
     m_presence->stop();
     sayEmpty({});
@@ -74,12 +83,20 @@ void HistoryViews::refresh()
 void HistoryViews::ask(const std::string &keptPath)
 {
     const HistoryView::Kind view = *m_view;
-    auto answer = [this, view, keptPath](std::vector<marlit::RomHistory> &&history) {
+    m_readAgain->stop();
+    auto answer = [this, view, keptPath](PlayHistory::ViewAnswer &&answer) {
+        std::vector<marlit::RomHistory> &history = answer.rows;
         // An empty view says how it fills; one that the search empties says nothing, as a folder.
-        sayEmpty(!history.empty() ? QString()
-                 : view == HistoryView::Kind::Favourites
-                     ? tr("No favourites yet: Ctrl+D marks the selected ROM as one.")
-                     : tr("Nothing of this system has been played yet."));
+        // A history that could not be read says so, never that nothing was played.
+        if (!answer.unreadable.empty()) {
+            sayEmpty(tr("The play history cannot be read: %1.").arg(QString::fromLocal8Bit(answer.unreadable)));
+            m_readAgain->start();
+        } else {
+            sayEmpty(!history.empty() ? QString()
+                     : view == HistoryView::Kind::Favourites
+                         ? tr("No favourites yet: Ctrl+D marks the selected ROM as one.")
+                         : tr("Nothing of this system has been played yet."));
+        }
         std::vector<HistoryView::Row> rows = HistoryView::rows(view, history, m_search, wallClockMs());
         std::vector<std::string> paths;
         paths.reserve(rows.size());

@@ -6,6 +6,8 @@
 
 #include <QObject>
 
+#include <chrono>
+
 #include <optional>
 
 class EmulatorStarter;
@@ -13,6 +15,7 @@ class FolderReaderPool;
 class PlayHistory;
 class RomListBox;
 class RomPresenceCheck;
+class QTimer;
 
 // Fills the ROM list with one of the play history's views of a system: its favourites by name,
 // or its latest plays, newest first, each row with its plays drawn at its right. The history is
@@ -28,6 +31,8 @@ class HistoryViews : public QObject
     Q_OBJECT
 
 public:
+    static constexpr std::chrono::milliseconds kReadAgain{3000};
+
     HistoryViews(PlayHistory &history, RomListBox *romList, EmulatorStarter &starter, FolderReaderPool &readers,
                  QObject *parent = nullptr);
 
@@ -47,6 +52,7 @@ private:
     PlayHistory &m_history;
     RomListBox *m_romList;
     RomPresenceCheck *m_presence;
+    QTimer *m_readAgain;
     std::optional<marlit::HistoryView::Kind> m_view;
     marlit::SystemKey m_system;
     marlit::RomSearch m_search;

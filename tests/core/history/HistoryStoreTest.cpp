@@ -15,12 +15,16 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <random>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 using marlit::HistoryStore;
 using marlit::RomHistory;
@@ -425,4 +429,127 @@ TEST(HistoryStore, MigratedHistoryShowsEachFoldersPlaysUnderAnyName)
     EXPECT_TRUE(store.recordPlay("/roms/snes/Kirby.sfc", SystemKey{"classic.ini", "SNES", "/roms/snes/"}, 500));
     EXPECT_EQ(pathsOf(store.recentlyPlayed(renamed, 1)), std::vector<std::string>{"/roms/snes/Kirby.sfc"});
     EXPECT_EQ(store.find("/roms/snes/Mario.sfc")->playedMs, 60000);
+}
+
+namespace {
+
+// Holds the history locked in another process until release(): its child takes the lock, says
+// so through a pipe and keeps it until the pipe to it is closed.
+class LockHolder
+{
+public:
+    explicit LockHolder(const std::function<void()> &takeLock)
+    {
+        int ready[2];
+        int release[2];
+        if (pipe(ready) != 0 || pipe(release) != 0)
+            return;
+        m_child = std::make_unique<marlit::test::ForkedChild>([&] {
+            close(ready[0]);
+            close(release[1]);
+            takeLock();
+            char byte = 'x';
+            if (write(ready[1], &byte, 1) != 1)
+                return std::string("no word");
+            while (read(release[0], &byte, 1) > 0) {
+            }
+            return std::string("released");
+        });
+        close(ready[1]);
+        close(release[0]);
+        m_release = release[1];
+        char byte = 0;
+        m_locked = read(ready[0], &byte, 1) == 1;
+        close(ready[0]);
+    }
+    ~LockHolder() { release(); }
+
+    bool locked() const { return m_locked; }
+    std::optional<std::string> release()
+    {
+        if (m_release < 0)
+            return std::nullopt;
+        close(std::exchange(m_release, -1));
+        return m_child->result();
+    }
+
+private:
+    std::unique_ptr<marlit::test::ForkedChild> m_child;
+    int m_release = -1;
+    bool m_locked = false;
+};
+
+} // namespace
+
+// Another program holds the history locked before it is opened: reads say why they give nothing,
+// plays and marks made meanwhile wait in their order and are all written once the lock goes.
+TEST(HistoryStore, LockedByAnotherProcessSaysWhyKeepsEveryPlayAndRecovers)
+{
+    struct Case
+    {
+        const char *lock;
+        bool readable; // reads go on under this lock
+    };
+    const Case cases[] = {
+        // A whole-file record lock, as SQLite's own (fcntl) locks: nothing can even be read.
+        {"whole file", false},
+        // "BEGIN EXCLUSIVE" in another connection: a write-ahead log still lets readers in.
+        {"exclusive transaction", true},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.lock);
+        TempDir dir;
+        const std::string file = dir.file(HistoryStore::kFileName);
+        const std::string zelda = "/roms/Zelda.nes";
+        const std::string mario = "/roms/Mario.nes";
+        {
+            HistoryStore store(file);
+            store.open();
+            ASSERT_TRUE(store.recordPlay(zelda, kSnes, 1 * kDay));
+        }
+        LockHolder holder([&] {
+            if (std::string(test.lock) == "whole file") {
+                const int fd = ::open(file.c_str(), O_RDWR);
+                struct flock whole
+                {
+                };
+                whole.l_type = F_WRLCK;
+                whole.l_whence = SEEK_SET;
+                if (fd < 0 || fcntl(fd, F_SETLK, &whole) != 0)
+                    _exit(3);
+                return; // the descriptor, and its lock, stay until the child ends
+            }
+            auto *held = new SQLite::Database(file, SQLite::OPEN_READWRITE); // kept until the child ends
+            held->exec("BEGIN EXCLUSIVE");
+        });
+        ASSERT_TRUE(holder.locked());
+
+        HistoryStore store(file, 300);
+        store.open();
+        const std::vector<std::string> before = pathsOf(store.recentlyPlayed(kSnes, 100));
+        EXPECT_EQ(before, test.readable ? std::vector<std::string>{zelda} : std::vector<std::string>{});
+        EXPECT_EQ(store.unreadable(), test.readable ? "" : "it is locked by another program");
+        // Each waits behind the one before: done out of order, the forgetting would win.
+        EXPECT_FALSE(store.recordPlay(mario, kSnes, 2 * kDay));
+        EXPECT_FALSE(store.forget(mario));
+        EXPECT_FALSE(store.recordPlay(mario, kSnes, 3 * kDay));
+        EXPECT_FALSE(store.setFavourite(zelda, kSnes, true));
+        EXPECT_EQ(store.waitingWrites(), 4u);
+        EXPECT_FALSE(store.retryWaitingWrites());
+        EXPECT_EQ(store.takeNotices(), std::vector<std::string>{"The play history marlit-history.db is locked by "
+                                                                "another program: plays are kept until it can be "
+                                                                "written."});
+
+        EXPECT_EQ(holder.release(), "released");
+        EXPECT_EQ(pathsOf(store.recentlyPlayed(kSnes, 100)), (std::vector<std::string>{mario, zelda}))
+            << "a read writes what waited first";
+        EXPECT_EQ(store.unreadable(), "");
+        EXPECT_EQ(store.waitingWrites(), 0u);
+        EXPECT_EQ(store.takeNotices(), std::vector<std::string>{});
+
+        HistoryStore other(file);
+        other.open();
+        EXPECT_EQ(other.find(mario), (RomHistory{mario, kSnes, false, 1, 0, 3 * kDay}));
+        EXPECT_EQ(other.find(zelda), (RomHistory{zelda, kSnes, true, 1, 0, 1 * kDay}));
+    }
 }

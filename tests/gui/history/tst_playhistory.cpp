@@ -65,7 +65,7 @@ void PlayHistoryTest::answersComeBackNewestOnly()
         answers << QStringLiteral("summary: %1 play").arg(found ? found->plays : -1);
     });
     history.requestFavourites(
-        kSnes, [&](std::vector<RomHistory> &&rows) { answers << QStringLiteral("view: %1").arg(rows.size()); });
+        kSnes, [&](PlayHistory::ViewAnswer &&view) { answers << QStringLiteral("view: %1").arg(view.rows.size()); });
     history.cancel(PlayHistory::Question::View); // left for another folder before it came
     QVERIFY(history.finish(std::chrono::seconds(20)));
     QTRY_COMPARE(answers.size(), 2);
@@ -75,7 +75,7 @@ void PlayHistoryTest::answersComeBackNewestOnly()
     // An answer still on its way when the history goes is never handed over.
     {
         auto gone = std::make_unique<PlayHistory>(dir.path());
-        gone->requestRecentlyPlayed(kSnes, [&](std::vector<RomHistory> &&) { answers << "late"; });
+        gone->requestRecentlyPlayed(kSnes, [&](PlayHistory::ViewAnswer &&) { answers << "late"; });
         gone.reset();
     }
     QTest::qWait(100);

@@ -10,11 +10,13 @@
 #include "gui/browse/RomFolderReader.h"
 #include "gui/browse/RomFolderTree.h"
 #include "gui/history/PlayHistory.h"
+#include "gui/ui/HistoryViews.h"
 #include "gui/ui/MainFrame.h"
 #include "gui/ui/RomListBox.h"
 #include "gui/ui/RomListModel.h"
 
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 
@@ -71,6 +73,7 @@ class HistoryViewsTest : public QObject
 private slots:
     void viewsGatherFollowAndPlay();
     void lateAnswersNeverOverwriteWhatIsShown();
+    void historyLockedBeforeStartSaysSoAndShowsItOnceFree();
 };
 
 void HistoryViewsTest::viewsGatherFollowAndPlay()
@@ -199,6 +202,46 @@ void HistoryViewsTest::lateAnswersNeverOverwriteWhatIsShown()
     QTRY_COMPARE(shown(*list), QStringList{"C.nes | 1 play \u00B7 under 1 min \u00B7 yesterday"});
     QTest::qWait(300);
     QCOMPARE(shown(*list), QStringList{"C.nes | 1 play \u00B7 under 1 min \u00B7 yesterday"});
+}
+
+// Another program holds the history locked as the window opens: the view says that the history
+// cannot be read, never that nothing was played, and shows the plays by itself once it is free.
+void HistoryViewsTest::historyLockedBeforeStartSaysSoAndShowsItOnceFree()
+{
+    TempDir dir;
+    dir.write("roms/C.nes");
+    dir.write("console.ini", record("NES", dir.file("roms/"), "/bin/true"));
+    dir.write("marlit.cfg", settingsOnConsole());
+    {
+        HistoryStore store(dir.file(HistoryStore::kFileName));
+        store.open();
+        QVERIFY(store.recordPlay(dir.file("roms/C.nes"), kNes, nowMs() - 86'400'000));
+    }
+    // A whole-file record lock, as SQLite takes them, held until its standard input closes.
+    QProcess holder;
+    holder.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import fcntl, sys\nf = open(sys.argv[1], 'r+')\nfcntl.lockf(f, fcntl.LOCK_EX | "
+                                 "fcntl.LOCK_NB)\nprint('locked', flush=True)\nsys.stdin.read()\n"),
+                  QString::fromStdString(dir.file(HistoryStore::kFileName))});
+    QTRY_VERIFY_WITH_TIMEOUT(holder.canReadLine(), 10000);
+    QCOMPARE(holder.readLine(), QByteArray("locked\n"));
+
+    MainFrame frame(dir.path());
+    QVERIFY(frame.romFolderReader().waitForIdle());
+    auto *tree = frame.findChild<RomFolderTree *>(QStringLiteral("folderTree"));
+    auto *list = frame.findChild<RomListBox *>(QStringLiteral("romList"));
+    tree->setCurrentItem(tree->viewItem(RomFolderTree::View::RecentlyPlayed));
+    QTRY_COMPARE_WITH_TIMEOUT(list->placeholder(),
+                              QStringLiteral("The play history cannot be read: it is locked by another program."),
+                              HistoryStore::kBusyTimeoutMs * 3);
+    QCOMPARE(list->count(), 0);
+
+    holder.closeWriteChannel();
+    QVERIFY(holder.waitForFinished(10000));
+    QTRY_COMPARE_WITH_TIMEOUT(shown(*list), QStringList{"C.nes | 1 play \u00B7 under 1 min \u00B7 yesterday"},
+                              static_cast<int>(HistoryViews::kReadAgain.count()) * 3);
+    QCOMPARE(list->placeholder(), QString());
 }
 
 QTEST_MAIN(HistoryViewsTest)
