@@ -11,6 +11,9 @@ Usage: misbehaving_fs.py MOUNTPOINT [--delay-ms N] [--slow-names N]
   /broken/    its listing fails with EIO
   /ticking/   one name that changes every two seconds ("Tick N.nes"), its folder's modification
               time with it, and no change notice ever
+  /guarded/   "Guarded.nes" and a folder "Inner"; chmod sets its mode, and without read permission
+              it refuses to be opened (EACCES) to anybody, root too, as the file system checks
+              permissions itself; its modification time never changes
 
 Runs in the foreground until its connection is aborted or it is killed.
 """
@@ -23,7 +26,7 @@ import time
 
 from fusepy import FUSE, FuseOSError, Operations
 
-FOLDERS = ("hang", "slow", "changing", "broken", "ticking")
+FOLDERS = ("hang", "slow", "changing", "broken", "ticking", "guarded")
 FOLDER = {"st_mode": stat.S_IFDIR | 0o755, "st_nlink": 2}
 FILE = {"st_mode": stat.S_IFREG | 0o644, "st_nlink": 1, "st_size": 0}
 
@@ -42,6 +45,7 @@ class Misbehaving(Operations):
         self.takes = 0
         self.lock = threading.Lock()
         self.never = threading.Event()
+        self.guarded_mode = 0o755
 
     def getattr(self, path, fh=None):
         parts = path.strip("/").split("/")
@@ -49,6 +53,12 @@ class Misbehaving(Operations):
             self.never.wait()
         if path == "/ticking":
             return dict(FOLDER, st_mtime=tick() * 2 * 10**9)
+        if path == "/guarded":
+            return dict(FOLDER, st_mode=stat.S_IFDIR | self.guarded_mode)
+        if path == "/guarded/Guarded.nes":
+            return FILE
+        if path == "/guarded/Inner":
+            return FOLDER
         if len(parts) == 2 and parts[0] == "ticking" and parts[1].startswith("Tick "):
             return FILE
         if path == "/" or (len(parts) == 1 and parts[0] in FOLDERS):
@@ -58,6 +68,17 @@ class Misbehaving(Operations):
         if len(parts) == 2 and parts[0] == "changing" and parts[1].startswith("Take "):
             return FILE
         raise FuseOSError(errno.ENOENT)
+
+    def chmod(self, path, mode):
+        if path != "/guarded":
+            raise FuseOSError(errno.EPERM)
+        self.guarded_mode = mode & 0o7777
+        return 0
+
+    def opendir(self, path):
+        if path == "/guarded" and not self.guarded_mode & 0o444:
+            raise FuseOSError(errno.EACCES)
+        return 0
 
     def readdir(self, path, fh):
         # Each entry carries its type, so a reader needs no further request per name.
@@ -77,6 +98,10 @@ class Misbehaving(Operations):
             raise FuseOSError(errno.EIO)
         elif path == "/ticking":
             names = [("Tick %d.nes" % tick(), FILE)]
+        elif path == "/guarded":
+            names = [("Guarded.nes", FILE), ("Inner", FOLDER)]
+        elif path == "/guarded/Inner":
+            names = []
         else:
             raise FuseOSError(errno.ENOENT)
         return [(".", FOLDER, 0), ("..", FOLDER, 0)] + [(name, attrs, 0) for name, attrs in names]

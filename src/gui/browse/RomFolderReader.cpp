@@ -70,6 +70,7 @@ void RomFolderReader::stop(const std::string &why)
     m_sayingTreeReading = false;
     m_checkTimer.stop();
     m_checkList = m_checkTree = m_listRefused = m_listHeld = false;
+    m_listError = m_treeError = 0;
     setListStatus(why);
 }
 
@@ -106,6 +107,7 @@ void RomFolderReader::readList(const std::string &folder, const marlit::RomSearc
     m_listAll = false;
     sendList(false);
     startListStatus();
+    readFailedTreeAgain();
 }
 
 void RomFolderReader::readAll(const marlit::RomSearch &search)
@@ -116,6 +118,14 @@ void RomFolderReader::readAll(const marlit::RomSearch &search)
     m_listAll = true;
     sendList(false);
     startListStatus();
+    readFailedTreeAgain();
+}
+
+void RomFolderReader::readFailedTreeAgain()
+{
+    // A choice reads afresh: a tree that could not be read is not left as it was.
+    if (m_treeError != 0 && m_treeId == 0)
+        refreshTree();
 }
 
 void RomFolderReader::dropList()
@@ -125,6 +135,7 @@ void RomFolderReader::dropList()
         drop(m_listId);
     m_listId = 0;
     m_listHeld = m_checkList = m_listRefused = false;
+    m_listError = 0;
     m_listWatch.reset();
     m_listSchedule.started();
     for (QTimer *timer : {&m_listTimer, &m_readingTimer, &m_answerTimer})
@@ -214,8 +225,10 @@ void RomFolderReader::onAnswered(const std::shared_ptr<FolderAnswer> &answer)
     const marlit::FolderListing &listing = answer->listing;
     if (listing.hasList && listing.id == m_listId) {
         m_listId = 0;
-        if (listing.unchanged)
-            return; // looked at, as it was: all stays
+        // Looked at, as it was, or refused again as before: all stays.
+        if (listing.unchanged || (m_listRefresh && m_listError != 0 && listing.listError == m_listError))
+            return;
+        m_listError = listing.listError;
         m_readingTimer.stop();
         m_answerTimer.stop();
         m_sayingReading = false;
@@ -231,8 +244,9 @@ void RomFolderReader::onAnswered(const std::shared_ptr<FolderAnswer> &answer)
         emit listRead(answer, m_listRefresh);
     } else if (listing.hasTree && listing.id == m_treeId) {
         m_treeId = 0;
-        if (listing.unchanged)
+        if (listing.unchanged || (m_treeRefresh && m_treeError != 0 && listing.tree.error == m_treeError))
             return;
+        m_treeError = listing.tree.error;
         m_treeReadingTimer.stop();
         m_sayingTreeReading = false;
         watch(m_treeWatch, answer, m_treeSchedule, m_treeTimer, true, m_checkTree);
@@ -285,7 +299,7 @@ void RomFolderReader::checkFolders()
     // Only what is not being read already; the answer is a refresh, or nothing when unchanged.
     if (m_checkList && m_listId == 0) {
         FolderRequest request = listRequest();
-        request.onlyIfChanged = true;
+        request.onlyIfChanged = m_listError == 0;
         request.listStamp = m_listStamp;
         m_listId = m_pool->send(std::move(request));
         m_listRefresh = true;
@@ -295,7 +309,7 @@ void RomFolderReader::checkFolders()
         request.readTree = true;
         request.treeRoot = m_root;
         request.watch = true;
-        request.onlyIfChanged = true;
+        request.onlyIfChanged = m_treeError == 0;
         request.treeStamp = m_treeStamp;
         m_treeId = m_pool->send(std::move(request));
         m_treeRefresh = true;

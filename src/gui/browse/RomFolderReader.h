@@ -29,7 +29,8 @@ class FolderWatch;
 // Where no change would be told (a folder that could not be read, a share, a watch lost when
 // its file system went), the shown folder and the tree's root are looked at every kCheckMs by
 // their stamp, in a reader, and read again when it changed: a USB stick put back, or a share
-// that reconnects, shows again by itself.
+// that reconnects, shows again by itself. A folder that could not be read is read whole instead
+// (its permissions given back change no stamp), and shown again only when the answer differs.
 class RomFolderReader : public QObject
 {
     Q_OBJECT
@@ -100,6 +101,7 @@ private:
     void checkFolders();
     void noteChange(marlit::RefreshSchedule &schedule, QTimer &timer);
     void refreshTree();
+    void readFailedTreeAgain();
     // A read of the shown folder's list, as it was last asked for, with a watch.
     marlit::FolderRequest listRequest() const;
     // Sends it in place of the list's request under way; refresh keeps the shown list meanwhile.
@@ -133,6 +135,11 @@ private:
     bool m_checkList = false;
     bool m_checkTree = false;
     bool m_listRefused = false; // the system refused to watch the shown folder
+    // Why the list (the tree) could not be read last time; 0 when it was. A folder's stamp does
+    // not tell its permissions: one that failed is checked by a whole read, and chosen again,
+    // its tree is read again too.
+    int m_listError = 0;
+    int m_treeError = 0;
     QTimer m_checkTimer;
 
     std::unique_ptr<FolderWatch> m_treeWatch;

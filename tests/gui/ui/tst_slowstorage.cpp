@@ -129,6 +129,7 @@ private slots:
     void aKilledOrStoppedSpawnerIsReplaced();
     void aLongBurstOfCopiesIsFollowedWhileItLasts();
     void aTreeReachingAHungShareShowsWhatAnsweredAndMarksTheRest();
+    void aFolderMadeReadableAgainIsReadAfresh();
 
 private:
     MainFrame &start(const std::vector<System> &systems, int row, int snapshotMode = 0);
@@ -574,7 +575,42 @@ void SlowStorageTest::aTreeReachingAHungShareShowsWhatAnsweredAndMarksTheRest()
             return shown.size() > 2;
         }(),
         marlit::FolderScanOptions::kAnswerMs * 3);
-    QCOMPARE(shown, (QStringList{"Europe", "nas", "broken", "changing", "hang (does not answer)", "slow", "ticking"}));
+    QCOMPARE(shown, (QStringList{"Europe", "nas", "broken", "changing", "guarded", "Inner", "hang (does not answer)",
+                                 "slow", "ticking"}));
+}
+
+// A ROM directory whose read permission is taken away and given back. Its file system checks
+// permissions itself, so that root is refused too; neither change touches the folder's
+// modification time, so its stamp cannot tell them.
+void SlowStorageTest::aFolderMadeReadableAgainIsReadAfresh()
+{
+    const std::string guarded = mounted("guarded");
+    const QString refused = QString::fromStdString("Cannot read " + guarded + ": Permission denied");
+    QCOMPARE(::chmod(guarded.c_str(), 0), 0);
+    MainFrame &frame = start({{"Guarded", guarded}}, 0);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    QVERIFY(names().empty());
+    QCOMPARE(status(), refused);
+    QCOMPARE(tree()->romsItem()->childCount(), 0);
+
+    // Chosen again ("ROMS" clicked): its list and its tree, both read afresh.
+    QCOMPARE(::chmod(guarded.c_str(), 0755), 0);
+    QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, tree()->visualItemRect(tree()->romsItem()).center());
+    QCOMPARE(names(), std::vector<std::string>{"Guarded.nes"});
+    QCOMPARE(status(), QString());
+    QCOMPARE(tree()->romsItem()->childCount(), 1);
+
+    // Given back while it is shown, without a choice: the checks of a folder that could not be
+    // read read it afresh, and show it by themselves.
+    QCOMPARE(::chmod(guarded.c_str(), 0), 0);
+    select(0);
+    QVERIFY(names().empty());
+    QCOMPARE(status(), refused);
+    QCOMPARE(::chmod(guarded.c_str(), 0755), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(list()->count(), 1, 4 * RomFolderReader::kCheckMs);
+    QCOMPARE(status(), QString());
+    QTRY_COMPARE_WITH_TIMEOUT(tree()->romsItem()->childCount(), 1, 4 * RomFolderReader::kCheckMs);
 }
 
 QTEST_MAIN(SlowStorageTest)
