@@ -6,6 +6,9 @@
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QWidgetAction>
 
 #include <algorithm>
 
@@ -46,18 +49,67 @@ QString helpText(const SystemPreset &system)
 
 } // namespace
 
-PresetMenu::PresetMenu(QWidget *parent) : QMenu(parent)
+PresetMenu::PresetMenu(QWidget *parent)
+    : QMenu(parent), filter(new QLineEdit(this)), filterAction(new QWidgetAction(this))
 {
     setObjectName(QStringLiteral("presetMenu"));
     setToolTipsVisible(true);
     // However many emulators the table knows, the menu fits the screen and scrolls: the style's
     // default lays a long menu out in columns, off the screen's side. Its submenus inherit it.
     setStyleSheet(QStringLiteral("QMenu { menu-scrollable: 1; }"));
+    filter->setObjectName(QStringLiteral("presetFilter"));
+    filter->setPlaceholderText(tr("Type to find an emulator or system"));
+    filter->setClearButtonEnabled(true);
+    filter->installEventFilter(this);
+    filterAction->setDefaultWidget(filter);
+    addAction(filterAction);
     rebuild();
+    connect(filter, &QLineEdit::textChanged, this, &PresetMenu::rebuild);
     connect(this, &QMenu::aboutToShow, this, [this] {
         if (outdated)
             rebuild();
+        setActiveAction(filterAction);
+        filter->setFocus(Qt::PopupFocusReason);
     });
+}
+
+QList<QAction *> PresetMenu::items() const
+{
+    QList<QAction *> all = actions();
+    all.removeOne(filterAction);
+    return all;
+}
+
+bool PresetMenu::eventFilter(QObject *watched, QEvent *event)
+{
+    // Enter in the field chooses the first item left; the menu takes Down and Up as in any menu.
+    if (watched == filter && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            const QList<QAction *> left = items();
+            const auto first = std::find_if(left.begin(), left.end(), [](QAction *action) {
+                return action->isEnabled() && !action->isSeparator() && !action->menu();
+            });
+            if (!filter->text().isEmpty() && first != left.end()) {
+                QAction *chosenAction = *first;
+                close();
+                chosenAction->trigger();
+            }
+            return true;
+        }
+    }
+    return QMenu::eventFilter(watched, event);
+}
+
+bool PresetMenu::passes(const std::string &emulator, const SystemPreset *system) const
+{
+    const QString text = filter->text().trimmed();
+    if (text.isEmpty())
+        return true;
+    QString haystack = fromBytes(emulator);
+    if (system)
+        haystack += QLatin1Char(' ') + systemText(*system) + QLatin1Char(' ') + fromBytes(system->install);
+    return haystack.contains(text, Qt::CaseInsensitive);
 }
 
 void PresetMenu::setSystems(std::vector<SystemPreset> systems, bool stillSearching,
@@ -89,7 +141,14 @@ QAction *PresetMenu::addSystem(QMenu *menu, const SystemPreset &system, bool wit
 void PresetMenu::rebuild()
 {
     outdated = false;
-    clear();
+    // The filter field stays, with its text and focus.
+    for (QAction *action : items()) {
+        removeAction(action);
+        if (QMenu *submenu = action->menu(); submenu && submenu->parent() == this)
+            submenu->deleteLater();
+        else if (action->parent() == this)
+            delete action;
+    }
     for (const std::string &folder : unanswered)
         addAction(tr("Not looked in %1: the folder does not answer").arg(shown(folder)))->setEnabled(false);
     if (known.empty()) {
@@ -118,8 +177,17 @@ void PresetMenu::rebuild()
     std::stable_partition(emulators.begin(), emulators.end(),
                           [](const Emulator &emulator) { return emulator.installed; });
 
+    // Filtered, the items left are one flat list, each named with its emulator.
+    const bool filtered = !filter->text().trimmed().isEmpty();
+    int shownItems = 0;
     bool sectionShown = false;
     for (const Emulator &emulator : emulators) {
+        std::vector<const SystemPreset *> systems;
+        std::copy_if(emulator.systems.begin(), emulator.systems.end(), std::back_inserter(systems),
+                     [&](const SystemPreset *system) { return passes(emulator.name, system); });
+        if (systems.empty())
+            continue;
+        ++shownItems;
         if (!emulator.installed) {
             // With what to install, which a click copies; the systems it would bring in its tip.
             if (!sectionShown)
@@ -135,15 +203,18 @@ void PresetMenu::rebuild()
                 (install.size() > kLongestHint ? install.left(kLongestHint - 1) + QStringLiteral("\u2026") : install));
             action->setToolTip(tip.join(QStringLiteral("\n")));
             connect(action, &QAction::triggered, this, [install] { QGuiApplication::clipboard()->setText(install); });
-        } else if (emulator.systems.size() == 1) {
-            addSystem(this, *emulator.systems.front(), true);
+        } else if (systems.size() == 1 || filtered) {
+            for (const SystemPreset *system : systems)
+                addSystem(this, *system, true);
         } else {
             QMenu *submenu = addMenu(shown(emulator.name));
             submenu->setToolTipsVisible(true);
-            for (const SystemPreset *system : emulator.systems)
+            for (const SystemPreset *system : systems)
                 addSystem(submenu, *system, false);
         }
     }
+    if (shownItems == 0)
+        addAction(tr("No emulator or system holds “%1”").arg(filter->text().trimmed()))->setEnabled(false);
     if (searching)
         addAction(tr("Looking for the installed emulators..."))->setEnabled(false);
 }

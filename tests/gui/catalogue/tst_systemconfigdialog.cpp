@@ -98,6 +98,7 @@ private slots:
     void folderPickerStartsOnTheStoredFolderAndTypedTextWins();
     void filePickersFillTheirFieldsAndTheIconPreview();
     void presetsOfferInstalledEmulatorsFirstAndFillTheSystem();
+    void presetsNarrowAsTypedAndAreChosenByKeyboard();
     void opensWideForWholePathsAndKeepsAHugeValueWhole();
 };
 
@@ -355,7 +356,8 @@ marlit::SystemPreset preset(const char *emulator, const char *name, const char *
 QStringList itemsOf(const QMenu *menu, const QString &indent = {})
 {
     QStringList items;
-    for (QAction *action : menu->actions()) {
+    const auto *presets = qobject_cast<const PresetMenu *>(menu);
+    for (QAction *action : presets ? presets->items() : menu->actions()) {
         if (action->isSeparator())
             items << indent + QStringLiteral("== ") + action->text();
         else if (action->menu())
@@ -396,7 +398,7 @@ void SystemConfigDialogTest::presetsOfferInstalledEmulatorsFirstAndFillTheSystem
                                                "== Not installed",
                                                "PCSX2: sudo apt install PCSX2",
                                            }));
-    const QList<QAction *> top = dialog.presetMenu()->actions();
+    const QList<QAction *> top = dialog.presetMenu()->items();
     QCOMPARE(top.at(0)->toolTip(), QStringLiteral("Console tab; ROM files: .nes .zip"));
     QCOMPARE(top.at(4)->toolTip(), QStringLiteral("sudo apt install PCSX2 (click to copy)\nSony \u2014 PlayStation 2"));
     // Its install command is copied by a click.
@@ -441,6 +443,72 @@ void SystemConfigDialogTest::presetsOfferInstalledEmulatorsFirstAndFillTheSystem
     expected.emulatorFile = "mednafen";
     expected.commandLine = "-video.fs 1";
     QCOMPARE(dialog.edited(), expected);
+}
+
+// The menu opens with the focus in its filter field; typing narrows it to one flat list, Down
+// goes into it and Enter chooses, there or in the field (the first item left). What is not
+// installed still copies its install command.
+void SystemConfigDialogTest::presetsNarrowAsTypedAndAreChosenByKeyboard()
+{
+    SystemConfigDialog dialog(SystemEntry{}, "default.ico");
+    dialog.setPresets({preset("Mednafen", "Nintendo", "NES", true, "/usr/games/mednafen"),
+                       preset("Mednafen", "Sega", "Game Gear", true, "/usr/games/mednafen"),
+                       preset("FCEUX", "Nintendo", "Famicom", true, "/usr/games/fceux"),
+                       preset("PCSX2", "Sony", "PlayStation 2", false)},
+                      false);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    PresetMenu *menu = dialog.presetMenu();
+    QLineEdit *field = menu->filterField();
+    struct Step
+    {
+        const char *typed;
+        QStringList left;
+    };
+    const Step steps[] = {
+        {"",
+         {"Mednafen:", "  Nintendo \u2014 NES", "  Sega \u2014 Game Gear", "FCEUX: Nintendo \u2014 Famicom",
+          "== Not installed", "PCSX2: sudo apt install PCSX2"}},
+        // By system, in any case, across emulators; a submenu's systems come out flat.
+        {"nintendo", {"Mednafen: Nintendo \u2014 NES", "FCEUX: Nintendo \u2014 Famicom"}},
+        {"GEAR", {"Mednafen: Sega \u2014 Game Gear"}},
+        // By emulator, and by the install command of one that is not installed.
+        {"fceux", {"FCEUX: Nintendo \u2014 Famicom"}},
+        {"apt install pc", {"== Not installed", "PCSX2: sudo apt install PCSX2"}},
+        {"zzz", {"- No emulator or system holds \u201Czzz\u201D"}},
+    };
+    for (const Step &step : steps) {
+        field->setText(QString::fromUtf8(step.typed));
+        QCOMPARE(itemsOf(menu), step.left);
+    }
+
+    // Opened, the field has the focus: typed, then Down and Enter choose the second item left.
+    field->clear();
+    menu->popup(dialog.mapToGlobal(QPoint(0, 0)));
+    QTRY_VERIFY(menu->isVisible());
+    QTRY_COMPARE(QApplication::focusWidget(), field);
+    QTest::keyClicks(field, QStringLiteral("nintendo"));
+    QCOMPARE(itemsOf(menu).size(), 2);
+    QTest::keyClick(field, Qt::Key_Down);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QCOMPARE(menu->activeAction(), menu->items().at(1));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTRY_VERIFY(!menu->isVisible());
+    QCOMPARE(edit(dialog, Id::IdDescription)->text(), QStringLiteral("Famicom"));
+
+    // Enter in the field takes the first item left; the text typed is kept for the next opening.
+    menu->popup(dialog.mapToGlobal(QPoint(0, 0)));
+    QTRY_COMPARE(QApplication::focusWidget(), field);
+    field->selectAll();
+    QTest::keyClicks(field, QStringLiteral("gear"));
+    QTest::keyClick(field, Qt::Key_Return);
+    QTRY_VERIFY(!menu->isVisible());
+    QCOMPARE(edit(dialog, Id::IdDescription)->text(), QStringLiteral("Game Gear"));
+
+    // Found by its command, one not installed copies it.
+    field->setText(QStringLiteral("pcsx2"));
+    menu->items().constLast()->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("sudo apt install PCSX2"));
 }
 
 // A long ROM folder is shown whole: the dialog opens wider, the edits with it, the "..." buttons

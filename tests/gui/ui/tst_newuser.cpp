@@ -269,12 +269,12 @@ void NewUserTest::setupPresetsAreTheEmulatorsFoundNow()
         QVERIFY(dialog);
         // Known at once, as not installed (a click copies how to install it); installed as soon
         // as the new search is over.
-        const QList<QAction *> known = dialog->presetMenu()->actions();
+        const QList<QAction *> known = dialog->presetMenu()->items();
         QVERIFY(std::any_of(known.begin(), known.end(), [](QAction *action) {
             return action->text() == QStringLiteral("DOSBox: sudo apt install dosbox");
         }));
         const auto dosbox = [&]() -> QAction * {
-            const QList<QAction *> actions = dialog->presetMenu()->actions();
+            const QList<QAction *> actions = dialog->presetMenu()->items();
             return !actions.isEmpty() && actions.first()->isEnabled() ? actions.first() : nullptr;
         };
         QTRY_VERIFY(dosbox() && dosbox()->text() == QStringLiteral("DOSBox \u2014 MS-DOS programs"));
