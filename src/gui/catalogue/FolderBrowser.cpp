@@ -43,6 +43,18 @@ FolderBrowser::FolderBrowser(std::string startFolder, QWidget *owner, const std:
 
     tree = new QTreeView(this);
     tree->setObjectName(QStringLiteral("folderTree"));
+    // The row at the pointer is noted before the tree hears of a change: once it has, the tree
+    // may have dropped its rows (it does for removals) and tells no row at any point.
+    const auto noteRowUnderPointer = [this] {
+        const QPoint pointer = tree->viewport()->mapFromGlobal(QCursor::pos());
+        heldRow = tree->viewport()->rect().contains(pointer) ? QPersistentModelIndex(tree->indexAt(pointer))
+                                                             : QPersistentModelIndex();
+        heldRowTop = heldRow.isValid() ? tree->visualRect(heldRow).top() : 0;
+    };
+    // Folders removed above it (deleted, renamed, a medium taken out) would move it up as well.
+    connect(model.get(), &QAbstractItemModel::rowsAboutToBeInserted, this, noteRowUnderPointer);
+    connect(model.get(), &QAbstractItemModel::rowsAboutToBeRemoved, this, noteRowUnderPointer);
+    connect(model.get(), &QAbstractItemModel::layoutAboutToBeChanged, this, noteRowUnderPointer);
     tree->setModel(model.get());
     for (int column = 1; column < model->columnCount(); ++column)
         tree->hideColumn(column);
@@ -112,15 +124,8 @@ FolderBrowser::FolderBrowser(std::string startFolder, QWidget *owner, const std:
         else
             keepSelectionInView();
     };
-    const auto noteRowUnderPointer = [this] {
-        const QPoint pointer = tree->viewport()->mapFromGlobal(QCursor::pos());
-        heldRow = tree->viewport()->rect().contains(pointer) ? QPersistentModelIndex(tree->indexAt(pointer))
-                                                             : QPersistentModelIndex();
-        heldRowTop = heldRow.isValid() ? tree->visualRect(heldRow).top() : 0;
-    };
-    connect(model.get(), &QAbstractItemModel::rowsAboutToBeInserted, this, noteRowUnderPointer);
-    connect(model.get(), &QAbstractItemModel::layoutAboutToBeChanged, this, noteRowUnderPointer);
     connect(model.get(), &QAbstractItemModel::rowsInserted, this, holdOrFollow);
+    connect(model.get(), &QAbstractItemModel::rowsRemoved, this, holdOrFollow);
     connect(model.get(), &QAbstractItemModel::layoutChanged, this, holdOrFollow);
     connect(tree->verticalScrollBar(), &QAbstractSlider::actionTriggered, this, [this] { followSelection = false; });
 }

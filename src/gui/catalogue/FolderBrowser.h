@@ -22,7 +22,7 @@ class QTreeView;
 // field (the highlighted folder's whole path, or one typed or pasted), places beside the tree
 // (home, removable media, the other systems' ROM folders), the folder tree of the whole file
 // system (folders only, no hidden ones, read in the background so a slow disk never blocks it;
-// the rows under the pointer hold still as folders arrive), a status line with the highlighted
+// the row under the pointer holds still as folders arrive or go), a status line with the highlighted
 // folder's path, "OK" and "Cancel". It can be resized. One object per use: construct it on a
 // start folder, Browse once, read GetPath after a choice.
 class FolderBrowser : public QDialog

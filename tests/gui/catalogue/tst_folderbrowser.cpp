@@ -5,6 +5,7 @@
 
 #include "TempDir.h"
 
+#include <QDir>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -53,6 +54,7 @@ private slots:
     void missingStartFolderShowsItsPathUntilAFolderIsHighlighted();
     void longPathIsShortenedInTheMiddle();
     void placesAndATypedPathChooseFoldersOutOfTheTree();
+    void rowUnderThePointerHoldsStillAsFoldersComeAndGo();
 };
 
 // Many folders beside the start folder, sorted before it, so that it is out of sight unless the
@@ -212,6 +214,80 @@ void FolderBrowserTest::placesAndATypedPathChooseFoldersOutOfTheTree()
     QCOMPARE(highlightedAfterClick, QString::fromStdString(snes));
     QCOMPARE(result, int(FolderBrowser::FolderChosen));
     QCOMPARE(browser.GetPath(), dir.file("not yet made"));
+}
+
+// The pointer rests on a row while folders come and go above it (another program copying,
+// renaming, deleting): the row under it holds still, so that a click hits the folder aimed at.
+void FolderBrowserTest::rowUnderThePointerHoldsStillAsFoldersComeAndGo()
+{
+    TempDir dir;
+    for (int i = 0; i < 60; ++i)
+        dir.makeFolder("roms/b" + std::to_string(100 + i));
+    const auto folder = [&](const std::string &name) { return dir.file("roms/" + name); };
+    struct Change
+    {
+        const char *what;
+        std::function<void()> make;
+        int rows; // in "roms" after it
+    };
+    const Change changes[] = {
+        {"ten folders made above",
+         [&] {
+             for (int i = 0; i < 10; ++i)
+                 QDir().mkdir(QString::fromStdString(folder("a" + std::to_string(100 + i))));
+         },
+         70},
+        {"five of them removed",
+         [&] {
+             for (int i = 0; i < 5; ++i)
+                 QDir().rmdir(QString::fromStdString(folder("a" + std::to_string(100 + i))));
+         },
+         65},
+        {"one renamed to sort below",
+         [&] { QDir().rename(QString::fromStdString(folder("a105")), QString::fromStdString(folder("c105"))); }, 65},
+        {"one renamed to sort above",
+         [&] { QDir().rename(QString::fromStdString(folder("c105")), QString::fromStdString(folder("a000"))); }, 65},
+    };
+    FolderBrowser browser(folder("b130/"));
+    QFileSystemModel *model = modelOf(browser);
+    QTreeView *tree = browser.folderTree();
+    QStringList seen; // per change: the folder under the pointer and where its row stands
+    QString before;
+    browseAnswering(browser, [&] {
+        const QModelIndex roms = model->index(QString::fromStdString(dir.file("roms")));
+        const auto settled = [&](int rows) {
+            if (model->rowCount(roms) != rows)
+                return false;
+            for (int row = 1; row < rows; ++row)
+                if (model->index(row - 1, 0, roms).data().toString() > model->index(row, 0, roms).data().toString())
+                    return false;
+            return true;
+        };
+        if (QTest::qWaitFor([&] { return settled(60); })) {
+            const QModelIndex aimed = model->index(QString::fromStdString(folder("b130")));
+            tree->scrollTo(aimed, QAbstractItemView::PositionAtCenter);
+            const QPoint pointer = tree->visualRect(aimed).center();
+            QCursor::setPos(tree->viewport()->mapToGlobal(pointer));
+            const auto underPointer = [&] {
+                const QModelIndex index = tree->indexAt(pointer);
+                return model->fileName(index) + QStringLiteral(" at ") + QString::number(tree->visualRect(index).top());
+            };
+            before = underPointer();
+            for (const Change &change : changes) {
+                change.make();
+                const bool done = QTest::qWaitFor([&] { return settled(change.rows); });
+                QTest::qWait(100); // a late sort
+                seen << QString::fromLatin1(change.what) + QStringLiteral(": ") +
+                            (done ? underPointer() : QStringLiteral("never seen"));
+            }
+        }
+        browser.reject();
+    });
+    QVERIFY(before.startsWith(QStringLiteral("b130 at ")));
+    QStringList expected;
+    for (const Change &change : changes)
+        expected << QString::fromLatin1(change.what) + QStringLiteral(": ") + before;
+    QCOMPARE(seen, expected);
 }
 
 QTEST_MAIN(FolderBrowserTest)
