@@ -7,8 +7,18 @@
 #include "gui/ui/MainFrame.h"
 #include "gui/ui/RomListBox.h"
 
+#include "core/ui/TvLayout.h"
+
 #include <QAction>
+#include <QFontMetrics>
 #include <QScreen>
+#include <QTimer>
+
+namespace {
+
+constexpr int kPrepareAfterMs = 2000;
+
+} // namespace
 
 TvMode::TvMode(MainFrame &frame, QObject *parent) : QObject(parent), m_frame(frame)
 {
@@ -21,6 +31,12 @@ TvMode::TvMode(MainFrame &frame, QObject *parent) : QObject(parent), m_frame(fra
     m_frame.setContextMenuPolicy(Qt::ActionsContextMenu);
     connect(m_action, &QAction::triggered, this, &TvMode::enter);
     connect(&m_frame, &MainFrame::tvModeRequested, this, &TvMode::enter);
+
+    // Once the window's start is over, while the user looks at it.
+    QTimer::singleShot(kPrepareAfterMs, this, [this] {
+        if (!m_view)
+            prepareType();
+    });
 
     EmulatorStarter &starter = m_frame.emulatorStarter();
     connect(&starter, &EmulatorStarter::playStarted, this, [this](quint64 id) {
@@ -44,6 +60,17 @@ void TvMode::cacheLargeGlyphs()
 {
     if (!qEnvironmentVariableIsSet("QT_MAX_CACHED_GLYPH_SIZE"))
         qputenv("QT_MAX_CACHED_GLYPH_SIZE", "128");
+}
+
+void TvMode::prepareType() const
+{
+    const QRect screen = m_frame.screen()->geometry();
+    const marlit::TvGeometry geometry = marlit::TvLayout::compute(screen.width(), screen.height());
+    const QString sample = QStringLiteral("Marlit 0123456789 \u2026");
+    for (const auto &[pixels, bold] : {std::pair{geometry.titlePixels, true}, std::pair{geometry.titlePixels, false},
+                                       std::pair{geometry.gamePixels, false}, std::pair{geometry.gamePixels, true},
+                                       std::pair{geometry.smallPixels, false}})
+        QFontMetrics(TvItemDelegate::font(pixels, bold)).horizontalAdvance(sample);
 }
 
 bool TvMode::active() const

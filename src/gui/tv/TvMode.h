@@ -25,6 +25,10 @@ public:
     // makes a 4K screen's list slow to scroll. Takes effect only before the first text is drawn.
     static void cacheLargeGlyphs();
 
+    // Loads the TV view's typefaces at the sizes of the window's screen, so that the first entry
+    // does not look them up: a few milliseconds, for a turn when the window is idle.
+    void prepareType() const;
+
     void enter();
     void leave();
     void toggle();

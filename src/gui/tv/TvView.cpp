@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QScopedValueRollback>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStandardItemModel>
 
@@ -137,6 +138,8 @@ TvView::TvView(MainFrame &frame, QWidget *parent) : QWidget(parent), m_frame(fra
     connect(m_letters, &TvLetterGrid::closed, this, [this] { m_games->setFocus(Qt::OtherFocusReason); });
     connect(m_menu, &TvMenu::closed, this, [this] { m_games->setFocus(Qt::OtherFocusReason); });
     connect(m_menu, &TvMenu::chosen, this, &TvView::onMenuChosen);
+    // Laid out at once for the screen it will fill, so that no type is measured at other sizes.
+    resize(m_frame.screen()->geometry().size());
     layoutParts();
 }
 
@@ -464,9 +467,11 @@ void TvView::layoutParts()
     m_games->setGeometry(toQRect(m_geometry.games));
     m_empty->setGeometry(toQRect(m_geometry.games));
     m_empty->setFont(TvItemDelegate::font(m_geometry.titlePixels));
-    // The delegates' sizes changed with the screen: the rows measure them again.
-    for (QListView *row : {m_systems, m_views, static_cast<QListView *>(m_games)})
+    // The delegates' sizes changed with the screen: the rows measure them again, the long list
+    // once before its first paint rather than at each change of size on the way to the screen.
+    for (QListView *row : {m_systems, m_views})
         row->doItemsLayout();
+    m_games->relayoutLater();
     m_letters->setGeometryUnits(m_geometry);
     m_menu->setGeometryUnits(m_geometry);
     for (QWidget *overlay : {static_cast<QWidget *>(m_letters), static_cast<QWidget *>(m_menu)})

@@ -17,6 +17,9 @@ public:
     int currentRow() const; // the selected row, -1 when none
     // Selects a row and scrolls to it without reporting a change; a row outside the list clears.
     void setCurrentRow(int row);
+    // The rows are measured again before the next paint: a long list's layout then runs once,
+    // however many changes of its delegate's sizes come before it.
+    void relayoutLater() { scheduleDelayedItemsLayout(); }
 
     void setSelectionModel(QItemSelectionModel *selectionModel) override;
 
