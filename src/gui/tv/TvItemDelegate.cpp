@@ -116,11 +116,24 @@ void TvItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option
                               QFontMetrics(small).elidedText(detail, Qt::ElideRight, width));
             textRect.setRight(textRect.right() - width - u(16));
         }
+        // The game's title, then its naming tags dimmed, as the window's list shows them.
         const QFont name = font(m_geometry.gamePixels, current);
+        const QFontMetrics metrics(name);
+        QString title = index.data(RomListModel::TitleRole).toString();
+        if (title.isEmpty())
+            title = text;
+        const QString shownTitle = metrics.elidedText(title, Qt::ElideRight, textRect.width());
         painter->setFont(name);
         painter->setPen(gone ? kGoneColor : kTextColor);
-        painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
-                          QFontMetrics(name).elidedText(text, Qt::ElideRight, textRect.width()));
+        painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shownTitle);
+        const QString tags = index.data(RomListModel::TagsRole).toString();
+        const int tagsLeft = metrics.horizontalAdvance(shownTitle) + metrics.horizontalAdvance(QLatin1Char(' ')) * 2;
+        if (!tags.isEmpty() && shownTitle == title && tagsLeft < textRect.width()) {
+            const QRect tagsRect = textRect.adjusted(tagsLeft, 0, 0, 0);
+            painter->setPen(gone ? kGoneColor : kDimColor);
+            painter->drawText(tagsRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                              metrics.elidedText(tags, Qt::ElideRight, tagsRect.width()));
+        }
         break;
     }
     }
