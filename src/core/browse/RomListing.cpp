@@ -8,6 +8,7 @@
 #include "core/fs/DirectoryReader.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <set>
 #include <sys/stat.h>
 #include <unordered_set>
@@ -76,22 +77,58 @@ void gamesOf(std::vector<DirectoryEntry> &entries, const RomSearch &search, cons
                     names.end());
 }
 
-// names in RomListing::before's order, each title found once rather than at every comparison.
+// names in RomListing::before's order. Each title is found and folded once, into one block of
+// keys; the sort compares the first eight folded bytes held beside each row, then the keys, and
+// turns to the names' own bytes only for titles equal ignoring case.
 std::vector<std::string> sortedByTitle(std::vector<std::string> names)
 {
-    std::vector<std::pair<std::string_view, std::size_t>> order;
-    order.reserve(names.size());
-    for (std::size_t i = 0; i < names.size(); ++i)
-        order.emplace_back(GameTitle::of(names[i]).title, i);
-    std::sort(order.begin(), order.end(), [&](const auto &a, const auto &b) {
-        if (const int byTitle = NameOrder::compare(a.first, b.first); byTitle != 0)
+    struct Row
+    {
+        std::uint64_t head;     // the key's first eight bytes, big-endian, zero-padded
+        std::uint32_t keyBegin; // the folded title in keys
+        std::uint32_t keyLength;
+        std::uint32_t index;      // in names
+        std::uint32_t titleBegin; // the title in its name
+    };
+    std::string keys;
+    std::size_t bytes = 0;
+    for (const std::string &name : names)
+        bytes += name.size();
+    keys.reserve(bytes);
+    std::vector<Row> rows;
+    rows.reserve(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string_view title = GameTitle::of(names[i]).title;
+        Row row{0, static_cast<std::uint32_t>(keys.size()), static_cast<std::uint32_t>(title.size()),
+                static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(title.data() - names[i].data())};
+        for (std::size_t at = 0; at < title.size(); ++at) {
+            const auto folded = static_cast<unsigned char>(foldAscii(title[at]));
+            keys.push_back(static_cast<char>(folded));
+            if (at < 8)
+                row.head |= std::uint64_t(folded) << (56 - 8 * at);
+        }
+        rows.push_back(row);
+    }
+    const std::string_view keyBytes(keys);
+    std::sort(rows.begin(), rows.end(), [&](const Row &a, const Row &b) {
+        if (a.head != b.head)
+            return a.head < b.head;
+        const int byKey = keyBytes.substr(a.keyBegin, a.keyLength).compare(keyBytes.substr(b.keyBegin, b.keyLength));
+        if (byKey != 0)
+            return byKey < 0;
+        // Equal ignoring case: ordered by the titles' bytes, then by the names, as before() does.
+        const std::string_view nameA = names[a.index];
+        const std::string_view nameB = names[b.index];
+        if (const int byTitle =
+                nameA.substr(a.titleBegin, a.keyLength).compare(nameB.substr(b.titleBegin, b.keyLength));
+            byTitle != 0)
             return byTitle < 0;
-        return NameOrder::less(names[a.second], names[b.second]);
+        return NameOrder::less(nameA, nameB);
     });
     std::vector<std::string> sorted;
     sorted.reserve(names.size());
-    for (const auto &[title, index] : order)
-        sorted.push_back(std::move(names[index]));
+    for (const Row &row : rows)
+        sorted.push_back(std::move(names[row.index]));
     return sorted;
 }
 
