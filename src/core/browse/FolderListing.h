@@ -36,6 +36,10 @@ struct FolderListing
     bool unchanged = false;
     bool tellsChanges = true;
     bool watchRefused = false;
+    // Of a list whose sheets and lists hide files: what they hide is guessed from the names, and
+    // the same read answers the list once more when they are read: unchanged (nothing else told)
+    // or with the names and missing parts as the sheets tell them.
+    bool sheetsPending = false;
 
     bool operator==(const FolderListing &) const = default;
 };

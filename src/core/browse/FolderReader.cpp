@@ -1,5 +1,6 @@
 #include "core/browse/FolderReader.h"
 
+#include "core/browse/GameFiles.h"
 #include "core/browse/ReaderProtocol.h"
 #include "core/browse/RomListing.h"
 #include "core/browse/WatchEvents.h"
@@ -160,6 +161,9 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
     bool listRead = false;
     FileDescriptor treeWatch;
     bool treeRefused = false;
+    GameFiles games;
+    bool sheetsPending = false;
+    FolderListing sheetsRead; // the list once more, its sheets read
     if (request.readList) {
         FolderListing list;
         list.id = request.id;
@@ -170,7 +174,6 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
             list.unchanged = true;
         } else {
             // "All Games": the folder and its sub-folders, read as a whole and so never kept for the tree.
-            std::vector<std::string> allGames;
             // Its sub-folders are watched too, each against its state before it was read.
             std::vector<std::pair<std::string, struct stat>> subFolders;
             const auto onSubFolder = [&](const std::string &path, const struct stat &before) {
@@ -179,9 +182,8 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
             };
             const auto readList = [&] {
                 subFolders.clear();
-                list.missingParts.clear();
-                return request.listAll ? RomListing::listAll(request.listFolder, request.search, request.fileTypes,
-                                                             allGames, progress, onSubFolder, &list.missingParts)
+                return request.listAll ? GameFiles::ofTree(request.listFolder, request.search, request.fileTypes, games,
+                                                           progress, onSubFolder)
                                        : DirectoryReader::read(request.listFolder, entries, progress);
             };
             listError = readList();
@@ -204,7 +206,6 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
                     watchSubFolders() || now != list.stamp) {
                     list.stamp = now;
                     entries.clear();
-                    allGames.clear();
                     listError = readList();
                     watchSubFolders();
                 }
@@ -212,15 +213,23 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
             list.listError = listError;
             list.tellsChanges = listError != 0 || tellsChanges(request.listFolder);
             // The tree may still need the entries; the list takes a copy only then.
-            if (request.listAll)
-                list.names = RomNames(allGames);
-            else if (sameFolder)
-                list.names = RomNames(RomListing::fromEntries(entries, request.search, request.fileTypes,
-                                                              request.listFolder, &list.missingParts));
-            else
-                list.names = RomNames(RomListing::fromEntries(std::move(entries), request.search, request.fileTypes,
-                                                              request.listFolder, &list.missingParts));
+            if (!request.listAll && sameFolder)
+                games = GameFiles::of(entries, request.search, request.fileTypes, request.listFolder);
+            else if (!request.listAll)
+                games = GameFiles::of(std::move(entries), request.search, request.fileTypes, request.listFolder);
+            // Sheets cost a read each: the list shows at once with what they hide guessed from the
+            // names, and comes again once they are read, after the tree.
+            sheetsPending = games.hasSheets();
+            if (sheetsPending)
+                games.hideByName();
+            list.names = games.shown();
+            list.sheetsPending = sheetsPending;
         }
+        sheetsRead.id = list.id;
+        sheetsRead.hasList = true;
+        sheetsRead.stamp = list.stamp;
+        sheetsRead.tellsChanges = list.tellsChanges;
+        sheetsRead.watchRefused = list.watchRefused;
         part(std::move(list), std::move(listWatch));
     }
 
@@ -274,6 +283,15 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
                 treeWatch.close();
             part(std::move(tree), std::move(treeWatch));
         }
+    }
+
+    if (sheetsPending) {
+        // Usually the sheets name their tracks as the guess did, and nothing more is told.
+        if (games.hideBySheets(&sheetsRead.missingParts) || !sheetsRead.missingParts.empty())
+            sheetsRead.names = games.shown();
+        else
+            sheetsRead.unchanged = true;
+        part(std::move(sheetsRead), {});
     }
 
     if (request.watch && !request.watchOnly.empty()) {
@@ -330,6 +348,7 @@ void FolderReader::serve(int socket)
             done.unchanged = listing.unchanged;
             done.tellsChanges = listing.tellsChanges;
             done.watchRefused = listing.watchRefused;
+            done.sheetsPending = listing.sheetsPending;
             const int fd = watch.get();
             if (watch.valid())
                 done.watches = listing.hasTree    ? ReaderProtocol::TreeWatch

@@ -348,7 +348,7 @@ std::string ReaderProtocol::done(const Done &done)
     writer.u8(done.hasCheck ? 1 : 0);
     writer.stamp(done.stamp);
     writer.u8(static_cast<std::uint8_t>((done.unchanged ? 1 : 0) | (done.tellsChanges ? 2 : 0) |
-                                        (done.watchRefused ? 4 : 0)));
+                                        (done.watchRefused ? 4 : 0) | (done.sheetsPending ? 8 : 0)));
     return writer.finish();
 }
 
@@ -367,7 +367,8 @@ std::optional<ReaderProtocol::Done> ReaderProtocol::readDone(std::string_view pa
     done.unchanged = (flags & 1) != 0;
     done.tellsChanges = (flags & 2) != 0;
     done.watchRefused = (flags & 4) != 0;
-    if (!reader.atEnd() || flags > 7 || done.watches > (TreeWatch | ListWatch | OnlyWatch | CheckWatch))
+    done.sheetsPending = (flags & 8) != 0;
+    if (!reader.atEnd() || flags > 15 || done.watches > (TreeWatch | ListWatch | OnlyWatch | CheckWatch))
         return std::nullopt;
     return done;
 }

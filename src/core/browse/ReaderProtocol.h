@@ -62,6 +62,7 @@ public:
         bool unchanged = false;
         bool tellsChanges = true;
         bool watchRefused = false;
+        bool sheetsPending = false;
 
         bool operator==(const Done &) const = default;
     };

@@ -393,6 +393,7 @@ void FolderReaderPool::readAnswers(Reader &reader)
             answer->listing.unchanged = done->unchanged;
             answer->listing.tellsChanges = done->tellsChanges;
             answer->listing.watchRefused = done->watchRefused;
+            answer->listing.sheetsPending = done->hasList && done->sheetsPending;
             if (done->hasTree)
                 answer->listing.tree = std::move(reader.pending.tree);
             if (done->hasList) {
@@ -406,7 +407,9 @@ void FolderReaderPool::readAnswers(Reader &reader)
                 answer->watch = std::move(reader.fds.front());
                 reader.fds.pop_front();
             }
-            reader.owedPart(*done) = false;
+            // A list shown before its sheets are read comes once more.
+            if (!answer->listing.sheetsPending)
+                reader.owedPart(*done) = false;
             ready.push_back({std::move(answer), !reader.owesAnything()});
             if (!reader.owesAnything())
                 reader.id = 0;

@@ -183,7 +183,9 @@ void RomFolderReader::sendList(bool refresh)
     m_listSchedule.started();
     m_listTimer.stop();
     m_listWatch.reset();
-    drop(m_listId);
+    // A system's first read may still owe its tree, after the list shown before its sheets were read.
+    if (m_listId != m_treeId && m_listId != m_pictureWatchId)
+        drop(m_listId);
     m_listId = m_pool->send(listRequest());
     m_listRefresh = refresh;
 }
@@ -223,8 +225,16 @@ std::vector<std::string> RomFolderReader::missingPartsOf(const std::string &path
 void RomFolderReader::onAnswered(const std::shared_ptr<FolderAnswer> &answer)
 {
     const marlit::FolderListing &listing = answer->listing;
-    if (listing.hasList && listing.id == m_listId) {
-        m_listId = 0;
+    if (listing.hasList && listing.id == m_listId && listing.id == m_sheetsPendingId) {
+        // The list shown, once its sheets are read: it stays, or is corrected as a refresh.
+        m_listId = m_sheetsPendingId = 0;
+        if (listing.unchanged)
+            return;
+        m_missingParts = listing.missingParts;
+        emit listRead(answer, true);
+    } else if (listing.hasList && listing.id == m_listId) {
+        m_listId = listing.sheetsPending ? listing.id : 0;
+        m_sheetsPendingId = listing.sheetsPending ? listing.id : 0;
         // Looked at, as it was, or refused again as before: all stays.
         if (listing.unchanged || (m_listRefresh && m_listError != 0 && listing.listError == m_listError))
             return;

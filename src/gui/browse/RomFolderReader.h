@@ -125,6 +125,7 @@ private:
     quint64 m_treeId = 0; // the answers wanted; 0 when none is
     quint64 m_listId = 0;
     quint64 m_pictureWatchId = 0;
+    quint64 m_sheetsPendingId = 0; // the list shown before its sheets were read
     bool m_treeRefresh = false;
     bool m_listRefresh = false;
     bool m_listHeld = false; // the list's read waits for an earlier read of its folder

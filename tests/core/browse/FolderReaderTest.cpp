@@ -13,6 +13,7 @@
 
 #include <cstring>
 #include <map>
+#include <utility>
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -29,7 +30,8 @@ namespace {
 
 struct Answer
 {
-    marlit::RomNames names;
+    marlit::RomNames names;   // the list as it ends, its sheets read
+    marlit::RomNames guessed; // the list shown first, when its sheets were read after
     marlit::FolderTree tree;
     marlit::MissingParts missing;
     std::vector<ReaderProtocol::Done> dones;
@@ -66,6 +68,10 @@ Answer receive(int socket, std::size_t parts)
                 if (!done)
                     return answer;
                 answer.dones.push_back(*done);
+                if (done->hasList && done->sheetsPending)
+                    answer.guessed = std::exchange(answer.names, {});
+                else if (done->hasList && done->unchanged && !answer.guessed.empty())
+                    answer.names = answer.guessed;
                 if (done->watches != 0 && !fds.empty()) {
                     answer.watches[done->watches] = FileDescriptor(fds.front());
                     fds.erase(fds.begin());
@@ -241,7 +247,17 @@ TEST(FolderReaderTest, AGeneratedCollectionShowsOneRowPerGame)
     request.listFolder = dir.file("psx/");
     request.fileTypes = {"*.cue", "*.toc", "*.ccd", "*.m3u", "*.gdi", "*.bin", "*.img"};
     send(*reader, request);
-    const Answer games = receive(reader->socket.get(), 1);
+    // Shown at once with the tracks guessed from the names; corrected once the sheets are read,
+    // as a sheet may name its tracks unlike itself.
+    const Answer games = receive(reader->socket.get(), 2);
+    ASSERT_EQ(games.dones.size(), 2u);
+    EXPECT_TRUE(games.dones[0].sheetsPending);
+    EXPECT_FALSE(games.dones[1].sheetsPending || games.dones[1].unchanged);
+    EXPECT_EQ(
+        games.guessed.toVector(),
+        (std::vector<std::string>{"Broken Sword (USA).m3u", "Crash Bandicoot (Europe).cue",
+                                  "Final Fantasy VII (USA).m3u", "Ridge Racer (Japan).cue", "Sonic Adventure (USA).gdi",
+                                  "Tekken (Europe).cue", "Tomb Raider (Europe).ccd", "track01.bin"}));
     // The list whose disc is gone still shows, and the list says what it misses.
     EXPECT_EQ(games.missing, (marlit::MissingParts{{"Broken Sword (USA).m3u", "Broken Sword (USA) (Disc 1).cue"}}));
     EXPECT_EQ(
@@ -255,7 +271,9 @@ TEST(FolderReaderTest, AGeneratedCollectionShowsOneRowPerGame)
     request.fileTypes.clear();
     request.search.apply("Crash");
     send(*reader, request);
-    EXPECT_EQ(receive(reader->socket.get(), 1).names.toVector(),
+    const Answer crash = receive(reader->socket.get(), 2);
+    EXPECT_TRUE(crash.dones.back().unchanged); // the guess was right
+    EXPECT_EQ(crash.names.toVector(),
               (std::vector<std::string>{"Crash Bandicoot (Europe).cue", "Crash Bandicoot (Europe).srm"}));
     request.search.apply(".txt");
     send(*reader, request);

@@ -1,4 +1,5 @@
 #include "core/browse/RomListing.h"
+#include "core/browse/GameFiles.h"
 #include "core/browse/GameTitle.h"
 
 #include "TempDir.h"
@@ -160,5 +161,67 @@ TEST(GameTitleTest, SplitsTheTitleFromTheTagsOfTheNamingConventions)
         const marlit::GameTitle title = marlit::GameTitle::of(c.name);
         EXPECT_EQ(title.title, c.title);
         EXPECT_EQ(title.tags, c.tags);
+    }
+}
+
+// What a sheet or list hides, guessed from the names alone and then read from it: the guess must
+// hide the usual tracks and discs, and the sheets' word must win where they differ.
+TEST(GameFilesTest, GuessesWhatSheetsHideAndTheSheetsCorrectTheGuess)
+{
+    struct Case
+    {
+        const char *what;
+        std::vector<std::pair<std::string, std::string>> files; // name, bytes
+        Names guessed;
+        Names read;
+    };
+    const auto cue = [](const std::string &track) { return "FILE \"" + track + "\" BINARY\r\n"; };
+    const Case cases[] = {
+        {"a track of the sheet's name, in another case",
+         {{"Game.cue", cue("GAME.BIN")}, {"GAME.BIN", ""}},
+         {"Game.cue"},
+         {"Game.cue"}},
+        {"numbered tracks",
+         {{"Game (USA).cue", cue("Game (USA) (Track 1).bin") + cue("Game (USA) (Track 2).wav")},
+          {"Game (USA) (Track 1).bin", ""},
+          {"Game (USA) (Track 2).wav", ""},
+          {"Game (USA) (Track 2).srm", ""}},
+         {"Game (USA) (Track 2).srm", "Game (USA).cue"},
+         {"Game (USA) (Track 2).srm", "Game (USA).cue"}},
+        {"the discs of a list, and their tracks",
+         {{"Saga.m3u", "Saga (Disc 1).cue\nSaga (Disc 2).cue\n"},
+          {"Saga (Disc 1).cue", cue("Saga (Disc 1).bin")},
+          {"Saga (Disc 1).bin", ""},
+          {"Saga (Disc 2).cue", cue("Saga (Disc 2).bin")},
+          {"Saga (Disc 2).bin", ""}},
+         {"Saga.m3u"},
+         {"Saga.m3u"}},
+        {"a track named unlike its sheet shows until the sheet is read",
+         {{"Odd.cue", cue("track01.bin")}, {"track01.bin", ""}},
+         {"Odd.cue", "track01.bin"},
+         {"Odd.cue"}},
+        {"a file of the sheet's name that the sheet does not name shows once it is read",
+         {{"Game.cue", cue("Other.bin")}, {"Game.bin", ""}, {"Other.bin", ""}},
+         {"Game.cue", "Other.bin"},
+         {"Game.bin", "Game.cue"}},
+        {"a save beside a sheet is no track",
+         {{"Game.cue", cue("Game.bin")}, {"Game.sav", ""}},
+         {"Game.cue", "Game.sav"},
+         {"Game.cue", "Game.sav"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        std::vector<marlit::DirectoryEntry> entries;
+        for (const auto &[name, bytes] : c.files) {
+            dir.write(name, bytes);
+            entries.push_back({name});
+        }
+        marlit::GameFiles games = marlit::GameFiles::of(entries, RomSearch{}, {}, dir.path());
+        ASSERT_TRUE(games.hasSheets());
+        games.hideByName();
+        EXPECT_EQ(games.shown().toVector(), c.guessed);
+        EXPECT_EQ(games.hideBySheets(), c.guessed != c.read); // said changed only when it did
+        EXPECT_EQ(games.shown().toVector(), c.read);
     }
 }

@@ -1,0 +1,302 @@
+#include "core/browse/GameFiles.h"
+
+#include "core/browse/GameTitle.h"
+#include "core/browse/NameOrder.h"
+#include "core/browse/SheetFiles.h"
+#include "core/browse/WildcardMatch.h"
+#include "core/fs/AsciiCase.h"
+
+#include <algorithm>
+#include <set>
+#include <string_view>
+#include <unordered_set>
+#include <utility>
+
+namespace marlit {
+
+namespace {
+
+// "*.*" and a pattern of stars alone take every name, so the match can be skipped.
+bool matchesEverything(const std::string &pattern)
+{
+    return pattern == "*.*" || (!pattern.empty() && pattern.find_first_not_of('*') == std::string::npos);
+}
+
+// A name's stem and extension (after its last dot; empty when it has none), folded.
+std::pair<std::string, std::string> foldedParts(std::string_view name)
+{
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0)
+        return {foldedAscii(name), {}};
+    return {foldedAscii(name.substr(0, dot)), foldedAscii(name.substr(dot + 1))};
+}
+
+// The kinds of file that a disc's sheet names as its tracks.
+bool isTrackFile(std::string_view extension)
+{
+    for (const std::string_view track : {"bin", "img", "iso", "raw", "wav", "sub", "mp3", "ogg", "flac", "ape"})
+        if (extension == track)
+            return true;
+    return false;
+}
+
+// Whether text holds marker (folded) in any case.
+bool holdsFolded(std::string_view text, std::string_view marker)
+{
+    return std::search(text.begin(), text.end(), marker.begin(), marker.end(),
+                       [](char a, char b) { return foldAscii(a) == b; }) != text.end();
+}
+
+// The part of a folded stem before marker ("game" of "game (track 2)" and " (track "); none
+// when the stem does not hold it.
+std::string_view before(std::string_view stem, std::string_view marker)
+{
+    const std::size_t at = stem.find(marker);
+    return at == std::string_view::npos || at == 0 ? std::string_view() : stem.substr(0, at);
+}
+
+struct TitleRow
+{
+    std::uint64_t head[2];  // sixteen bytes of the key, big-endian, zero-padded: see sortByKey
+    std::uint32_t keyBegin; // the folded title in the block of keys
+    std::uint32_t keyLength;
+    std::uint32_t index;      // in the names
+    std::uint32_t titleBegin; // the title in its name
+};
+
+// Sorts rows whose keys are equal in their first 16 * depth bytes by the rest of their keys, a
+// window of sixteen bytes at a time held in the rows themselves, so that the comparisons stay
+// within the processor's caches; rows whose whole keys are equal go to sameKey.
+template <typename SameKey>
+void sortByKey(std::vector<TitleRow>::iterator begin, std::vector<TitleRow>::iterator end, std::string_view keys,
+               std::size_t depth, const SameKey &sameKey)
+{
+    const std::size_t from = 16 * depth;
+    bool longer = false; // whether a key goes on beyond this window
+    for (auto row = begin; row != end; ++row) {
+        row->head[0] = row->head[1] = 0;
+        const std::size_t length = row->keyLength;
+        for (std::size_t at = from; at < length && at < from + 16; ++at)
+            row->head[(at - from) / 8] |= std::uint64_t(static_cast<unsigned char>(keys[row->keyBegin + at]))
+                                          << (56 - 8 * ((at - from) % 8));
+        longer = longer || length > from + 16;
+    }
+    const auto headLess = [](const TitleRow &a, const TitleRow &b) {
+        return a.head[0] != b.head[0] ? a.head[0] < b.head[0] : a.head[1] < b.head[1];
+    };
+    std::sort(begin, end, headLess);
+    for (auto run = begin; run != end;) {
+        const auto runEnd = std::find_if(run + 1, end, [&](const TitleRow &row) { return headLess(*run, row); });
+        if (runEnd - run > 1) {
+            if (longer && std::any_of(run, runEnd, [&](const TitleRow &row) { return row.keyLength > from + 16; }))
+                sortByKey(run, runEnd, keys, depth + 1, sameKey);
+            else
+                sameKey(run, runEnd);
+        }
+        run = runEnd;
+    }
+}
+
+// names' indices in RomListing::before's order. Each title is found and folded once, into one
+// block of keys, and the rows are sorted on them (sortByKey); only titles equal ignoring case
+// are told apart by their names' own bytes.
+std::vector<std::uint32_t> orderByTitle(const RomNames &names)
+{
+    std::string keys;
+    keys.reserve(names.bytes().size());
+    std::vector<TitleRow> rows;
+    rows.reserve(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string_view name = names[i];
+        const std::string_view title = GameTitle::of(name).title;
+        rows.push_back({{0, 0},
+                        static_cast<std::uint32_t>(keys.size()),
+                        static_cast<std::uint32_t>(title.size()),
+                        static_cast<std::uint32_t>(i),
+                        static_cast<std::uint32_t>(title.data() - name.data())});
+        for (const char c : title)
+            keys.push_back(foldAscii(c));
+    }
+    // Equal ignoring case: ordered by the titles' bytes, then by the names, as before() does.
+    const auto sameKey = [&](std::vector<TitleRow>::iterator begin, std::vector<TitleRow>::iterator end) {
+        std::sort(begin, end, [&](const TitleRow &a, const TitleRow &b) {
+            const std::string_view nameA = names[a.index];
+            const std::string_view nameB = names[b.index];
+            if (const int byTitle =
+                    nameA.substr(a.titleBegin, a.keyLength).compare(nameB.substr(b.titleBegin, b.keyLength));
+                byTitle != 0)
+                return byTitle < 0;
+            return NameOrder::less(nameA, nameB);
+        });
+    };
+    sortByKey(rows.begin(), rows.end(), keys, 0, sameKey);
+    std::vector<std::uint32_t> order;
+    order.reserve(rows.size());
+    for (const TitleRow &row : rows)
+        order.push_back(row.index);
+    return order;
+}
+
+} // namespace
+
+void GameFiles::add(const std::vector<DirectoryEntry> &entries, const RomSearch &search,
+                    const std::vector<std::string> &fileTypes, const std::string &folder, const std::string &prefix)
+{
+    const std::string pattern = search.pattern();
+    const bool matchAll = matchesEverything(pattern);
+    const std::size_t first = m_names.size();
+    bool sheets = false;
+    std::string name;
+    // Whether a file is a game file the search keeps.
+    const auto listed = [&](const DirectoryEntry &entry) {
+        if (entry.isDirectory || entry.name.starts_with('.'))
+            return false;
+        if (!fileTypes.empty() && std::none_of(fileTypes.begin(), fileTypes.end(), [&](const std::string &type) {
+                return WildcardMatch::matches(type, entry.name);
+            }))
+            return false;
+        return (matchAll || WildcardMatch::matches(pattern, entry.name)) && search.keeps(entry.name);
+    };
+    std::size_t others = 0;
+    for (const DirectoryEntry &entry : entries) {
+        if (!listed(entry)) {
+            others += entry.isDirectory ? 0 : 1;
+            continue;
+        }
+        sheets = sheets || SheetFiles::isSheet(entry.name);
+        name.assign(prefix).append(entry.name);
+        m_names.push_back(name);
+    }
+    m_hidden.resize(m_names.size(), 0);
+    if (!sheets)
+        return;
+    // The folder's files, listed or not, tell which of what its sheets name are missing.
+    Folder held{folder, prefix.size(), first, m_names.size(), {}};
+    if (others > 0)
+        for (const DirectoryEntry &entry : entries)
+            if (!entry.isDirectory && !entry.name.empty() && !listed(entry))
+                held.unlisted.push_back(entry.name);
+    m_folders.push_back(std::move(held));
+}
+
+GameFiles GameFiles::of(std::vector<DirectoryEntry> entries, const RomSearch &search,
+                        const std::vector<std::string> &fileTypes, const std::string &folder)
+{
+    GameFiles games;
+    std::size_t bytes = 0;
+    for (const DirectoryEntry &entry : entries)
+        bytes += entry.name.size();
+    games.m_names.reserve(entries.size(), bytes);
+    games.add(entries, search, fileTypes, folder, {});
+    return games;
+}
+
+int GameFiles::ofTree(const std::string &root, const RomSearch &search, const std::vector<std::string> &fileTypes,
+                      GameFiles &games, const std::function<void(std::size_t)> &progress,
+                      const std::function<void(const std::string &, const struct stat &)> &onFolderRead)
+{
+    games = GameFiles();
+    std::set<std::pair<dev_t, ino_t>> seen; // a link back to a folder above is followed once
+    std::vector<std::string> pending{std::string()};
+    std::vector<DirectoryEntry> entries;
+    int rootError = -1;
+    while (!pending.empty()) {
+        const std::string relative = std::move(pending.back());
+        pending.pop_back();
+        const std::string folder = root + relative;
+        struct stat status
+        {
+        };
+        const bool stated = ::stat(folder.empty() ? "." : folder.c_str(), &status) == 0;
+        if (stated && !seen.emplace(status.st_dev, status.st_ino).second)
+            continue;
+        const int error = DirectoryReader::read(folder, entries);
+        if (stated && error == 0 && onFolderRead)
+            onFolderRead(relative, status);
+        if (rootError < 0)
+            rootError = error;
+        for (const DirectoryEntry &entry : entries)
+            if (entry.isDirectory && !entry.name.starts_with('.'))
+                pending.push_back(relative + entry.name + '/');
+        games.add(entries, search, fileTypes, folder, relative);
+        if (progress)
+            progress(games.m_names.size());
+    }
+    return rootError;
+}
+
+void GameFiles::hideByName()
+{
+    for (const Folder &folder : m_folders) {
+        std::unordered_set<std::string> discStems;  // of the lists
+        std::unordered_set<std::string> trackStems; // of the sheets
+        for (std::size_t i = folder.first; i < folder.end; ++i)
+            if (const std::string_view name = m_names[i].substr(folder.prefixLength); SheetFiles::isSheet(name)) {
+                auto [stem, extension] = foldedParts(name);
+                (extension == "m3u" ? discStems : trackStems).insert(std::move(stem));
+            }
+        for (std::size_t i = folder.first; i < folder.end; ++i) {
+            const std::string_view name = m_names[i].substr(folder.prefixLength);
+            // Most files are neither tracks nor discs: told by their names without a copy.
+            const std::size_t dot = name.rfind('.');
+            const std::string_view ending = dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+            if (ending.size() > 4 || (!isTrackFile(foldedAscii(ending)) && !holdsFolded(name, " (disc "))) {
+                m_hidden[i] = 0;
+                continue;
+            }
+            const auto [stem, extension] = foldedParts(name);
+            const bool track = isTrackFile(extension) && (trackStems.contains(stem) ||
+                                                          trackStems.contains(std::string(before(stem, " (track "))));
+            const bool disc = extension != "m3u" && discStems.contains(std::string(before(stem, " (disc ")));
+            m_hidden[i] = track || disc ? 1 : 0;
+        }
+    }
+}
+
+bool GameFiles::hideBySheets(MissingParts *missing)
+{
+    bool changed = false;
+    for (const Folder &folder : m_folders) {
+        // A track is hidden only by a sheet that is listed: a search that drops the sheet shows it.
+        std::unordered_set<std::string> named;
+        MissingParts sheetsNamed; // each listed sheet with a file it names in its own folder
+        for (std::size_t i = folder.first; i < folder.end; ++i)
+            if (const std::string_view name = m_names[i].substr(folder.prefixLength); SheetFiles::isSheet(name))
+                for (std::string &file : SheetFiles::read(folder.path, std::string(name)))
+                    if (file.find('/') == std::string::npos) {
+                        named.insert(foldedAscii(file));
+                        if (missing)
+                            sheetsNamed.emplace_back(m_names[i], std::move(file));
+                    }
+        if (!sheetsNamed.empty()) {
+            std::unordered_set<std::string> there;
+            for (std::size_t i = folder.first; i < folder.end; ++i)
+                there.insert(foldedAscii(m_names[i].substr(folder.prefixLength)));
+            for (std::size_t i = 0; i < folder.unlisted.size(); ++i)
+                there.insert(foldedAscii(folder.unlisted[i]));
+            for (auto &part : sheetsNamed)
+                if (!there.contains(foldedAscii(part.second)))
+                    missing->push_back(std::move(part));
+        }
+        for (std::size_t i = folder.first; i < folder.end; ++i) {
+            const std::uint8_t hidden = named.contains(foldedAscii(m_names[i].substr(folder.prefixLength))) ? 1 : 0;
+            changed = changed || hidden != m_hidden[i];
+            m_hidden[i] = hidden;
+        }
+    }
+    return changed;
+}
+
+RomNames GameFiles::shown() const
+{
+    if (m_order.size() != m_names.size())
+        m_order = orderByTitle(m_names);
+    RomNames names;
+    names.reserve(m_names.size(), m_names.bytes().size());
+    for (const std::uint32_t index : m_order)
+        if (m_hidden[index] == 0)
+            names.push_back(m_names[index]);
+    return names;
+}
+
+} // namespace marlit
