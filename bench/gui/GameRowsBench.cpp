@@ -55,9 +55,20 @@ int main(int argc, char **argv)
         reader.waitForIdle();
         roms->viewport()->repaint();
     };
+    // The rows are shown as soon as the first answer of a read is applied; a list whose sheets
+    // hide files comes once more when they are read (usually unchanged), which the wait for idle
+    // includes.
+    Clock::time_point timedSince;
+    double firstShownMs = -1;
+    QObject::connect(&reader, &RomFolderReader::listRead, &frame, [&] {
+        if (firstShownMs < 0) {
+            roms->viewport()->repaint();
+            firstShownMs = elapsedMs(timedSince);
+        }
+    });
 
     // "All Games" chosen in the tree of the shown system, until its rows are shown.
-    std::vector<double> walkMs, shownMs, turnMs;
+    std::vector<double> walkMs, shownMs, readMs, turnMs;
     for (int run = 0; run <= runs; ++run) {
         select(1);
         select(0);
@@ -66,49 +77,57 @@ int main(int argc, char **argv)
         plainReaddir(deep, names, true);
         const double walk = elapsedMs(start);
         app.longestTurnMs = 0;
-        start = Clock::now();
+        start = timedSince = Clock::now();
+        firstShownMs = -1;
         tree->setCurrentItem(tree->viewItem(RomFolderTree::View::AllGames));
         reader.waitForIdle();
         roms->viewport()->repaint();
-        const double shown = elapsedMs(start);
+        const double read = elapsedMs(start);
         if (roms->count() != static_cast<int>(allGames.size()))
             std::fprintf(stderr, "All Games shows %d rows, not %zu\n", roms->count(), allGames.size());
         if (run == 0)
             continue; // warms the caches and the readers
         walkMs.push_back(walk);
-        shownMs.push_back(shown);
+        shownMs.push_back(firstShownMs);
+        readMs.push_back(read);
         turnMs.push_back(app.longestTurnMs);
     }
     const Timing walk = summarise(walkMs);
     const Timing allShown = summarise(shownMs);
+    const Timing allRead = summarise(readMs);
     const Timing turns = summarise(turnMs);
     std::printf("All Games: %zu games in 2,000 folders\n", allGames.size());
     report("plain recursive readdir walk (baseline)", walk, walk);
     report("\"All Games\" chosen until shown", allShown, walk);
+    report("\"All Games\" until its sheets are read", allRead, walk);
     std::printf("  %-46s %.2f ms (target < 8 ms): %s\n", "longest UI turn, median", turns.medianMs,
                 turns.medianMs < 8.0 ? "met" : "MISSED");
 
     // The folder of cue sheets, as a system selection until its rows are shown.
-    std::vector<double> readdirMs, cueMs;
+    std::vector<double> readdirMs, cueMs, cueReadMs;
     for (int run = 0; run <= runs; ++run) {
         select(0);
         auto start = Clock::now();
         std::vector<std::string> names;
         plainReaddir(cues, names, false);
         const double baseline = elapsedMs(start);
-        start = Clock::now();
+        start = timedSince = Clock::now();
+        firstShownMs = -1;
         select(1);
-        const double shown = elapsedMs(start);
+        const double read = elapsedMs(start);
         if (run == 0)
             continue;
         readdirMs.push_back(baseline);
-        cueMs.push_back(shown);
+        cueMs.push_back(firstShownMs);
+        cueReadMs.push_back(read);
     }
     const Timing cueBaseline = summarise(readdirMs);
     const Timing cueShown = summarise(cueMs);
+    const Timing cueRead = summarise(cueReadMs);
     std::printf("cue folder: %d rows for %d sheets and their tracks\n", roms->count(), roms->count());
     report("cue folder: plain readdir (baseline)", cueBaseline, cueBaseline);
     report("cue folder: system selection until shown", cueShown, cueBaseline);
+    report("cue folder: until its sheets are read", cueRead, cueBaseline);
 
     verdict("\"All Games\" until shown", allShown, walk, 1.5);
     verdict("cue folder until shown", cueShown, cueBaseline, 3.0);
