@@ -257,10 +257,10 @@ public:
         // them. Real folders go before links: a folder that is reached both ways is read where
         // it really is, and a link to it shows without children.
         while (!m_real.empty() || !m_linked.empty()) {
-            if (m_count >= m_options.maxFolders) {
-                // The bound is reached: the folders still waiting are shown without children,
-                // and are not even opened.
-                m_cut = true;
+            if (m_cut) {
+                // A folder was left out: the folders still waiting are shown without children,
+                // and are not even opened. At the bound exactly, they are still read, for only
+                // a sub-folder among them tells that the tree is cut (keep).
                 break;
             }
             std::deque<Pending> &queue = m_real.empty() ? m_linked : m_real;

@@ -239,3 +239,49 @@ TEST(RomFolderPathTest, JoinsTheTreePathToTheRomRoot)
 }
 
 } // namespace
+
+// The bound counts every folder shown, at any depth, exactly: a tree of as many folders as the
+// bound is whole and not said to be cut; one folder more is cut to the bound, level by level,
+// wherever the extra folder is; the same when the root's entries were read beforehand.
+TEST(FolderTreeScannerTest, TheBoundHoldsExactlyAtEveryDepth)
+{
+    struct Case
+    {
+        const char *shape;
+        std::vector<std::string> folders; // made in this order
+        std::size_t bound;
+        Lines shown; // depth first
+        bool cut;
+    };
+    const std::vector<std::string> flat{"a", "b", "c"};
+    const std::vector<std::string> nested{"a", "a/1", "a/2", "b", "b/1", "b/1/x", "b/1/y"};
+    const std::vector<std::string> chain{"1", "1/2", "1/3", "1/2/4", "1/2/4/5"};
+    const Case cases[] = {
+        {"flat, at the bound", flat, 3, {"a", "b", "c"}, false},
+        {"flat, over it", flat, 2, {"a", "b"}, true},
+        {"nested, at the bound", nested, 7, {"a", "a/1", "a/2", "b", "b/1", "b/1/x", "b/1/y"}, false},
+        {"nested, over it in the deepest level", nested, 6, {"a", "a/1", "a/2", "b", "b/1", "b/1/x"}, true},
+        {"nested, over it in the second level", nested, 4, {"a", "a/1", "a/2", "b"}, true},
+        {"nested, the first level only", nested, 2, {"a", "b"}, true},
+        {"a chain, at the bound", chain, 5, {"1", "1/2", "1/2/4", "1/2/4/5", "1/3"}, false},
+        {"a chain, over it at its end", chain, 4, {"1", "1/2", "1/2/4", "1/3"}, true},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.shape);
+        TempDir dir;
+        for (const std::string &folder : test.folders)
+            dir.makeFolder(folder);
+        dir.write("rom.zip");
+        FolderTreeScanner::Options options;
+        options.maxFolders = test.bound;
+        std::vector<marlit::DirectoryEntry> entries;
+        ASSERT_TRUE(marlit::DirectoryReader::list(dir.path(), entries));
+        for (const marlit::FolderTree &tree :
+             {FolderTreeScanner::scan(dir.path(), options), FolderTreeScanner::scan(dir.path(), entries, options)}) {
+            Lines lines;
+            flatten(tree.folders, "", lines);
+            EXPECT_EQ(lines, test.shown);
+            EXPECT_EQ(tree.cut, test.cut);
+        }
+    }
+}

@@ -8,6 +8,7 @@
 #include "TempDir.h"
 
 #include "core/browse/FolderStatusText.h"
+#include "core/browse/FolderTreeScanner.h"
 #include "gui/browse/FolderReaderPool.h"
 #include "gui/browse/RomFolderReader.h"
 #include "gui/browse/RomFolderTree.h"
@@ -32,6 +33,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <thread>
@@ -130,6 +132,7 @@ private slots:
     void aLongBurstOfCopiesIsFollowedWhileItLasts();
     void aTreeReachingAHungShareShowsWhatAnsweredAndMarksTheRest();
     void aFolderMadeReadableAgainIsReadAfresh();
+    void theTreeHoldsItsFolderBoundInSubFoldersAndSaysSo();
 
 private:
     MainFrame &start(const std::vector<System> &systems, int row, int snapshotMode = 0);
@@ -611,6 +614,56 @@ void SlowStorageTest::aFolderMadeReadableAgainIsReadAfresh()
     QTRY_COMPARE_WITH_TIMEOUT(list()->count(), 1, 4 * RomFolderReader::kCheckMs);
     QCOMPARE(status(), QString());
     QTRY_COMPARE_WITH_TIMEOUT(tree()->romsItem()->childCount(), 1, 4 * RomFolderReader::kCheckMs);
+}
+
+// A ROM directory with one folder more than the tree's bound, nearly all of them in a sub-folder:
+// the tree shows the bound exactly, the first level whole, and says that it is cut. With one
+// folder less, chosen again, it shows every folder and says nothing.
+void SlowStorageTest::theTreeHoldsItsFolderBoundInSubFoldersAndSaysSo()
+{
+    constexpr int kBound = static_cast<int>(marlit::FolderTreeScanner::kMaxFolders);
+    // In memory: tens of thousands of folders are made fast there, whatever the disk is doing.
+    m_dir->makeFolder("roms/big");
+    QCOMPARE(::mount("big", local("roms/big").c_str(), "tmpfs", 0, "size=64m"), 0);
+    auto unmount = qScopeGuard([&] {
+        m_frame.reset();
+        ::umount2(local("roms/big").c_str(), MNT_DETACH);
+    });
+    m_dir->write("roms/big/Game.nes");
+    m_dir->makeFolder("roms/big/All");
+    m_dir->makeFolder("roms/big/Zeta");
+    for (int i = 0; i < kBound - 1; ++i)
+        QCOMPARE(::mkdir(local(("roms/big/All/" + std::to_string(i)).c_str()).c_str(), 0755), 0);
+    const std::function<int(const QTreeWidgetItem *)> below = [&](const QTreeWidgetItem *item) {
+        int folders = item->childCount();
+        for (int child = 0; child < item->childCount(); ++child)
+            folders += below(item->child(child));
+        return folders;
+    };
+    const auto shown = [&] { return below(tree()->romsItem()); };
+    const QString cut = QString::fromStdString(FolderStatusText::treeCut(marlit::FolderTreeScanner::kMaxFolders));
+    struct Step
+    {
+        const char *what;
+        int folders;
+        bool cut;
+    };
+    const Step steps[] = {{"one over the bound", kBound + 1, true}, {"at the bound", kBound, false}};
+    for (const Step &step : steps) {
+        if (!step.cut)
+            QCOMPARE(::rmdir(local("roms/big/All/0").c_str()), 0);
+        if (!m_frame)
+            start({{"Big", local("roms/big/")}}, 0);
+        else
+            select(0);
+        QCOMPARE(names(), std::vector<std::string>{"Game.nes"});
+        QTRY_COMPARE_WITH_TIMEOUT(shown(), std::min(step.folders, kBound), 20000);
+        QCOMPARE(status(), step.cut ? cut : QString());
+        // Level by level: both folders of the first level are there, whatever was cut below.
+        QCOMPARE(tree()->romsItem()->childCount(), 2);
+        QCOMPARE(tree()->romsItem()->child(1)->text(0), QStringLiteral("Zeta"));
+        QCOMPARE(tree()->romsItem()->child(0)->childCount(), std::min(step.folders, kBound) - 2);
+    }
 }
 
 QTEST_MAIN(SlowStorageTest)
