@@ -1,6 +1,7 @@
-// Other front-ends' game lists in the real window. First, a gamelist.xml of 50,000 games: the time
-// from a system's selection until its descriptions reach the UI thread, against a plain read of
-// the same file; the UI thread's longest turn meanwhile; the memory held per game. Second, the
+// Other front-ends' game lists in the real window. First, a gamelist.xml of 50,000 games: its read
+// and parse alone, on a thread of its own as the window's loader runs it, and the time from a
+// system's selection until its descriptions reach the UI thread, both against a plain read of the
+// same file in the same runs; the UI thread's longest turn meanwhile; the memory held per game. Second, the
 // selection of a described ROM (title, details panel and two pictures from ES-DE's media folders)
 // against the selection of an undescribed ROM whose two pictures come from snapshot folders.
 
@@ -11,6 +12,7 @@
 
 #include "core/catalogue/CategoryTable.h"
 #include "core/metadata/GameCollection.h"
+#include "core/metadata/GameCollectionReader.h"
 #include "gui/browse/RomFolderReader.h"
 #include "gui/metadata/GameListLoader.h"
 #include "gui/snapshots/SnapshotLoader.h"
@@ -31,6 +33,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -168,7 +171,9 @@ int main(int argc, char **argv)
     double longestTurnMs = 0;
     double longestTickGapMs = 0;
     std::vector<double> readSamples;
+    std::vector<double> parseSamples;
     std::vector<double> arriveSamples;
+    const marlit::GameListPlaces bigPlaces = marlit::GameListPlaces::forRomFolder(big, {});
     for (int run = 0; run <= runs; ++run) {
         selectSystem(3); // nothing described
         collectionArrived();
@@ -182,6 +187,15 @@ int main(int argc, char **argv)
                 return 1;
         }
         const double readMs = elapsedMs(start);
+
+        // The worker's side alone: read and parsed on a new thread, as the loader does.
+        double parseMs = 0;
+        std::thread([&] {
+            marlit::GameCollectionReader reader;
+            const auto parseStart = std::chrono::steady_clock::now();
+            const auto collection = reader.read(big, bigPlaces, {});
+            parseMs = elapsedMs(parseStart);
+        }).join();
 
         touch(listPath);
         selectSystem(0);
@@ -208,12 +222,14 @@ int main(int argc, char **argv)
         ticker.stop();
         if (run > 0) {
             readSamples.push_back(readMs);
+            parseSamples.push_back(parseMs);
             arriveSamples.push_back(arriveMs);
             longestTurnMs = std::max(longestTurnMs, app.longestTurnMs);
             longestTickGapMs = std::max(longestTickGapMs, longest);
         }
     }
     const Timing readTiming = summarise(readSamples);
+    const Timing parseTiming = summarise(parseSamples);
     const Timing arriveTiming = summarise(arriveSamples);
 
     // Memory held per game: the collection of the big list, read alone.
@@ -255,6 +271,7 @@ int main(int argc, char **argv)
     const Timing describedSelection = timeSelections(1);
 
     report("50,000 games: plain read of gamelist.xml (baseline)", readTiming, readTiming);
+    report("50,000 games: read and parsed on the worker alone", parseTiming, readTiming);
     report("50,000 games: selection until described, off the UI thread", arriveTiming, readTiming);
     std::printf("50,000 games: the UI thread's longest turn meanwhile: %.1f ms (target under 8 ms) %s; longest "
                 "gap between the ticks of a 1 ms timer: %.1f ms\n",
@@ -263,7 +280,8 @@ int main(int argc, char **argv)
                 after - before);
     report("ROM selection, undescribed, two snapshots (baseline)", plainSelection, plainSelection);
     report("ROM selection, described: title, panel, two media pictures", describedSelection, plainSelection);
-    verdict("50,000-game list until described", arriveTiming, readTiming, 5.0);
+    verdict("50,000-game list parsed off the UI thread", parseTiming, readTiming, 5.0);
+    verdict("50,000-game list until described in the window", arriveTiming, readTiming, 5.0);
     verdict("described ROM selection", describedSelection, plainSelection, 1.2);
     frame.writeSettings(); // into the temporary workspace, not the caller's folder
     return 0;

@@ -227,9 +227,9 @@ std::shared_ptr<const GameCollection> GameCollectionReader::read(const std::stri
             return;
         }
         GameList list = place.format == GameListFormat::EmulationStation
-                            ? GamelistXml::read(file.bytes, romFolder, home)
+                            ? GamelistXml::read(std::move(file.bytes), romFolder, home)
                             : PegasusMetadata::read(file.bytes, split.folder, home);
-        file.bytes = std::string(); // not held while the next is read
+        file.bytes = std::string(); // not held while the next is read (a game list in place holds its own)
         if (!list.problem.empty())
             collection->problems.push_back(place.path + ": " + list.problem);
         if (collection->games.empty())

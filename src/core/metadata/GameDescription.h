@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace marlit {
@@ -15,20 +16,23 @@ struct NamedPicture
     friend bool operator==(const NamedPicture &, const NamedPicture &) = default;
 };
 
-// What another front-end's game list says of one game. Text is kept as the file's bytes.
+// What another front-end's game list says of one game. Text is kept as the file's bytes, and is
+// held by the GameList the game is found in (views into the file read in place, or into text the
+// list keeps): a description lives as long as its list, and a list of 50,000 games is not 400,000
+// strings of its own.
 struct GameDescription
 {
-    std::string title;
-    std::string description;
-    std::string developer;
-    std::string publisher;
-    std::string genre;
-    std::string players;     // as written: "1", "1-2", "4"
-    std::string releaseDate; // "YYYY-MM-DD", "YYYY-MM" or "YYYY"; empty when not known
-    int releaseYear = 0;     // 0: not known
-    int ratingPercent = -1;  // 0..100; -1: not rated
+    std::string_view title;
+    std::string_view description;
+    std::string_view developer;
+    std::string_view publisher;
+    std::string_view genre;
+    std::string_view players;     // as written: "1", "1-2", "4"
+    std::string_view releaseDate; // "YYYY-MM-DD", "YYYY-MM" or "YYYY"; empty when not known
+    int releaseYear = 0;          // 0: not known
+    int ratingPercent = -1;       // 0..100; -1: not rated
     int playCount = 0;
-    std::string lastPlayed; // "YYYYMMDDTHHMMSS", which sorts as time does; empty: never
+    std::string_view lastPlayed; // "YYYYMMDDTHHMMSS", which sorts as time does; empty: never
     bool favourite = false;
     std::vector<NamedPicture> pictures;
 

@@ -2,55 +2,153 @@
 
 #include "core/fs/Paths.h"
 
+#include <functional>
+#include <utility>
+
 namespace marlit {
 
 namespace {
 
-std::string stemOf(std::string_view path)
+constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
+
+std::string_view stemOf(std::string_view path)
 {
     const std::size_t slash = path.rfind(kPathSeparator);
     std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
     const std::size_t dot = name.rfind('.');
     if (dot != std::string_view::npos && dot > 0)
         name = name.substr(0, dot);
-    return std::string(name);
+    return name;
 }
 
 } // namespace
 
-void GameList::add(std::string romPath, GameDescription game)
+std::uint64_t GameList::Index::hashOf(std::string_view key)
 {
-    if (romPath.empty() || m_byPath.count(romPath) != 0)
-        return;
-    m_byPath.emplace(std::move(romPath), m_games.size());
-    m_games.push_back(std::move(game));
+    return std::hash<std::string_view>{}(key);
 }
 
-void GameList::addByStem(std::string stem, GameDescription game)
+void GameList::Index::reserve(std::size_t count, const std::vector<std::string_view> &keys)
 {
-    if (stem.empty() || m_byStem.count(stem) != 0)
+    std::size_t size = 16;
+    while (size < 2 * count) // at most half full: probes stay short
+        size *= 2;
+    if (size <= m_slots.size())
         return;
-    m_byStem.emplace(std::move(stem), m_games.size());
-    m_games.push_back(std::move(game));
+    const std::vector<std::uint64_t> old = std::exchange(m_slots, std::vector<std::uint64_t>(size, 0));
+    for (const std::uint64_t slot : old)
+        if (slot != 0)
+            m_slots[slotOf(keys[(slot & 0xFFFFFFFFu) - 1], keys)] = slot;
+}
+
+std::size_t GameList::Index::slotOf(std::string_view key, const std::vector<std::string_view> &keys) const
+{
+    if (m_slots.empty())
+        return 0;
+    const std::uint64_t hash = hashOf(key);
+    const std::uint64_t tag = hash >> 32 << 32;
+    const std::size_t mask = m_slots.size() - 1;
+    std::size_t slot = static_cast<std::size_t>(hash) & mask;
+    for (; m_slots[slot] != 0; slot = (slot + 1) & mask)
+        if ((m_slots[slot] & ~std::uint64_t{0xFFFFFFFFu}) == tag && keys[(m_slots[slot] & 0xFFFFFFFFu) - 1] == key)
+            break;
+    return slot;
+}
+
+std::optional<std::uint32_t> GameList::Index::gameAt(std::size_t slot) const
+{
+    if (slot >= m_slots.size() || m_slots[slot] == 0)
+        return std::nullopt;
+    return static_cast<std::uint32_t>(m_slots[slot] & 0xFFFFFFFFu) - 1;
+}
+
+void GameList::Index::insert(std::size_t slot, std::uint32_t game, const std::vector<std::string_view> &keys)
+{
+    if (2 * (m_count + 1) > m_slots.size()) {
+        reserve(m_count + 1, keys);
+        slot = slotOf(keys[game], keys);
+    }
+    m_slots[slot] = (hashOf(keys[game]) >> 32 << 32) | (std::uint64_t{game} + 1);
+    ++m_count;
+}
+
+char *GameList::hold(std::string bytes)
+{
+    // The string's object stays in its own allocation, so its characters never move, however
+    // short they are.
+    m_held.push_back(std::make_shared<std::string>(std::move(bytes)));
+    return m_held.back()->data();
+}
+
+std::string_view GameList::keep(std::string_view text)
+{
+    if (text.empty())
+        return {};
+    if (!m_open || m_open->capacity() - m_open->size() < text.size()) {
+        auto block = std::make_shared<std::string>();
+        block->reserve(std::max(kBlockBytes, text.size()));
+        m_held.push_back(std::move(block));
+        m_open = m_held.back().get();
+    }
+    const std::size_t at = m_open->size();
+    m_open->append(text); // within its capacity: what was kept before stays where it is
+    return std::string_view(m_open->data() + at, text.size());
+}
+
+void GameList::reserve(std::size_t games)
+{
+    m_games.reserve(games);
+    m_keys.reserve(games);
+    m_byStem.reserve(games);
+    m_byPathIndex.reserve(games, m_keys);
+}
+
+void GameList::addKeyed(Index &index, std::string_view key, const GameDescription &game, bool byStem, bool keepKey)
+{
+    if (key.empty())
+        return;
+    const std::size_t slot = index.slotOf(key, m_keys);
+    if (index.gameAt(slot))
+        return;
+    m_keys.push_back(keepKey ? keep(key) : key);
+    m_byStem.push_back(byStem);
+    m_games.push_back(game);
+    index.insert(slot, static_cast<std::uint32_t>(m_games.size() - 1), m_keys);
+}
+
+void GameList::add(std::string_view romPath, const GameDescription &game)
+{
+    addKeyed(m_byPathIndex, romPath, game, false, true);
+}
+
+void GameList::addByStem(std::string_view stem, const GameDescription &game)
+{
+    addKeyed(m_byStemIndex, stem, game, true, true);
 }
 
 void GameList::merge(const GameList &other)
 {
-    for (const auto &[path, index] : other.m_byPath)
-        add(path, other.m_games[index]);
-    for (const auto &[stem, index] : other.m_byStem)
-        addByStem(stem, other.m_games[index]);
+    // The other's games point into what it holds: held here too, nothing is copied.
+    m_held.insert(m_held.end(), other.m_held.begin(), other.m_held.end());
+    for (std::size_t game = 0; game < other.m_games.size(); ++game) {
+        const bool byStem = other.m_byStem[game];
+        addKeyed(byStem ? m_byStemIndex : m_byPathIndex, other.m_keys[game], other.m_games[game], byStem, false);
+    }
+}
+
+const GameDescription *GameList::findIn(const Index &index, std::string_view key) const
+{
+    if (index.empty())
+        return nullptr;
+    const std::optional<std::uint32_t> game = index.gameAt(index.slotOf(key, m_keys));
+    return game ? &m_games[*game] : nullptr;
 }
 
 const GameDescription *GameList::find(std::string_view romPath) const
 {
-    if (const auto found = m_byPath.find(std::string(romPath)); found != m_byPath.end())
-        return &m_games[found->second];
-    if (m_byStem.empty())
-        return nullptr;
-    if (const auto found = m_byStem.find(stemOf(romPath)); found != m_byStem.end())
-        return &m_games[found->second];
-    return nullptr;
+    if (const GameDescription *game = findIn(m_byPathIndex, romPath))
+        return game;
+    return findIn(m_byStemIndex, stemOf(romPath));
 }
 
 bool GameList::namesPictures() const
@@ -63,18 +161,35 @@ bool GameList::namesPictures() const
 
 std::string resolveListedPath(std::string_view path, const std::string &base, const std::string &home)
 {
+    std::string out;
+    std::string scratch;
+    resolveListedPath(path, base, home, out, scratch);
+    return out;
+}
+
+void resolveListedPath(std::string_view path, const std::string &base, const std::string &home, std::string &out,
+                       std::string &scratch)
+{
+    out.clear();
     if (path.empty())
-        return {};
-    std::string joined;
+        return;
+    std::string &joined = scratch;
+    joined.clear();
+    const auto joinTo = [&](const std::string &folder, std::string_view rest) {
+        joined.append(folder);
+        if (!folder.empty() && folder.back() != kPathSeparator)
+            joined.push_back(kPathSeparator);
+        joined.append(rest);
+    };
     if (path.front() == kPathSeparator)
-        joined = std::string(path);
+        joined.assign(path);
     else if (path.size() >= 2 && path[0] == '~' && path[1] == kPathSeparator)
-        joined = withTrailingSeparator(home) + std::string(path.substr(2));
+        joinTo(home, path.substr(2));
     else
-        joined = withTrailingSeparator(base) + std::string(path);
+        joinTo(base, path);
 
     // Lexical clean-up, part by part; ".." never climbs above the root.
-    std::vector<std::string_view> parts;
+    const bool absolute = joined.front() == kPathSeparator;
     std::string_view rest(joined);
     while (!rest.empty()) {
         const std::size_t slash = rest.find(kPathSeparator);
@@ -83,26 +198,22 @@ std::string resolveListedPath(std::string_view path, const std::string &base, co
         if (part.empty() || part == ".")
             continue;
         if (part == "..") {
-            if (!parts.empty())
-                parts.pop_back();
+            const std::size_t last = out.rfind(kPathSeparator);
+            out.resize(last == std::string::npos ? 0 : last);
             continue;
         }
-        parts.push_back(part);
+        // A ROM folder given relative to the working directory gives relative paths, as its ROMs have.
+        if (absolute || !out.empty())
+            out.push_back(kPathSeparator);
+        out.append(part);
     }
-    // A ROM folder given relative to the working directory gives relative paths, as its ROMs have.
-    const bool absolute = joined.front() == kPathSeparator;
-    std::string clean;
-    clean.reserve(joined.size());
-    for (const std::string_view part : parts) {
-        if (absolute || !clean.empty())
-            clean.push_back(kPathSeparator);
-        clean.append(part);
+    if (out.empty()) {
+        if (absolute)
+            out.push_back(kPathSeparator);
+        return;
     }
-    if (clean.empty())
-        return absolute ? std::string(1, kPathSeparator) : std::string();
     if (joined.back() == kPathSeparator)
-        clean.push_back(kPathSeparator);
-    return clean;
+        out.push_back(kPathSeparator);
 }
 
 } // namespace marlit

@@ -3,24 +3,44 @@
 #include "core/metadata/GameDescription.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace marlit {
 
 // The games one game list describes, found by the absolute path of their ROM file, and what was
 // wrong with the file. A file that is partly readable gives the games read before the fault.
+//
+// The list holds the text its games' views point into: a file read in place (hold) and a few
+// blocks of text it keeps for them (keep). Made on one thread, then only read; moved, never copied
+// (merge shares what another list holds).
 class GameList
 {
 public:
-    // Adds a game for the ROM at path (absolute, normalised). A path described twice keeps the
-    // first description, as the list's own front-end shows the first.
-    void add(std::string romPath, GameDescription game);
+    GameList() = default;
+    GameList(GameList &&) noexcept = default;
+    GameList &operator=(GameList &&) noexcept = default;
+    GameList(const GameList &) = delete;
+    GameList &operator=(const GameList &) = delete;
+
+    // Takes bytes for as long as the list lives; its games may point into them, which stay where
+    // they are. Gives them back to be read (and changed in place) by the caller.
+    char *hold(std::string bytes);
+    // text, copied into what the list holds.
+    std::string_view keep(std::string_view text);
+    void reserve(std::size_t games);
+
+    // Adds a game for the ROM at romPath (absolute, normalised), whose text the list holds; the
+    // path is copied. A path described twice keeps the first description, as the list's own
+    // front-end shows the first.
+    void add(std::string_view romPath, const GameDescription &game);
     // A game described by its title alone (no file named): found by a ROM whose file name, less
     // its extension, is that title.
-    void addByStem(std::string stem, GameDescription game);
+    void addByStem(std::string_view stem, const GameDescription &game);
     // Takes over the games of other that this list does not describe yet.
     void merge(const GameList &other);
 
@@ -34,14 +54,47 @@ public:
     std::string problem;
 
 private:
+    // Game numbers by key (a path or a stem), open addressing over a power-of-two table: one
+    // block for the whole list, where a node per game would be 50,000 small allocations. A slot
+    // keeps part of its key's hash beside the game's number, so that a probe seldom reads a key.
+    class Index
+    {
+    public:
+        void reserve(std::size_t count, const std::vector<std::string_view> &keys);
+        // The slot of key: its own, or the free one where it would go.
+        std::size_t slotOf(std::string_view key, const std::vector<std::string_view> &keys) const;
+        // The number of the game found by the key of slot; none for a free slot.
+        std::optional<std::uint32_t> gameAt(std::size_t slot) const;
+        // Puts the game numbered game, whose key is keys[game], in the free slot slotOf gave for it.
+        void insert(std::size_t slot, std::uint32_t game, const std::vector<std::string_view> &keys);
+        bool empty() const { return m_count == 0; }
+
+    private:
+        static std::uint64_t hashOf(std::string_view key);
+        std::vector<std::uint64_t> m_slots; // hash's upper half, game number + 1; 0: free
+        std::size_t m_count = 0;
+    };
+
+    // Adds game by key unless index has it; keep tells to copy key into the list first.
+    void addKeyed(Index &index, std::string_view key, const GameDescription &game, bool byStem, bool keepKey);
+    const GameDescription *findIn(const Index &index, std::string_view key) const;
+
+    std::vector<std::shared_ptr<std::string>> m_held;
+    std::string *m_open = nullptr; // the block keep() appends to: never grown past its capacity
     std::vector<GameDescription> m_games;
-    std::unordered_map<std::string, std::size_t> m_byPath;
-    std::unordered_map<std::string, std::size_t> m_byStem;
+    std::vector<std::string_view> m_keys; // each game's path or stem
+    std::vector<bool> m_byStem;           // whether each game's key is a stem
+    Index m_byPathIndex;
+    Index m_byStemIndex;
 };
 
 // Game-list paths made absolute and plain: "./x.zip" and "x.zip" are read from base (a folder
 // ending with the separator), "~/x" from home, "/x" as it is; "." parts, doubled separators and
 // ".." (lexically) are taken out. Empty for an empty path.
 std::string resolveListedPath(std::string_view path, const std::string &base, const std::string &home);
+// The same into out, whose memory is used again (one list resolves thousands of paths); scratch
+// is a second string for the same.
+void resolveListedPath(std::string_view path, const std::string &base, const std::string &home, std::string &out,
+                       std::string &scratch);
 
 } // namespace marlit

@@ -24,7 +24,7 @@ const char *GameOrder::text(GameSort sort)
     return "Name";
 }
 
-long long GameOrder::stampOf(const std::string &lastPlayed)
+long long GameOrder::stampOf(std::string_view lastPlayed)
 {
     long long stamp = 0;
     for (const char c : lastPlayed)

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 namespace marlit {
@@ -48,7 +49,7 @@ public:
 
     // "YYYYMMDDTHHMMSS" (a game list's last play, local time) as the number YYYYMMDDHHMMSS; a
     // time since the epoch in milliseconds as the same number in local time. 0 for none.
-    static long long stampOf(const std::string &lastPlayed);
+    static long long stampOf(std::string_view lastPlayed);
     static long long stampOf(std::int64_t epochMs);
 };
 

@@ -17,10 +17,13 @@ namespace marlit {
 // The parser never fetches or expands anything outside the bytes: a DOCTYPE's entities stay
 // unexpanded text. A file that breaks off or goes wrong gives the games before the fault and
 // says where in problem.
+//
+// The bytes are parsed in place and held by the list that is made: its games' text points into
+// them, where copying each field of each game would cost several times the file's own read.
 class GamelistXml
 {
 public:
-    static GameList read(std::string_view bytes, const std::string &romFolder, const std::string &home);
+    static GameList read(std::string bytes, const std::string &romFolder, const std::string &home);
 };
 
 } // namespace marlit

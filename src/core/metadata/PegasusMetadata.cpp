@@ -76,7 +76,7 @@ public:
             finishGame();
             m_sawGame = true;
             m_game.emplace();
-            m_game->title = joinedText(entry);
+            m_game->title = m_list.keep(joinedText(entry));
             return;
         }
         // The older form, in a file without "game:": each "file:" starts a game, "title:" names it.
@@ -89,19 +89,19 @@ public:
         GameDescription &game = *m_game;
         const std::string &key = entry.key;
         if (key == "title") {
-            game.title = joinedText(entry);
+            game.title = m_list.keep(joinedText(entry));
         } else if (key == "file" || key == "files") {
             for (const std::string_view line : entry.lines)
                 if (!line.empty())
                     m_files.push_back(resolveListedPath(line, m_folder, m_home));
         } else if (key == "developer" || key == "developers") {
-            game.developer = joinedList(entry);
+            game.developer = m_list.keep(joinedList(entry));
         } else if (key == "publisher" || key == "publishers") {
-            game.publisher = joinedList(entry);
+            game.publisher = m_list.keep(joinedList(entry));
         } else if (key == "genre" || key == "genres") {
-            game.genre = joinedList(entry);
+            game.genre = m_list.keep(joinedList(entry));
         } else if (key == "players") {
-            game.players = joinedText(entry);
+            game.players = m_list.keep(joinedText(entry));
         } else if (key == "release") {
             readRelease(joinedText(entry), game);
         } else if (key == "rating") {
@@ -110,10 +110,10 @@ public:
             if (percent >= 0 && percent <= 100)
                 game.ratingPercent = percent;
         } else if (key == "description") {
-            game.description = joinedText(entry);
+            game.description = m_list.keep(joinedText(entry));
         } else if (key == "summary") {
             if (game.description.empty())
-                game.description = joinedText(entry);
+                game.description = m_list.keep(joinedText(entry));
         } else if (key.rfind("assets.", 0) == 0 || key.rfind("asset.", 0) == 0) {
             const std::string kind = PegasusMetadata::mediaKind(std::string_view(key).substr(key.find('.') + 1));
             const std::string text = joinedText(entry);
@@ -144,14 +144,14 @@ private:
         return text;
     }
 
-    static void readRelease(const std::string &text, GameDescription &game)
+    void readRelease(const std::string &text, GameDescription &game)
     {
         // YYYY, YYYY-MM or YYYY-MM-DD.
         const int year = leadingInt(std::string_view(text).substr(0, 4));
         if (text.size() < 4 || year <= 1900)
             return;
         game.releaseYear = year;
-        game.releaseDate = text.substr(0, std::min<std::size_t>(text.size(), 10));
+        game.releaseDate = m_list.keep(std::string_view(text).substr(0, 10));
     }
 
     void finishGame()
@@ -161,8 +161,8 @@ private:
         if (m_files.empty()) {
             m_list.addByStem(m_game->title, *m_game);
         } else {
-            for (std::string &file : m_files)
-                m_list.add(std::move(file), *m_game);
+            for (const std::string &file : m_files)
+                m_list.add(file, *m_game);
         }
         m_files.clear();
         m_game.reset();

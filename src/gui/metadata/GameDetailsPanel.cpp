@@ -9,7 +9,7 @@
 
 namespace {
 
-QString text(const std::string &bytes)
+QString text(std::string_view bytes)
 {
     return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }

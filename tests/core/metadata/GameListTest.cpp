@@ -82,6 +82,66 @@ TEST(GamelistXml, ReadsEveryFieldOfTheDocumentedForm)
     EXPECT_EQ(puzzle->playCount, 0);
 }
 
+// A list's games point into the file it read in place, or into text it keeps where the parser had
+// to convert (another encoding) or reshape (dates): every such text must outlive the parse, a move
+// of the list and the end of a list merged into it.
+TEST(GameList, KeepsItsTextThroughEncodingsMovesAndMerges)
+{
+    const auto utf16 = [](const std::string &ascii) {
+        std::string bytes = "\xFF\xFE";
+        for (const char c : ascii)
+            bytes += std::string{c, '\0'};
+        return bytes;
+    };
+    const std::string game = "<game><path>./a.zip</path><name>Caf&#233;</name><releasedate>%</releasedate></game>";
+    const auto list = [&](const std::string &date) {
+        std::string text = "<gameList>" + game + "</gameList>";
+        return text.replace(text.find('%'), 1, date);
+    };
+    const struct
+    {
+        const char *what;
+        std::string bytes;
+        const char *date;
+    } cases[] = {
+        {"UTF-8, a whole date (reshaped in place)", list("19910623T000000"), "1991-06-23"},
+        {"UTF-8, a date shorter than its shown form", list("19910623"), "1991-06-23"},
+        {"Latin-1, converted by the parser", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + list("1993"), "1993"},
+        {"UTF-16 with its mark", utf16(list("199406")), "1994-06"},
+    };
+    for (const auto &test : cases) {
+        GameList read = GamelistXml::read(test.bytes, kRoms, kHome);
+        const GameList moved = std::move(read);
+        const GameDescription *a = moved.find(kRoms + "a.zip");
+        ASSERT_NE(a, nullptr) << test.what << ": " << moved.problem;
+        EXPECT_EQ(a->title, "Caf\xC3\xA9") << test.what;
+        EXPECT_EQ(a->releaseDate, test.date) << test.what;
+    }
+
+    // Thousands of games (the table grows many times), then a list merged in and gone.
+    std::string many = "<gameList>";
+    for (int i = 0; i < 3000; ++i)
+        many += "<game><path>./g" + std::to_string(i) + ".zip</path><name>T" + std::to_string(i) + "</name></game>";
+    GameList games = GamelistXml::read(many + "</gameList>", kRoms, kHome);
+    {
+        const GameList other = PegasusMetadata::read(
+            "game: Other\nfile: g5.zip\n\ngame: Extra\nfile: extra.zip\n\ngame: By Title\n", kRoms, kHome);
+        games.merge(other);
+    }
+    ASSERT_EQ(games.size(), 3002u);
+    for (int i = 0; i < 3000; ++i) {
+        const GameDescription *found = games.find(kRoms + "g" + std::to_string(i) + ".zip");
+        ASSERT_NE(found, nullptr) << i;
+        EXPECT_EQ(found->title, "T" + std::to_string(i)); // g5 keeps the first list's title
+    }
+    ASSERT_NE(games.find(kRoms + "extra.zip"), nullptr);
+    EXPECT_EQ(games.find(kRoms + "extra.zip")->title, "Extra");
+    ASSERT_NE(games.find(kRoms + "sub/By Title.sfc"), nullptr);
+    EXPECT_EQ(games.find(kRoms + "sub/By Title.sfc")->title, "By Title");
+    EXPECT_EQ(games.find(kRoms + "g3000.zip"), nullptr);
+    EXPECT_EQ(games.find(kRoms + "g5.zi"), nullptr);
+}
+
 TEST(PegasusMetadata, ReadsEveryFieldOfTheDocumentedForm)
 {
     const std::string folder = "/games/snes/";
@@ -305,7 +365,7 @@ TEST(GameCollectionReader, FindsPegasusMetafilesWhereItLooks)
     EXPECT_EQ(games->problems, std::vector<std::string>{});
     const auto titleOf = [&](const std::string &file) {
         const GameDescription *game = games->describe(roms + file);
-        return game ? game->title : std::string("(none)");
+        return game ? std::string(game->title) : std::string("(none)");
     };
     const std::pair<const char *, const char *> titles[] = {
         {"a.sfc", "In Folder"},        {"b.sfc", "(none)"},
