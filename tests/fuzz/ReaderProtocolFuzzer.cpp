@@ -83,6 +83,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                 fail("a missing parts frame changed on its way back");
             break;
         }
+        case ReaderProtocol::FrameType::Metafiles: {
+            std::vector<std::string> files;
+            if (ReaderProtocol::readMetafiles(frame.payload, id, files) &&
+                whole.size() < ReaderProtocol::kNamesFrameBytes && ReaderProtocol::metafiles(id, files) != whole)
+                fail("a metafiles frame changed on its way back");
+            break;
+        }
         }
         rest.remove_prefix(frameSize);
     }

@@ -24,6 +24,9 @@ struct FolderListing
     int listError = 0;         // errno of a folder that could not be read; 0 when read
     RomNames names;            // the ROM list: files only, searched, sorted
     MissingParts missingParts; // its sheets and lists that name files their folders do not hold
+    // The listed folder's Pegasus metafiles, whatever the search and the file types leave of its
+    // names (not for "All Games"): its game lists are found by them.
+    std::vector<std::string> metafiles;
 
     bool hasCheck = false;
     // One per checked path: 1 when it is there (or cannot be told), 0 when it is gone.

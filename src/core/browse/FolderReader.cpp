@@ -1,6 +1,7 @@
 #include "core/browse/FolderReader.h"
 
 #include "core/browse/GameFiles.h"
+#include "core/browse/PegasusMetafileName.h"
 #include "core/browse/ReaderProtocol.h"
 #include "core/browse/RomListing.h"
 #include "core/browse/WatchEvents.h"
@@ -212,6 +213,11 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
             }
             list.listError = listError;
             list.tellsChanges = listError != 0 || tellsChanges(request.listFolder);
+            // Before the search and the file types narrow the names.
+            for (const DirectoryEntry &entry : entries)
+                if (!entry.isDirectory && isPegasusMetafileName(entry.name))
+                    list.metafiles.push_back(entry.name);
+            std::sort(list.metafiles.begin(), list.metafiles.end());
             // The tree may still need the entries; the list takes a copy only then.
             if (!request.listAll && sameFolder)
                 games = GameFiles::of(entries, request.search, request.fileTypes, request.listFolder);
@@ -338,6 +344,8 @@ void FolderReader::serve(int socket)
                 open = sendAll(socket, ReaderProtocol::names(listing.id, listing.names, first));
             if (open && !listing.missingParts.empty())
                 open = sendAll(socket, ReaderProtocol::missingParts(listing.id, listing.missingParts));
+            if (open && !listing.metafiles.empty())
+                open = sendAll(socket, ReaderProtocol::metafiles(listing.id, listing.metafiles));
             ReaderProtocol::Done done;
             done.id = listing.id;
             done.hasTree = listing.hasTree;

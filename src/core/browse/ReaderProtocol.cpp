@@ -158,8 +158,8 @@ bool readNodes(Reader &reader, std::vector<FolderNode> &nodes, int depth)
 bool knownType(std::uint8_t type)
 {
     using Type = ReaderProtocol::FrameType;
-    for (const Type known :
-         {Type::Request, Type::Progress, Type::Names, Type::Tree, Type::Done, Type::Presence, Type::MissingParts})
+    for (const Type known : {Type::Request, Type::Progress, Type::Names, Type::Tree, Type::Done, Type::Presence,
+                             Type::MissingParts, Type::Metafiles})
         if (type == static_cast<std::uint8_t>(known))
             return true;
     return false;
@@ -423,6 +423,33 @@ bool ReaderProtocol::readMissingParts(std::string_view payload, std::uint64_t &i
         std::string sheet = reader.text();
         parts.emplace_back(std::move(sheet), reader.text());
     }
+    return reader.atEnd();
+}
+
+std::string ReaderProtocol::metafiles(std::uint64_t id, const std::vector<std::string> &names)
+{
+    std::size_t count = 0;
+    for (std::size_t bytes = 0; count < names.size(); ++count) {
+        bytes += names[count].size() + 4;
+        if (bytes > kNamesFrameBytes)
+            break;
+    }
+    Writer writer(FrameType::Metafiles);
+    writer.u64(id);
+    writer.u32(static_cast<std::uint32_t>(count));
+    for (std::size_t i = 0; i < count; ++i)
+        writer.text(names[i]);
+    return writer.finish();
+}
+
+bool ReaderProtocol::readMetafiles(std::string_view payload, std::uint64_t &id, std::vector<std::string> &names)
+{
+    Reader reader(payload);
+    id = reader.u64();
+    const std::uint32_t count = reader.count(4);
+    names.clear();
+    for (std::uint32_t i = 0; i < count && reader.ok(); ++i)
+        names.push_back(reader.text());
     return reader.atEnd();
 }
 

@@ -30,6 +30,7 @@ public:
         Done = 'D',
         Presence = 'E',
         MissingParts = 'M',
+        Metafiles = 'F',
     };
     static constexpr std::size_t kHeaderSize = 5;
     static constexpr std::uint32_t kMaxPayload = 64u << 20;
@@ -80,6 +81,8 @@ public:
     // The list's sheets that name files their folders do not hold, each with the file; at most
     // what fits in one frame (a list that misses more says the first ones).
     static std::string missingParts(std::uint64_t id, const MissingParts &parts);
+    // The listed folder's Pegasus metafiles; at most what fits in one frame.
+    static std::string metafiles(std::uint64_t id, const std::vector<std::string> &names);
 
     // Payload readers; nothing, or false, for a malformed payload.
     static std::optional<FolderRequest> readRequest(std::string_view payload);
@@ -90,6 +93,7 @@ public:
     static std::optional<Done> readDone(std::string_view payload);
     static bool readPresence(std::string_view payload, std::uint64_t &id, std::vector<std::uint8_t> &present);
     static bool readMissingParts(std::string_view payload, std::uint64_t &id, MissingParts &parts);
+    static bool readMetafiles(std::string_view payload, std::uint64_t &id, std::vector<std::string> &names);
 };
 
 } // namespace marlit

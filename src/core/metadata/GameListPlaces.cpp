@@ -1,5 +1,7 @@
 #include "core/metadata/GameListPlaces.h"
 
+#include "core/browse/PegasusMetafileName.h"
+
 #include "core/fs/Paths.h"
 
 #include <algorithm>
@@ -22,11 +24,7 @@ GameListFormat GameListPlaces::formatOf(const std::string &path)
 
 bool GameListPlaces::isMetafileName(std::string_view name)
 {
-    const auto endsWith = [&](std::string_view end) {
-        return name.size() > end.size() && name.substr(name.size() - end.size()) == end;
-    };
-    return name == "metadata.pegasus.txt" || name == "metadata.txt" || endsWith(".metadata.pegasus.txt") ||
-           endsWith(".metadata.txt");
+    return isPegasusMetafileName(name);
 }
 
 void GameListPlaces::addMetafiles(const std::string &folder, const std::vector<std::string> &names)

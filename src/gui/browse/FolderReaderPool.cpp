@@ -377,6 +377,9 @@ void FolderReaderPool::readAnswers(Reader &reader)
         case ReaderProtocol::FrameType::MissingParts:
             ok = ReaderProtocol::readMissingParts(frame.payload, id, reader.pending.missingParts);
             break;
+        case ReaderProtocol::FrameType::Metafiles:
+            ok = ReaderProtocol::readMetafiles(frame.payload, id, reader.pending.metafiles);
+            break;
         case ReaderProtocol::FrameType::Done: {
             const std::optional<ReaderProtocol::Done> done = ReaderProtocol::readDone(frame.payload);
             ok = done && done->id == answering && reader.owedPart(*done) && (done->watches == 0 || !reader.fds.empty());
@@ -399,6 +402,7 @@ void FolderReaderPool::readAnswers(Reader &reader)
             if (done->hasList) {
                 answer->listing.names = std::move(reader.pending.names);
                 answer->listing.missingParts = std::move(reader.pending.missingParts);
+                answer->listing.metafiles = std::move(reader.pending.metafiles);
             }
             if (done->hasCheck)
                 answer->listing.present = std::move(reader.pending.present);

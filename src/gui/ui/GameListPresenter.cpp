@@ -77,16 +77,12 @@ void GameListPresenter::showSystem(const marlit::SystemEntry *entry)
         m_checkWhenAnswered = true;
 }
 
-void GameListPresenter::romFolderAnswered(const std::string &folder, const marlit::RomNames &names)
+void GameListPresenter::romFolderAnswered(const std::string &folder, const std::vector<std::string> &metafiles)
 {
     bool metafilesChanged = false;
     if (!m_romFolder.empty() && folder == m_romFolder) {
-        std::vector<std::string> metafiles;
-        for (std::size_t row = 0; row < names.size(); ++row)
-            if (marlit::GameListPlaces::isMetafileName(names[row]))
-                metafiles.emplace_back(names[row]);
         metafilesChanged = metafiles != m_romFolderMetafiles;
-        m_romFolderMetafiles = std::move(metafiles);
+        m_romFolderMetafiles = metafiles;
     }
     if (!std::exchange(m_checkWhenAnswered, false) && !metafilesChanged)
         return;

@@ -64,8 +64,9 @@ public:
     // here: a share that does not answer (the ROM folder's, or one under the user's own places)
     // is never touched by a thread of this process, where a look-up stuck in the kernel would
     // keep the program from ending.
-    // names are folder's files as read: the ROM folder's Pegasus metafiles are among them.
-    void romFolderAnswered(const std::string &folder, const marlit::RomNames &names);
+    // metafiles are folder's Pegasus metafiles as the readers found them, whatever the search
+    // and the file types left of its ROMs.
+    void romFolderAnswered(const std::string &folder, const std::vector<std::string> &metafiles);
     // The ROM list's row now selected (-1: none): the panel describes it.
     void showRom(int row);
 

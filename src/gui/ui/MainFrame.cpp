@@ -462,7 +462,7 @@ void MainFrame::onTreeRead(const std::shared_ptr<FolderAnswer> &answer, bool ref
 
 void MainFrame::onListRead(const std::shared_ptr<FolderAnswer> &answer, bool refresh)
 {
-    gameLists->romFolderAnswered(browsing->state().romFolder(), answer->listing.names);
+    gameLists->romFolderAnswered(browsing->state().romFolder(), answer->listing.metafiles);
     marlit::RomNames names =
         gameLists->shown(std::move(answer->listing.names), browsing->state().romFolder(), browsing->state().search());
     if (!refresh) {

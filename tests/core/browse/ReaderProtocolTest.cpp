@@ -44,6 +44,10 @@ bool readsWhole(ReaderProtocol::FrameType type, std::string_view payload)
         marlit::MissingParts parts;
         return ReaderProtocol::readMissingParts(payload, id, parts);
     }
+    case ReaderProtocol::FrameType::Metafiles: {
+        std::vector<std::string> files;
+        return ReaderProtocol::readMetafiles(payload, id, files);
+    }
     }
     return false;
 }
@@ -146,8 +150,10 @@ TEST(ReaderProtocolTest, AnAnswerRoundTripsAndNoCutReadsPastItsEnd)
     stream += ReaderProtocol::presence(7, present);
     const marlit::MissingParts missing{{"A/Game (USA).m3u", "Game (USA) (Disc 2).cue"}, {"\xff.cue", ""}};
     stream += ReaderProtocol::missingParts(7, missing);
+    const std::vector<std::string> metafiles{"metadata.pegasus.txt", "snes.metadata.txt", ""};
+    stream += ReaderProtocol::metafiles(7, metafiles);
     stream += ReaderProtocol::done(done);
-    frames += 4;
+    frames += 5;
     ASSERT_GT(frames, std::size_t(5));
 
     marlit::RomNames namesBack;
@@ -197,6 +203,12 @@ TEST(ReaderProtocolTest, AnAnswerRoundTripsAndNoCutReadsPastItsEnd)
             marlit::MissingParts missingBack;
             EXPECT_TRUE(ReaderProtocol::readMissingParts(frame.payload, id, missingBack));
             EXPECT_EQ(missingBack, missing);
+            break;
+        }
+        case ReaderProtocol::FrameType::Metafiles: {
+            std::vector<std::string> metafilesBack;
+            EXPECT_TRUE(ReaderProtocol::readMetafiles(frame.payload, id, metafilesBack));
+            EXPECT_EQ(metafilesBack, metafiles);
             break;
         }
         }

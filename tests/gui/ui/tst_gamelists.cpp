@@ -248,6 +248,33 @@ private slots:
         QCOMPARE(rowTexts(roms), QStringList({"Nothing.gb"}));
     }
 
+    // A ROM folder's named Pegasus metafile is found while a search narrows the ROMs, whether
+    // the search keeps its name or not; the title it gives is then searched as well.
+    void namedMetafileIsFoundWhateverTheSearch()
+    {
+        m_dir->write("roms/plain/plain.metadata.pegasus.txt", "game: Described Here\nfile: Nothing.gb\n");
+        m_dir->write("marlit.cfg", marlit::test::SettingsBytes{true, true, 2, 1000, 700, 1, 0}.bytes());
+        const struct
+        {
+            const char *search;
+            QStringList rows;
+        } cases[] = {
+            {"Nothing", {"Described Here"}},   // the ROM's name, not the metafile's
+            {"Described", {"Described Here"}}, // the title alone
+            {"metadata", {"plain.metadata.pegasus.txt"}},
+        };
+        for (const auto &test : cases) {
+            MainFrame frame(m_dir->path());
+            QVERIFY(frame.romFolderReader().waitForIdle());
+            frame.applySearch(QString::fromLatin1(test.search));
+            auto *systems = frame.findChild<SystemListBox *>(QStringLiteral("systemList"));
+            systems->setCurrentRow(2);
+            frame.OnSelChangeSystem();
+            waitForGames(frame);
+            QTRY_COMPARE(rowTexts(frame.findChild<RomListBox *>(QStringLiteral("romList"))), test.rows);
+        }
+    }
+
     // "Game Lists:" in Setup says what was found; a media folder and a slot's kind chosen there
     // are kept in the system's values and used at once.
     void setupShowsWhatWasFoundAndKeepsAnotherChoice()
