@@ -230,6 +230,7 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
                 games.hideByName();
             list.names = games.shown();
             list.sheetsPending = sheetsPending;
+            sheetsRead.metafiles = list.metafiles; // the list's second answer names them too
         }
         sheetsRead.id = list.id;
         sheetsRead.hasList = true;
