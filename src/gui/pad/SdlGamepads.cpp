@@ -90,11 +90,19 @@ SdlGamepads::SdlGamepads(const std::string &workFolder, QObject *parent)
 {
     qRegisterMetaType<marlit::PadButton>();
     qRegisterMetaType<marlit::PadInterpreter::Axis>();
-    m_thread = std::thread([this] { run(); });
+    m_thread = std::thread([this, start = m_start] { run(start); });
 }
 
 SdlGamepads::~SdlGamepads()
 {
+    {
+        std::unique_lock lock(m_start->mutex);
+        if (!m_start->changed.wait_for(lock, kStartWait, [this] { return m_start->over; })) {
+            m_start->abandoned = true;
+            m_thread.detach();
+            return;
+        }
+    }
     {
         const std::lock_guard lock(m_mutex);
         m_stopping = true;
@@ -131,13 +139,26 @@ void SdlGamepads::perform(const marlit::VirtualPadLine &line)
     m_wake.notify_all();
 }
 
-void SdlGamepads::run()
+void SdlGamepads::run(const std::shared_ptr<Start> &start)
 {
     Sdl sdl;
     // Marlit keeps its own signal handling; SDL's video, audio and the rest stay off.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    // Without a session bus SDL's start can wait on the bus's launcher for good: until it is over
+    // nothing of this object is touched, as the object may be gone meanwhile.
     sdl.started = SDL_Init(SDL_INIT_GAMECONTROLLER | SDL_INIT_JOYSTICK) == 0;
+    {
+        const std::lock_guard lock(start->mutex);
+        if (start->abandoned) {
+            // Only what this start took: another controller reader may have started since.
+            if (sdl.started)
+                SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER | SDL_INIT_JOYSTICK);
+            return;
+        }
+        start->over = true;
+    }
+    start->changed.notify_all();
     if (!sdl.started) {
         tellStandardError(std::string("game controllers are not available: ") + SDL_GetError());
     } else if (::access(m_mappingFile.c_str(), F_OK) == 0 &&

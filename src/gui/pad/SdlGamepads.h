@@ -9,6 +9,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -32,8 +33,11 @@ class SdlGamepads : public QObject
 public:
     // workFolder: "" or ending with the separator.
     explicit SdlGamepads(const std::string &workFolder, QObject *parent = nullptr);
-    // Stops the thread: it is between two reads, so this never waits long.
+    // Stops the thread: it is between two reads, so this never waits long. A thread still in
+    // SDL's start after kStartWait (it can wait for good on a session bus that does not answer)
+    // is left to end by itself, touching nothing of this object.
     ~SdlGamepads() override;
+    static constexpr std::chrono::milliseconds kStartWait{2000};
 
     // Plugs the virtual controller in or pulls it out at once, whatever line it is performing.
     void attachVirtual();
@@ -53,7 +57,16 @@ signals:
 private:
     struct Sdl; // what only the thread touches
 
-    void run();
+    // Whether SDL's start is over, or the object gone while it was under way; shared with the
+    // thread, which may outlive the object.
+    struct Start
+    {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool over = false;
+        bool abandoned = false;
+    };
+    void run(const std::shared_ptr<Start> &start);
     void plug(bool attach);
     void setButtons(Sdl &sdl, const marlit::ButtonChord &chord, bool pressed);
     // Performs what is due; gives how long the thread may sleep before it has to come back.
@@ -66,5 +79,6 @@ private:
     std::deque<marlit::VirtualPadLine> m_lines; // guarded by m_mutex
     std::deque<bool> m_plugs;                   // attach (true) or detach; guarded by m_mutex
     bool m_stopping = false;                    // guarded by m_mutex
+    std::shared_ptr<Start> m_start = std::make_shared<Start>();
     std::thread m_thread;
 };
