@@ -90,11 +90,6 @@ FirstFrame firstFrameOf(TimedApplication &app, MainFrame &frame, const std::stri
     }
     QApplication::processEvents();
     app.longestTurnMs = 0;
-    FILE *ctl = getenv("TVB_CTL") ? std::fopen(getenv("TVB_CTL"), "w") : nullptr;
-    if (ctl) {
-        std::fputs("enable\n", ctl);
-        std::fflush(ctl);
-    }
     const double cpuStart = threadCpuMs();
     const auto start = std::chrono::steady_clock::now();
     if (what == "tv") {
@@ -107,10 +102,6 @@ FirstFrame firstFrameOf(TimedApplication &app, MainFrame &frame, const std::stri
     }
     const double shownMs = elapsedMs(start);
     QApplication::processEvents();
-    if (ctl) {
-        std::fputs("disable\n", ctl);
-        std::fclose(ctl);
-    }
     return {std::max(shownMs, app.longestTurnMs), threadCpuMs() - cpuStart};
 }
 
