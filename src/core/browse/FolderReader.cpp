@@ -16,6 +16,7 @@
 #include <string>
 
 #include <malloc.h>
+#include <poll.h>
 #include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -28,6 +29,9 @@ namespace {
 
 // Far more folders than the play history's views gather ROMs from.
 constexpr std::size_t kMaxCheckWatches = 1024;
+// A reader keeps the memory of its last answer this long, for the next request (the user going
+// from folder to folder) to find its pages ready instead of faulting in fresh ones.
+constexpr int kKeepMemoryMs = 10'000;
 
 FileDescriptor newWatch()
 {
@@ -313,8 +317,17 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
 
 void FolderReader::serve(int socket)
 {
+    // Big lists come from the heap and stay there when freed, so that the next request reuses
+    // their pages; an idle reader gives them back (below).
+    mallopt(M_MMAP_THRESHOLD, 256 << 20);
+    mallopt(M_TRIM_THRESHOLD, 512 << 20);
     std::string inbox;
     for (;;) {
+        if (inbox.empty()) {
+            pollfd waiting{socket, POLLIN, 0};
+            if (::poll(&waiting, 1, kKeepMemoryMs) == 0)
+                malloc_trim(0); // idle: what the next request needs is faulted in again then
+        }
         ReaderProtocol::Frame frame;
         std::size_t frameSize = 0;
         if (!receiveFrame(socket, inbox, frame, frameSize) || frame.type != ReaderProtocol::FrameType::Request)
@@ -370,8 +383,6 @@ void FolderReader::serve(int socket)
         read(*request, part, progress);
         if (!open)
             return;
-        // An idle reader keeps no big list's memory: it may wait long for its next request.
-        malloc_trim(0);
     }
 }
 
