@@ -7,6 +7,7 @@
 #include "core/fs/AsciiCase.h"
 
 #include <algorithm>
+#include <array>
 #include <set>
 #include <string_view>
 #include <unordered_set>
@@ -57,39 +58,68 @@ std::string_view before(std::string_view stem, std::string_view marker)
 
 struct TitleRow
 {
-    std::uint64_t head[2];  // sixteen bytes of the key, big-endian, zero-padded: see sortByKey
+    std::uint64_t head;     // eight bytes of the key, big-endian, zero-padded: see sortByKey
     std::uint32_t keyBegin; // the folded title in the block of keys
     std::uint32_t keyLength;
     std::uint32_t index;      // in the names
     std::uint32_t titleBegin; // the title in its name
 };
 
-// Sorts rows whose keys are equal in their first 16 * depth bytes by the rest of their keys, a
-// window of sixteen bytes at a time held in the rows themselves, so that the comparisons stay
-// within the processor's caches; rows whose whole keys are equal go to sameKey.
-template <typename SameKey>
-void sortByKey(std::vector<TitleRow>::iterator begin, std::vector<TitleRow>::iterator end, std::string_view keys,
-               std::size_t depth, const SameKey &sameKey)
+// Sorts rows on their heads, a byte at a time from the last (a radix sort, as many passes as
+// bytes that differ between them), through scratch, which holds as many rows.
+void sortByHead(TitleRow *rows, std::size_t count, TitleRow *scratch)
 {
-    const std::size_t from = 16 * depth;
-    bool longer = false; // whether a key goes on beyond this window
-    for (auto row = begin; row != end; ++row) {
-        row->head[0] = row->head[1] = 0;
-        const std::size_t length = row->keyLength;
-        for (std::size_t at = from; at < length && at < from + 16; ++at)
-            row->head[(at - from) / 8] |= std::uint64_t(static_cast<unsigned char>(keys[row->keyBegin + at]))
-                                          << (56 - 8 * ((at - from) % 8));
-        longer = longer || length > from + 16;
+    std::array<std::array<std::uint32_t, 256>, 8> counts{};
+    for (std::size_t i = 0; i < count; ++i)
+        for (std::size_t byte = 0; byte < 8; ++byte)
+            ++counts[byte][(rows[i].head >> (8 * byte)) & 0xFF];
+    TitleRow *from = rows;
+    TitleRow *to = scratch;
+    for (std::size_t byte = 0; byte < 8; ++byte) {
+        std::array<std::uint32_t, 256> &slots = counts[byte];
+        if (slots[(from[0].head >> (8 * byte)) & 0xFF] == count)
+            continue; // the same in every row
+        std::uint32_t next = 0;
+        for (std::uint32_t &slot : slots)
+            next += std::exchange(slot, next);
+        for (std::size_t i = 0; i < count; ++i)
+            to[slots[(from[i].head >> (8 * byte)) & 0xFF]++] = from[i];
+        std::swap(from, to);
     }
-    const auto headLess = [](const TitleRow &a, const TitleRow &b) {
-        return a.head[0] != b.head[0] ? a.head[0] < b.head[0] : a.head[1] < b.head[1];
-    };
-    std::sort(begin, end, headLess);
-    for (auto run = begin; run != end;) {
-        const auto runEnd = std::find_if(run + 1, end, [&](const TitleRow &row) { return headLess(*run, row); });
+    if (from != rows)
+        std::copy(from, from + count, rows);
+}
+
+// Sorts rows whose keys are equal in their first 8 * depth bytes by the rest of their keys, a
+// window of eight bytes at a time held in the rows themselves, so that the sort moves the rows
+// alone and stays within the processor's caches; rows whose whole keys are equal go to sameKey.
+template <typename SameKey>
+void sortByKey(TitleRow *begin, TitleRow *end, std::string_view keys, std::size_t depth, TitleRow *scratch,
+               const SameKey &sameKey)
+{
+    const std::size_t from = 8 * depth;
+    bool longer = false; // whether a key goes on beyond this window
+    for (TitleRow *row = begin; row != end; ++row) {
+        std::uint64_t head = 0;
+        const std::size_t length = row->keyLength;
+        const std::size_t last = std::min(length, from + 8);
+        for (std::size_t at = from; at < last; ++at)
+            head |= std::uint64_t(static_cast<unsigned char>(keys[row->keyBegin + at])) << (56 - 8 * (at - from));
+        row->head = head;
+        longer = longer || length > from + 8;
+    }
+    const auto headLess = [](const TitleRow &a, const TitleRow &b) { return a.head < b.head; };
+    if (end - begin >= 64)
+        sortByHead(begin, static_cast<std::size_t>(end - begin), scratch);
+    else
+        std::sort(begin, end, headLess);
+    for (TitleRow *run = begin; run != end;) {
+        TitleRow *runEnd = run + 1;
+        while (runEnd != end && runEnd->head == run->head)
+            ++runEnd;
         if (runEnd - run > 1) {
-            if (longer && std::any_of(run, runEnd, [&](const TitleRow &row) { return row.keyLength > from + 16; }))
-                sortByKey(run, runEnd, keys, depth + 1, sameKey);
+            if (longer && std::any_of(run, runEnd, [&](const TitleRow &row) { return row.keyLength > from + 8; }))
+                sortByKey(run, runEnd, keys, depth + 1, scratch, sameKey);
             else
                 sameKey(run, runEnd);
         }
@@ -102,23 +132,19 @@ void sortByKey(std::vector<TitleRow>::iterator begin, std::vector<TitleRow>::ite
 // are told apart by their names' own bytes.
 std::vector<std::uint32_t> orderByTitle(const RomNames &names)
 {
-    std::string keys;
-    keys.reserve(names.bytes().size());
+    std::string keys(names.bytes().size(), '\0'); // the titles are parts of the names
+    char *key = keys.data();
     std::vector<TitleRow> rows;
     rows.reserve(names.size());
     for (std::size_t i = 0; i < names.size(); ++i) {
         const std::string_view name = names[i];
         const std::string_view title = GameTitle::of(name).title;
-        rows.push_back({{0, 0},
-                        static_cast<std::uint32_t>(keys.size()),
-                        static_cast<std::uint32_t>(title.size()),
-                        static_cast<std::uint32_t>(i),
-                        static_cast<std::uint32_t>(title.data() - name.data())});
-        for (const char c : title)
-            keys.push_back(foldAscii(c));
+        rows.push_back({0, static_cast<std::uint32_t>(key - keys.data()), static_cast<std::uint32_t>(title.size()),
+                        static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(title.data() - name.data())});
+        key = std::transform(title.begin(), title.end(), key, foldAscii);
     }
     // Equal ignoring case: ordered by the titles' bytes, then by the names, as before() does.
-    const auto sameKey = [&](std::vector<TitleRow>::iterator begin, std::vector<TitleRow>::iterator end) {
+    const auto sameKey = [&](TitleRow *begin, TitleRow *end) {
         std::sort(begin, end, [&](const TitleRow &a, const TitleRow &b) {
             const std::string_view nameA = names[a.index];
             const std::string_view nameB = names[b.index];
@@ -129,7 +155,8 @@ std::vector<std::uint32_t> orderByTitle(const RomNames &names)
             return NameOrder::less(nameA, nameB);
         });
     };
-    sortByKey(rows.begin(), rows.end(), keys, 0, sameKey);
+    std::vector<TitleRow> scratch(rows.size());
+    sortByKey(rows.data(), rows.data() + rows.size(), keys, 0, scratch.data(), sameKey);
     std::vector<std::uint32_t> order;
     order.reserve(rows.size());
     for (const TitleRow &row : rows)

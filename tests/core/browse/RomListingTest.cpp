@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -224,4 +225,36 @@ TEST(GameFilesTest, GuessesWhatSheetsHideAndTheSheetsCorrectTheGuess)
         EXPECT_EQ(games.hideBySheets(), c.guessed != c.read); // said changed only when it did
         EXPECT_EQ(games.shown().toVector(), c.read);
     }
+}
+
+// The list's order on a big folder, built from titles that share long beginnings, differ only in
+// case, run into one another and hold bytes above 127, is exactly before()'s.
+TEST(GameFilesTest, ABigListIsOrderedExactlyAsBeforeSays)
+{
+    const std::vector<std::string> titles = {"Super Mario Bros",
+                                             "super mario bros",
+                                             "SUPER MARIO BROS",
+                                             "Super Mario Bros 2",
+                                             "Super Mario",
+                                             "Super Mario Bros: The Lost Levels of the Mushroom Kingdom",
+                                             "Super Mario Bros: The Lost Levels",
+                                             "Super Mario Bros: the lost levels of the Mushroom Kingdom II",
+                                             "Pok\xc3\xa9mon",
+                                             "POK\xc3\xa9MON",
+                                             "Pok\xc3\x89mon",
+                                             "_Zero",
+                                             "[BIOS] Zero",
+                                             "Z",
+                                             "a"};
+    const std::vector<std::string> tags = {"", " (USA)", " (Europe) [!]", " (Rev 1)", "(Beta)", " [b1]"};
+    const std::vector<std::string> endings = {".zip", ".NES", ".7z", ".tar.gz", ""};
+    std::vector<marlit::DirectoryEntry> entries;
+    for (std::size_t i = 0; i < titles.size() * tags.size() * endings.size(); ++i)
+        entries.push_back({titles[i % titles.size()] + tags[i / titles.size() % tags.size()] +
+                           endings[i / titles.size() / tags.size()]});
+    Names expected;
+    for (const auto &entry : entries)
+        expected.push_back(entry.name);
+    std::sort(expected.begin(), expected.end(), RomListing::before);
+    EXPECT_EQ(marlit::GameFiles::of(entries, RomSearch{}, {}, {}).shown().toVector(), expected);
 }
