@@ -23,15 +23,6 @@ bool matchesEverything(const std::string &pattern)
     return pattern == "*.*" || (!pattern.empty() && pattern.find_first_not_of('*') == std::string::npos);
 }
 
-// A name's stem and extension (after its last dot; empty when it has none), folded.
-std::pair<std::string, std::string> foldedParts(std::string_view name)
-{
-    const std::size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos || dot == 0)
-        return {foldedAscii(name), {}};
-    return {foldedAscii(name.substr(0, dot)), foldedAscii(name.substr(dot + 1))};
-}
-
 // The kinds of file that a disc's sheet names as its tracks.
 bool isTrackFile(std::string_view extension)
 {
@@ -39,13 +30,6 @@ bool isTrackFile(std::string_view extension)
         if (extension == track)
             return true;
     return false;
-}
-
-// Whether text holds marker (folded) in any case.
-bool holdsFolded(std::string_view text, std::string_view marker)
-{
-    return std::search(text.begin(), text.end(), marker.begin(), marker.end(),
-                       [](char a, char b) { return foldAscii(a) == b; }) != text.end();
 }
 
 // The part of a folded stem before marker ("game" of "game (track 2)" and " (track "); none
@@ -254,27 +238,47 @@ int GameFiles::ofTree(const std::string &root, const RomSearch &search, const st
 
 void GameFiles::hideByName()
 {
+    std::string folded; // a folder's names, folded, each one in the same place as in m_names
+    std::unordered_set<std::string_view> discStems;  // of the lists
+    std::unordered_set<std::string_view> trackStems; // of the sheets
     for (const Folder &folder : m_folders) {
-        std::unordered_set<std::string> discStems;  // of the lists
-        std::unordered_set<std::string> trackStems; // of the sheets
+        const std::size_t offset = folder.first == 0 ? 0 : m_names.ends()[folder.first - 1];
+        const std::string_view bytes =
+            std::string_view(m_names.bytes()).substr(offset, m_names.ends()[folder.end - 1] - offset);
+        folded.resize(bytes.size());
+        std::transform(bytes.begin(), bytes.end(), folded.begin(), foldAscii);
+        // A name's folded form, without the folder's prefix; a view into folded.
+        const auto foldedName = [&](std::size_t i) {
+            const std::size_t begin = (i == 0 ? 0 : m_names.ends()[i - 1]) - offset + folder.prefixLength;
+            return std::string_view(folded).substr(begin, m_names.ends()[i] - offset - begin);
+        };
+        // A folded name's stem and extension (after its last dot; empty when it has none).
+        const auto parts = [](std::string_view name) {
+            const std::size_t dot = name.rfind('.');
+            if (dot == std::string_view::npos || dot == 0)
+                return std::pair(name, std::string_view());
+            return std::pair(name.substr(0, dot), name.substr(dot + 1));
+        };
+        discStems.clear();
+        trackStems.clear();
         for (std::size_t i = folder.first; i < folder.end; ++i)
-            if (const std::string_view name = m_names[i].substr(folder.prefixLength); SheetFiles::isSheet(name)) {
-                auto [stem, extension] = foldedParts(name);
-                (extension == "m3u" ? discStems : trackStems).insert(std::move(stem));
+            if (const std::string_view name = foldedName(i); SheetFiles::isSheet(name)) {
+                const auto [stem, extension] = parts(name);
+                (extension == "m3u" ? discStems : trackStems).insert(stem);
             }
         for (std::size_t i = folder.first; i < folder.end; ++i) {
-            const std::string_view name = m_names[i].substr(folder.prefixLength);
-            // Most files are neither tracks nor discs: told by their names without a copy.
+            const std::string_view name = foldedName(i);
+            // Most files are neither tracks nor discs, told by their endings alone.
             const std::size_t dot = name.rfind('.');
             const std::string_view ending = dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
-            if (ending.size() > 4 || (!isTrackFile(foldedAscii(ending)) && !holdsFolded(name, " (disc "))) {
+            if (ending.size() > 4 || (!isTrackFile(ending) && name.find(" (disc ") == std::string_view::npos)) {
                 m_hidden[i] = 0;
                 continue;
             }
-            const auto [stem, extension] = foldedParts(name);
-            const bool track = isTrackFile(extension) && (trackStems.contains(stem) ||
-                                                          trackStems.contains(std::string(before(stem, " (track "))));
-            const bool disc = extension != "m3u" && discStems.contains(std::string(before(stem, " (disc ")));
+            const auto [stem, extension] = parts(name);
+            const bool track =
+                isTrackFile(extension) && (trackStems.contains(stem) || trackStems.contains(before(stem, " (track ")));
+            const bool disc = extension != "m3u" && discStems.contains(before(stem, " (disc "));
             m_hidden[i] = track || disc ? 1 : 0;
         }
     }

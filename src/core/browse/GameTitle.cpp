@@ -37,8 +37,14 @@ GameTitle GameTitle::of(std::string_view fileName)
     // An extension is a short run of letters and digits after the last dot.
     if (const std::size_t dot = name.rfind('.'); dot != std::string_view::npos && dot > 0 && name.size() - dot <= 5)
         name = name.substr(0, dot);
-    for (std::size_t open = name.find_first_of("(["); open != std::string_view::npos;
-         open = name.find_first_of("([", open + 1)) {
+    // A loop of its own: find_first_of looks each byte up in the set with a call of its own.
+    const auto nextOpening = [&](std::size_t from) {
+        for (std::size_t at = from; at < name.size(); ++at)
+            if (name[at] == '(' || name[at] == '[')
+                return at;
+        return std::string_view::npos;
+    };
+    for (std::size_t open = nextOpening(0); open != std::string_view::npos; open = nextOpening(open + 1)) {
         std::size_t end = open;
         while (end > 0 && isBlank(name[end - 1]))
             --end;
