@@ -21,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     using marlit::ReaderProtocol;
     std::string_view rest(reinterpret_cast<const char *>(data), size);
+    std::vector<marlit::FolderEntries> folders;
     ReaderProtocol::Frame frame;
     std::size_t frameSize = 0;
     while (ReaderProtocol::split(rest, frame, frameSize) == ReaderProtocol::Split::Whole) {
@@ -88,6 +89,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             if (ReaderProtocol::readMetafiles(frame.payload, id, files) &&
                 whole.size() < ReaderProtocol::kNamesFrameBytes && ReaderProtocol::metafiles(id, files) != whole)
                 fail("a metafiles frame changed on its way back");
+            break;
+        }
+        case ReaderProtocol::FrameType::Entries: {
+            // Kept over the frames, so that a frame going on with the one before is tried too.
+            const bool goesOn = frame.payload.size() > 8 && frame.payload[8] != 0;
+            if (ReaderProtocol::readEntries(frame.payload, id, folders) && !goesOn &&
+                whole.size() < ReaderProtocol::kNamesFrameBytes) {
+                std::size_t first = 0;
+                if (ReaderProtocol::entries(id, folders.back(), first) != whole)
+                    fail("an entries frame changed on its way back");
+            }
             break;
         }
         }

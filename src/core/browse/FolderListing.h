@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/browse/FolderEntries.h"
 #include "core/browse/FolderTreeScanner.h"
 #include "core/browse/RomNames.h"
 #include "core/fs/FileStamp.h"
@@ -31,6 +32,11 @@ struct FolderListing
     bool hasCheck = false;
     // One per checked path: 1 when it is there (or cannot be told), 0 when it is gone.
     std::vector<std::uint8_t> present;
+
+    bool hasEntries = false;
+    // What an entries request listed: its folder and the sub-folders that answered (the folder
+    // first, with its error), or the folders its file names that answered.
+    std::vector<FolderEntries> entries;
 
     // Of a list or a tree: its folder's stamp as it was read (none: not there); whether it was
     // only looked at and found unchanged (then nothing else is told); whether its file system

@@ -1,5 +1,6 @@
 #include "core/browse/FolderReader.h"
 
+#include "core/browse/FolderEntriesWalk.h"
 #include "core/browse/GameFiles.h"
 #include "core/browse/PegasusMetafileName.h"
 #include "core/browse/ReaderProtocol.h"
@@ -157,6 +158,20 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
             check.present.push_back(gone ? 0 : 1);
         }
         part(std::move(check), std::move(checkWatch));
+    }
+
+    if (!request.entriesOf.empty()) {
+        FolderListing listed;
+        listed.id = request.id;
+        listed.hasEntries = true;
+        if (!request.entriesNamedIn)
+            listed.entries = FolderEntriesWalk::walk(request.entriesOf, request.entriesDepth);
+        else
+            for (const std::string &folder :
+                 FolderEntriesWalk::foldersHolding(request.entriesOf, request.entriesHolding, request.home))
+                for (FolderEntries &named : FolderEntriesWalk::walk(folder, 0))
+                    listed.entries.push_back(std::move(named));
+        part(std::move(listed), {});
     }
 
     const bool sameFolder =
@@ -360,12 +375,16 @@ void FolderReader::serve(int socket)
                 open = sendAll(socket, ReaderProtocol::missingParts(listing.id, listing.missingParts));
             if (open && !listing.metafiles.empty())
                 open = sendAll(socket, ReaderProtocol::metafiles(listing.id, listing.metafiles));
+            for (const FolderEntries &folder : listing.entries)
+                for (std::size_t first = 0; open && (first == 0 || first < folder.entries.size());)
+                    open = sendAll(socket, ReaderProtocol::entries(listing.id, folder, first));
             ReaderProtocol::Done done;
             done.id = listing.id;
             done.hasTree = listing.hasTree;
             done.hasList = listing.hasList;
             done.listError = listing.listError;
             done.hasCheck = listing.hasCheck;
+            done.hasEntries = listing.hasEntries;
             done.stamp = listing.stamp;
             done.unchanged = listing.unchanged;
             done.tellsChanges = listing.tellsChanges;

@@ -11,8 +11,9 @@
 namespace marlit {
 
 // One read asked of a folder reader: a ROM directory's folder tree, a folder's ROM list, or
-// both (then the directory is read once for the two), folders to be watched only, and files
-// whose presence is checked (ROMs gathered from several folders by the play history). With
+// both (then the directory is read once for the two), folders to be watched only, files
+// whose presence is checked (ROMs gathered from several folders by the play history), and the
+// folders of other front-ends' game lists. With
 // watch set, each part read comes with an inotify descriptor that watches it, made before the
 // part is read, so no change after the read goes unnoticed (made once the folder has answered,
 // so that a read that never returns holds none).
@@ -36,6 +37,16 @@ struct FolderRequest
     // The checked paths are programs looked for (on PATH): present only when an executable file.
     // Their folders are then read as a list's, so each holds one stuck reader at most.
     bool checkPrograms = false;
+
+    // Folders of other front-ends' game lists and pictures, listed as they are, each entry with
+    // its type (FolderEntriesWalk): entriesOf (ending with the separator) with its sub-folders
+    // down to entriesDepth levels; or, with entriesNamedIn, the folders that the file entriesOf
+    // names that hold entriesHolding, each alone ("~/" in the file is home).
+    std::string entriesOf;
+    std::uint8_t entriesDepth = 0;
+    bool entriesNamedIn = false;
+    std::string entriesHolding;
+    std::string home;
 
     // A look at folders whose changes are not told: the list (the tree) is read only when its
     // folder's stamp is no longer listStamp (treeStamp; none: it was not there), and is

@@ -1,6 +1,7 @@
 #include "core/browse/ReaderProtocol.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace marlit {
 
@@ -159,7 +160,7 @@ bool knownType(std::uint8_t type)
 {
     using Type = ReaderProtocol::FrameType;
     for (const Type known : {Type::Request, Type::Progress, Type::Names, Type::Tree, Type::Done, Type::Presence,
-                             Type::MissingParts, Type::Metafiles})
+                             Type::MissingParts, Type::Metafiles, Type::Entries})
         if (type == static_cast<std::uint8_t>(known))
             return true;
     return false;
@@ -210,6 +211,11 @@ std::string ReaderProtocol::request(const FolderRequest &request)
     for (const std::string &type : request.fileTypes)
         writer.text(type);
     writer.u8(request.checkPrograms ? 1 : 0);
+    writer.text(request.entriesOf);
+    writer.u8(request.entriesDepth);
+    writer.u8(request.entriesNamedIn ? 1 : 0);
+    writer.text(request.entriesHolding);
+    writer.text(request.home);
     return writer.finish();
 }
 
@@ -246,6 +252,11 @@ std::optional<FolderRequest> ReaderProtocol::readRequest(std::string_view payloa
     for (std::uint32_t i = 0; i < types && reader.ok(); ++i)
         request.fileTypes.push_back(reader.text());
     request.checkPrograms = reader.flag();
+    request.entriesOf = reader.text();
+    request.entriesDepth = reader.u8();
+    request.entriesNamedIn = reader.flag();
+    request.entriesHolding = reader.text();
+    request.home = reader.text();
     if (!reader.atEnd())
         return std::nullopt;
     return request;
@@ -346,6 +357,7 @@ std::string ReaderProtocol::done(const Done &done)
     writer.i32(done.listError);
     writer.u8(done.watches);
     writer.u8(done.hasCheck ? 1 : 0);
+    writer.u8(done.hasEntries ? 1 : 0);
     writer.stamp(done.stamp);
     writer.u8(static_cast<std::uint8_t>((done.unchanged ? 1 : 0) | (done.tellsChanges ? 2 : 0) |
                                         (done.watchRefused ? 4 : 0) | (done.sheetsPending ? 8 : 0)));
@@ -362,6 +374,7 @@ std::optional<ReaderProtocol::Done> ReaderProtocol::readDone(std::string_view pa
     done.listError = reader.i32();
     done.watches = reader.u8();
     done.hasCheck = reader.flag();
+    done.hasEntries = reader.flag();
     done.stamp = reader.stamp();
     const std::uint8_t flags = reader.u8();
     done.unchanged = (flags & 1) != 0;
@@ -451,6 +464,63 @@ bool ReaderProtocol::readMetafiles(std::string_view payload, std::uint64_t &id, 
     for (std::uint32_t i = 0; i < count && reader.ok(); ++i)
         names.push_back(reader.text());
     return reader.atEnd();
+}
+
+std::string ReaderProtocol::entries(std::uint64_t id, const FolderEntries &folder, std::size_t &first)
+{
+    Writer writer(FrameType::Entries);
+    writer.u64(id);
+    writer.u8(first == 0 ? 0 : 1); // goes on with the folder of the frame before
+    writer.text(folder.folder);
+    writer.i32(folder.error);
+    writer.stamp(folder.stamp);
+    std::size_t last = first;
+    for (std::size_t bytes = 0; last < folder.entries.size(); ++last) {
+        bytes += folder.entries[last].name.size() + 5;
+        if (last > first && bytes > kNamesFrameBytes)
+            break;
+    }
+    writer.u32(static_cast<std::uint32_t>(last - first));
+    for (std::size_t i = first; i < last; ++i) {
+        const DirectoryEntry &entry = folder.entries[i];
+        writer.text(entry.name);
+        writer.u8(static_cast<std::uint8_t>((entry.isDirectory ? 1 : 0) | (entry.isLink ? 2 : 0)));
+    }
+    first = std::max(last, std::size_t{1});
+    return writer.finish();
+}
+
+bool ReaderProtocol::readEntries(std::string_view payload, std::uint64_t &id, std::vector<FolderEntries> &folders)
+{
+    Reader reader(payload);
+    id = reader.u64();
+    const bool goesOn = reader.flag();
+    FolderEntries read;
+    read.folder = reader.text();
+    read.error = reader.i32();
+    read.stamp = reader.stamp();
+    const std::uint32_t count = reader.count(5);
+    read.entries.reserve(count);
+    for (std::uint32_t i = 0; i < count && reader.ok(); ++i) {
+        DirectoryEntry entry;
+        entry.name = reader.text();
+        const std::uint8_t type = reader.u8();
+        entry.isDirectory = (type & 1) != 0;
+        entry.isLink = (type & 2) != 0;
+        if (type > 3)
+            return false;
+        read.entries.push_back(std::move(entry));
+    }
+    if (!reader.atEnd())
+        return false;
+    if (!goesOn) {
+        folders.push_back(std::move(read));
+        return true;
+    }
+    if (folders.empty() || folders.back().folder != read.folder)
+        return false;
+    std::move(read.entries.begin(), read.entries.end(), std::back_inserter(folders.back().entries));
+    return true;
 }
 
 } // namespace marlit

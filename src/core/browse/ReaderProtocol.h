@@ -16,7 +16,8 @@ namespace marlit {
 // a 4-byte little-endian payload length, a type byte, the payload. Numbers are little-endian,
 // texts a 4-byte length and their bytes. The window sends one Request; the reader answers with
 // Progress frames while it reads, then the Tree and the Names (in several frames, so that the
-// window decodes a long list a piece at a time), and last Done, which carries the inotify
+// window decodes a long list a piece at a time), the Entries of folders listed for the game
+// lists, and last Done, which carries the inotify
 // descriptors of a watched read. Every reader of a frame checks its length against what it
 // holds: a cut or damaged frame reads as malformed, never past its end.
 class ReaderProtocol
@@ -31,6 +32,7 @@ public:
         Presence = 'E',
         MissingParts = 'M',
         Metafiles = 'F',
+        Entries = 'L',
     };
     static constexpr std::size_t kHeaderSize = 5;
     static constexpr std::uint32_t kMaxPayload = 64u << 20;
@@ -58,6 +60,7 @@ public:
         int listError = 0;
         std::uint8_t watches = 0;
         bool hasCheck = false;
+        bool hasEntries = false;
         // As in FolderListing.
         std::optional<FileStamp> stamp;
         bool unchanged = false;
@@ -84,6 +87,10 @@ public:
     // The listed folder's Pegasus metafiles; at most what fits in one frame.
     static std::string metafiles(std::uint64_t id, const std::vector<std::string> &names);
 
+    // Of folder's entries, those from first on that fit in one frame (at least one frame a folder,
+    // however many or few); first is moved past them.
+    static std::string entries(std::uint64_t id, const FolderEntries &folder, std::size_t &first);
+
     // Payload readers; nothing, or false, for a malformed payload.
     static std::optional<FolderRequest> readRequest(std::string_view payload);
     static bool readProgress(std::string_view payload, std::uint64_t &id, std::uint64_t &count);
@@ -94,6 +101,9 @@ public:
     static bool readPresence(std::string_view payload, std::uint64_t &id, std::vector<std::uint8_t> &present);
     static bool readMissingParts(std::string_view payload, std::uint64_t &id, MissingParts &parts);
     static bool readMetafiles(std::string_view payload, std::uint64_t &id, std::vector<std::string> &names);
+    // Appends the frame's folder to folders, or its entries to the last one when the frame goes
+    // on with it.
+    static bool readEntries(std::string_view payload, std::uint64_t &id, std::vector<FolderEntries> &folders);
 };
 
 } // namespace marlit

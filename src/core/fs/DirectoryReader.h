@@ -15,6 +15,8 @@ struct DirectoryEntry
     std::string name;
     bool isDirectory = false; // a folder, or a link that leads to one
     bool isLink = false;      // a symbolic link that leads to a folder
+
+    bool operator==(const DirectoryEntry &) const = default;
 };
 
 struct DirectoryStreamCloser

@@ -1,17 +1,12 @@
 #include "core/metadata/GameCollectionReader.h"
 
-#include "core/fs/DirectoryReader.h"
-#include "core/fs/FileDescriptor.h"
+#include "core/browse/FolderEntriesWalk.h"
 #include "core/fs/Paths.h"
+#include "core/fs/RegularFile.h"
 #include "core/metadata/GamelistXml.h"
 #include "core/metadata/PegasusMetadata.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace marlit {
 
@@ -24,6 +19,8 @@ std::string placesKey(const std::string &romFolder, const GameListPlaces &places
         key.append("\n").append(file.path);
     for (const MediaFolder &folder : places.mediaFolders)
         key.append("\n").append(folder.path);
+    for (const std::string &folder : places.metafileFolders)
+        key.append("\n").append(folder);
     return key;
 }
 
@@ -33,52 +30,32 @@ std::string stemOf(const std::string &name)
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
-// The names of a folder's entries, in name order so that "x.jpg" wins over "x.png" the same way
-// on every file system.
-std::vector<DirectoryEntry> sortedEntries(const std::string &folder, bool &readable)
+// The folder as listed; none when it did not answer or could not be read.
+const FolderEntries *listed(const FolderEntriesByPath &listings, const std::string &folder)
 {
-    std::vector<DirectoryEntry> entries;
-    readable = DirectoryReader::read(folder, entries) == 0;
-    std::sort(entries.begin(), entries.end(),
-              [](const DirectoryEntry &a, const DirectoryEntry &b) { return a.name < b.name; });
-    return entries;
+    const auto found = listings.find(folder);
+    return found == listings.end() || found->second.error != 0 ? nullptr : &found->second;
+}
+
+std::optional<FileStamp> stampOf(const FolderEntriesByPath &listings, const std::string &folder)
+{
+    const FolderEntries *folderListed = listed(listings, folder);
+    return folderListed ? folderListed->stamp : std::nullopt;
 }
 
 } // namespace
 
-std::vector<GameListFile> GameCollectionReader::metafiles(const std::string &romFolder, const GameListPlaces &places,
-                                                          const std::string &home, Stamps &stamps) const
+std::vector<GameListFile> GameCollectionReader::metafiles(const GameListPlaces &places,
+                                                          const FolderEntriesByPath &listings, Stamps &stamps)
 {
-    std::vector<std::string> folders = places.metafileFolders;
-    if (!places.gameFolderList.empty()) {
-        // Pegasus' game folders that hold the ROM folder; the others hold other systems' games.
-        stamps.emplace_back(places.gameFolderList, FileStamp::of(places.gameFolderList));
-        const FileRead list = readFile(places.gameFolderList, kMaxGameFolderListBytes);
-        std::string_view rest = list.bytes;
-        while (!rest.empty()) {
-            const std::size_t end = rest.find('\n');
-            std::string_view line = rest.substr(0, end);
-            rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-            while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
-                line.remove_suffix(1);
-            if (line.empty() || (line.front() != '/' && line.front() != '~'))
-                continue;
-            const std::string folder = withTrailingSeparator(resolveListedPath(line, "/", home));
-            // The ROM folder's own metafiles come from the folder readers' listing.
-            if (romFolder.rfind(folder, 0) == 0 && folder != romFolder &&
-                std::find(folders.begin(), folders.end(), folder) == folders.end())
-                folders.push_back(folder);
-        }
-    }
-
     std::vector<GameListFile> found;
-    for (const std::string &folder : folders) {
-        bool readable = false;
-        const std::vector<DirectoryEntry> entries = sortedEntries(folder, readable);
-        if (!readable)
+    for (const std::string &folder : places.metafileFolders) {
+        // Stamped even when it did not answer: one that answers later, or a metafile added, is a change.
+        stamps.emplace_back(folder, stampOf(listings, folder));
+        const FolderEntries *folderListed = listed(listings, folder);
+        if (!folderListed)
             continue;
-        stamps.emplace_back(folder, FileStamp::of(folder)); // a metafile added shows as a change
-        for (const DirectoryEntry &entry : entries) {
+        for (const DirectoryEntry &entry : folderListed->entries) {
             if (entry.isDirectory || !GameListPlaces::isMetafileName(entry.name) || found.size() >= kMaxMetafiles)
                 continue;
             const std::string path = folder + entry.name;
@@ -91,54 +68,25 @@ std::vector<GameListFile> GameCollectionReader::metafiles(const std::string &rom
     return found;
 }
 
-GameCollectionReader::FileRead GameCollectionReader::readFile(const std::string &path, std::size_t maxBytes)
+bool GameCollectionReader::current(const Stamps &stamps, const FolderEntriesByPath &listings)
 {
-    FileRead read;
-    // Non-blocking, so that a FIFO under the name cannot hold the open; never a lock.
-    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (!file.valid())
-        return read;
-    struct stat info
-    {
+    return std::all_of(stamps.begin(), stamps.end(), [&](const auto &stamp) {
+        const bool folder = !stamp.first.empty() && stamp.first.back() == kPathSeparator;
+        return (folder ? stampOf(listings, stamp.first) : FileStamp::of(stamp.first)) == stamp.second;
+    });
+}
+
+void GameCollectionReader::readMediaFolder(const std::string &folder, const FolderEntriesByPath &listings,
+                                           GameCollection &collection, Stamps &stamps) const
+{
+    static const std::vector<DirectoryEntry> none;
+    const auto entriesOf = [&](const std::string &path) -> const std::vector<DirectoryEntry> & {
+        const FolderEntries *folderListed = listed(listings, path);
+        return folderListed ? folderListed->entries : none;
     };
-    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return read;
-    read.found = true;
-    if (static_cast<unsigned long long>(info.st_size) > maxBytes) {
-        read.problem = "it is larger than " + std::to_string(maxBytes >> 20) + " MB and was not read";
-        return read;
-    }
-    read.bytes.resize(static_cast<std::size_t>(info.st_size));
-    std::size_t done = 0;
-    while (done < read.bytes.size()) {
-        const ssize_t got = ::read(file.get(), read.bytes.data() + done, read.bytes.size() - done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            read.problem = std::string("it could not be read (") + std::strerror(errno) + ")";
-            read.bytes.clear();
-            return read;
-        }
-        if (got == 0)
-            break; // shortened meanwhile: what is there is read
-        done += static_cast<std::size_t>(got);
-    }
-    read.bytes.resize(done);
-    return read;
-}
-
-bool GameCollectionReader::current(const Stamps &stamps)
-{
-    return std::all_of(stamps.begin(), stamps.end(),
-                       [](const auto &stamp) { return FileStamp::of(stamp.first) == stamp.second; });
-}
-
-void GameCollectionReader::readMediaFolder(const std::string &folder, GameCollection &collection, Stamps &stamps) const
-{
-    bool readable = false;
-    const std::vector<DirectoryEntry> top = sortedEntries(folder, readable);
-    if (!readable)
+    if (!listed(listings, folder))
         return;
+    const std::vector<DirectoryEntry> &top = entriesOf(folder);
     collection.foundFolders.push_back(folder);
     // A folder per kind has kinds' names: ES-DE's ("covers"), or the asset names scrapers use for
     // Pegasus ("box2dfront", "screenshot", "wheel").
@@ -163,9 +111,8 @@ void GameCollectionReader::readMediaFolder(const std::string &folder, GameCollec
                 const std::string relative = pending.back();
                 pending.pop_back();
                 const std::string path = folder + entry.name + "/" + relative;
-                stamps.emplace_back(path, FileStamp::of(path));
-                bool listed = false;
-                for (const DirectoryEntry &picture : sortedEntries(path, listed)) {
+                stamps.emplace_back(path, stampOf(listings, path));
+                for (const DirectoryEntry &picture : entriesOf(path)) {
                     if (picture.isDirectory) {
                         // Bounded depth: a link back up cannot make it go round.
                         if (std::count(relative.begin(), relative.end(), '/') < 3)
@@ -178,8 +125,7 @@ void GameCollectionReader::readMediaFolder(const std::string &folder, GameCollec
         } else {
             // <folder>/<ROM stem>/<asset>.png, as Pegasus keeps them.
             const std::string path = folder + entry.name + "/";
-            bool listed = false;
-            for (const DirectoryEntry &picture : sortedEntries(path, listed)) {
+            for (const DirectoryEntry &picture : entriesOf(path)) {
                 if (picture.isDirectory || !MediaIndex::isPictureName(picture.name))
                     continue;
                 const std::string kind = PegasusMetadata::mediaKind(stemOf(picture.name));
@@ -196,11 +142,30 @@ void GameCollectionReader::readMediaFolder(const std::string &folder, GameCollec
 std::shared_ptr<const GameCollection> GameCollectionReader::read(const std::string &romFolder,
                                                                  const GameListPlaces &places, const std::string &home)
 {
+    GameListPlaces listedPlaces = places;
+    if (!places.gameFolderList.empty())
+        listedPlaces.takeGameFolders(FolderEntriesWalk::foldersHolding(places.gameFolderList, romFolder, home));
+    FolderEntriesByPath listings;
+    const auto walk = [&](const std::string &folder, int depth) {
+        for (FolderEntries &folderListed : FolderEntriesWalk::walk(folder, depth))
+            listings.insert_or_assign(folderListed.folder, std::move(folderListed));
+    };
+    for (const MediaFolder &folder : listedPlaces.mediaFolders)
+        walk(folder.path, kMediaDepth);
+    for (const std::string &folder : listedPlaces.metafileFolders)
+        walk(folder, 0);
+    return read(romFolder, listedPlaces, home, listings);
+}
+
+std::shared_ptr<const GameCollection> GameCollectionReader::read(const std::string &romFolder,
+                                                                 const GameListPlaces &places, const std::string &home,
+                                                                 const FolderEntriesByPath &listings)
+{
     const std::string key = placesKey(romFolder, places);
     {
         const std::lock_guard lock(m_mutex);
         const auto held = m_held.find(key);
-        if (held != m_held.end() && current(held->second.stamps)) {
+        if (held != m_held.end() && current(held->second.stamps, listings)) {
             held->second.lastUse = ++m_uses;
             return held->second.collection;
         }
@@ -218,7 +183,7 @@ std::shared_ptr<const GameCollection> GameCollectionReader::read(const std::stri
             std::find(collection->foundFiles.begin(), collection->foundFiles.end(),
                       split.folder + "metadata.pegasus.txt") != collection->foundFiles.end())
             return;
-        FileRead file = readFile(place.path, m_limits.maxFileBytes);
+        RegularFile::Read file = RegularFile::read(place.path, m_limits.maxFileBytes);
         if (!file.found)
             return;
         collection->foundFiles.push_back(place.path);
@@ -239,12 +204,12 @@ std::shared_ptr<const GameCollection> GameCollectionReader::read(const std::stri
     };
     for (const GameListFile &place : places.files)
         readList(place);
-    for (const GameListFile &place : metafiles(romFolder, places, home, stamps))
+    for (const GameListFile &place : metafiles(places, listings, stamps))
         readList(place);
     collection->games.problem.clear();
     for (const MediaFolder &folder : places.mediaFolders) {
-        stamps.emplace_back(folder.path, FileStamp::of(folder.path));
-        readMediaFolder(folder.path, *collection, stamps);
+        stamps.emplace_back(folder.path, stampOf(listings, folder.path));
+        readMediaFolder(folder.path, listings, *collection, stamps);
     }
 
     collection->hasPictures = collection->media.size() > 0 || collection->games.namesPictures();

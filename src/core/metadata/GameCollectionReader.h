@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/browse/FolderEntries.h"
 #include "core/fs/FileStamp.h"
 #include "core/metadata/GameCollection.h"
 #include "core/metadata/GameListPlaces.h"
@@ -17,12 +18,13 @@ namespace marlit {
 
 // Reads a system's game lists and media folders into a GameCollection, and keeps what it read
 // until one of the files or folders changes (device, inode, size, modification time): reading a
-// system again costs one stat per place then, and gives the very same collection.
+// system again costs one stat per file then, and gives the very same collection.
 //
 // Nothing is written, moved or locked: files are opened read-only, without locks, and only
 // regular files are read (a FIFO or device under a game list's name is passed over). A file is
-// read whole into memory, up to maxFileBytes; a larger one is said and left out. A media folder
-// is listed once with readdir; its pictures are then found by name in memory.
+// read whole into memory, up to maxFileBytes; a larger one is said and left out. Folders are
+// never read here: their listings come with the request (FolderEntriesWalk, in a folder reader
+// process), and pictures are found by name in them.
 //
 // Safe to call from several threads.
 class GameCollectionReader
@@ -38,17 +40,19 @@ public:
     GameCollectionReader() : GameCollectionReader(Limits{}) {}
     explicit GameCollectionReader(Limits limits) : m_limits(limits) {}
 
+    // The levels below a media folder that are listed: <kind>/ and three of the ROM folder's
+    // sub-folders below it, or <game>/ as Pegasus keeps them.
+    static constexpr int kMediaDepth = 4;
+
+    // listings holds places' media folders walked kMediaDepth levels, and its metafile folders
+    // alone; a folder not among them did not answer and is passed over. places' game folder list
+    // is not read: the folders it names are taken as metafile folders first (takeGameFolders).
+    std::shared_ptr<const GameCollection> read(const std::string &romFolder, const GameListPlaces &places,
+                                               const std::string &home, const FolderEntriesByPath &listings);
+    // The same, with the folders listed (and the game folder list read) in this process: for
+    // tests and benchmarks.
     std::shared_ptr<const GameCollection> read(const std::string &romFolder, const GameListPlaces &places,
                                                const std::string &home);
-
-    struct FileRead
-    {
-        bool found = false; // a regular file was there
-        std::string bytes;
-        std::string problem;
-    };
-    // One file, read-only and unlocked; not found for anything but a regular file.
-    static FileRead readFile(const std::string &path, std::size_t maxBytes);
 
 private:
     using Stamps = std::vector<std::pair<std::string, std::optional<FileStamp>>>;
@@ -60,14 +64,15 @@ private:
     };
 
     static constexpr std::size_t kMaxMetafiles = 64;
-    static constexpr std::size_t kMaxGameFolderListBytes = 1 << 20;
 
-    static bool current(const Stamps &stamps);
-    // The Pegasus metafiles of places' metafile folders and of the game folders its list names
-    // that hold romFolder, less those places names already; their folders are stamped.
-    std::vector<GameListFile> metafiles(const std::string &romFolder, const GameListPlaces &places,
-                                        const std::string &home, Stamps &stamps) const;
-    void readMediaFolder(const std::string &folder, GameCollection &collection, Stamps &stamps) const;
+    // A file is stamped as it is now, a folder (ending with the separator) as it was listed.
+    static bool current(const Stamps &stamps, const FolderEntriesByPath &listings);
+    // The Pegasus metafiles of places' metafile folders, less those places names already; their
+    // folders are stamped.
+    static std::vector<GameListFile> metafiles(const GameListPlaces &places, const FolderEntriesByPath &listings,
+                                               Stamps &stamps);
+    void readMediaFolder(const std::string &folder, const FolderEntriesByPath &listings, GameCollection &collection,
+                         Stamps &stamps) const;
 
     const Limits m_limits;
     std::mutex m_mutex;

@@ -42,6 +42,14 @@ void GameListPlaces::addMetafiles(const std::string &folder, const std::vector<s
     }
 }
 
+void GameListPlaces::takeGameFolders(const std::vector<std::string> &folders)
+{
+    for (const std::string &folder : folders)
+        if (std::find(metafileFolders.begin(), metafileFolders.end(), folder) == metafileFolders.end())
+            metafileFolders.push_back(folder);
+    gameFolderList.clear();
+}
+
 std::vector<std::string> GameListPlaces::paths() const
 {
     std::vector<std::string> all;

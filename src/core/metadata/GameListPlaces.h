@@ -61,6 +61,9 @@ struct GameListPlaces
     // Adds the metafiles among names (of the files in folder, ending with the separator) after
     // the files of folder already given, those not given yet.
     void addMetafiles(const std::string &folder, const std::vector<std::string> &names);
+    // Takes folders (Pegasus' game folders named in gameFolderList, as they were found) as
+    // metafile folders after those given, those not given yet; the list is read then.
+    void takeGameFolders(const std::vector<std::string> &folders);
     // Whether a file name is one of Pegasus' metafiles'.
     static bool isMetafileName(std::string_view name);
 

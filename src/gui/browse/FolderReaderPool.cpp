@@ -39,14 +39,19 @@ struct FolderReaderPool::Reader
     bool owesTree = false;
     bool owesWatch = false;
     bool owesCheck = false;
+    bool owesEntries = false;
     marlit::FolderListing pending; // names, tree and presence gathered for the next Done
 
     bool busy() const { return id != 0; }
-    bool owesAnything() const { return owesList || owesTree || owesWatch || owesCheck; }
+    bool owesAnything() const { return owesList || owesTree || owesWatch || owesCheck || owesEntries; }
     // The part a Done frame closes.
     bool &owedPart(const marlit::ReaderProtocol::Done &done)
     {
-        return done.hasList ? owesList : done.hasTree ? owesTree : done.hasCheck ? owesCheck : owesWatch;
+        return done.hasList      ? owesList
+               : done.hasTree    ? owesTree
+               : done.hasCheck   ? owesCheck
+               : done.hasEntries ? owesEntries
+                                 : owesWatch;
     }
 };
 
@@ -67,6 +72,9 @@ std::vector<std::string> foldersOf(const FolderRequest &request)
         folders.push_back(request.listFolder);
     if (request.readTree && (!request.readList || request.treeRoot != request.listFolder))
         folders.push_back(request.treeRoot);
+    // A game list's folder (or its list of folders) likewise.
+    if (!request.entriesOf.empty() && std::find(folders.begin(), folders.end(), request.entriesOf) == folders.end())
+        folders.push_back(request.entriesOf);
     // Programs looked for on PATH: their folders hold one stuck reader at most, as ROM folders do.
     if (request.checkPrograms)
         for (const std::string &path : request.checkPaths)
@@ -267,6 +275,7 @@ void FolderReaderPool::owe(Reader &reader, const FolderRequest &request)
     reader.owesTree = request.readTree;
     reader.owesWatch = request.watch && !request.watchOnly.empty();
     reader.owesCheck = !request.checkPaths.empty();
+    reader.owesEntries = !request.entriesOf.empty();
     reader.pending = {};
     reader.folders = foldersOf(request);
     reader.request = request;
@@ -298,6 +307,13 @@ void FolderReaderPool::answerOwedParts(Reader &reader, int error, std::vector<Re
         reader.owesCheck = false;
         auto answer = part(false, false);
         answer->listing.hasCheck = true;
+        ready.push_back({std::move(answer), !reader.owesAnything()});
+    }
+    if (reader.owesEntries) {
+        // Nothing was listed: the folders are passed over.
+        reader.owesEntries = false;
+        auto answer = part(false, false);
+        answer->listing.hasEntries = true;
         ready.push_back({std::move(answer), !reader.owesAnything()});
     }
     if (reader.owesWatch) {
@@ -380,6 +396,9 @@ void FolderReaderPool::readAnswers(Reader &reader)
         case ReaderProtocol::FrameType::Metafiles:
             ok = ReaderProtocol::readMetafiles(frame.payload, id, reader.pending.metafiles);
             break;
+        case ReaderProtocol::FrameType::Entries:
+            ok = ReaderProtocol::readEntries(frame.payload, id, reader.pending.entries);
+            break;
         case ReaderProtocol::FrameType::Done: {
             const std::optional<ReaderProtocol::Done> done = ReaderProtocol::readDone(frame.payload);
             ok = done && done->id == answering && reader.owedPart(*done) && (done->watches == 0 || !reader.fds.empty());
@@ -392,6 +411,7 @@ void FolderReaderPool::readAnswers(Reader &reader)
             answer->listing.hasTree = done->hasTree;
             answer->listing.listError = done->listError;
             answer->listing.hasCheck = done->hasCheck;
+            answer->listing.hasEntries = done->hasEntries;
             answer->listing.stamp = done->stamp;
             answer->listing.unchanged = done->unchanged;
             answer->listing.tellsChanges = done->tellsChanges;
@@ -406,6 +426,8 @@ void FolderReaderPool::readAnswers(Reader &reader)
             }
             if (done->hasCheck)
                 answer->listing.present = std::move(reader.pending.present);
+            if (done->hasEntries)
+                answer->listing.entries = std::move(reader.pending.entries);
             reader.pending = {};
             if (done->watches != 0) {
                 answer->watch = std::move(reader.fds.front());
@@ -470,6 +492,8 @@ void FolderReaderPool::retire(Reader &reader, int error, std::vector<Ready> &rea
             again.checkPaths.clear();
         if (!reader.owesWatch)
             again.watchOnly.clear();
+        if (!reader.owesEntries)
+            again.entriesOf.clear();
         m_queue.push_front(std::move(again));
         reader.id = 0;
     }

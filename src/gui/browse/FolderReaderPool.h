@@ -17,9 +17,9 @@
 class QSocketNotifier;
 class QTimer;
 
-// One part of a reader's answer: a list, a tree, the presence of files checked, or the watch
-// of folders watched only (a listing with none of these), with the inotify descriptor that
-// watches it when one was asked for.
+// One part of a reader's answer: a list, a tree, the presence of files checked, folders listed
+// for the game lists, or the watch of folders watched only (a listing with none of these), with
+// the inotify descriptor that watches it when one was asked for.
 struct FolderAnswer
 {
     marlit::FolderListing listing;

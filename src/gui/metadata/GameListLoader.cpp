@@ -13,6 +13,7 @@ struct GameListLoader::Shared
         std::string romFolder;
         marlit::GameListPlaces places;
         std::string home;
+        std::shared_ptr<const marlit::FolderEntriesByPath> listings;
     };
 
     marlit::GameCollectionReader reader;
@@ -39,10 +40,11 @@ GameListLoader::~GameListLoader()
     m_shared->pending.reset();
 }
 
-void GameListLoader::read(const std::string &romFolder, const marlit::GameListPlaces &places, const std::string &home)
+void GameListLoader::read(const std::string &romFolder, const marlit::GameListPlaces &places, const std::string &home,
+                          std::shared_ptr<const marlit::FolderEntriesByPath> listings)
 {
     const std::lock_guard lock(m_shared->mutex);
-    m_shared->pending = Shared::Request{++m_shared->generation, romFolder, places, home};
+    m_shared->pending = Shared::Request{++m_shared->generation, romFolder, places, home, std::move(listings)};
     if (m_shared->running < kMaxReads) {
         ++m_shared->running;
         std::thread(work, m_shared).detach();
@@ -77,7 +79,8 @@ void GameListLoader::work(std::shared_ptr<Shared> shared)
         lock.unlock();
         std::shared_ptr<const marlit::GameCollection> collection;
         try {
-            collection = shared->reader.read(request.romFolder, request.places, request.home);
+            collection = shared->reader.read(request.romFolder, request.places, request.home,
+                                             request.listings ? *request.listings : marlit::FolderEntriesByPath{});
         } catch (const std::bad_alloc &) {
             auto failed = std::make_shared<marlit::GameCollection>();
             failed->romFolder = request.romFolder;

@@ -14,7 +14,8 @@
 // the UI thread; an answer to an older request is dropped.
 //
 // The reads run on threads of their own that the loader does not wait for: a file on a share
-// that never answers holds up neither the window nor its closing. At most kMaxReads such threads
+// that never answers holds up neither the window nor its closing. Folders are never read here:
+// their listings come with the request (GameListFolders). At most kMaxReads such threads
 // run at once; a request beyond them waits for one to end.
 class GameListLoader : public QObject
 {
@@ -27,7 +28,9 @@ public:
     ~GameListLoader() override;
 
     // Makes every earlier request stale.
-    void read(const std::string &romFolder, const marlit::GameListPlaces &places, const std::string &home);
+    // listings: as GameCollectionReader::read takes them.
+    void read(const std::string &romFolder, const marlit::GameListPlaces &places, const std::string &home,
+              std::shared_ptr<const marlit::FolderEntriesByPath> listings);
     // Drops whatever is pending.
     void stop();
     // Blocks until no read runs or waits (tests, benchmarks); the answer stays undelivered.

@@ -10,6 +10,7 @@
 #include "gui/browse/RomPresenceCheck.h"
 #include "gui/history/PlayHistory.h"
 #include "gui/metadata/GameDetailsPanel.h"
+#include "gui/metadata/GameListFolders.h"
 #include "gui/metadata/GameListLoader.h"
 #include "gui/ui/RomListBox.h"
 #include "gui/ui/RomListModel.h"
@@ -25,9 +26,9 @@
 GameListPresenter::GameListPresenter(RomListBox *romList, QWidget *window, FolderReaderPool &readers,
                                      PlayHistory &history, ShownSystem shownSystem, Say say)
     : QObject(window), m_romList(romList), m_say(std::move(say)), m_loader(new GameListLoader(this)),
-      m_placesCheck(new RomPresenceCheck(readers, this)), m_panel(new GameDetailsPanel(window)),
-      m_sortLabel(new QLabel(window)), m_sortChoice(new QComboBox(window)), m_history(history),
-      m_shownSystem(std::move(shownSystem))
+      m_placesCheck(new RomPresenceCheck(readers, this)), m_folders(new GameListFolders(readers, this)),
+      m_panel(new GameDetailsPanel(window)), m_sortLabel(new QLabel(window)), m_sortChoice(new QComboBox(window)),
+      m_history(history), m_shownSystem(std::move(shownSystem))
 {
     m_panel->setObjectName(QStringLiteral("gameDetails"));
     m_sortLabel->setObjectName(QStringLiteral("sortLabel"));
@@ -46,6 +47,10 @@ GameListPresenter::GameListPresenter(RomListBox *romList, QWidget *window, Folde
     });
     connect(m_loader, &GameListLoader::collectionRead, this, &GameListPresenter::onCollectionRead);
     connect(m_placesCheck, &RomPresenceCheck::checked, this, &GameListPresenter::onPlacesChecked);
+    connect(m_folders, &GameListFolders::listed, this,
+            [this](const marlit::GameListPlaces &places, std::shared_ptr<const marlit::FolderEntriesByPath> listings) {
+                m_loader->read(m_romFolder, places, m_home, std::move(listings));
+            });
 }
 
 GameListPresenter::~GameListPresenter() = default;
@@ -64,6 +69,7 @@ void GameListPresenter::showSystem(const marlit::SystemEntry *entry)
     m_checkWhenAnswered = false;
     m_romFolderMetafiles.clear();
     m_placesCheck->stop();
+    m_folders->stop();
     m_loader->stop();
     if (m_romFolder.empty() && choice.file.empty() && choice.mediaFolder.empty())
         return;
@@ -98,7 +104,7 @@ bool GameListPresenter::waitForIdle(int timeoutMs)
     clock.start();
     QTimer tick;
     tick.start(5);
-    const auto busy = [this] { return m_placesCheck->checking() || m_loader->reading(); };
+    const auto busy = [this] { return m_placesCheck->checking() || m_folders->listing() || m_loader->reading(); };
     while (clock.elapsed() < timeoutMs) {
         if (!busy()) {
             QCoreApplication::processEvents(); // the answer posted last
@@ -114,7 +120,7 @@ void GameListPresenter::onPlacesChecked(const std::vector<std::uint8_t> &present
 {
     // Checked again when a file came or went in their folders: the reader gives the same
     // collection while nothing it read changed.
-    m_loader->read(m_romFolder, m_places.found(present), m_home);
+    m_folders->list(m_places.found(present), m_romFolder, m_home);
 }
 
 void GameListPresenter::onCollectionRead(std::shared_ptr<const marlit::GameCollection> collection)

@@ -22,6 +22,7 @@
 class FolderReaderPool;
 class PlayHistory;
 class GameDetailsPanel;
+class GameListFolders;
 class GameListLoader;
 class QComboBox;
 class QLabel;
@@ -47,8 +48,8 @@ public:
     // Tells the user something about the game lists (the window's notice area).
     using Say = std::function<void(const QString &text)>;
 
-    // The places of the game lists are looked at first by readers (a folder reader process):
-    // only those that answer are read in this process.
+    // The places of the game lists are looked at first by readers (a folder reader process),
+    // and their folders listed there: only files that answer are read in this process.
     // The orders by plays weigh the shown system's plays in history (shownSystem tells which
     // system that is) beside the game lists' own.
     using ShownSystem = std::function<std::optional<marlit::SystemKey>()>;
@@ -117,6 +118,7 @@ private:
     Say m_say;
     GameListLoader *m_loader;
     RomPresenceCheck *m_placesCheck;
+    GameListFolders *m_folders;
     bool m_checkWhenAnswered = false;
     std::string m_romFolder;
     std::string m_home;

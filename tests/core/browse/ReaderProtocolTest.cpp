@@ -48,6 +48,10 @@ bool readsWhole(ReaderProtocol::FrameType type, std::string_view payload)
         std::vector<std::string> files;
         return ReaderProtocol::readMetafiles(payload, id, files);
     }
+    case ReaderProtocol::FrameType::Entries: {
+        std::vector<marlit::FolderEntries> folders;
+        return ReaderProtocol::readEntries(payload, id, folders);
+    }
     }
     return false;
 }
@@ -69,13 +73,18 @@ FolderRequest sampleRequest()
     request.listStamp = marlit::FileStamp{1, 2, 3, 4};
     request.listAll = true;
     request.fileTypes = {"*.cue"};
+    request.entriesOf = "/g/";
+    request.entriesDepth = 4;
+    request.entriesNamedIn = true;
+    request.entriesHolding = "/r/";
+    request.home = "/h";
     return request;
 }
 
 TEST(ReaderProtocolTest, RequestIsFramedAsDocumented)
 {
     const std::string expected = bytes({
-                                     0x6B, 0, 0, 0,                // payload length 107, little-endian
+                                     0x81, 0, 0, 0,                // payload length 129, little-endian
                                      'Q',                          // a request
                                      0x02, 0x01, 0, 0, 0, 0, 0, 0, // id 0x0102
                                      1,                            // read the tree
@@ -116,7 +125,22 @@ TEST(ReaderProtocolTest, RequestIsFramedAsDocumented)
                                      1, 0, 0, 0,             // one file type,
                                      5, 0, 0, 0,             // of 5 bytes:
                                  }) +
-                                 "*.cue" + bytes({0}); // the files checked are no programs
+                                 "*.cue" +
+                                 bytes({
+                                     0,          // the files checked are no programs
+                                     3, 0, 0, 0, // entries of 3 bytes:
+                                 }) +
+                                 "/g/" +
+                                 bytes({
+                                     4,          // four levels below,
+                                     1,          // a file naming the folders,
+                                     3, 0, 0, 0, // those holding 3 bytes:
+                                 }) +
+                                 "/r/" +
+                                 bytes({
+                                     2, 0, 0, 0, // home, of 2 bytes:
+                                 }) +
+                                 "/h";
     EXPECT_EQ(ReaderProtocol::request(sampleRequest()), expected);
     ReaderProtocol::Frame frame;
     std::size_t size = 0;
@@ -138,7 +162,8 @@ TEST(ReaderProtocolTest, AnAnswerRoundTripsAndNoCutReadsPastItsEnd)
     tree.folders = {FolderNode{"A", {FolderNode{"B", {FolderNode{"C", {}}}}}}, FolderNode{"\xc3\x89t\xc3\xa9", {}}};
     tree.unanswered = {"A/B/C"};
     ReaderProtocol::Done done{
-        7, true, true, 0, ReaderProtocol::ListWatch, false, marlit::FileStamp{4096, -1, ~0ull, 9}, false, false, true};
+        7,     true,  true, 0, ReaderProtocol::ListWatch, false, true, marlit::FileStamp{4096, -1, ~0ull, 9},
+        false, false, true};
 
     const marlit::RomNames sent(names);
     std::string stream = ReaderProtocol::progress(7, 12345);
@@ -152,12 +177,21 @@ TEST(ReaderProtocolTest, AnAnswerRoundTripsAndNoCutReadsPastItsEnd)
     stream += ReaderProtocol::missingParts(7, missing);
     const std::vector<std::string> metafiles{"metadata.pegasus.txt", "snes.metadata.txt", ""};
     stream += ReaderProtocol::metafiles(7, metafiles);
+    // A media folder of more entries than a frame holds, then one that could not be read.
+    std::vector<marlit::FolderEntries> folders{{"/m/covers/", 0, marlit::FileStamp{1, 2, 3, 4}, {}},
+                                               {"/m/\xff/", 13, std::nullopt, {}}};
+    for (int i = 0; i < 30'000; ++i)
+        folders[0].entries.push_back({"Game " + std::to_string(i) + ".png", i % 3 == 0, i % 6 == 0});
+    for (const marlit::FolderEntries &folder : folders)
+        for (std::size_t first = 0; first == 0 || first < folder.entries.size(); ++frames)
+            stream += ReaderProtocol::entries(7, folder, first);
     stream += ReaderProtocol::done(done);
     frames += 5;
     ASSERT_GT(frames, std::size_t(5));
 
     marlit::RomNames namesBack;
     FolderTree treeBack;
+    std::vector<marlit::FolderEntries> foldersBack;
     std::size_t framesBack = 0;
     std::string_view rest(stream);
     for (;;) {
@@ -211,6 +245,10 @@ TEST(ReaderProtocolTest, AnAnswerRoundTripsAndNoCutReadsPastItsEnd)
             EXPECT_EQ(metafilesBack, metafiles);
             break;
         }
+        case ReaderProtocol::FrameType::Entries:
+            EXPECT_LE(frame.payload.size(), ReaderProtocol::kNamesFrameBytes + 64);
+            EXPECT_TRUE(ReaderProtocol::readEntries(frame.payload, id, foldersBack));
+            break;
         }
         EXPECT_EQ(id, 7u);
         ++framesBack;
@@ -221,6 +259,7 @@ TEST(ReaderProtocolTest, AnAnswerRoundTripsAndNoCutReadsPastItsEnd)
     EXPECT_EQ(namesBack.toVector(), names);
     EXPECT_EQ(namesBack, sent);
     EXPECT_EQ(treeBack, tree);
+    EXPECT_EQ(foldersBack, folders);
 
     // Every prefix of the stream splits into whole frames and one that waits, never more.
     for (std::size_t length = 0; length < stream.size(); length += 997) {

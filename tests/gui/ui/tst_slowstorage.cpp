@@ -13,6 +13,7 @@
 #include "gui/browse/RomFolderReader.h"
 #include "gui/browse/RomFolderTree.h"
 #include "gui/snapshots/SnapshotLoader.h"
+#include "gui/ui/GameListPresenter.h"
 #include "gui/ui/MainFrame.h"
 #include "gui/ui/OptionsDialog.h"
 #include "gui/ui/RomListBox.h"
@@ -133,6 +134,7 @@ private slots:
     void aTreeReachingAHungShareShowsWhatAnsweredAndMarksTheRest();
     void aFolderMadeReadableAgainIsReadAfresh();
     void theTreeHoldsItsFolderBoundInSubFoldersAndSaysSo();
+    void gameListsAndPicturesComeWhileAFolderOfThemHangs();
 
 private:
     MainFrame &start(const std::vector<System> &systems, int row, int snapshotMode = 0);
@@ -663,6 +665,38 @@ void SlowStorageTest::theTreeHoldsItsFolderBoundInSubFoldersAndSaysSo()
         QCOMPARE(tree()->romsItem()->childCount(), 2);
         QCOMPARE(tree()->romsItem()->child(1)->text(0), QStringLiteral("Zeta"));
         QCOMPARE(tree()->romsItem()->child(0)->childCount(), std::min(step.folders, kBound) - 2);
+    }
+}
+
+// Pegasus' folder of metafiles, in the user's home, on a share whose listing never answers (it
+// is looked for for every system): each system's game list and pictures still come, for more
+// systems one after another than the window's process has threads for reading game lists.
+void SlowStorageTest::gameListsAndPicturesComeWhileAFolderOfThemHangs()
+{
+    const QByteArray home = qgetenv("HOME");
+    auto restore = qScopeGuard([&] { qputenv("HOME", home); });
+    qputenv("HOME", QByteArray::fromStdString(local("home")));
+    m_dir->makeFolder("home/.config/pegasus-frontend");
+    QCOMPARE(::symlink(mounted("hang").c_str(), local("home/.config/pegasus-frontend/metafiles").c_str()), 0);
+    std::vector<System> systems;
+    constexpr int kSystems = 5;
+    for (int i = 0; i < kSystems; ++i) {
+        const std::string folder = "described/" + std::to_string(i) + "/";
+        m_dir->write(folder + "Game.nes");
+        m_dir->write(folder + "gamelist.xml", "<gameList><game><path>./Game.nes</path><name>Title " +
+                                                  std::to_string(i) + "</name></game></gameList>");
+        m_dir->write(folder + "media/covers/Game.png", "a cover");
+        systems.push_back({"Described " + std::to_string(i), local(folder.c_str())});
+    }
+    start(systems, 0);
+    for (int i = 0; i < kSystems; ++i) {
+        if (i > 0)
+            select(i);
+        const std::string folder = local(("described/" + std::to_string(i) + "/").c_str());
+        const GameListPresenter &games = m_frame->gameListPresenter();
+        QTRY_VERIFY_WITH_TIMEOUT(games.describes() && games.games()->romFolder == folder, 10000);
+        QCOMPARE(std::string(games.games()->describe(folder + "Game.nes")->title), "Title " + std::to_string(i));
+        QCOMPARE(games.picture(0, folder + "Game.nes"), folder + "media/covers/Game.png");
     }
 }
 
