@@ -184,6 +184,85 @@ private:
     std::string m_scratch;
 };
 
+// Parsed in place, with the text of an element kept in the element (half the nodes). No DOCTYPE
+// node is kept and nothing it declares is expanded; attributes are not read.
+constexpr unsigned kFlags = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_eol | pugi::parse_embed_pcdata;
+
+std::string problemOf(const pugi::xml_parse_result &result, std::size_t offset)
+{
+    return std::string("it is not well-formed XML (") + result.description() + " at byte " +
+           std::to_string(offset + static_cast<std::size_t>(result.offset)) + ")";
+}
+
+// A big list's games a piece of about kPieceBytes at a time, each piece's nodes made in the
+// memory of the piece before: the nodes of a whole 50,000-game list are some 50 MB, written once
+// and read once, where a piece's stay in the processor's cache (about ten times faster). Taken
+// only where it reads exactly as the whole: a list in UTF-8 after a well-formed beginning, with
+// nothing but white space after it. A piece is cut after a "</game>"; where that was no end of
+// a game (in a comment, say), the piece fails, is put back as it was, and the rest of the list
+// is read in one piece. False, with nothing changed, where it does not apply.
+bool readInPieces(char *buffer, std::size_t size, GameList &list, GameReader &reader)
+{
+    constexpr std::size_t kPieceBytes = 256u << 10;
+    constexpr std::string_view kOpen = "<gameList>";
+    constexpr std::string_view kClose = "</gameList>";
+    constexpr std::string_view kGameEnd = "</game>";
+    const std::string_view bytes(buffer, size);
+    if (size < 2 * kPieceBytes)
+        return false;
+    const std::size_t open = bytes.find(kOpen);
+    const std::size_t close = bytes.rfind(kClose);
+    if (open == std::string_view::npos || close == std::string_view::npos || close < open + kOpen.size() ||
+        bytes.find_first_not_of(" \t\r\n", close + kClose.size()) != std::string_view::npos)
+        return false;
+    // What comes before: well-formed alone (so the list is at the top level, not in a comment),
+    // in UTF-8 (a declared or detected other encoding is converted by the whole read).
+    pugi::xml_document before;
+    const pugi::xml_parse_result head =
+        before.load_buffer(buffer, open, kFlags | pugi::parse_fragment, pugi::encoding_auto);
+    if (!head || head.encoding != pugi::encoding_utf8)
+        return false;
+
+    pugi::xml_document piece;
+    std::string untouched; // the piece as it was, should it have to be read again
+    std::size_t at = open + kOpen.size();
+    bool reserved = false;
+    while (at < close) {
+        std::size_t cut = close;
+        if (close - at > 2 * kPieceBytes) {
+            const std::size_t gameEnd = bytes.find(kGameEnd, at + kPieceBytes);
+            cut = gameEnd < close ? gameEnd + kGameEnd.size() : close;
+        }
+        untouched.assign(buffer + at, cut - at);
+        constexpr unsigned kPieceFlags = kFlags | pugi::parse_fragment;
+        pugi::xml_parse_result result =
+            piece.load_buffer_inplace(buffer + at, cut - at, kPieceFlags, pugi::encoding_utf8);
+        if (!result && cut != close) {
+            std::copy(untouched.begin(), untouched.end(), buffer + at);
+            cut = close;
+            result = piece.load_buffer_inplace(buffer + at, cut - at, kPieceFlags, pugi::encoding_utf8);
+        }
+        // A list that goes wrong gives its games before the fault, as the whole read does.
+        const pugi::xml_node cutShort = result ? pugi::xml_node() : piece.last_child();
+        for (const pugi::xml_node &node : piece.children("game")) {
+            if (node == cutShort)
+                break;
+            reader.read(node);
+        }
+        if (!reserved && cut < close) {
+            // The rest as dense in games as the first piece.
+            reserved = true;
+            list.reserve(list.size() * (close - open) / (cut - at) * 21 / 20);
+        }
+        if (!result) {
+            list.problem = problemOf(result, at);
+            return true;
+        }
+        at = cut;
+    }
+    return true;
+}
+
 } // namespace
 
 GameList GamelistXml::read(std::string bytes, const std::string &romFolder, const std::string &home)
@@ -191,10 +270,11 @@ GameList GamelistXml::read(std::string bytes, const std::string &romFolder, cons
     GameList list;
     const std::size_t size = bytes.size();
     char *buffer = list.hold(std::move(bytes));
+    GameReader reader(list, buffer, size, romFolder, home);
+    if (readInPieces(buffer, size, list, reader))
+        return list;
+
     pugi::xml_document document;
-    // Parsed in place, with the text of an element kept in the element (half the nodes). No
-    // DOCTYPE node is kept and nothing it declares is expanded; attributes are not read.
-    constexpr unsigned kFlags = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_eol | pugi::parse_embed_pcdata;
     const pugi::xml_parse_result result = document.load_buffer_inplace(buffer, size, kFlags, pugi::encoding_auto);
 
     // The games read before a fault are in the tree all the same.
@@ -210,7 +290,6 @@ GameList GamelistXml::read(std::string bytes, const std::string &romFolder, cons
     for (const pugi::xml_node &node : gameList.children("game"))
         games += node != cutShort ? 1 : 0;
     list.reserve(games);
-    GameReader reader(list, buffer, size, romFolder, home);
     for (const pugi::xml_node &node : gameList.children("game")) {
         if (node == cutShort)
             break;
@@ -218,8 +297,7 @@ GameList GamelistXml::read(std::string bytes, const std::string &romFolder, cons
     }
 
     if (!result)
-        list.problem = std::string("it is not well-formed XML (") + result.description() + " at byte " +
-                       std::to_string(result.offset) + ")";
+        list.problem = problemOf(result, 0);
     else if (!gameList)
         list.problem = "it has no <gameList> element";
     return list;

@@ -41,6 +41,56 @@ std::string golden(const char *name)
 
 } // namespace
 
+// A big list, read a piece at a time, reads exactly as the whole list read at once (a comment
+// after it makes it read whole): in every form, and where pieces cut after a "</game>" that ends
+// no game (in CDATA, a comment, a game inside a game: each game mostly that, so cuts land there).
+TEST(GamelistXml, ABigListReadInPiecesReadsAsTheWhole)
+{
+    const std::string es =
+        "<?xml version=\"1.0\"?>\n<alternativeEmulator>\n\t<label>x</label>\n</alternativeEmulator>\n";
+    std::string ends;
+    for (int i = 0; i < 400; ++i)
+        ends += "</game>";
+    struct Case
+    {
+        const char *what;
+        std::string head, inGame, tail;
+    };
+    const Case cases[] = {
+        {"ES-DE's form, CR LF", es + "<gameList>\r\n", "", "</gameList>\r\n"},
+        {"the list alone", "<gameList>", "<genre>&lt;A&amp;B&gt;</genre>", "</gameList>"},
+        {"CDATA", "<gameList>", "<desc><![CDATA[" + ends + "]]></desc>", "</gameList>"},
+        {"comments", "<gameList>", "<!--" + ends + "-->", "</gameList>"},
+        {"a game in a game", "<gameList>",
+         "<game><path>./in.zip</path><desc>" + std::string(3000, 'x') + "</desc></game>", "</gameList>"},
+        {"Latin-1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><gameList>", "<name>\xe9t\xe9</name>",
+         "</gameList>"},
+        {"a fault", "<gameList>", "<rating>0.5</rating", "</gameList>"},
+    };
+    for (const Case &form : cases) {
+        std::string bytes = form.head;
+        for (int i = 0; i < 12'000; ++i)
+            bytes += "<game><path>./" + std::to_string(i) + ".zip</path>" +
+                     (i == 9'000 || form.inGame.find("rating") == std::string::npos ? form.inGame : "") +
+                     "<name>Game " + std::to_string(i) + "</name><desc>A few words.</desc></game>\n";
+        bytes += form.tail;
+        const GameList pieces = GamelistXml::read(bytes, kRoms, kHome);
+        const GameList whole = GamelistXml::read(bytes + "<!-- read whole -->", kRoms, kHome);
+        EXPECT_EQ(pieces.size(), whole.size()) << form.what;
+        EXPECT_EQ(pieces.problem, whole.problem) << form.what;
+        EXPECT_GE(pieces.size(), 9'000u) << form.what;
+        for (int i = 0; i < 12'000; ++i) {
+            const std::string path = kRoms + std::to_string(i) + ".zip";
+            const GameDescription *inPieces = pieces.find(path);
+            const GameDescription *inWhole = whole.find(path);
+            ASSERT_EQ(inPieces != nullptr, inWhole != nullptr) << form.what << " " << i;
+            if (inPieces) {
+                ASSERT_EQ(*inPieces, *inWhole) << form.what << " " << i;
+            }
+        }
+    }
+}
+
 // The golden list as ES-DE writes it, with the <alternativeEmulator> element before <gameList>.
 TEST(GamelistXml, ReadsEveryFieldOfTheDocumentedForm)
 {
