@@ -8,8 +8,9 @@
 // empty full-screen window in another fresh process after the same start: a new window's first
 // frame makes the system give the process its whole frame buffer (33 MB on a 3840 x 2160
 // screen, page by page), a cost of every new window of that size, which the view's own work is
-// told apart from. Each is given as the longest turn and as the UI thread's processor time, which
-// other programs on a loaded machine do not stretch.
+// told apart from; and again with the view prepared ahead, as the program does while idle when a
+// controller is attached. Each is given as the longest turn and as the UI thread's processor
+// time, which other programs on a loaded machine do not stretch.
 
 #include "BenchSupport.h"
 #include "CollectionGenerator.h"
@@ -50,19 +51,30 @@ std::string record(const std::string &name, const std::string &romDirectory, con
            "\r\nSNAPBDIR = \r\nSNAPSHOT = \r\n\r\n";
 }
 
+double threadCpuMs();
+
+struct Turn
+{
+    double wallMs;
+    double cpuMs; // the UI thread's processor time in it
+};
+
 // A key pressed in widget as the user would, then shown: the key's handling and the repaint of
 // shown (what the key changed) as one turn, or the longest turn of the events that follow it
-// (pictures delivered), whichever is longer.
-double pressTimed(TimedApplication &app, QWidget *widget, int key, QWidget *shown)
+// (pictures delivered), whichever is longer. The processor time of the key's turn tells the
+// program's own work from the time other threads and programs held the processor.
+Turn pressTimed(TimedApplication &app, QWidget *widget, int key, QWidget *shown)
 {
+    const double cpuStart = threadCpuMs();
     const auto start = std::chrono::steady_clock::now();
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
     QApplication::sendEvent(widget, &press);
     shown->repaint();
     const double turn = elapsedMs(start);
+    const double cpu = threadCpuMs() - cpuStart;
     app.longestTurnMs = 0;
     QApplication::processEvents();
-    return std::max(turn, app.longestTurnMs);
+    return {std::max(turn, app.longestTurnMs), cpu};
 }
 
 double threadCpuMs()
@@ -76,23 +88,32 @@ struct FirstFrame
 {
     double turnMs = -1;
     double cpuMs = -1;
+    double preparingMs = -1; // the longest turn while the view was prepared
 };
 
-// In a fresh process, after the same start: the TV view entered ("tv") or an empty window shown
-// full screen ("window"), until painted.
+// In a fresh process, after the same start: the TV view entered ("tv"), entered after it was
+// prepared as with a controller attached ("tv-prepared"), or an empty window shown full screen
+// ("window"), until painted.
 FirstFrame firstFrameOf(TimedApplication &app, MainFrame &frame, const std::string &what)
 {
     std::unique_ptr<TvMode> tv;
     std::unique_ptr<QWidget> plain;
-    if (what == "tv") {
+    FirstFrame figures;
+    if (what != "window") {
         tv = std::make_unique<TvMode>(frame);
         tv->prepareType(); // as the program does while the window is idle after its start
     }
     QApplication::processEvents();
+    if (what == "tv-prepared") {
+        app.longestTurnMs = 0;
+        tv->prepare();
+        runUntil([&] { return tv->prepared(); });
+        figures.preparingMs = app.longestTurnMs;
+    }
     app.longestTurnMs = 0;
     const double cpuStart = threadCpuMs();
     const auto start = std::chrono::steady_clock::now();
-    if (what == "tv") {
+    if (tv) {
         tv->enter();
     } else {
         plain = std::make_unique<QWidget>();
@@ -102,7 +123,9 @@ FirstFrame firstFrameOf(TimedApplication &app, MainFrame &frame, const std::stri
     }
     const double shownMs = elapsedMs(start);
     QApplication::processEvents();
-    return {std::max(shownMs, app.longestTurnMs), threadCpuMs() - cpuStart};
+    figures.turnMs = std::max(shownMs, app.longestTurnMs);
+    figures.cpuMs = threadCpuMs() - cpuStart;
+    return figures;
 }
 
 // Runs this program again for one first frame and reads its figures.
@@ -114,7 +137,8 @@ FirstFrame firstFrameInFreshProcess(const char *what)
     FirstFrame figures;
     if (!child.waitForFinished(300'000))
         return figures;
-    std::istringstream(child.readAllStandardOutput().toStdString()) >> figures.turnMs >> figures.cpuMs;
+    std::istringstream(child.readAllStandardOutput().toStdString()) >> figures.turnMs >> figures.cpuMs >>
+        figures.preparingMs;
     return figures;
 }
 
@@ -122,7 +146,6 @@ FirstFrame firstFrameInFreshProcess(const char *what)
 
 int main(int argc, char **argv)
 {
-    TvMode::cacheLargeGlyphs();
     TimedApplication app(argc, argv);
     const std::string firstFrame = argc > 2 && std::string(argv[1]) == "--first-frame" ? argv[2] : "";
     const int runs = argc > 1 && firstFrame.empty() ? std::max(3, std::atoi(argv[1])) : 9;
@@ -162,17 +185,20 @@ int main(int argc, char **argv)
     const long long windowKb = residentKilobytes() - startKb;
     if (!firstFrame.empty()) {
         const FirstFrame figures = firstFrameOf(app, *frame, firstFrame);
-        std::printf("%.3f %.3f\n", figures.turnMs, figures.cpuMs);
+        std::printf("%.3f %.3f %.3f\n", figures.turnMs, figures.cpuMs, figures.preparingMs);
         return 0;
     }
     std::printf("system of %d games shown in the window\n", romList.count());
 
     // The window's list scrolled a page (the baseline), then the TV view's.
     std::vector<double> windowPage;
+    std::vector<double> windowPageCpu;
     for (int run = 0; run <= runs; ++run) {
-        const double turn = pressTimed(app, &romList, Qt::Key_PageDown, romList.viewport());
-        if (run > 0)
-            windowPage.push_back(turn);
+        const Turn turn = pressTimed(app, &romList, Qt::Key_PageDown, romList.viewport());
+        if (run > 0) {
+            windowPage.push_back(turn.wallMs);
+            windowPageCpu.push_back(turn.cpuMs);
+        }
     }
 
     TvMode tv(*frame);
@@ -184,10 +210,13 @@ int main(int argc, char **argv)
     ListBoxView *games = tv.view()->gameList();
     games->setCurrentIndex(games->model()->index(0, 0));
     std::vector<double> tvPage;
+    std::vector<double> tvPageCpu;
     for (int run = 0; run <= runs; ++run) {
-        const double turn = pressTimed(app, games, Qt::Key_Right, games->viewport()); // a page down
-        if (run > 0)
-            tvPage.push_back(turn);
+        const Turn turn = pressTimed(app, games, Qt::Key_Right, games->viewport()); // a page down
+        if (run > 0) {
+            tvPage.push_back(turn.wallMs);
+            tvPageCpu.push_back(turn.cpuMs);
+        }
     }
     tv.view()->snapshotLoader().waitForIdle();
     QApplication::processEvents();
@@ -214,19 +243,24 @@ int main(int argc, char **argv)
     std::printf("at row %d of %d after %d pages\n", games->currentIndex().row(), games->model()->rowCount(), runs + 1);
     report("window: a page down in the ROM list (baseline)", baseline, baseline);
     report("TV view: a page down in the game list", page, baseline);
+    report("  the same, the key's turn in processor time", summarise(tvPageCpu), summarise(windowPageCpu));
     report("TV view: entry again", again, baseline);
     const FirstFrame window = firstFrameInFreshProcess("window");
     const FirstFrame entry = firstFrameInFreshProcess("tv");
+    const FirstFrame prepared = firstFrameInFreshProcess("tv-prepared");
     std::printf(
         "first frame, each in a fresh process after the same start (longest turn, UI thread's processor time):\n");
     std::printf("  %-46s %8.2f ms  %8.2f ms\n", "an empty full-screen window (baseline)", window.turnMs, window.cpuMs);
     std::printf("  %-46s %8.2f ms  %8.2f ms\n", "TV view: first entry, until painted", entry.turnMs, entry.cpuMs);
     std::printf("  %-46s %8.2f ms  %8.2f ms\n", "  the view's own, beyond the baseline", entry.turnMs - window.turnMs,
                 entry.cpuMs - window.cpuMs);
-    const double worst = std::max({entry.turnMs, page.p95Ms, again.p95Ms});
+    std::printf("  %-46s %8.2f ms  %8.2f ms\n", "TV view prepared (a controller attached)", prepared.turnMs,
+                prepared.cpuMs);
+    std::printf("  %-46s %8.2f ms\n", "  longest turn while it was prepared", prepared.preparingMs);
+    const double worst = std::max({prepared.turnMs, prepared.preparingMs, page.p95Ms, again.p95Ms});
     const double own = std::max({entry.turnMs - window.turnMs, page.p95Ms, again.p95Ms});
     std::printf("  %-46s %.2f ms (target < 8 ms): %s; the view's own %.2f ms: %s\n",
-                "longest UI turn (entry, page p95)", worst, worst < 8.0 ? "met" : "MISSED", own,
+                "longest UI turn (prepared entry, page p95)", worst, worst < 8.0 ? "met" : "MISSED", own,
                 own < 8.0 ? "met" : "MISSED");
     std::printf("memory: the window with the system shown %lld KB; the TV view adds %lld KB on entry, "
                 "%lld KB after %d pages of pictures (%.0f%% of the window's)\n",

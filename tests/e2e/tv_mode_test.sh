@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # TV Mode as a user on the sofa meets it, on a real X server of the size in X_SESSION_SCREEN with
 # the keys alone: Marlit started with --tv fills the screen with nothing cut (its key hints at
-# the bottom and the pictures at the right drawn inside it), Up reaches the systems and Right
-# chooses the next one, in another tab; Enter on a game plays it; F11 leaves for the window on the
+# the bottom and the pictures at the right drawn inside it) and its games' titles written; Up
+# reaches the systems and Right chooses the next one, in another tab; Enter on a game plays it; F11 leaves for the window on the
 # same system, which Marlit remembers at its close.
 # Usage: tv_mode_test.sh MARLIT [SCREENSHOT-PREFIX]
 set -euo pipefail
@@ -44,10 +44,17 @@ eval "$(xdotool getwindowgeometry --shell "$wid")"
 drawn_in() { # x y w h: whether the screen there holds more than the background
   [ "$(convert "$work/screen.png" -crop "$3x$4+$1+$2" +repage -format '%k' info:)" -gt 1 ]
 }
+text_in() { # x y w h: how many pixels there have the colour of the titles
+  convert "$work/screen.png" -crop "$3x$4+$1+$2" +repage -fuzz 6% -fill white -opaque 'rgb(244,246,248)' \
+    -fill black +opaque white -format '%[fx:int(mean*w*h+0.5)]' info:
+}
 check_screen() { # name
   import -window root "$work/screen.png"
   shot "$1"
   local margin=$((height / 60))
+  # The games' titles are written, in the large type (which the toolkit alone once left blank at 4K).
+  [ "$(text_in "$margin" $((height * 3 / 10)) $((width / 2)) $((height / 5)))" -gt $((margin * margin)) ] ||
+    fail "$1: no game titles written"
   drawn_in "$margin" $((height - 3 * margin)) $((width / 3)) $((2 * margin)) || fail "$1: no key hints at the bottom"
   ! drawn_in 0 $((height - margin / 2)) "$width" $((margin / 2)) || fail "$1: something drawn over the bottom margin"
   ! drawn_in $((width - margin / 2)) 0 $((margin / 2)) "$height" || fail "$1: something drawn over the right margin"

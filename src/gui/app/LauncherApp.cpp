@@ -4,6 +4,7 @@
 
 #include "gui/launch/EmulatorStarter.h"
 #include "gui/pad/PadControl.h"
+#include "gui/pad/SdlGamepads.h"
 #include "gui/tv/TvMode.h"
 #include "gui/ui/MainFrame.h"
 
@@ -41,7 +42,6 @@ LauncherApp::LauncherApp(char *programName)
     // The title bars, the task bar and the window switcher show it, for the dialogs too.
     setWindowIcon(applicationIcon());
     installEventFilter(new KeyRepeatFilter(this));
-    TvMode::cacheLargeGlyphs();
 }
 
 int LauncherApp::run(const std::string &workspace, bool tvMode)
@@ -54,6 +54,8 @@ int LauncherApp::run(const std::string &workspace, bool tvMode)
     const char *virtualPad = std::getenv("MARLIT_VIRTUAL_PAD");
     PadControl pads(frame, frame.emulatorStarter(), {}, virtualPad ? virtualPad : "");
     connect(&tv, &TvMode::stopGameRequested, &frame.emulatorStarter(), &EmulatorStarter::stop);
+    // A controller says the sofa: the TV view is made ready for its entry.
+    connect(&pads.gamepads(), &SdlGamepads::controllerAdded, &tv, &TvMode::prepare);
     if (tvMode)
         tv.enter();
     else

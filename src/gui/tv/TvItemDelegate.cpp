@@ -2,6 +2,7 @@
 
 #include "gui/history/HistoryIcons.h"
 #include "gui/tv/TvSystemModel.h"
+#include "gui/tv/TvText.h"
 #include "gui/ui/RomListModel.h"
 
 #include <QPainter>
@@ -18,7 +19,8 @@ const QColor kGoneColor{110, 118, 128};
 
 } // namespace
 
-TvItemDelegate::TvItemDelegate(Kind kind, QObject *parent) : QStyledItemDelegate(parent), m_kind(kind)
+TvItemDelegate::TvItemDelegate(Kind kind, TvText &text, QObject *parent)
+    : QStyledItemDelegate(parent), m_kind(kind), m_text(text)
 {
 }
 
@@ -86,18 +88,18 @@ void TvItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option
         const int top = inner.top() + (inner.height() - smallHeight - titleHeight) / 2;
         painter->setFont(small);
         painter->setPen(kDimColor);
-        painter->drawText(QRect(inner.left(), top, inner.width(), smallHeight), Qt::AlignHCenter | Qt::AlignVCenter,
-                          index.data(TvSystemModel::CategoryTextRole).toString());
+        m_text.draw(*painter, QRect(inner.left(), top, inner.width(), smallHeight), Qt::AlignHCenter | Qt::AlignVCenter,
+                    index.data(TvSystemModel::CategoryTextRole).toString());
         painter->setFont(title);
         painter->setPen(kTextColor);
-        painter->drawText(QRect(inner.left(), top + smallHeight, inner.width(), titleHeight), Qt::AlignCenter,
-                          QFontMetrics(title).elidedText(text, Qt::ElideRight, inner.width()));
+        m_text.draw(*painter, QRect(inner.left(), top + smallHeight, inner.width(), titleHeight), Qt::AlignCenter,
+                    QFontMetrics(title).elidedText(text, Qt::ElideRight, inner.width()));
         break;
     }
     case Kind::ViewChip:
         painter->setFont(font(m_geometry.titlePixels, true));
         painter->setPen(kTextColor);
-        painter->drawText(inner, Qt::AlignCenter, text);
+        m_text.draw(*painter, inner, Qt::AlignCenter, text);
         break;
     case Kind::GameRow: {
         const bool gone = index.data(RomListModel::MissingRole).toBool();
@@ -111,9 +113,9 @@ void TvItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option
             const int width = std::min(QFontMetrics(small).horizontalAdvance(detail), textRect.width() / 3);
             painter->setFont(small);
             painter->setPen(kDimColor);
-            painter->drawText(QRect(textRect.right() - width, textRect.top(), width, textRect.height()),
-                              Qt::AlignRight | Qt::AlignVCenter,
-                              QFontMetrics(small).elidedText(detail, Qt::ElideRight, width));
+            m_text.draw(*painter, QRect(textRect.right() - width, textRect.top(), width, textRect.height()),
+                        Qt::AlignRight | Qt::AlignVCenter,
+                        QFontMetrics(small).elidedText(detail, Qt::ElideRight, width));
             textRect.setRight(textRect.right() - width - u(16));
         }
         // The game's title, then its naming tags dimmed, as the window's list shows them.
@@ -125,14 +127,14 @@ void TvItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option
         const QString shownTitle = metrics.elidedText(title, Qt::ElideRight, textRect.width());
         painter->setFont(name);
         painter->setPen(gone ? kGoneColor : kTextColor);
-        painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shownTitle);
+        m_text.draw(*painter, textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shownTitle);
         const QString tags = index.data(RomListModel::TagsRole).toString();
         const int tagsLeft = metrics.horizontalAdvance(shownTitle) + metrics.horizontalAdvance(QLatin1Char(' ')) * 2;
         if (!tags.isEmpty() && shownTitle == title && tagsLeft < textRect.width()) {
             const QRect tagsRect = textRect.adjusted(tagsLeft, 0, 0, 0);
             painter->setPen(gone ? kGoneColor : kDimColor);
-            painter->drawText(tagsRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                              metrics.elidedText(tags, Qt::ElideRight, tagsRect.width()));
+            m_text.draw(*painter, tagsRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                        metrics.elidedText(tags, Qt::ElideRight, tagsRect.width()));
         }
         break;
     }

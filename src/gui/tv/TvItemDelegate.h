@@ -4,6 +4,8 @@
 
 #include <QStyledItemDelegate>
 
+class TvText;
+
 // Draws the TV view's items in large type: the cards of the systems row (the category small
 // above the name), the chips of the views row, and the rows of the game list (a star before a
 // favourite, a file that is gone greyed). The current item of the list that has the focus
@@ -19,7 +21,8 @@ public:
     static inline const QColor kBackground{14, 17, 22};
     static inline const QColor kFocusColor{255, 191, 0};
 
-    TvItemDelegate(Kind kind, QObject *parent = nullptr);
+    // text draws the large type; it outlives the delegate.
+    TvItemDelegate(Kind kind, TvText &text, QObject *parent = nullptr);
     void setGeometry(const marlit::TvGeometry &geometry) { m_geometry = geometry; }
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
@@ -32,5 +35,6 @@ public:
 
 private:
     Kind m_kind;
+    TvText &m_text;
     marlit::TvGeometry m_geometry;
 };

@@ -1,6 +1,7 @@
 #include "gui/tv/TvLetterGrid.h"
 
 #include "gui/tv/TvItemDelegate.h"
+#include "gui/tv/TvText.h"
 
 #include <QKeyEvent>
 #include <QPainter>
@@ -13,7 +14,7 @@ const QColor kTextColor{244, 246, 248};
 
 } // namespace
 
-TvLetterGrid::TvLetterGrid(QWidget *parent) : QWidget(parent)
+TvLetterGrid::TvLetterGrid(TvText &text, QWidget *parent) : QWidget(parent), m_text(text)
 {
     setFocusPolicy(Qt::StrongFocus);
     hide();
@@ -76,8 +77,8 @@ void TvLetterGrid::paintEvent(QPaintEvent *)
     painter.setFont(TvItemDelegate::font(m_geometry.titlePixels, true));
     painter.setPen(TvItemDelegate::kBackground);
     const QFontMetrics metrics(painter.font());
-    painter.drawText(field.adjusted(u(16), 0, -u(16), 0), Qt::AlignLeft | Qt::AlignVCenter,
-                     metrics.elidedText(text() + QLatin1Char('_'), Qt::ElideLeft, field.width() - u(32)));
+    m_text.draw(painter, field.adjusted(u(16), 0, -u(16), 0), Qt::AlignLeft | Qt::AlignVCenter,
+                metrics.elidedText(text() + QLatin1Char('_'), Qt::ElideLeft, field.width() - u(32)));
 
     const auto &rows = marlit::TvLetterPad::rows();
     for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
@@ -91,7 +92,7 @@ void TvLetterGrid::paintEvent(QPaintEvent *)
                 TvItemDelegate::paintFocusFrame(&painter, box, m_geometry.focusFrame, u(8));
             painter.setPen(kTextColor);
             painter.setFont(TvItemDelegate::font(key.span > 1 ? m_geometry.smallPixels : m_geometry.titlePixels, true));
-            painter.drawText(box, Qt::AlignCenter, QString::fromLatin1(marlit::TvLetterPad::keyText(key)));
+            m_text.draw(painter, box, Qt::AlignCenter, QString::fromLatin1(marlit::TvLetterPad::keyText(key)));
         }
     }
 }

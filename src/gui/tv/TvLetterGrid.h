@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+class TvText;
+
 // The TV view's search, typed with the arrows and Enter on on-screen letters (no keyboard
 // needed): the text so far above the keys. Each change of the text is told, for the list to
 // narrow as the user types; "Done", Escape or Backspace close it.
@@ -13,7 +15,8 @@ class TvLetterGrid : public QWidget
     Q_OBJECT
 
 public:
-    explicit TvLetterGrid(QWidget *parent = nullptr);
+    // text draws the large type; it outlives the grid.
+    explicit TvLetterGrid(TvText &text, QWidget *parent = nullptr);
 
     void setGeometryUnits(const marlit::TvGeometry &geometry);
     // Opens over the parent with text, the cursor on the first key, and takes the focus.
@@ -35,4 +38,5 @@ private:
 
     marlit::TvLetterPad m_pad;
     marlit::TvGeometry m_geometry;
+    TvText &m_text;
 };

@@ -1,11 +1,12 @@
 #include "gui/tv/TvMenu.h"
 
 #include "gui/tv/TvItemDelegate.h"
+#include "gui/tv/TvText.h"
 
 #include <QKeyEvent>
 #include <QPainter>
 
-TvMenu::TvMenu(QWidget *parent) : QWidget(parent)
+TvMenu::TvMenu(TvText &text, QWidget *parent) : QWidget(parent), m_text(text)
 {
     setFocusPolicy(Qt::StrongFocus);
     hide();
@@ -58,7 +59,7 @@ void TvMenu::paintEvent(QPaintEvent *)
             TvItemDelegate::paintFocusFrame(&painter, box, m_geometry.focusFrame, u(8));
         }
         painter.setPen(QColor(244, 246, 248));
-        painter.drawText(box, Qt::AlignCenter, m_entries[static_cast<std::size_t>(i)].text);
+        m_text.draw(painter, box, Qt::AlignCenter, m_entries[static_cast<std::size_t>(i)].text);
     }
 }
 

@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+class TvText;
+
 // The TV view's menu, in large type over the view: a column of entries chosen with Up, Down
 // and Enter; Escape, Backspace or the Menu key close it without a choice.
 class TvMenu : public QWidget
@@ -20,7 +22,8 @@ public:
         int id;
     };
 
-    explicit TvMenu(QWidget *parent = nullptr);
+    // text draws the large type; it outlives the menu.
+    explicit TvMenu(TvText &text, QWidget *parent = nullptr);
 
     void setGeometryUnits(const marlit::TvGeometry &geometry);
     // Opens over the parent with entries, the first one current, and takes the focus.
@@ -43,4 +46,5 @@ private:
     std::vector<Entry> m_entries;
     int m_current = 0;
     marlit::TvGeometry m_geometry;
+    TvText &m_text;
 };

@@ -2,6 +2,7 @@
 
 #include "gui/launch/EmulatorStarter.h"
 #include "gui/launch/LaunchNotice.h"
+#include "gui/tv/FrameBufferWarmer.h"
 #include "gui/tv/TvItemDelegate.h"
 #include "gui/tv/TvView.h"
 #include "gui/ui/MainFrame.h"
@@ -56,12 +57,6 @@ TvMode::~TvMode()
     delete m_view;
 }
 
-void TvMode::cacheLargeGlyphs()
-{
-    if (!qEnvironmentVariableIsSet("QT_MAX_CACHED_GLYPH_SIZE"))
-        qputenv("QT_MAX_CACHED_GLYPH_SIZE", "128");
-}
-
 void TvMode::prepareType() const
 {
     const QRect screen = m_frame.screen()->geometry();
@@ -71,6 +66,27 @@ void TvMode::prepareType() const
                                        std::pair{geometry.gamePixels, false}, std::pair{geometry.gamePixels, true},
                                        std::pair{geometry.smallPixels, false}})
         QFontMetrics(TvItemDelegate::font(pixels, bold)).horizontalAdvance(sample);
+}
+
+void TvMode::prepare()
+{
+    if (m_view || m_preparing)
+        return;
+    m_preparing = true;
+    prepareType();
+    // The view on the next turn, its frame buffer on the turns after it.
+    QTimer::singleShot(0, this, [this] {
+        if (m_view)
+            return; // entered meanwhile
+        makeView();
+        m_warmer = new FrameBufferWarmer(m_view, TvItemDelegate::kBackground, this);
+        m_warmer->start();
+    });
+}
+
+bool TvMode::prepared() const
+{
+    return m_view && (!m_warmer || m_warmer->isDone());
 }
 
 bool TvMode::active() const
@@ -87,14 +103,7 @@ void TvMode::enter()
 {
     if (active())
         return;
-    if (!m_view) {
-        // A window of its own: the desktop window keeps its size and place for its return.
-        m_view = new TvView(m_frame);
-        connect(m_view, &TvView::leaveRequested, this, &TvMode::leave);
-        connect(m_view, &TvView::stopGameRequested, this, &TvMode::stopGameRequested);
-        connect(m_view, &TvView::favouriteToggleRequested, &m_frame.romListBox(),
-                &RomListBox::favouriteToggleRequested);
-    }
+    makeView();
     m_view->setGameRunning(!m_running.empty());
     // On the screen the window is on, whole.
     QScreen *screen = m_frame.screen();
@@ -106,6 +115,17 @@ void TvMode::enter()
     m_frame.emulatorStarter().notice()->moveToHost(m_view, TvItemDelegate::font(m_view->geometry().smallPixels));
     m_view->follow();
     m_view->activateWindow();
+}
+
+void TvMode::makeView()
+{
+    if (m_view)
+        return;
+    // A window of its own: the desktop window keeps its size and place for its return.
+    m_view = new TvView(m_frame);
+    connect(m_view, &TvView::leaveRequested, this, &TvMode::leave);
+    connect(m_view, &TvView::stopGameRequested, this, &TvMode::stopGameRequested);
+    connect(m_view, &TvView::favouriteToggleRequested, &m_frame.romListBox(), &RomListBox::favouriteToggleRequested);
 }
 
 void TvMode::leave()

@@ -4,6 +4,7 @@
 
 #include <set>
 
+class FrameBufferWarmer;
 class MainFrame;
 class QAction;
 class TvView;
@@ -11,7 +12,7 @@ class TvView;
 // "TV Mode" for the window: F11, the window's menu and the system list's menu enter it, and the
 // window gives way to the full-screen TV view of the same browsing; F11, "Leave TV Mode" or
 // going back from the systems row leave it, and the window shows again on the system and ROM
-// chosen meanwhile. The TV view is made at the first entry.
+// chosen meanwhile. The TV view is made at the first entry, or ahead of it (prepare()).
 class TvMode : public QObject
 {
     Q_OBJECT
@@ -20,14 +21,16 @@ public:
     explicit TvMode(MainFrame &frame, QObject *parent = nullptr);
     ~TvMode() override;
 
-    // The TV view's type, up to 128 pixels, is drawn from the glyph cache as small type is: the
-    // toolkit otherwise draws glyphs above 64 pixels as outlines, anew at every paint, which
-    // makes a 4K screen's list slow to scroll. Takes effect only before the first text is drawn.
-    static void cacheLargeGlyphs();
-
     // Loads the TV view's typefaces at the sizes of the window's screen, so that the first entry
     // does not look them up: a few milliseconds, for a turn when the window is idle.
     void prepareType() const;
+
+    // Makes the TV view and its full-screen frame buffer ahead of the first entry, in short
+    // turns while the window is idle, so that the entry itself is as quick as the next ones: for
+    // a user likely to enter (a game controller attached). The frame buffer's memory is held
+    // from then on. prepared() tells when it is over.
+    void prepare();
+    bool prepared() const;
 
     void enter();
     void leave();
@@ -41,8 +44,12 @@ signals:
     void stopGameRequested();
 
 private:
+    void makeView();
+
     MainFrame &m_frame;
     TvView *m_view = nullptr;
+    FrameBufferWarmer *m_warmer = nullptr;
+    bool m_preparing = false;
     QAction *m_action;
     std::set<quint64> m_running; // the plays under way, for the menu's "Stop Game"
 };

@@ -11,6 +11,7 @@
 #include "gui/tv/TvLetterGrid.h"
 #include "gui/tv/TvMenu.h"
 #include "gui/tv/TvSystemModel.h"
+#include "gui/tv/TvText.h"
 #include "gui/ui/BrowsingSession.h"
 #include "gui/ui/ListBoxView.h"
 #include "gui/ui/MainFrame.h"
@@ -68,7 +69,7 @@ QRect pictureBox(const QRect &area)
 
 } // namespace
 
-TvView::TvView(MainFrame &frame, QWidget *parent) : QWidget(parent), m_frame(frame)
+TvView::TvView(MainFrame &frame, QWidget *parent) : QWidget(parent), m_frame(frame), m_text(std::make_unique<TvText>())
 {
     setObjectName(QStringLiteral("tvView"));
     setWindowTitle(QStringLiteral("Marlit"));
@@ -81,9 +82,9 @@ TvView::TvView(MainFrame &frame, QWidget *parent) : QWidget(parent), m_frame(fra
 
     m_systemModel = new TvSystemModel(this);
     m_viewModel = new QStandardItemModel(this);
-    m_systemDelegate = new TvItemDelegate(TvItemDelegate::Kind::SystemCard, this);
-    m_viewDelegate = new TvItemDelegate(TvItemDelegate::Kind::ViewChip, this);
-    m_gameDelegate = new TvItemDelegate(TvItemDelegate::Kind::GameRow, this);
+    m_systemDelegate = new TvItemDelegate(TvItemDelegate::Kind::SystemCard, *m_text, this);
+    m_viewDelegate = new TvItemDelegate(TvItemDelegate::Kind::ViewChip, *m_text, this);
+    m_gameDelegate = new TvItemDelegate(TvItemDelegate::Kind::GameRow, *m_text, this);
 
     m_systems = new QListView(this);
     m_systems->setObjectName(QStringLiteral("tvSystems"));
@@ -113,9 +114,9 @@ TvView::TvView(MainFrame &frame, QWidget *parent) : QWidget(parent), m_frame(fra
     dim.setColor(QPalette::WindowText, kDimColor);
     m_empty->setPalette(dim);
 
-    m_letters = new TvLetterGrid(this);
+    m_letters = new TvLetterGrid(*m_text, this);
     m_letters->setObjectName(QStringLiteral("tvLetters"));
-    m_menu = new TvMenu(this);
+    m_menu = new TvMenu(*m_text, this);
     m_menu->setObjectName(QStringLiteral("tvMenu"));
     // Made on the first entry: the window's own loader keeps its pictures for its own cells.
     m_loader = new SnapshotLoader(m_frame.workspace(), this);
@@ -262,8 +263,8 @@ void TvView::onGamesChanged()
     m_empty->setText(!status.isEmpty() ? status : reading ? QString() : QStringLiteral("No games here"));
     m_empty->setVisible(count == 0);
     // The focus mark stays in sight: games that come to a focused list without a choice
-    // choose the first.
-    if (count > 0 && m_games->hasFocus() && m_games->currentRow() < 0)
+    // choose the first. (The list's focus is the view's, active or still being activated.)
+    if (count > 0 && focusWidget() == m_games && m_games->currentRow() < 0)
         m_games->setCurrentIndex(m_games->model()->index(0, 0));
 }
 

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <array>
+#include <memory>
 #include <optional>
 
 class ListBoxView;
@@ -19,6 +20,7 @@ class TvItemDelegate;
 class TvLetterGrid;
 class TvMenu;
 class TvSystemModel;
+class TvText;
 
 // The full-screen TV view of the window's browsing, to be read from the sofa and driven by keys
 // alone (a gamepad's buttons arrive as the same keys): the systems of every category in one row,
@@ -94,6 +96,7 @@ private:
     std::array<QRect, 2> pictureRects() const;
 
     MainFrame &m_frame;
+    std::unique_ptr<TvText> m_text; // before what draws with it
     marlit::TvGeometry m_geometry;
     TvSystemModel *m_systemModel;
     QStandardItemModel *m_viewModel;

@@ -10,17 +10,22 @@
 #include "gui/launch/EmulatorStarter.h"
 #include "gui/launch/LaunchNotice.h"
 #include "gui/snapshots/SnapshotLoader.h"
+#include "gui/tv/TvItemDelegate.h"
 #include "gui/tv/TvLetterGrid.h"
 #include "gui/tv/TvMenu.h"
 #include "gui/tv/TvMode.h"
+#include "gui/tv/TvText.h"
 #include "gui/tv/TvView.h"
 #include "gui/ui/BrowsingSession.h"
 #include "gui/ui/MainFrame.h"
 #include "gui/ui/RomListBox.h"
 
+#include <QBackingStore>
 #include <QDir>
 #include <QImage>
 #include <QListView>
+#include <QPainter>
+#include <QScreen>
 #include <QTest>
 
 using marlit::BrowseView;
@@ -51,9 +56,17 @@ class TvModeTest : public QObject
 
 private slots:
     void init();
-    void cleanup() { m_dir.reset(); }
+    void cleanup()
+    {
+        // The view goes before the window it shows, the window before its workspace.
+        m_tv.reset();
+        m_frame.reset();
+        m_dir.reset();
+    }
     void enteringAndLeavingKeepsSystemAndRom();
     void viewsSearchAndMenuChooseInTheWindow();
+    void preparedViewEntersOnItsFrameBuffer();
+    void largeTypeIsDrawnWhereTheToolkitDrawsIt();
 
 private:
     // Presses key in the TV view where its focus is, and waits for the readers.
@@ -222,6 +235,84 @@ void TvModeTest::viewsSearchAndMenuChooseInTheWindow()
     press(Qt::Key_Down);
     press(Qt::Key_Return);
     QVERIFY(!m_tv->active());
+}
+
+void TvModeTest::preparedViewEntersOnItsFrameBuffer()
+{
+    // Entered while it is being prepared: shown at once, the preparation given up.
+    m_tv->prepare();
+    QTRY_VERIFY(m_tv->view());
+    m_tv->enter();
+    QVERIFY(m_tv->active());
+    QTRY_VERIFY(m_tv->prepared());
+    m_tv->leave();
+
+    // Prepared ahead, in the background of the window, which keeps the focus: the view's frame
+    // buffer is the screen's size and filled, and the entry paints into that same memory.
+    m_tv = std::make_unique<TvMode>(*m_frame);
+    m_tv->prepare();
+    QTRY_VERIFY(m_tv->prepared());
+    TvView &tv = *m_tv->view();
+    QVERIFY(!tv.isVisible() && m_frame->isActiveWindow());
+    QBackingStore *store = tv.backingStore();
+    QVERIFY(store);
+    QCOMPARE(store->size(), m_frame->screen()->geometry().size());
+    auto *frameBuffer = dynamic_cast<QImage *>(store->paintDevice());
+    QVERIFY(frameBuffer);
+    const uchar *memory = frameBuffer->constBits();
+    QCOMPARE(frameBuffer->pixelColor(frameBuffer->width() - 1, frameBuffer->height() - 1),
+             tv.palette().color(QPalette::Window));
+    m_tv->enter();
+    QVERIFY(QTest::qWaitForWindowExposed(&tv));
+    QCOMPARE(tv.backingStore(), store);
+    QCOMPARE(static_cast<QImage *>(store->paintDevice())->constBits(), memory);
+    QCOMPARE(tv.focusWidget(), tv.gameList());
+}
+
+void TvModeTest::largeTypeIsDrawnWhereTheToolkitDrawsIt()
+{
+    // The lit pixels of a line of text in a 4K screen's sizes, from the glyph images and from
+    // the toolkit's own outlines, in the same places (a glyph or two pixels off at most).
+    const auto drawn = [](int pixels, bool byImages, TvText &text) {
+        QImage image(2000, 300, QImage::Format_RGB32);
+        image.fill(Qt::black);
+        QPainter painter(&image);
+        painter.setFont(TvItemDelegate::font(pixels, pixels > 100));
+        painter.setPen(Qt::white);
+        const QRect box(20, 10, 1960, 280);
+        const QString line = QStringLiteral("Zelda II (Rev 1) \u00e9\u00df\u65e5\u672c");
+        byImages ? text.draw(painter, box, Qt::AlignHCenter | Qt::AlignVCenter, line)
+                 : painter.drawText(box, Qt::AlignHCenter | Qt::AlignVCenter, line);
+        QRect lit;
+        qint64 count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qGray(image.pixel(x, y)) > 128) {
+                    lit |= QRect(x, y, 1, 1);
+                    ++count;
+                }
+        return std::pair{lit, count};
+    };
+    TvText text;
+    for (const int pixels : {40, 96, 130}) {
+        const auto [expected, expectedCount] = drawn(pixels, false, text);
+        const auto [actual, actualCount] = drawn(pixels, true, text);
+        QVERIFY2(expectedCount > 1000, qPrintable(QString::number(pixels)));
+        QVERIFY2((actual.topLeft() - expected.topLeft()).manhattanLength() <= 4 &&
+                     (actual.bottomRight() - expected.bottomRight()).manhattanLength() <= 4,
+                 qPrintable(QStringLiteral("%1 px: %2,%3 %4x%5 against %6,%7 %8x%9")
+                                .arg(pixels)
+                                .arg(actual.x())
+                                .arg(actual.y())
+                                .arg(actual.width())
+                                .arg(actual.height())
+                                .arg(expected.x())
+                                .arg(expected.y())
+                                .arg(expected.width())
+                                .arg(expected.height())));
+        QVERIFY(std::abs(actualCount - expectedCount) < expectedCount / 20);
+    }
+    QVERIFY(text.bytes() > 0); // the large sizes came from images, the small one from the toolkit
 }
 
 QTEST_MAIN(TvModeTest)
