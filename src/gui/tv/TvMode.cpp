@@ -76,17 +76,31 @@ void TvMode::prepare()
     prepareType();
     // The view on the next turn, its frame buffer on the turns after it.
     QTimer::singleShot(0, this, [this] {
-        if (m_view)
-            return; // entered meanwhile
+        if (m_view) {
+            m_preparing = false; // entered meanwhile
+            return;
+        }
         makeView();
         m_warmer = new FrameBufferWarmer(m_view, TvItemDelegate::kBackground, this);
+        // Then, on turns of their own, the glyphs of the entry's first paint.
+        connect(m_warmer, &FrameBufferWarmer::done, this, [this] { prepareText(0); });
         m_warmer->start();
+    });
+}
+
+void TvMode::prepareText(int part)
+{
+    QTimer::singleShot(0, this, [this, part] {
+        if (!active() && m_view->prepareText(part))
+            prepareText(part + 1);
+        else
+            m_preparing = false;
     });
 }
 
 bool TvMode::prepared() const
 {
-    return m_view && (!m_warmer || m_warmer->isDone());
+    return m_view && !m_preparing;
 }
 
 bool TvMode::active() const

@@ -45,6 +45,7 @@ signals:
 
 private:
     void makeView();
+    void prepareText(int part);
 
     MainFrame &m_frame;
     TvView *m_view = nullptr;

@@ -56,6 +56,8 @@ void makeRow(QListView *row, QAbstractItemModel *model, TvItemDelegate *delegate
     row->setSelectionMode(QAbstractItemView::SingleSelection);
     row->setEditTriggers(QAbstractItemView::NoEditTriggers);
     row->setFrameShape(QFrame::NoFrame);
+    // The view's background shows through: a 4K screen's worth of memory is filled once a paint.
+    row->viewport()->setAutoFillBackground(false);
 }
 
 // The largest 4:3 box in area, centred: the shape of most snapshots, which the loader decodes to
@@ -103,6 +105,7 @@ TvView::TvView(MainFrame &frame, QWidget *parent) : QWidget(parent), m_frame(fra
     m_games->setItemDelegate(m_gameDelegate);
     m_games->setFrameShape(QFrame::NoFrame);
     m_games->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_games->viewport()->setAutoFillBackground(false);
 
     // What an empty list says (reading, nothing found, no ROM folder), over the list.
     m_empty = new QLabel(this);
@@ -172,6 +175,32 @@ void TvView::follow()
     onGamesChanged();
     if (m_games->currentIndex().isValid())
         m_games->scrollTo(m_games->currentIndex(), QAbstractItemView::PositionAtCenter);
+}
+
+bool TvView::prepareText(int part)
+{
+    // The rows painted as the entry paints them, into a picture that keeps nothing of them.
+    QImage scratch(1, 1, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&scratch);
+    QStyleOptionViewItem option;
+    if (part == 0) {
+        option.rect = QRect(0, 0, m_geometry.views.width, m_geometry.views.height);
+        for (int row = 0; row < m_viewModel->rowCount(); ++row)
+            m_viewDelegate->paint(&painter, option, m_viewModel->index(row, 0));
+        return true;
+    }
+    // The games around the window's ROM, half of them at a call.
+    QAbstractItemModel &games = *m_games->model();
+    const int shown = m_geometry.games.height / std::max(1, m_geometry.gameRowHeight) + 1;
+    const int current = std::max(0, m_games->currentRow());
+    const int first = std::max(0, current - shown / 2) + (part == 1 ? 0 : shown / 2);
+    const int end = std::min(games.rowCount(), part == 1 ? first + shown / 2 : first + shown - shown / 2);
+    option.rect = QRect(0, 0, m_geometry.games.width, m_geometry.gameRowHeight);
+    for (int row = first; row < end; ++row) {
+        option.state = row == current ? QStyle::State_Selected | QStyle::State_HasFocus : QStyle::State_None;
+        m_gameDelegate->paint(&painter, option, games.index(row, 0));
+    }
+    return part < 2;
 }
 
 // ---- Following the window's browsing ------------------------------------------------------

@@ -49,6 +49,10 @@ public:
 
     // Shows the window's browsing as it is now (the systems read again), the games focused.
     void follow();
+    // Makes ahead the images of the glyphs the next entry shows first (its views and the games
+    // around the window's ROM), which would otherwise be made in the entry's turn: a part at a
+    // call, from 0; false when part was the last.
+    bool prepareText(int part);
     // Whether the menu offers "Stop Game".
     void setGameRunning(bool running) { m_gameRunning = running; }
 
