@@ -47,7 +47,9 @@ struct FolderListing
     bool watchRefused = false;
     // Of a list whose sheets and lists hide files: what they hide is guessed from the names, and
     // the same read answers the list once more when they are read: unchanged (nothing else told)
-    // or with the names and missing parts as the sheets tell them.
+    // or with the names and missing parts as the sheets tell them. "All Games" asked with a
+    // watch answers so too: its folders are watched after it answered, and the second answer,
+    // which brings the watch, holds the names again when one of them changed before its watch.
     bool sheetsPending = false;
 
     bool operator==(const FolderListing &) const = default;

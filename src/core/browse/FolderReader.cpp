@@ -184,6 +184,10 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
     GameFiles games;
     bool sheetsPending = false;
     FolderListing sheetsRead; // the list once more, its sheets read
+    // "All Games" answers before its folders (there may be thousands) are watched, and comes once
+    // more when they are: corrected if one of them changed before its watch.
+    bool watchAfterAnswer = false;
+    std::vector<std::pair<std::string, struct stat>> subFolders;
     if (request.readList) {
         FolderListing list;
         list.id = request.id;
@@ -195,7 +199,6 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
         } else {
             // "All Games": the folder and its sub-folders, read as a whole and so never kept for the tree.
             // Its sub-folders are watched too, each against its state before it was read.
-            std::vector<std::pair<std::string, struct stat>> subFolders;
             const auto onSubFolder = [&](const std::string &path, const struct stat &before) {
                 if (!path.empty() && request.watch && subFolders.size() < kMaxTreeWatches)
                     subFolders.emplace_back(path, before);
@@ -208,9 +211,10 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
             };
             listError = readList();
             listRead = !request.listAll;
+            watchAfterAnswer = request.listAll && request.watch && listError == 0;
             // Watched once it has answered; a change made before the watch shows in its stamp,
             // and then the folder is read once more, watched all along this time.
-            if (request.watch && listError == 0) {
+            if (request.watch && listError == 0 && !watchAfterAnswer) {
                 list.watchRefused = !watchFolder(listWatch, request.listFolder);
                 if (list.watchRefused)
                     listWatch.close();
@@ -244,8 +248,8 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
                 games = GameFiles::of(std::move(entries), request.search, request.fileTypes, request.listFolder);
             // Sheets cost a read each: the list shows at once with what they hide guessed from the
             // names, and comes again once they are read, after the tree.
-            sheetsPending = games.hasSheets();
-            if (sheetsPending)
+            sheetsPending = games.hasSheets() || watchAfterAnswer;
+            if (games.hasSheets())
                 games.hideByName();
             list.names = games.shown();
             list.sheetsPending = sheetsPending;
@@ -311,13 +315,42 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
         }
     }
 
+    FileDescriptor lateWatch;
+    bool listedAgain = false;
+    if (watchAfterAnswer) {
+        sheetsRead.watchRefused = !watchFolder(lateWatch, request.listFolder);
+        const auto watchSubFolders = [&] {
+            bool changed = false;
+            for (const auto &[path, before] : subFolders)
+                if (const std::string folder = request.listFolder + path;
+                    !sheetsRead.watchRefused && watchFolder(lateWatch, folder))
+                    changed = changed || FileStamp::of(folder) != FileStamp::from(before);
+            return changed;
+        };
+        if (sheetsRead.watchRefused) {
+            lateWatch.close();
+        } else if (const std::optional<FileStamp> now = FileStamp::of(request.listFolder);
+                   watchSubFolders() || now != sheetsRead.stamp) {
+            // Changed before its watch: read once more, watched all along this time.
+            listedAgain = true;
+            sheetsRead.stamp = now;
+            subFolders.clear();
+            sheetsRead.listError = GameFiles::ofTree(request.listFolder, request.search, request.fileTypes, games,
+                                                     progress, [&](const std::string &path, const struct stat &before) {
+                                                         if (!path.empty() && subFolders.size() < kMaxTreeWatches)
+                                                             subFolders.emplace_back(path, before);
+                                                     });
+            watchSubFolders();
+        }
+    }
+
     if (sheetsPending) {
         // Usually the sheets name their tracks as the guess did, and nothing more is told.
-        if (games.hideBySheets(&sheetsRead.missingParts) || !sheetsRead.missingParts.empty())
+        if (games.hideBySheets(&sheetsRead.missingParts) || listedAgain || !sheetsRead.missingParts.empty())
             sheetsRead.names = games.shown();
         else
             sheetsRead.unchanged = true;
-        part(std::move(sheetsRead), {});
+        part(std::move(sheetsRead), std::move(lateWatch));
     }
 
     if (request.watch && !request.watchOnly.empty()) {

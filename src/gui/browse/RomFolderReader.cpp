@@ -227,7 +227,14 @@ void RomFolderReader::onAnswered(const std::shared_ptr<FolderAnswer> &answer)
     const marlit::FolderListing &listing = answer->listing;
     if (listing.hasList && listing.id == m_listId && listing.id == m_sheetsPendingId) {
         // The list shown, once its sheets are read: it stays, or is corrected as a refresh.
+        // "All Games" is watched from here on, its folders having been watched after it answered.
         m_listId = m_sheetsPendingId = 0;
+        if (answer->watch.valid() || listing.watchRefused) {
+            watch(m_listWatch, answer, m_listSchedule, m_listTimer, false, m_checkList);
+            noteFolder(listing, m_listStamp, m_checkList);
+            m_listRefused = listing.watchRefused;
+            setListStatus(m_listRefused ? FolderStatusText::notFollowed(m_folder) : std::string());
+        }
         if (listing.unchanged)
             return;
         m_missingParts = listing.missingParts;

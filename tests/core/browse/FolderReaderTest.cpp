@@ -291,10 +291,13 @@ TEST(FolderReaderTest, AGeneratedCollectionShowsOneRowPerGame)
     send(*reader, all);
     EXPECT_EQ(receive(reader->socket.get(), 1).names.toVector(),
               (std::vector<std::string>{"A/Aladdin (USA).md", "A/Alien 3 (Europe).md", "S/Sonic (World).md"}));
-    // Watched, it follows a game added in a letter folder.
+    // Watched, it answers first and follows a game added in a letter folder with the watch that
+    // its second answer brings, once its folders are watched.
     all.watch = true;
     send(*reader, all);
-    Answer watched = receive(reader->socket.get(), 1);
+    Answer watched = receive(reader->socket.get(), 2);
+    EXPECT_TRUE(watched.dones[0].sheetsPending && watched.dones[0].watches == 0);
+    EXPECT_TRUE(watched.dones[1].unchanged);
     ASSERT_EQ(watched.watches.count(ReaderProtocol::ListWatch), 1u);
     dir.write("md/S/Streets of Rage (USA).md", "game");
     EXPECT_TRUE(eventsOf(watched.watches[ReaderProtocol::ListWatch]).files);
