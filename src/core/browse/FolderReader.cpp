@@ -187,7 +187,12 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
     // "All Games" answers before its folders (there may be thousands) are watched, and comes once
     // more when they are: corrected if one of them changed before its watch.
     bool watchAfterAnswer = false;
+    // Its sub-folders are watched too, each against its state before it was read.
     std::vector<std::pair<std::string, struct stat>> subFolders;
+    const auto onSubFolder = [&](const std::string &path, const struct stat &before) {
+        if (!path.empty() && request.watch && subFolders.size() < kMaxTreeWatches)
+            subFolders.emplace_back(path, before);
+    };
     if (request.readList) {
         FolderListing list;
         list.id = request.id;
@@ -198,11 +203,6 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
             list.unchanged = true;
         } else {
             // "All Games": the folder and its sub-folders, read as a whole and so never kept for the tree.
-            // Its sub-folders are watched too, each against its state before it was read.
-            const auto onSubFolder = [&](const std::string &path, const struct stat &before) {
-                if (!path.empty() && request.watch && subFolders.size() < kMaxTreeWatches)
-                    subFolders.emplace_back(path, before);
-            };
             const auto readList = [&] {
                 subFolders.clear();
                 return request.listAll ? GameFiles::ofTree(request.listFolder, request.search, request.fileTypes, games,
@@ -218,20 +218,10 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
                 list.watchRefused = !watchFolder(listWatch, request.listFolder);
                 if (list.watchRefused)
                     listWatch.close();
-                const auto watchSubFolders = [&] {
-                    bool changed = false;
-                    for (const auto &[path, before] : subFolders)
-                        if (const std::string folder = request.listFolder + path;
-                            !list.watchRefused && watchFolder(listWatch, folder))
-                            changed = changed || FileStamp::of(folder) != FileStamp::from(before);
-                    return changed;
-                };
-                if (const std::optional<FileStamp> now = FileStamp::of(request.listFolder);
-                    watchSubFolders() || now != list.stamp) {
+                if (const std::optional<FileStamp> now = FileStamp::of(request.listFolder); now != list.stamp) {
                     list.stamp = now;
                     entries.clear();
                     listError = readList();
-                    watchSubFolders();
                 }
             }
             list.listError = listError;
@@ -335,11 +325,8 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
             listedAgain = true;
             sheetsRead.stamp = now;
             subFolders.clear();
-            sheetsRead.listError = GameFiles::ofTree(request.listFolder, request.search, request.fileTypes, games,
-                                                     progress, [&](const std::string &path, const struct stat &before) {
-                                                         if (!path.empty() && subFolders.size() < kMaxTreeWatches)
-                                                             subFolders.emplace_back(path, before);
-                                                     });
+            sheetsRead.listError =
+                GameFiles::ofTree(request.listFolder, request.search, request.fileTypes, games, progress, onSubFolder);
             watchSubFolders();
         }
     }
