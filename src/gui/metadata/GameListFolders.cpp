@@ -3,8 +3,6 @@
 #include "core/metadata/GameCollectionReader.h"
 #include "gui/browse/FolderReaderPool.h"
 
-#include <algorithm>
-
 GameListFolders::GameListFolders(FolderReaderPool &pool, QObject *parent) : QObject(parent), m_pool(pool)
 {
     connect(&m_pool, &FolderReaderPool::answered, this, &GameListFolders::onAnswered);
@@ -22,7 +20,7 @@ void GameListFolders::list(const marlit::GameListPlaces &places, const std::stri
         marlit::FolderRequest request;
         request.entriesOf = folder;
         request.entriesDepth = static_cast<std::uint8_t>(depth);
-        return *m_asked.insert(m_pool.send(std::move(request))).first;
+        m_asked.insert(m_pool.send(std::move(request)));
     };
     for (const marlit::MediaFolder &folder : places.mediaFolders)
         ask(folder.path, marlit::GameCollectionReader::kMediaDepth);

@@ -27,7 +27,6 @@ public:
     // Starts; done() follows after the last slice (at once where the window system's frame
     // buffers are not plain memory, or the widget went or was shown meanwhile).
     void start();
-    bool isDone() const { return m_done; }
 
 signals:
     void done();

@@ -81,10 +81,13 @@ void TvMode::prepare()
             return;
         }
         makeView();
-        m_warmer = new FrameBufferWarmer(m_view, TvItemDelegate::kBackground, this);
+        auto *warmer = new FrameBufferWarmer(m_view, TvItemDelegate::kBackground, this);
         // Then, on turns of their own, the glyphs of the entry's first paint.
-        connect(m_warmer, &FrameBufferWarmer::done, this, [this] { prepareText(0); });
-        m_warmer->start();
+        connect(warmer, &FrameBufferWarmer::done, this, [this, warmer] {
+            warmer->deleteLater();
+            prepareText(0);
+        });
+        warmer->start();
     });
 }
 

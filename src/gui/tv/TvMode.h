@@ -4,7 +4,6 @@
 
 #include <set>
 
-class FrameBufferWarmer;
 class MainFrame;
 class QAction;
 class TvView;
@@ -49,7 +48,6 @@ private:
 
     MainFrame &m_frame;
     TvView *m_view = nullptr;
-    FrameBufferWarmer *m_warmer = nullptr;
     bool m_preparing = false;
     QAction *m_action;
     std::set<quint64> m_running; // the plays under way, for the menu's "Stop Game"

@@ -147,7 +147,11 @@ TvView::TvView(MainFrame &frame, QWidget *parent) : QWidget(parent), m_frame(fra
     layoutParts();
 }
 
-TvView::~TvView() = default;
+TvView::~TvView()
+{
+    // The parts that draw with m_text go before it.
+    qDeleteAll(findChildren<QObject *>(Qt::FindDirectChildrenOnly));
+}
 
 void TvView::fillViews()
 {

@@ -100,7 +100,7 @@ private:
     std::array<QRect, 2> pictureRects() const;
 
     MainFrame &m_frame;
-    std::unique_ptr<TvText> m_text; // before what draws with it
+    std::unique_ptr<TvText> m_text; // the large type of the rows, the letters and the menu
     marlit::TvGeometry m_geometry;
     TvSystemModel *m_systemModel;
     QStandardItemModel *m_viewModel;
