@@ -1,6 +1,6 @@
 // A full system selection in the real window (folder tree and ROM list read, sorted and sent by
-// a reader process, then filled and painted) and an Apply with a search text, each against a
-// plain readdir of the same folders.
+// a reader process, then filled and painted, until shown and until all is watched) and an Apply with a search text,
+// each against a plain readdir of the same folders.
 
 #include "BenchSupport.h"
 #include "CollectionGenerator.h"
@@ -61,11 +61,32 @@ int main(int argc, char **argv)
     select(1);
     std::printf("flat system: %d ROMs\n", roms->count());
 
+    // The deep tree is shown with its first answer (after the list's); its folders, watched after,
+    // come as a second (usually unchanged) one that the wait for idle includes.
+    auto *tree = frame.findChild<QWidget *>(QStringLiteral("folderTree"));
+    std::vector<double> deepShownSamples;
+    bool timingDeep = false;
+    std::chrono::steady_clock::time_point deepSince;
+    QObject::connect(&frame.romFolderReader(), &RomFolderReader::treeRead, &frame, [&] {
+        if (std::exchange(timingDeep, false)) {
+            tree->repaint();
+            roms->viewport()->repaint();
+            deepShownSamples.push_back(elapsedMs(deepSince));
+        }
+    });
     const std::vector<Timing> deepTimings = measureInterleaved(runs, {[&] {
                                                                           std::vector<std::string> names;
                                                                           plainReaddir(deep, names, true);
                                                                       },
-                                                                      [&] { select(0); }});
+                                                                      [&] {
+                                                                          deepSince = std::chrono::steady_clock::now();
+                                                                          timingDeep = true;
+                                                                          select(0);
+                                                                          timingDeep = false;
+                                                                      }});
+    if (!deepShownSamples.empty())
+        deepShownSamples.erase(deepShownSamples.begin()); // the round that warms the caches
+    const Timing deepShown = summarise(deepShownSamples);
     // The flat folder's rows are shown with the first answer; its sheets, read after, come as a
     // second (usually unchanged) one that the wait for idle includes.
     std::vector<double> flatShownSamples;
@@ -114,12 +135,13 @@ int main(int argc, char **argv)
     const std::vector<Timing> searchTimings{summarise(baselineSamples), summarise(applySamples)};
 
     report("deep tree: plain readdir walk (baseline)", deepTimings[0], deepTimings[0]);
-    report("deep tree: system selection in the window", deepTimings[1], deepTimings[0]);
+    report("deep tree: system selection until shown", deepShown, deepTimings[0]);
+    report("deep tree: until its folders are watched", deepTimings[1], deepTimings[0]);
     report("flat folder: plain readdir (baseline)", flatTimings[0], flatTimings[0]);
     report("flat folder: system selection until shown", flatShown, flatTimings[0]);
     report("flat folder: until its sheets are read", flatTimings[1], flatTimings[0]);
     report("flat folder: Apply \"mario\"", searchTimings[1], searchTimings[0]);
-    verdict("deep system selection", deepTimings[1], deepTimings[0], 1.5);
+    verdict("deep system selection", deepShown, deepTimings[0], 1.5);
     verdict("flat system selection (sort included)", flatShown, flatTimings[0], 3.0);
     frame.writeSettings(); // into the temporary workspace, not the caller's folder
     return 0;

@@ -51,6 +51,10 @@ struct FolderListing
     // watch answers so too: its folders are watched after it answered, and the second answer,
     // which brings the watch, holds the names again when one of them changed before its watch.
     bool sheetsPending = false;
+    // Of a tree asked for with a watch: it answers before its folders (there may be thousands)
+    // are watched, and once more when they are, bringing the watch: unchanged, or with the tree
+    // read again when one of them changed before its watch.
+    bool treePending = false;
 
     bool operator==(const FolderListing &) const = default;
 };

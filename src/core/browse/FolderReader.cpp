@@ -179,8 +179,6 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
     std::vector<DirectoryEntry> entries;
     int listError = 0;
     bool listRead = false;
-    FileDescriptor treeWatch;
-    bool treeRefused = false;
     GameFiles games;
     bool sheetsPending = false;
     FolderListing sheetsRead; // the list once more, its sheets read
@@ -253,6 +251,23 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
         part(std::move(list), std::move(listWatch));
     }
 
+    // The tree answers before its folders (there may be thousands) are watched, by path, and comes
+    // once more when they are; a folder changed before its watch is read again, with the tree,
+    // watched this time.
+    struct Seen
+    {
+        std::string path;
+        struct stat before;
+    };
+    std::vector<Seen> seen;
+    FolderTreeScanner::Options treeOptions;
+    if (request.watch) {
+        treeOptions.onFolderRead = [&](const std::string &path, const struct stat &before) {
+            if (seen.size() < kMaxTreeWatches)
+                seen.push_back({path, before});
+        };
+    }
+    FolderListing treeWatched; // the tree's second answer
     if (request.readTree) {
         FolderListing tree;
         tree.id = request.id;
@@ -260,49 +275,18 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
         tree.stamp = FileStamp::of(request.treeRoot);
         if (request.onlyIfChanged && tree.stamp == request.treeStamp) {
             tree.unchanged = true;
-            part(std::move(tree), {});
         } else {
-            // Watched once the whole tree has answered, by path; a folder changed before its
-            // watch is read again, with the tree, watched this time.
-            struct Seen
-            {
-                std::string path;
-                struct stat before;
-            };
-            std::vector<Seen> seen;
-            FolderTreeScanner::Options options;
-            if (request.watch) {
-                options.onFolderRead = [&](const std::string &path, const struct stat &before) {
-                    if (seen.size() < kMaxTreeWatches)
-                        seen.push_back({path, before});
-                };
-            }
             const bool fromEntries = sameFolder && listRead && listError == 0;
-            tree.tree = fromEntries ? FolderTreeScanner::scan(request.treeRoot, entries, options)
-                                    : FolderTreeScanner::scan(request.treeRoot, options);
-            for (int pass = 0; pass < 3 && !seen.empty(); ++pass) {
-                bool changed = false;
-                for (const Seen &folder : seen) {
-                    const std::string path = request.treeRoot + folder.path;
-                    if (!watchFolder(treeWatch, path)) {
-                        treeRefused = folder.path.empty(); // refused at the root: nothing is followed
-                        if (treeRefused)
-                            break;
-                        continue;
-                    }
-                    changed = changed || FileStamp::of(path) != FileStamp::from(folder.before);
-                }
-                if (!changed || treeRefused)
-                    break;
-                seen.clear();
-                tree.tree = FolderTreeScanner::scan(request.treeRoot, options);
-            }
+            tree.tree = fromEntries ? FolderTreeScanner::scan(request.treeRoot, entries, treeOptions)
+                                    : FolderTreeScanner::scan(request.treeRoot, treeOptions);
             tree.tellsChanges = tree.tree.error != 0 || tellsChanges(request.treeRoot);
-            tree.watchRefused = treeRefused;
-            if (treeRefused)
-                treeWatch.close();
-            part(std::move(tree), std::move(treeWatch));
+            tree.treePending = !seen.empty();
+            treeWatched.id = tree.id;
+            treeWatched.hasTree = tree.treePending;
+            treeWatched.stamp = tree.stamp;
+            treeWatched.tellsChanges = tree.tellsChanges;
         }
+        part(std::move(tree), {});
     }
 
     FileDescriptor lateWatch;
@@ -338,6 +322,36 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
         else
             sheetsRead.unchanged = true;
         part(std::move(sheetsRead), std::move(lateWatch));
+    }
+
+    if (treeWatched.hasTree) {
+        FileDescriptor treeWatch;
+        bool treeRefused = false;
+        treeWatched.unchanged = true;
+        for (int pass = 0; pass < 3 && !seen.empty(); ++pass) {
+            bool changed = false;
+            for (const Seen &folder : seen) {
+                const std::string path = request.treeRoot + folder.path;
+                if (!watchFolder(treeWatch, path)) {
+                    treeRefused = folder.path.empty(); // refused at the root: nothing is followed
+                    if (treeRefused)
+                        break;
+                    continue;
+                }
+                changed = changed || FileStamp::of(path) != FileStamp::from(folder.before);
+            }
+            if (!changed || treeRefused)
+                break;
+            seen.clear();
+            treeWatched.unchanged = false;
+            treeWatched.stamp = FileStamp::of(request.treeRoot);
+            treeWatched.tree = FolderTreeScanner::scan(request.treeRoot, treeOptions);
+            treeWatched.tellsChanges = treeWatched.tree.error != 0 || tellsChanges(request.treeRoot);
+        }
+        treeWatched.watchRefused = treeRefused;
+        if (treeRefused)
+            treeWatch.close();
+        part(std::move(treeWatched), std::move(treeWatch));
     }
 
     if (request.watch && !request.watchOnly.empty()) {
@@ -385,7 +399,7 @@ void FolderReader::serve(int socket)
         const auto part = [&](FolderListing listing, FileDescriptor watch) {
             if (!open)
                 return;
-            if (listing.hasTree)
+            if (listing.hasTree && !listing.unchanged)
                 open = sendAll(socket, ReaderProtocol::tree(listing.id, listing.tree));
             if (listing.hasCheck)
                 open = sendAll(socket, ReaderProtocol::presence(listing.id, listing.present));
@@ -410,6 +424,7 @@ void FolderReader::serve(int socket)
             done.tellsChanges = listing.tellsChanges;
             done.watchRefused = listing.watchRefused;
             done.sheetsPending = listing.sheetsPending;
+            done.treePending = listing.treePending;
             const int fd = watch.get();
             if (watch.valid())
                 done.watches = listing.hasTree    ? ReaderProtocol::TreeWatch

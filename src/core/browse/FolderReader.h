@@ -26,7 +26,8 @@ public:
     using Part = std::function<void(FolderListing part, FileDescriptor watch)>;
 
     // Reads what request asks for, each part handed to part as soon as it is read, the list
-    // first; the descriptor of request.watchOnly comes last, with a listing that has neither.
+    // first; a list or tree that comes once more (sheetsPending, treePending) does so after both
+    // answered; the descriptor of request.watchOnly comes last, with a listing that has neither.
     static void read(const FolderRequest &request, const Part &part, const Progress &progress = {});
 
     // The loop of a reader process on its socket: reads a request, answers it in frames

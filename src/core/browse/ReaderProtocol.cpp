@@ -360,7 +360,8 @@ std::string ReaderProtocol::done(const Done &done)
     writer.u8(done.hasEntries ? 1 : 0);
     writer.stamp(done.stamp);
     writer.u8(static_cast<std::uint8_t>((done.unchanged ? 1 : 0) | (done.tellsChanges ? 2 : 0) |
-                                        (done.watchRefused ? 4 : 0) | (done.sheetsPending ? 8 : 0)));
+                                        (done.watchRefused ? 4 : 0) | (done.sheetsPending ? 8 : 0) |
+                                        (done.treePending ? 16 : 0)));
     return writer.finish();
 }
 
@@ -381,7 +382,8 @@ std::optional<ReaderProtocol::Done> ReaderProtocol::readDone(std::string_view pa
     done.tellsChanges = (flags & 2) != 0;
     done.watchRefused = (flags & 4) != 0;
     done.sheetsPending = (flags & 8) != 0;
-    if (!reader.atEnd() || flags > 15 || done.watches > (TreeWatch | ListWatch | OnlyWatch | CheckWatch))
+    done.treePending = (flags & 16) != 0;
+    if (!reader.atEnd() || flags > 31 || done.watches > (TreeWatch | ListWatch | OnlyWatch | CheckWatch))
         return std::nullopt;
     return done;
 }

@@ -67,6 +67,7 @@ public:
         bool tellsChanges = true;
         bool watchRefused = false;
         bool sheetsPending = false;
+        bool treePending = false;
 
         bool operator==(const Done &) const = default;
     };

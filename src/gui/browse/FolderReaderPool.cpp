@@ -417,6 +417,7 @@ void FolderReaderPool::readAnswers(Reader &reader)
             answer->listing.tellsChanges = done->tellsChanges;
             answer->listing.watchRefused = done->watchRefused;
             answer->listing.sheetsPending = done->hasList && done->sheetsPending;
+            answer->listing.treePending = done->hasTree && done->treePending;
             if (done->hasTree)
                 answer->listing.tree = std::move(reader.pending.tree);
             if (done->hasList) {
@@ -433,8 +434,8 @@ void FolderReaderPool::readAnswers(Reader &reader)
                 answer->watch = std::move(reader.fds.front());
                 reader.fds.pop_front();
             }
-            // A list shown before its sheets are read comes once more.
-            if (!answer->listing.sheetsPending)
+            // A list shown before its sheets are read comes once more, a tree before its watch too.
+            if (!answer->listing.sheetsPending && !answer->listing.treePending)
                 reader.owedPart(*done) = false;
             ready.push_back({std::move(answer), !reader.owesAnything()});
             if (!reader.owesAnything())

@@ -259,8 +259,22 @@ void RomFolderReader::onAnswered(const std::shared_ptr<FolderAnswer> &answer)
                       : m_listRefused        ? FolderStatusText::notFollowed(m_folder)
                                              : std::string());
         emit listRead(answer, m_listRefresh);
+    } else if (listing.hasTree && listing.id == m_treeId && listing.id == m_treePendingId) {
+        // The tree shown, once its folders are watched: it stays, or is corrected as a refresh.
+        m_treeId = m_treePendingId = 0;
+        if (listing.tree.error != 0) {
+            // The reader failed after it answered: what it showed stays, and is looked at again.
+            m_checkTree = true;
+            if (!m_checkTimer.isActive())
+                m_checkTimer.start();
+            return;
+        }
+        watch(m_treeWatch, answer, m_treeSchedule, m_treeTimer, true, m_checkTree);
+        noteFolder(listing, m_treeStamp, m_checkTree);
+        if (!listing.unchanged)
+            emit treeRead(answer, true);
     } else if (listing.hasTree && listing.id == m_treeId) {
-        m_treeId = 0;
+        m_treeId = m_treePendingId = listing.treePending ? listing.id : 0;
         if (listing.unchanged || (m_treeRefresh && m_treeError != 0 && listing.tree.error == m_treeError))
             return;
         m_treeError = listing.tree.error;

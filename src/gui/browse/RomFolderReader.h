@@ -126,6 +126,7 @@ private:
     quint64 m_listId = 0;
     quint64 m_pictureWatchId = 0;
     quint64 m_sheetsPendingId = 0; // the list shown before its sheets were read
+    quint64 m_treePendingId = 0;   // the tree shown before its folders were watched
     bool m_treeRefresh = false;
     bool m_listRefresh = false;
     bool m_listHeld = false; // the list's read waits for an earlier read of its folder

@@ -149,12 +149,16 @@ TEST(FolderReaderTest, AReaderProcessAnswersInPartsAndItsWatchesSeeLaterChanges)
     request.treeRoot = request.listFolder = dir.file("roms/");
     request.watchOnly = {dir.file("snaps/")};
     send(*reader, request);
-    Answer answer = receive(reader->socket.get(), 3);
+    Answer answer = receive(reader->socket.get(), 4);
 
-    // The list comes first, then the tree, then the watch of the pictures' folder.
-    ASSERT_EQ(answer.dones.size(), std::size_t(3));
+    // The list comes first, then the tree, the tree again once its folders are watched (with the
+    // watch, nothing having changed), then the watch of the pictures' folder.
+    ASSERT_EQ(answer.dones.size(), std::size_t(4));
     EXPECT_TRUE(answer.dones[0].hasList && !answer.dones[0].hasTree);
     EXPECT_TRUE(answer.dones[1].hasTree && !answer.dones[1].hasList);
+    EXPECT_TRUE(answer.dones[1].treePending && answer.dones[1].watches == 0);
+    EXPECT_TRUE(answer.dones[2].hasTree && answer.dones[2].unchanged && !answer.dones[2].treePending);
+    EXPECT_EQ(answer.dones[2].watches, ReaderProtocol::TreeWatch);
     EXPECT_EQ(answer.names.toVector(), (std::vector<std::string>{"Mario.nes", "Zelda.nes"}));
     EXPECT_EQ(answer.tree.folders, (std::vector<marlit::FolderNode>{{"Europe", {}}}));
     ASSERT_EQ(answer.watches.size(), std::size_t(3));
@@ -177,6 +181,34 @@ TEST(FolderReaderTest, AReaderProcessAnswersInPartsAndItsWatchesSeeLaterChanges)
     EXPECT_EQ(answer.dones[0].id, 10u);
     EXPECT_EQ(answer.dones[0].listError, ENOENT);
     EXPECT_TRUE(answer.watches.empty());
+}
+
+// A folder made below the tree after the tree answered, before its folders were watched: the
+// second answer brings the tree with it, and the watch follows the new folder too.
+TEST(FolderReaderTest, ATreeChangedBeforeItsWatchComesAgain)
+{
+    TempDir dir;
+    dir.write("roms/Europe/Elite.nes");
+    FolderRequest request;
+    request.readTree = request.watch = true;
+    request.treeRoot = dir.file("roms/");
+    std::vector<marlit::FolderListing> parts;
+    FileDescriptor watch;
+    marlit::FolderReader::read(request, [&](marlit::FolderListing part, FileDescriptor partWatch) {
+        if (part.treePending)
+            dir.makeFolder("roms/Europe/France");
+        parts.push_back(std::move(part));
+        if (partWatch.valid())
+            watch = std::move(partWatch);
+    });
+
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_EQ(parts[0].tree.folders, (std::vector<marlit::FolderNode>{{"Europe", {}}}));
+    EXPECT_FALSE(parts[1].unchanged || parts[1].treePending);
+    EXPECT_EQ(parts[1].tree.folders, (std::vector<marlit::FolderNode>{{"Europe", {{"France", {}}}}}));
+    ASSERT_TRUE(watch.valid());
+    dir.makeFolder("roms/Europe/France/Paris");
+    EXPECT_TRUE(eventsOf(watch).folders);
 }
 
 TEST(FolderReaderTest, ReadersEndWithTheirSocketWhenKilledAndWithTheSpawner)

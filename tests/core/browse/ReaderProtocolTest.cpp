@@ -162,8 +162,8 @@ TEST(ReaderProtocolTest, AnAnswerRoundTripsAndNoCutReadsPastItsEnd)
     tree.folders = {FolderNode{"A", {FolderNode{"B", {FolderNode{"C", {}}}}}}, FolderNode{"\xc3\x89t\xc3\xa9", {}}};
     tree.unanswered = {"A/B/C"};
     ReaderProtocol::Done done{
-        7,     true,  true, 0, ReaderProtocol::ListWatch, false, true, marlit::FileStamp{4096, -1, ~0ull, 9},
-        false, false, true};
+        7,     true, true,  0,   ReaderProtocol::ListWatch, false, true, marlit::FileStamp{4096, -1, ~0ull, 9}, false,
+        false, true, false, true};
 
     const marlit::RomNames sent(names);
     std::string stream = ReaderProtocol::progress(7, 12345);
