@@ -123,9 +123,10 @@ constexpr bool kThreadsAfterFork = false;
 constexpr bool kThreadsAfterFork = true;
 #endif
 
-// Reads folders below a root on a thread of its own, one at a time, so that the scan can stop
-// waiting for one that does not answer. Such a reader is left to its thread, which ends once
-// the folder answers (if ever), and owns all it touches.
+// Reads folders below a root on a thread of its own, a batch at a time, so that the scan can
+// stop waiting for one that does not answer. Such a reader is left to its thread, which ends once
+// the folder answers (if ever), and owns all it touches. A whole batch goes to the thread at once:
+// handing it each folder in turn, and waiting for each, took as long as reading them.
 class FolderThread
 {
 public:
@@ -153,18 +154,29 @@ public:
     FolderThread(const FolderThread &) = delete;
     FolderThread &operator=(const FolderThread &) = delete;
 
-    // The folder at path below the root; nothing when it did not answer within ms.
-    std::optional<Read> read(const std::string &path, int ms)
+    // The folders at paths below the root, in turn, until one does not answer within ms: the
+    // reads of those before it (all of them when each answered).
+    std::vector<Read> read(std::vector<std::string> paths, int ms)
     {
-        if (!kThreadsAfterFork)
-            return State::readFolder(m_state->root.get(), path);
+        std::vector<Read> reads;
+        if (!kThreadsAfterFork) {
+            for (const std::string &path : paths)
+                reads.push_back(State::readFolder(m_state->root.get(), path));
+            return reads;
+        }
         std::unique_lock lock(m_state->mutex);
-        m_state->path = path;
+        m_state->paths = std::move(paths);
+        m_state->reads.clear();
         m_state->done = false;
+        m_state->since = std::chrono::steady_clock::now();
         m_state->wake.notify_one();
-        if (!m_state->answered.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_state->done; }))
-            return std::nullopt;
-        return std::move(m_state->result);
+        // Woken when the batch is done, or when the folder being read has had its time: the
+        // thread may have gone on to the next meanwhile.
+        while (!m_state->answered.wait_until(lock, m_state->since + std::chrono::milliseconds(ms),
+                                             [this] { return m_state->done; }))
+            if (std::chrono::steady_clock::now() >= m_state->since + std::chrono::milliseconds(ms))
+                break;
+        return std::move(m_state->reads);
     }
 
 private:
@@ -173,8 +185,9 @@ private:
         std::mutex mutex;
         std::condition_variable wake, answered;
         FileDescriptor root;
-        std::optional<std::string> path;
-        Read result;
+        std::vector<std::string> paths;              // the batch waiting to be read
+        std::vector<Read> reads;                     // of the batch under way, so far
+        std::chrono::steady_clock::time_point since; // when the folder under way was begun
         bool done = false;
         bool quit = false;
 
@@ -191,20 +204,27 @@ private:
         void serve()
         {
             for (;;) {
-                std::string next;
+                std::vector<std::string> batch;
                 {
                     std::unique_lock lock(mutex);
-                    wake.wait(lock, [this] { return quit || path; });
+                    wake.wait(lock, [this] { return quit || !paths.empty(); });
                     if (quit)
                         return;
-                    next = std::move(*path);
-                    path.reset();
+                    batch = std::move(paths);
+                    paths.clear();
                 }
-                Read read = readFolder(root.get(), next);
-                const std::lock_guard lock(mutex);
-                result = std::move(read);
-                done = true;
-                answered.notify_one();
+                for (std::size_t i = 0; i < batch.size(); ++i) {
+                    Read read = readFolder(root.get(), batch[i]);
+                    const std::lock_guard lock(mutex);
+                    if (quit)
+                        return; // left behind: nobody waits for the rest
+                    reads.push_back(std::move(read));
+                    since = std::chrono::steady_clock::now(); // the next one begun
+                    if (i + 1 == batch.size()) {
+                        done = true;
+                        answered.notify_one();
+                    }
+                }
             }
         }
     };
@@ -256,47 +276,67 @@ public:
         // open while its level waits; a folder's children are final before anything points at
         // them. Real folders go before links: a folder that is reached both ways is read where
         // it really is, and a link to it shows without children.
-        while (!m_real.empty() || !m_linked.empty()) {
-            if (m_cut) {
-                // A folder was left out: the folders still waiting are shown without children,
-                // and are not even opened. At the bound exactly, they are still read, for only
-                // a sub-folder among them tells that the tree is cut (keep).
-                break;
-            }
+        while ((!m_real.empty() || !m_linked.empty()) && !m_cut) {
+            // A folder was left out (m_cut): the folders still waiting are shown without
+            // children, and are not even opened. At the bound exactly, they are still read, for
+            // only a sub-folder among them tells that the tree is cut (keep).
+            //
+            // Read in batches: every real folder waiting, or else the first link, whose real
+            // folders go before the other links.
             std::deque<Pending> &queue = m_real.empty() ? m_linked : m_real;
-            const Pending next = std::move(queue.front());
-            queue.pop_front();
-            if (next.depth >= kMaxDepth)
-                continue;
+            const std::size_t count = &queue == &m_real ? queue.size() : 1;
+            std::vector<Pending> batch(std::make_move_iterator(queue.begin()),
+                                       std::make_move_iterator(queue.begin() + static_cast<std::ptrdiff_t>(count)));
+            queue.erase(queue.begin(), queue.begin() + static_cast<std::ptrdiff_t>(count));
+            enum class Kind : std::uint8_t { TooDeep, Unanswered, Read };
+            std::vector<Kind> kinds;
+            std::vector<std::string> paths;
             Unanswered &unanswered = unansweredInThisProcess();
-            const std::string fullPath = m_root + next.path;
             {
                 const std::lock_guard lock(unanswered.mutex);
-                if (unanswered.paths.count(fullPath) > 0) {
-                    tree.unanswered.push_back(next.path);
-                    continue;
+                for (const Pending &next : batch) {
+                    kinds.push_back(next.depth >= kMaxDepth                          ? Kind::TooDeep
+                                    : unanswered.paths.count(m_root + next.path) > 0 ? Kind::Unanswered
+                                                                                     : Kind::Read);
+                    if (kinds.back() == Kind::Read)
+                        paths.push_back(next.path);
                 }
             }
-            if (!m_thread)
+            if (!m_thread && !paths.empty())
                 m_thread = std::make_unique<FolderThread>(rootFd);
-            std::optional<FolderThread::Read> read = m_thread->read(next.path, m_options.answerMs);
-            if (!read) {
-                // Left to its thread; the walk goes on with another, a few times at most.
-                m_thread.reset();
-                tree.unanswered.push_back(next.path);
-                const std::lock_guard lock(unanswered.mutex);
-                unanswered.paths.insert(fullPath);
-                if (++unanswered.threads >= FolderScanOptions::kMaxUnanswered) {
-                    m_cut = true;
+            std::vector<FolderThread::Read> reads = paths.empty()
+                                                        ? std::vector<FolderThread::Read>()
+                                                        : m_thread->read(std::move(paths), m_options.answerMs);
+
+            std::size_t taken = 0;
+            for (std::size_t i = 0; i < batch.size() && !m_cut; ++i) {
+                const Pending &next = batch[i];
+                if (kinds[i] == Kind::Unanswered)
+                    tree.unanswered.push_back(next.path);
+                if (kinds[i] != Kind::Read)
+                    continue;
+                if (taken == reads.size()) {
+                    // Left to its thread; the walk goes on with another, a few times at most, and
+                    // the rest of the batch first.
+                    m_thread.reset();
+                    tree.unanswered.push_back(next.path);
+                    const std::lock_guard lock(unanswered.mutex);
+                    unanswered.paths.insert(m_root + next.path);
+                    if (++unanswered.threads >= FolderScanOptions::kMaxUnanswered)
+                        m_cut = true;
+                    else
+                        queue.insert(queue.begin(),
+                                     std::make_move_iterator(batch.begin() + static_cast<std::ptrdiff_t>(i) + 1),
+                                     std::make_move_iterator(batch.end()));
                     break;
                 }
-                continue;
+                FolderThread::Read &read = reads[taken++];
+                if (!read.opened || !enter(read.before))
+                    continue; // unreadable, or read already on another path: shown without children
+                if (m_options.onFolderRead)
+                    m_options.onFolderRead(next.path, read.before);
+                keep(read.children, next.node->children, next.path + '/', next.depth + 1);
             }
-            if (!read->opened || !enter(read->before))
-                continue; // unreadable, or read already on another path: shown without children
-            if (m_options.onFolderRead)
-                m_options.onFolderRead(next.path, read->before);
-            keep(read->children, next.node->children, next.path + '/', next.depth + 1);
         }
         tree.cut = m_cut;
         return tree;
