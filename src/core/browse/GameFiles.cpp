@@ -297,17 +297,21 @@ void GameFiles::hideByName()
         };
         discStems.reset(folder.end - folder.first);
         trackStems.reset(folder.end - folder.first);
+        bool hasLists = false;
         for (std::size_t i = folder.first; i < folder.end; ++i)
             if (const std::string_view name = foldedName(i); SheetFiles::isSheet(name)) {
                 const auto [stem, extension] = parts(name);
+                hasLists = hasLists || extension == "m3u";
                 (extension == "m3u" ? discStems : trackStems).insert(stem);
             }
         for (std::size_t i = folder.first; i < folder.end; ++i) {
             const std::string_view name = foldedName(i);
-            // Most files are neither tracks nor discs, told by their endings alone.
+            // Most files are neither tracks nor discs, told by their endings alone; a folder
+            // without lists hides no disc, and is not searched for one.
             const std::size_t dot = name.rfind('.');
             const std::string_view ending = dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
-            if (ending.size() > 4 || (!isTrackFile(ending) && name.find(" (disc ") == std::string_view::npos)) {
+            if (ending.size() > 4 ||
+                (!isTrackFile(ending) && (!hasLists || name.find(" (disc ") == std::string_view::npos))) {
                 m_hidden[i] = 0;
                 continue;
             }

@@ -64,9 +64,14 @@ template <typename Each> void forEachLine(std::string_view bytes, Each each)
 
 bool SheetFiles::isSheet(std::string_view name)
 {
+    // Asked of every listed name: folded in place, without a string made for it.
     const std::string_view extension = extensionOf(name);
+    if (extension.size() != 3)
+        return false;
+    const std::array<char, 3> folded{foldAscii(extension[0]), foldAscii(extension[1]), foldAscii(extension[2])};
+    const std::string_view foldedExtension(folded.data(), folded.size());
     for (const std::string_view sheet : {"cue", "gdi", "toc", "ccd", "m3u"})
-        if (sameIgnoringCase(extension, sheet))
+        if (foldedExtension == sheet)
             return true;
     return false;
 }
