@@ -19,9 +19,9 @@ cmake --build build-test -j "$jobs"
 # The tests of the code that runs on worker threads, once more with ThreadSanitizer.
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMARLIT_TSAN=ON -DMARLIT_WERROR=ON
 cmake --build build-tsan -j "$jobs" --target snapshots_tests tst_snapshotloader tst_mainframe tst_newuser \
-  history_tests tst_playhistory launch_tests pad_tests tst_padwindow tst_padstart
+  history_tests tst_playhistory launch_tests pad_tests tst_padwindow tst_padstart metadata_tests
 (cd build-tsan && ctest --output-on-failure -j "$jobs" \
-  -R '^(snapshots\.|ui\.tst_mainframe$|ui\.tst_newuser$|history\.|launch\.ProcessLauncher\.|pad\.)')
+  -R '^(snapshots\.|ui\.tst_mainframe$|ui\.tst_newuser$|history\.|launch\.ProcessLauncher\.|pad\.|metadata\.GamelistXml\.)')
 
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DMARLIT_WITH_WIDGETS=OFF -DMARLIT_FUZZ=ON -DMARLIT_WERROR=ON

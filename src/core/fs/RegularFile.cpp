@@ -1,6 +1,7 @@
 #include "core/fs/RegularFile.h"
 
 #include "core/fs/FileDescriptor.h"
+#include "core/fs/HugePages.h"
 
 #include <cerrno>
 #include <cstring>
@@ -28,6 +29,8 @@ RegularFile::Read RegularFile::read(const std::string &path, std::size_t maxByte
         read.problem = "it is larger than " + std::to_string(maxBytes >> 20) + " MB and was not read";
         return read;
     }
+    read.bytes.reserve(static_cast<std::size_t>(info.st_size));
+    adviseHugePages(read.bytes.data(), read.bytes.capacity());
     read.bytes.resize(static_cast<std::size_t>(info.st_size));
     std::size_t done = 0;
     while (done < read.bytes.size()) {

@@ -1,5 +1,6 @@
 #include "core/metadata/GameList.h"
 
+#include "core/fs/HugePages.h"
 #include "core/fs/Paths.h"
 
 #include <functional>
@@ -37,15 +38,17 @@ void GameList::Index::reserve(std::size_t count, const std::vector<std::string_v
         return;
     const std::vector<std::uint64_t> old = std::exchange(m_slots, std::vector<std::uint64_t>(size, 0));
     for (const std::uint64_t slot : old)
-        if (slot != 0)
-            m_slots[slotOf(keys[(slot & 0xFFFFFFFFu) - 1], keys)] = slot;
+        if (slot != 0) {
+            const std::string_view key = keys[(slot & 0xFFFFFFFFu) - 1];
+            m_slots[slotOf(key, hashOf(key), keys)] = slot;
+        }
 }
 
-std::size_t GameList::Index::slotOf(std::string_view key, const std::vector<std::string_view> &keys) const
+std::size_t GameList::Index::slotOf(std::string_view key, std::uint64_t hash,
+                                    const std::vector<std::string_view> &keys) const
 {
     if (m_slots.empty())
         return 0;
-    const std::uint64_t hash = hashOf(key);
     const std::uint64_t tag = hash >> 32 << 32;
     const std::size_t mask = m_slots.size() - 1;
     std::size_t slot = static_cast<std::size_t>(hash) & mask;
@@ -62,13 +65,20 @@ std::optional<std::uint32_t> GameList::Index::gameAt(std::size_t slot) const
     return static_cast<std::uint32_t>(m_slots[slot] & 0xFFFFFFFFu) - 1;
 }
 
-void GameList::Index::insert(std::size_t slot, std::uint32_t game, const std::vector<std::string_view> &keys)
+void GameList::Index::prefetch(std::uint64_t hash) const
+{
+    if (!m_slots.empty())
+        __builtin_prefetch(&m_slots[static_cast<std::size_t>(hash) & (m_slots.size() - 1)]);
+}
+
+void GameList::Index::insert(std::size_t slot, std::uint64_t hash, std::uint32_t game,
+                             const std::vector<std::string_view> &keys)
 {
     if (2 * (m_count + 1) > m_slots.size()) {
         reserve(m_count + 1, keys);
-        slot = slotOf(keys[game], keys);
+        slot = slotOf(keys[game], hash, keys);
     }
-    m_slots[slot] = (hashOf(keys[game]) >> 32 << 32) | (std::uint64_t{game} + 1);
+    m_slots[slot] = (hash >> 32 << 32) | (std::uint64_t{game} + 1);
     ++m_count;
 }
 
@@ -97,33 +107,43 @@ std::string_view GameList::keep(std::string_view text)
 
 void GameList::reserve(std::size_t games)
 {
+    const std::size_t had = m_games.capacity();
     m_games.reserve(games);
+    if (m_games.capacity() != had) // fresh memory, written next
+        adviseHugePages(m_games.data() + m_games.size(),
+                        (m_games.capacity() - m_games.size()) * sizeof(GameDescription));
     m_keys.reserve(games);
     m_byStem.reserve(games);
     m_byPathIndex.reserve(games, m_keys);
 }
 
-void GameList::addKeyed(Index &index, std::string_view key, const GameDescription &game, bool byStem, bool keepKey)
+void GameList::addKeyed(Index &index, std::string_view key, GameDescription &&game, bool byStem, bool keepKey)
 {
     if (key.empty())
         return;
-    const std::size_t slot = index.slotOf(key, m_keys);
+    const std::uint64_t hash = Index::hashOf(key);
+    const std::size_t slot = index.slotOf(key, hash, m_keys);
     if (index.gameAt(slot))
         return;
     m_keys.push_back(keepKey ? keep(key) : key);
     m_byStem.push_back(byStem);
-    m_games.push_back(game);
-    index.insert(slot, static_cast<std::uint32_t>(m_games.size() - 1), m_keys);
+    m_games.push_back(std::move(game));
+    index.insert(slot, hash, static_cast<std::uint32_t>(m_games.size() - 1), m_keys);
 }
 
-void GameList::add(std::string_view romPath, const GameDescription &game)
+void GameList::add(std::string_view romPath, GameDescription game)
 {
-    addKeyed(m_byPathIndex, romPath, game, false, true);
+    addKeyed(m_byPathIndex, romPath, std::move(game), false, true);
 }
 
-void GameList::addByStem(std::string_view stem, const GameDescription &game)
+void GameList::prefetch(std::string_view romPath) const
 {
-    addKeyed(m_byStemIndex, stem, game, true, true);
+    m_byPathIndex.prefetch(Index::hashOf(romPath));
+}
+
+void GameList::addByStem(std::string_view stem, GameDescription game)
+{
+    addKeyed(m_byStemIndex, stem, std::move(game), true, true);
 }
 
 void GameList::merge(const GameList &other)
@@ -132,15 +152,31 @@ void GameList::merge(const GameList &other)
     m_held.insert(m_held.end(), other.m_held.begin(), other.m_held.end());
     for (std::size_t game = 0; game < other.m_games.size(); ++game) {
         const bool byStem = other.m_byStem[game];
-        addKeyed(byStem ? m_byStemIndex : m_byPathIndex, other.m_keys[game], other.m_games[game], byStem, false);
+        addKeyed(byStem ? m_byStemIndex : m_byPathIndex, other.m_keys[game], GameDescription(other.m_games[game]),
+                 byStem, false);
     }
+}
+
+void GameList::merge(GameList &&other)
+{
+    m_held.insert(m_held.end(), other.m_held.begin(), other.m_held.end());
+    reserve(m_games.size() + other.m_games.size());
+    constexpr std::size_t kAhead = 8; // places fetched ahead of their use: the table is big
+    for (std::size_t game = 0; game < other.m_games.size(); ++game) {
+        if (game + kAhead < other.m_games.size() && !other.m_byStem[game + kAhead])
+            prefetch(other.m_keys[game + kAhead]);
+        const bool byStem = other.m_byStem[game];
+        addKeyed(byStem ? m_byStemIndex : m_byPathIndex, other.m_keys[game], std::move(other.m_games[game]), byStem,
+                 false);
+    }
+    other = GameList();
 }
 
 const GameDescription *GameList::findIn(const Index &index, std::string_view key) const
 {
     if (index.empty())
         return nullptr;
-    const std::optional<std::uint32_t> game = index.gameAt(index.slotOf(key, m_keys));
+    const std::optional<std::uint32_t> game = index.gameAt(index.slotOf(key, Index::hashOf(key), m_keys));
     return game ? &m_games[*game] : nullptr;
 }
 

@@ -41,9 +41,10 @@ std::string golden(const char *name)
 
 } // namespace
 
-// A big list, read a piece at a time, reads exactly as the whole list read at once (a comment
-// after it makes it read whole): in every form, and where pieces cut after a "</game>" that ends
-// no game (in CDATA, a comment, a game inside a game: each game mostly that, so cuts land there).
+// A big list, read a piece at a time and by halves on two threads, reads exactly as the whole list
+// read at once (a comment after it makes it read whole): in every form, where pieces cut after a
+// "</game>" that ends no game (in CDATA, a comment, a game inside a game: each game mostly that, so
+// cuts land there), and with a fault in either half (the first's makes the second read again).
 TEST(GamelistXml, ABigListReadInPiecesReadsAsTheWhole)
 {
     const std::string es =
@@ -55,6 +56,7 @@ TEST(GamelistXml, ABigListReadInPiecesReadsAsTheWhole)
     {
         const char *what;
         std::string head, inGame, tail;
+        int faultAt = 9'000; // the game that has inGame when it is a fault
     };
     const Case cases[] = {
         {"ES-DE's form, CR LF", es + "<gameList>\r\n", "", "</gameList>\r\n"},
@@ -65,20 +67,22 @@ TEST(GamelistXml, ABigListReadInPiecesReadsAsTheWhole)
          "<game><path>./in.zip</path><desc>" + std::string(3000, 'x') + "</desc></game>", "</gameList>"},
         {"Latin-1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><gameList>", "<name>\xe9t\xe9</name>",
          "</gameList>"},
-        {"a fault", "<gameList>", "<rating>0.5</rating", "</gameList>"},
+        {"a fault in the second half", "<gameList>", "<rating>0.5</rating", "</gameList>"},
+        {"a fault in the first half", "<gameList>", "<rating>0.5</rating", "</gameList>", 3'000},
     };
+    const std::string words(330, 'w'); // a list big enough to be read by halves
     for (const Case &form : cases) {
         std::string bytes = form.head;
         for (int i = 0; i < 12'000; ++i)
             bytes += "<game><path>./" + std::to_string(i) + ".zip</path>" +
-                     (i == 9'000 || form.inGame.find("rating") == std::string::npos ? form.inGame : "") +
-                     "<name>Game " + std::to_string(i) + "</name><desc>A few words.</desc></game>\n";
+                     (i == form.faultAt || form.inGame.find("rating") == std::string::npos ? form.inGame : "") +
+                     "<name>Game " + std::to_string(i) + "</name><desc>" + words + "</desc></game>\n";
         bytes += form.tail;
         const GameList pieces = GamelistXml::read(bytes, kRoms, kHome);
         const GameList whole = GamelistXml::read(bytes + "<!-- read whole -->", kRoms, kHome);
         EXPECT_EQ(pieces.size(), whole.size()) << form.what;
         EXPECT_EQ(pieces.problem, whole.problem) << form.what;
-        EXPECT_GE(pieces.size(), 9'000u) << form.what;
+        EXPECT_GE(pieces.size(), std::size_t(form.faultAt)) << form.what;
         for (int i = 0; i < 12'000; ++i) {
             const std::string path = kRoms + std::to_string(i) + ".zip";
             const GameDescription *inPieces = pieces.find(path);
