@@ -3,6 +3,7 @@
 #include "core/fs/HugePages.h"
 #include "core/fs/Paths.h"
 
+#include <algorithm>
 #include <functional>
 #include <utility>
 
@@ -117,33 +118,39 @@ void GameList::reserve(std::size_t games)
     m_byPathIndex.reserve(games, m_keys);
 }
 
-void GameList::addKeyed(Index &index, std::string_view key, GameDescription &&game, bool byStem, bool keepKey)
+void GameList::addKeyed(Index &index, std::string_view key, std::uint64_t hash, GameDescription &&game, bool byStem)
 {
     if (key.empty())
         return;
-    const std::uint64_t hash = Index::hashOf(key);
     const std::size_t slot = index.slotOf(key, hash, m_keys);
     if (index.gameAt(slot))
         return;
-    m_keys.push_back(keepKey ? keep(key) : key);
+    m_keys.push_back(key);
     m_byStem.push_back(byStem);
     m_games.push_back(std::move(game));
     index.insert(slot, hash, static_cast<std::uint32_t>(m_games.size() - 1), m_keys);
 }
 
-void GameList::add(std::string_view romPath, GameDescription game)
+GameList::PreparedPath GameList::prepare(std::string_view romPath)
 {
-    addKeyed(m_byPathIndex, romPath, std::move(game), false, true);
+    const std::uint64_t hash = Index::hashOf(romPath);
+    m_byPathIndex.prefetch(hash);
+    return {keep(romPath), hash};
 }
 
-void GameList::prefetch(std::string_view romPath) const
+void GameList::add(const PreparedPath &romPath, GameDescription game)
 {
-    m_byPathIndex.prefetch(Index::hashOf(romPath));
+    addKeyed(m_byPathIndex, romPath.path, romPath.hash, std::move(game), false);
+}
+
+void GameList::add(std::string_view romPath, GameDescription game)
+{
+    add(prepare(romPath), std::move(game));
 }
 
 void GameList::addByStem(std::string_view stem, GameDescription game)
 {
-    addKeyed(m_byStemIndex, stem, std::move(game), true, true);
+    addKeyed(m_byStemIndex, keep(stem), Index::hashOf(stem), std::move(game), true);
 }
 
 void GameList::merge(const GameList &other)
@@ -152,8 +159,9 @@ void GameList::merge(const GameList &other)
     m_held.insert(m_held.end(), other.m_held.begin(), other.m_held.end());
     for (std::size_t game = 0; game < other.m_games.size(); ++game) {
         const bool byStem = other.m_byStem[game];
-        addKeyed(byStem ? m_byStemIndex : m_byPathIndex, other.m_keys[game], GameDescription(other.m_games[game]),
-                 byStem, false);
+        const std::string_view key = other.m_keys[game];
+        addKeyed(byStem ? m_byStemIndex : m_byPathIndex, key, Index::hashOf(key), GameDescription(other.m_games[game]),
+                 byStem);
     }
 }
 
@@ -161,13 +169,21 @@ void GameList::merge(GameList &&other)
 {
     m_held.insert(m_held.end(), other.m_held.begin(), other.m_held.end());
     reserve(m_games.size() + other.m_games.size());
-    constexpr std::size_t kAhead = 8; // places fetched ahead of their use: the table is big
-    for (std::size_t game = 0; game < other.m_games.size(); ++game) {
-        if (game + kAhead < other.m_games.size() && !other.m_byStem[game + kAhead])
-            prefetch(other.m_keys[game + kAhead]);
-        const bool byStem = other.m_byStem[game];
-        addKeyed(byStem ? m_byStemIndex : m_byPathIndex, other.m_keys[game], std::move(other.m_games[game]), byStem,
-                 false);
+    // Hashed and fetched a batch ahead, as a reader does.
+    constexpr std::size_t kBatch = 256;
+    std::vector<std::uint64_t> hashes;
+    for (std::size_t first = 0; first < other.m_games.size(); first += kBatch) {
+        const std::size_t end = std::min(first + kBatch, other.m_games.size());
+        hashes.clear();
+        for (std::size_t game = first; game < end; ++game) {
+            hashes.push_back(Index::hashOf(other.m_keys[game]));
+            (other.m_byStem[game] ? m_byStemIndex : m_byPathIndex).prefetch(hashes.back());
+        }
+        for (std::size_t game = first; game < end; ++game) {
+            const bool byStem = other.m_byStem[game];
+            addKeyed(byStem ? m_byStemIndex : m_byPathIndex, other.m_keys[game], hashes[game - first],
+                     std::move(other.m_games[game]), byStem);
+        }
     }
     other = GameList();
 }

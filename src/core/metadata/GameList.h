@@ -43,10 +43,17 @@ public:
     // A game described by its title alone (no file named): found by a ROM whose file name, less
     // its extension, is that title.
     void addByStem(std::string_view stem, GameDescription game);
-    // Says that a game for romPath is about to be added: its place in the look-up table is fetched
-    // into the processor's cache meanwhile (a table for 50,000 games is a megabyte, and waiting for
-    // it was a tenth of a big list's read).
-    void prefetch(std::string_view romPath) const;
+    // A game's path made ready to be added: copied into the list, and its place in the look-up
+    // table fetched into the processor's cache meanwhile. A table for 50,000 games is a megabyte,
+    // and waiting for it was a tenth of a big list's read: a reader prepares a batch of games'
+    // paths, then adds them.
+    struct PreparedPath
+    {
+        std::string_view path;
+        std::uint64_t hash;
+    };
+    PreparedPath prepare(std::string_view romPath);
+    void add(const PreparedPath &romPath, GameDescription game);
     // Takes over the games of other that this list does not describe yet.
     void merge(const GameList &other);
     void merge(GameList &&other);
@@ -85,8 +92,8 @@ private:
         std::size_t m_count = 0;
     };
 
-    // Adds game by key unless index has it; keep tells to copy key into the list first.
-    void addKeyed(Index &index, std::string_view key, GameDescription &&game, bool byStem, bool keepKey);
+    // Adds game by key, of the given hash and held by the list, unless index has it.
+    void addKeyed(Index &index, std::string_view key, std::uint64_t hash, GameDescription &&game, bool byStem);
     const GameDescription *findIn(const Index &index, std::string_view key) const;
 
     std::vector<std::shared_ptr<std::string>> m_held;

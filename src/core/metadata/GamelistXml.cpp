@@ -147,7 +147,6 @@ public:
         resolveListedPath(values[Path], m_romFolder, m_home, m_path, m_scratch);
         if (m_path.empty() || m_path.back() == '/')
             return;
-        m_list.prefetch(m_path);
 
         GameDescription game;
         game.title = held(values[Name]);
@@ -171,7 +170,15 @@ public:
             game.pictures.push_back({std::string(kPictureElements[picture].second), {}});
             resolveListedPath(path, m_romFolder, m_home, game.pictures.back().path, m_scratch);
         }
-        m_list.add(m_path, std::move(game));
+        m_batch.emplace_back(m_list.prepare(m_path), std::move(game));
+    }
+
+    // Adds the games read since the last time: their paths were prepared as they were read.
+    void flush()
+    {
+        for (auto &[path, game] : m_batch)
+            m_list.add(path, std::move(game));
+        m_batch.clear();
     }
 
 private:
@@ -202,6 +209,7 @@ private:
     const std::string &m_home;
     std::string m_path;
     std::string m_scratch;
+    std::vector<std::pair<GameList::PreparedPath, GameDescription>> m_batch;
 };
 
 // Parsed in place, with the text of an element kept in the element (half the nodes). No DOCTYPE
@@ -249,6 +257,7 @@ std::size_t readPieces(char *buffer, std::size_t at, std::size_t end, std::size_
         }
         for (const pugi::xml_node &node : piece.children("game"))
             reader.read(node);
+        reader.flush();
         if (!reserved && cut < end) {
             reserved = true;
             list.reserve(list.size() * span / (cut - at) * 21 / 20);
@@ -271,6 +280,7 @@ void readRest(char *buffer, std::size_t at, std::size_t end, GameList &list, Gam
             break;
         reader.read(node);
     }
+    reader.flush();
     if (!result)
         list.problem = problemOf(result, at);
 }
@@ -367,6 +377,7 @@ GameList GamelistXml::read(std::string bytes, const std::string &romFolder, cons
             break;
         reader.read(node);
     }
+    reader.flush();
 
     if (!result)
         list.problem = problemOf(result, 0);
