@@ -41,10 +41,10 @@ std::string golden(const char *name)
 
 } // namespace
 
-// A big list, read a piece at a time and by halves on two threads, reads exactly as the whole list
+// A big list, read a piece at a time on two threads, reads exactly as the whole list
 // read at once (a comment after it makes it read whole): in every form, where pieces cut after a
 // "</game>" that ends no game (in CDATA, a comment, a game inside a game: each game mostly that, so
-// cuts land there), and with a fault in either half (the first's makes the second read again).
+// cuts land there), with a fault in either half, and where the first of two descriptions wins.
 TEST(GamelistXml, ABigListReadInPiecesReadsAsTheWhole)
 {
     const std::string es =
@@ -67,6 +67,8 @@ TEST(GamelistXml, ABigListReadInPiecesReadsAsTheWhole)
          "<game><path>./in.zip</path><desc>" + std::string(3000, 'x') + "</desc></game>", "</gameList>"},
         {"Latin-1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><gameList>", "<name>\xe9t\xe9</name>",
          "</gameList>"},
+        {"a path described again at the end", "<gameList>", "",
+         "<game><path>./5.zip</path><name>Again</name></game></gameList>"},
         {"a fault in the second half", "<gameList>", "<rating>0.5</rating", "</gameList>"},
         {"a fault in the first half", "<gameList>", "<rating>0.5</rating", "</gameList>", 3'000},
     };
