@@ -61,56 +61,48 @@ int main(int argc, char **argv)
     select(1);
     std::printf("flat system: %d ROMs\n", roms->count());
 
-    // The deep tree is shown with its first answer (after the list's); its folders, watched after,
-    // come as a second (usually unchanged) one that the wait for idle includes.
+    // A selection is shown with the first answer that brings what it waits for: the deep tree's
+    // tree (after its list), the flat folder's list. What follows (the tree's watch, the list's
+    // sheets, usually unchanged) the wait for idle includes.
+    struct Shown
+    {
+        bool byTree;
+        std::vector<double> samples;
+    };
     auto *tree = frame.findChild<QWidget *>(QStringLiteral("folderTree"));
-    std::vector<double> deepShownSamples;
-    bool timingDeep = false;
-    std::chrono::steady_clock::time_point deepSince;
-    QObject::connect(&frame.romFolderReader(), &RomFolderReader::treeRead, &frame, [&] {
-        if (std::exchange(timingDeep, false)) {
-            tree->repaint();
+    Shown *timing = nullptr;
+    std::chrono::steady_clock::time_point since;
+    const auto answered = [&](bool byTree) {
+        if (timing && timing->byTree == byTree) {
+            if (byTree)
+                tree->repaint();
             roms->viewport()->repaint();
-            deepShownSamples.push_back(elapsedMs(deepSince));
+            std::exchange(timing, nullptr)->samples.push_back(elapsedMs(since));
         }
-    });
-    const std::vector<Timing> deepTimings = measureInterleaved(runs, {[&] {
+    };
+    QObject::connect(&frame.romFolderReader(), &RomFolderReader::treeRead, &frame, [&] { answered(true); });
+    QObject::connect(&frame.romFolderReader(), &RomFolderReader::listRead, &frame, [&] { answered(false); });
+    const auto measureSelection = [&](const std::string &folder, bool recurse, int row, Shown &shown) {
+        const std::vector<Timing> timings = measureInterleaved(runs, {[&] {
                                                                           std::vector<std::string> names;
-                                                                          plainReaddir(deep, names, true);
+                                                                          plainReaddir(folder, names, recurse);
                                                                       },
                                                                       [&] {
-                                                                          deepSince = std::chrono::steady_clock::now();
-                                                                          timingDeep = true;
-                                                                          select(0);
-                                                                          timingDeep = false;
+                                                                          since = std::chrono::steady_clock::now();
+                                                                          timing = &shown;
+                                                                          select(row);
+                                                                          timing = nullptr;
                                                                       }});
-    if (!deepShownSamples.empty())
-        deepShownSamples.erase(deepShownSamples.begin()); // the round that warms the caches
-    const Timing deepShown = summarise(deepShownSamples);
-    // The flat folder's rows are shown with the first answer; its sheets, read after, come as a
-    // second (usually unchanged) one that the wait for idle includes.
-    std::vector<double> flatShownSamples;
-    bool timingFlat = false;
-    std::chrono::steady_clock::time_point flatSince;
-    QObject::connect(&frame.romFolderReader(), &RomFolderReader::listRead, &frame, [&] {
-        if (std::exchange(timingFlat, false)) {
-            roms->viewport()->repaint();
-            flatShownSamples.push_back(elapsedMs(flatSince));
-        }
-    });
-    const std::vector<Timing> flatTimings = measureInterleaved(runs, {[&] {
-                                                                          std::vector<std::string> names;
-                                                                          plainReaddir(flat, names, false);
-                                                                      },
-                                                                      [&] {
-                                                                          flatSince = std::chrono::steady_clock::now();
-                                                                          timingFlat = true;
-                                                                          select(1);
-                                                                          timingFlat = false;
-                                                                      }});
-    if (!flatShownSamples.empty())
-        flatShownSamples.erase(flatShownSamples.begin()); // the round that warms the caches
-    const Timing flatShown = summarise(flatShownSamples);
+        if (!shown.samples.empty())
+            shown.samples.erase(shown.samples.begin()); // the round that warms the caches
+        return timings;
+    };
+    Shown deepShownSamples{true, {}};
+    const std::vector<Timing> deepTimings = measureSelection(deep, true, 0, deepShownSamples);
+    const Timing deepShown = summarise(deepShownSamples.samples);
+    Shown flatShownSamples{false, {}};
+    const std::vector<Timing> flatTimings = measureSelection(flat, false, 1, flatShownSamples);
+    const Timing flatShown = summarise(flatShownSamples.samples);
     // An Apply alone is timed; the Clear that follows it is not.
     edit->setText(QStringLiteral("mario"));
     std::vector<double> baselineSamples;
