@@ -5,6 +5,15 @@
 #include <optional>
 #include <thread>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kNiceness = 5;
+
+} // namespace
+
 struct GameListLoader::Shared
 {
     struct Request
@@ -72,6 +81,9 @@ bool GameListLoader::reading() const
 
 void GameListLoader::work(std::shared_ptr<Shared> shared)
 {
+    // Background work, on as many threads as a big list takes: the window's thread goes first, so
+    // that it still answers at once on a machine with two cores.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kNiceness);
     std::unique_lock lock(shared->mutex);
     while (shared->pending) {
         const Shared::Request request = std::move(*shared->pending);
