@@ -174,6 +174,18 @@ public:
         m_batch.emplace_back(m_list.prepare(m_path), std::move(game));
     }
 
+    // Reads and adds the games of parent, those before cutShort where there is one (a game a
+    // fault cut short).
+    void readAll(const pugi::xml_node &parent, const pugi::xml_node &cutShort)
+    {
+        for (const pugi::xml_node &node : parent.children("game")) {
+            if (node == cutShort)
+                break;
+            read(node);
+        }
+        flush();
+    }
+
     // Adds the games read since the last time: their paths were prepared as they were read.
     void flush()
     {
@@ -256,9 +268,7 @@ std::size_t readPieces(char *buffer, std::size_t at, std::size_t end, std::size_
             std::copy(untouched.begin(), untouched.end(), buffer + at);
             return at;
         }
-        for (const pugi::xml_node &node : piece.children("game"))
-            reader.read(node);
-        reader.flush();
+        reader.readAll(piece, {});
         if (!reserved && cut < end) {
             reserved = true;
             list.reserve(list.size() * span / (cut - at) * 21 / 20);
@@ -275,13 +285,7 @@ void readRest(char *buffer, std::size_t at, std::size_t end, GameList &list, Gam
     pugi::xml_document rest;
     const pugi::xml_parse_result result =
         rest.load_buffer_inplace(buffer + at, end - at, kFlags | pugi::parse_fragment, pugi::encoding_utf8);
-    const pugi::xml_node cutShort = result ? pugi::xml_node() : rest.last_child();
-    for (const pugi::xml_node &node : rest.children("game")) {
-        if (node == cutShort)
-            break;
-        reader.read(node);
-    }
-    reader.flush();
+    reader.readAll(rest, result ? pugi::xml_node() : rest.last_child());
     if (!result)
         list.problem = problemOf(result, at);
 }
@@ -373,12 +377,7 @@ GameList GamelistXml::read(std::string bytes, const std::string &romFolder, cons
     for (const pugi::xml_node &node : gameList.children("game"))
         games += node != cutShort ? 1 : 0;
     list.reserve(games);
-    for (const pugi::xml_node &node : gameList.children("game")) {
-        if (node == cutShort)
-            break;
-        reader.read(node);
-    }
-    reader.flush();
+    reader.readAll(gameList, cutShort);
 
     if (!result)
         list.problem = problemOf(result, 0);
