@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <thread>
 
 namespace marlit {
@@ -325,21 +326,30 @@ bool readInPieces(char *buffer, std::size_t size, GameList &list, const std::str
     }
     GameList second;
     std::string secondAsRead; // should the first half not read, the second is read again from this
-    std::thread secondReading;
+    std::exception_ptr secondFailed;
+    // Joined however this thread leaves (memory running out, say); what goes wrong on the second
+    // thread is this thread's to throw, as the read of a smaller list would.
+    std::jthread secondReading;
     if (middle < close)
-        secondReading = std::thread([&] {
-            secondAsRead.reserve(close - middle);
-            adviseHugePages(secondAsRead.data(), close - middle);
-            secondAsRead.assign(buffer + middle, close - middle);
-            GameReader reader(second, buffer, size, romFolder, home);
-            const std::size_t stop = readPieces(buffer, middle, close, close - middle, second, reader);
-            if (stop != std::string_view::npos)
-                readRest(buffer, stop, close, second, reader);
+        secondReading = std::jthread([&] {
+            try {
+                secondAsRead.reserve(close - middle);
+                adviseHugePages(secondAsRead.data(), close - middle);
+                secondAsRead.assign(buffer + middle, close - middle);
+                GameReader reader(second, buffer, size, romFolder, home);
+                const std::size_t stop = readPieces(buffer, middle, close, close - middle, second, reader);
+                if (stop != std::string_view::npos)
+                    readRest(buffer, stop, close, second, reader);
+            } catch (...) {
+                secondFailed = std::current_exception();
+            }
         });
     GameReader reader(list, buffer, size, romFolder, home);
     const std::size_t stop = readPieces(buffer, start, middle, close - start, list, reader);
     if (secondReading.joinable())
         secondReading.join();
+    if (secondFailed)
+        std::rethrow_exception(secondFailed);
     if (stop != std::string_view::npos) {
         std::copy(secondAsRead.begin(), secondAsRead.end(), buffer + middle);
         readRest(buffer, stop, close, list, reader);
