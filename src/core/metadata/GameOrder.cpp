@@ -1,9 +1,13 @@
 #include "core/metadata/GameOrder.h"
 
+#include "core/browse/GameTitle.h"
+#include "core/browse/NameOrder.h"
+#include "core/fs/AsciiCase.h"
 #include "core/metadata/GameCollection.h"
 
 #include <algorithm>
 #include <ctime>
+#include <iterator>
 #include <numeric>
 #include <vector>
 
@@ -91,6 +95,47 @@ RomNames GameOrder::sorted(RomNames names, const std::string &folder, const Game
     result.reserve(names.size(), names.bytes().size());
     for (const std::size_t row : order)
         result.push_back(names[row]);
+    return result;
+}
+
+RomNames GameOrder::byTitle(RomNames names, const std::string &folder, const GameCollection &games)
+{
+    // Each title folded once into one block of keys; the rows sorted on them.
+    struct Row
+    {
+        std::size_t keyBegin;
+        std::string_view title;
+        std::uint32_t index;
+    };
+    std::string keys;
+    keys.reserve(names.bytes().size());
+    std::vector<Row> rows;
+    rows.reserve(names.size());
+    std::string path = folder;
+    for (std::size_t row = 0; row < names.size(); ++row) {
+        const std::string_view name = names[row];
+        path.resize(folder.size());
+        path.append(name);
+        const GameDescription *game = games.describe(path);
+        const std::string_view title = game && !game->title.empty() ? game->title : GameTitle::of(name).title;
+        rows.push_back({keys.size(), title, static_cast<std::uint32_t>(row)});
+        std::transform(title.begin(), title.end(), std::back_inserter(keys), foldAscii);
+    }
+    const std::string_view folded(keys);
+    std::sort(rows.begin(), rows.end(), [&](const Row &a, const Row &b) {
+        if (const int byKey =
+                folded.substr(a.keyBegin, a.title.size()).compare(folded.substr(b.keyBegin, b.title.size()));
+            byKey != 0)
+            return byKey < 0;
+        if (const int byTitle = a.title.compare(b.title); byTitle != 0)
+            return byTitle < 0;
+        return NameOrder::less(names[a.index], names[b.index]);
+    });
+
+    RomNames result;
+    result.reserve(names.size(), names.bytes().size());
+    for (const Row &row : rows)
+        result.push_back(names[row.index]);
     return result;
 }
 

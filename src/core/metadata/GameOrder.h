@@ -14,7 +14,7 @@ struct GameCollection;
 
 // The orders the ROM list offers, beside the file names' own.
 enum class GameSort {
-    Name,        // as the folder readers sort: by name, ignoring case
+    Name,        // by the title shown, ignoring case (byTitle)
     ReleaseYear, // oldest first
     LastPlayed,  // most recent first
     MostPlayed,  // most plays first
@@ -46,6 +46,11 @@ public:
     // own launches). ROMs neither says anything of go last; ties keep the order given.
     static RomNames sorted(RomNames names, const std::string &folder, const GameCollection *games, GameSort sort,
                            const OwnPlaysByPath *own = nullptr);
+    // names (as above) by the titles shown: a game list's title where one gives it, else the
+    // file's title; ignoring case, then by the titles' bytes and the names, as the folder readers
+    // order the files' titles. A set named by short names (an arcade set's "sf2.zip") reads in
+    // the order of its games' names.
+    static RomNames byTitle(RomNames names, const std::string &folder, const GameCollection &games);
 
     // "YYYYMMDDTHHMMSS" (a game list's last play, local time) as the number YYYYMMDDHHMMSS; a
     // time since the epoch in milliseconds as the same number in local time. 0 for none.

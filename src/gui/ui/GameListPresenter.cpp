@@ -22,13 +22,14 @@
 #include <QFile>
 #include <QLabel>
 #include <QTimer>
+#include <QtConcurrentRun>
 
 GameListPresenter::GameListPresenter(RomListBox *romList, QWidget *window, FolderReaderPool &readers,
                                      PlayHistory &history, ShownSystem shownSystem, Say say)
     : QObject(window), m_romList(romList), m_say(std::move(say)), m_loader(new GameListLoader(this)),
       m_placesCheck(new RomPresenceCheck(readers, this)), m_folders(new GameListFolders(readers, this)),
       m_panel(new GameDetailsPanel(window)), m_sortLabel(new QLabel(window)), m_sortChoice(new QComboBox(window)),
-      m_history(history), m_shownSystem(std::move(shownSystem))
+      m_history(history), m_shownSystem(std::move(shownSystem)), m_ordering(new QFutureWatcher<Ordered>(this))
 {
     m_panel->setObjectName(QStringLiteral("gameDetails"));
     m_sortLabel->setObjectName(QStringLiteral("sortLabel"));
@@ -44,6 +45,14 @@ GameListPresenter::GameListPresenter(RomListBox *romList, QWidget *window, Folde
         m_sort = static_cast<marlit::GameSort>(m_sortChoice->currentData().toInt());
         if (!askOwnPlays())
             emit sortChanged();
+    });
+    connect(m_ordering, &QFutureWatcher<Ordered>::finished, this, [this] {
+        QFuture<Ordered> future = m_ordering->future();
+        if (future.resultCount() == 0)
+            return;
+        Ordered ordered = future.takeResult();
+        if (ordered.generation == m_orderGeneration)
+            emit namesOrdered(std::move(ordered.names), ordered.refresh);
     });
     connect(m_loader, &GameListLoader::collectionRead, this, &GameListPresenter::onCollectionRead);
     connect(m_placesCheck, &RomPresenceCheck::checked, this, &GameListPresenter::onPlacesChecked);
@@ -191,6 +200,23 @@ marlit::RomNames GameListPresenter::shown(marlit::RomNames names, const std::str
     names = marlit::GameSearch::filtered(std::move(names), folder, m_games.get(), search);
     return marlit::GameOrder::sorted(std::move(names), folder, m_games.get(), m_sort,
                                      m_ownPlays ? &*m_ownPlays : nullptr);
+}
+
+bool GameListPresenter::ordersLater(marlit::RomNames &names, const std::string &folder, bool refresh)
+{
+    constexpr std::size_t kOrderedAtOnce = 2000; // rows: about a millisecond
+    const quint64 generation = ++m_orderGeneration;
+    if (!m_games || m_sort != marlit::GameSort::Name || m_games->games.empty())
+        return false;
+    if (names.size() <= kOrderedAtOnce) {
+        names = marlit::GameOrder::byTitle(std::move(names), folder, *m_games);
+        return false;
+    }
+    m_ordering->setFuture(
+        QtConcurrent::run([names = std::move(names), folder, games = m_games, refresh, generation]() mutable {
+            return Ordered{marlit::GameOrder::byTitle(std::move(names), folder, *games), refresh, generation};
+        }));
+    return true;
 }
 
 QString GameListPresenter::foundText() const

@@ -179,6 +179,7 @@ void MainFrame::OnCreate()
         romList, this, folderReader->pool(), *history, [this] { return historyPresenter->system(); },
         [this](const QString &text) { starter->notice()->showFailure(text); });
     connect(gameLists, &GameListPresenter::gamesChanged, this, [this] { onGamesChanged(false); });
+    connect(gameLists, &GameListPresenter::namesOrdered, this, &MainFrame::showNames);
     connect(gameLists, &GameListPresenter::sortChanged, this, [this] { onGamesChanged(true); });
 
     folderTree = makeControl<RomFolderTree>(this, "folderTree");
@@ -465,6 +466,12 @@ void MainFrame::onListRead(const std::shared_ptr<FolderAnswer> &answer, bool ref
     gameLists->romFolderAnswered(browsing->state().romFolder(), answer->listing.metafiles);
     marlit::RomNames names =
         gameLists->shown(std::move(answer->listing.names), browsing->state().romFolder(), browsing->state().search());
+    if (!gameLists->ordersLater(names, browsing->state().romFolder(), refresh))
+        showNames(std::move(names), refresh);
+}
+
+void MainFrame::showNames(marlit::RomNames names, bool refresh)
+{
     if (!refresh) {
         romList->setNames(std::move(names));
     } else if (!romList->replaceNames(std::move(names))) {
@@ -486,6 +493,12 @@ void MainFrame::onGamesChanged(bool sortChanged)
             FillRomList(browsing->state().romFolder());
         else if (sortChanged || gameLists->sort() != marlit::GameSort::Name)
             folderReader->refreshList();
+        else if (gameLists->describes()) {
+            // "Name" goes by the titles the lists give: the rows shown take their order.
+            marlit::RomNames names = romList->romModel()->names();
+            if (!gameLists->ordersLater(names, browsing->state().romFolder(), true))
+                showNames(std::move(names), true);
+        }
     }
     OnSelChangeRom();
     update(snapshotAreaRect());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/app/SettingsFile.h"
+#include "core/browse/RomNames.h"
 #include "core/browse/RomSearch.h"
 #include "core/catalogue/CategoryCatalogue.h"
 #include "core/fs/FileStamp.h"
@@ -138,6 +139,9 @@ private:
     void showSearch();
     void onTreeRead(const std::shared_ptr<FolderAnswer> &answer, bool refresh);
     void onListRead(const std::shared_ptr<FolderAnswer> &answer, bool refresh);
+    // The ROM list's rows, as a listing gives them: in place of those shown, or kept selected
+    // where a refresh still has the selected ROM.
+    void showNames(marlit::RomNames names, bool refresh);
     // The shown system's game lists arrived or the order changed: layout, rows and pictures follow.
     void onGamesChanged(bool sortChanged);
     // The slot's picture from the game lists' media, where the system's own folders give none.

@@ -275,6 +275,42 @@ private slots:
         }
     }
 
+    // "Name" orders by the titles shown: an arcade set named by short names reads in the order
+    // of its games' names, a long one (ordered on a worker) as a short one, with an undescribed
+    // file in its place among them and the selection kept when the list is read again.
+    void nameOrdersByTheTitlesShown()
+    {
+        for (const int games : {3, 2500}) {
+            std::string list = "<gameList>";
+            for (int i = 0; i < games; ++i) // z0000.zip is "A 0000", z0001.zip "A 0001", ...
+                list += "<game><path>./" +
+                        QStringLiteral("z%1.zip").arg(games - 1 - i, 4, 10, QLatin1Char('0')).toStdString() +
+                        "</path><name>" + QStringLiteral("A %1").arg(i, 4, 10, QLatin1Char('0')).toStdString() +
+                        "</name></game>";
+            m_dir->write("roms/plain/gamelist.xml", list + "</gameList>");
+            for (int i = 0; i < games; ++i)
+                m_dir->write(QStringLiteral("roms/plain/z%1.zip").arg(i, 4, 10, QLatin1Char('0')).toStdString());
+            m_dir->write("roms/plain/B undescribed.zip");
+            m_dir->write("marlit.cfg", marlit::test::SettingsBytes{true, true, 2, 1000, 700, 1, 0}.bytes());
+            MainFrame frame(m_dir->path());
+            QVERIFY(frame.romFolderReader().waitForIdle());
+            auto *systems = frame.findChild<SystemListBox *>(QStringLiteral("systemList"));
+            systems->setCurrentRow(2);
+            frame.OnSelChangeSystem();
+            waitForGames(frame);
+            auto *roms = frame.findChild<RomListBox *>(QStringLiteral("romList"));
+            const QString last = QStringLiteral("A %1").arg(games - 1, 4, 10, QLatin1Char('0'));
+            QTRY_COMPARE(rowTexts(roms).mid(0, 2), QStringList({"A 0000", "A 0001"}));
+            QCOMPARE(rowTexts(roms).mid(games - 1),
+                     QStringList({last, "B undescribed.zip", "gamelist.xml", "Nothing.gb"}));
+            roms->setCurrentIndex(roms->model()->index(1, 0));
+            frame.applySearch(QString()); // read again
+            QVERIFY(frame.romFolderReader().waitForIdle());
+            QTRY_COMPARE(roms->currentIndex().data().toString(), QStringLiteral("A 0001"));
+            QCOMPARE(rowTexts(roms).first(), QStringLiteral("A 0000"));
+        }
+    }
+
     // "Game Lists:" in Setup says what was found; a media folder and a slot's kind chosen there
     // are kept in the system's values and used at once.
     void setupShowsWhatWasFoundAndKeepsAnotherChoice()
