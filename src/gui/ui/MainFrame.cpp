@@ -494,10 +494,12 @@ void MainFrame::onGamesChanged(bool sortChanged)
         else if (sortChanged || gameLists->sort() != marlit::GameSort::Name)
             folderReader->refreshList();
         else if (gameLists->describes()) {
-            // "Name" goes by the titles the lists give: the rows shown take their order.
+            // "Name" goes by the titles the lists give: the rows shown take their order, from the
+            // top unless a ROM is selected, which stays so.
+            const bool keep = romList->currentRow() >= 0;
             marlit::RomNames names = romList->romModel()->names();
-            if (!gameLists->ordersLater(names, browsing->state().romFolder(), true))
-                showNames(std::move(names), true);
+            if (!gameLists->ordersLater(names, browsing->state().romFolder(), keep))
+                showNames(std::move(names), keep);
         }
     }
     OnSelChangeRom();

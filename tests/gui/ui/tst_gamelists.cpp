@@ -303,6 +303,7 @@ private slots:
             QTRY_COMPARE(rowTexts(roms).mid(0, 2), QStringList({"A 0000", "A 0001"}));
             QCOMPARE(rowTexts(roms).mid(games - 1),
                      QStringList({last, "B undescribed.zip", "gamelist.xml", "Nothing.gb"}));
+            QCOMPARE(roms->indexAt(QPoint(1, 1)).row(), 0); // shown from the top
             roms->setCurrentIndex(roms->model()->index(1, 0));
             frame.applySearch(QString()); // read again
             QVERIFY(frame.romFolderReader().waitForIdle());
