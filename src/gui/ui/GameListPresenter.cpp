@@ -51,8 +51,15 @@ GameListPresenter::GameListPresenter(RomListBox *romList, QWidget *window, Folde
         if (future.resultCount() == 0)
             return;
         Ordered ordered = future.takeResult();
-        if (ordered.generation == m_orderGeneration)
-            emit namesOrdered(std::move(ordered.names), ordered.refresh);
+        m_orderUnderWay = 0;
+        // Late: another listing came meanwhile, or the list shows other rows (another system,
+        // folder or view).
+        if (ordered.generation != m_orderGeneration || ordered.rowsReplaced != m_romList->romModel()->replacements())
+            return;
+        // Game lists that arrived meanwhile order them again, by their titles.
+        if (ordered.games != m_games && ordersLater(ordered.names, ordered.folder, ordered.refresh))
+            return;
+        emit namesOrdered(std::move(ordered.names), ordered.refresh);
     });
     connect(m_loader, &GameListLoader::collectionRead, this, &GameListPresenter::onCollectionRead);
     connect(m_placesCheck, &RomPresenceCheck::checked, this, &GameListPresenter::onPlacesChecked);
@@ -212,10 +219,12 @@ bool GameListPresenter::ordersLater(marlit::RomNames &names, const std::string &
         names = marlit::GameOrder::byTitle(std::move(names), folder, *m_games);
         return false;
     }
-    m_ordering->setFuture(
-        QtConcurrent::run([names = std::move(names), folder, games = m_games, refresh, generation]() mutable {
-            return Ordered{marlit::GameOrder::byTitle(std::move(names), folder, *games), refresh, generation};
-        }));
+    m_orderUnderWay = generation;
+    m_ordering->setFuture(QtConcurrent::run([names = std::move(names), folder, games = m_games, refresh, generation,
+                                             replaced = m_romList->romModel()->replacements()]() mutable {
+        marlit::RomNames ordered = marlit::GameOrder::byTitle(std::move(names), folder, *games);
+        return Ordered{std::move(ordered), folder, std::move(games), refresh, generation, replaced};
+    }));
     return true;
 }
 

@@ -97,6 +97,9 @@ public:
     // (some 20 ms for 50,000 rows). A short one is put in that order at once. Either way, an
     // order under way for an earlier list is forgotten.
     bool ordersLater(marlit::RomNames &names, const std::string &folder, bool refresh);
+    // Whether an order ordersLater began is under way: it follows game lists that arrive
+    // meanwhile.
+    bool ordering() const { return m_orderUnderWay != 0 && m_orderUnderWay == m_orderGeneration; }
 
     // Runs the event loop until the places are checked, read and the collection delivered, or
     // timeoutMs passed (tests, benchmarks); whether it is all done.
@@ -125,8 +128,11 @@ private:
     struct Ordered
     {
         marlit::RomNames names;
+        std::string folder;
+        std::shared_ptr<const marlit::GameCollection> games; // whose titles ordered them
         bool refresh;
         quint64 generation;
+        quint64 rowsReplaced; // the list's replacements when it was asked for: the rows it orders
     };
 
     RomListBox *m_romList;
@@ -152,4 +158,5 @@ private:
     QSet<QString> m_said;                             // problems told already, each once per run
     QFutureWatcher<Ordered> *m_ordering;
     quint64 m_orderGeneration = 0; // of the listing last given to ordersLater
+    quint64 m_orderUnderWay = 0;   // the generation of the order under way on a worker; 0: none
 };

@@ -493,9 +493,9 @@ void MainFrame::onGamesChanged(bool sortChanged)
             FillRomList(browsing->state().romFolder());
         else if (sortChanged || gameLists->sort() != marlit::GameSort::Name)
             folderReader->refreshList();
-        else if (gameLists->describes()) {
+        else if (gameLists->describes() && !gameLists->ordering()) {
             // "Name" goes by the titles the lists give: the rows shown take their order, from the
-            // top unless a ROM is selected, which stays so.
+            // top unless a ROM is selected, which stays so (an order under way follows them).
             const bool keep = romList->currentRow() >= 0;
             marlit::RomNames names = romList->romModel()->names();
             if (!gameLists->ordersLater(names, browsing->state().romFolder(), keep))

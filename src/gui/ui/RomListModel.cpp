@@ -77,6 +77,7 @@ Qt::ItemFlags RomListModel::flags(const QModelIndex &index) const
 void RomListModel::setNames(marlit::RomNames names)
 {
     beginResetModel();
+    ++m_replacements;
     m_names = std::move(names);
     m_rowFolders.clear();
     m_details.clear();
@@ -87,6 +88,7 @@ void RomListModel::setNames(marlit::RomNames names)
 void RomListModel::setRows(std::vector<marlit::HistoryView::Row> rows)
 {
     beginResetModel();
+    ++m_replacements;
     m_names = {};
     m_rowFolders.clear();
     m_details.clear();

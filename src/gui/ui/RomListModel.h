@@ -58,6 +58,9 @@ public:
     void setPresence(std::vector<std::uint8_t> present);
 
     const marlit::RomNames &names() const { return m_names; }
+    // How many times the rows were replaced: what was worked out for the rows as they were can
+    // tell that they have changed since (another folder, system or view).
+    quint64 replacements() const { return m_replacements; }
     // The name of a row, or an empty name outside the list.
     std::string nameAt(int row) const;
 
@@ -92,4 +95,5 @@ private:
     std::unordered_set<std::string> m_favourites;
     std::unordered_map<std::string, std::string> m_playLines;
     std::shared_ptr<const marlit::GameCollection> m_games;
+    quint64 m_replacements = 0;
 };
