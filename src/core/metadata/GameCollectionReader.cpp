@@ -200,7 +200,7 @@ std::shared_ptr<const GameCollection> GameCollectionReader::read(const std::stri
         if (collection->games.empty())
             collection->games = std::move(list);
         else
-            collection->games.merge(list);
+            collection->games.merge(std::move(list));
     };
     for (const GameListFile &place : places.files)
         readList(place);

@@ -153,20 +153,9 @@ void GameList::addByStem(std::string_view stem, GameDescription game)
     addKeyed(m_byStemIndex, keep(stem), Index::hashOf(stem), std::move(game), true);
 }
 
-void GameList::merge(const GameList &other)
-{
-    // The other's games point into what it holds: held here too, nothing is copied.
-    m_held.insert(m_held.end(), other.m_held.begin(), other.m_held.end());
-    for (std::size_t game = 0; game < other.m_games.size(); ++game) {
-        const bool byStem = other.m_byStem[game];
-        const std::string_view key = other.m_keys[game];
-        addKeyed(byStem ? m_byStemIndex : m_byPathIndex, key, Index::hashOf(key), GameDescription(other.m_games[game]),
-                 byStem);
-    }
-}
-
 void GameList::merge(GameList &&other)
 {
+    // The other's games point into what it holds: held here too, no text is copied.
     m_held.insert(m_held.end(), other.m_held.begin(), other.m_held.end());
     reserve(m_games.size() + other.m_games.size());
     // Hashed and fetched a batch ahead, as a reader does.

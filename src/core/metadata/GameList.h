@@ -55,7 +55,6 @@ public:
     PreparedPath prepare(std::string_view romPath);
     void add(const PreparedPath &romPath, GameDescription game);
     // Takes over the games of other that this list does not describe yet.
-    void merge(const GameList &other);
     void merge(GameList &&other);
 
     const GameDescription *find(std::string_view romPath) const;

@@ -180,9 +180,9 @@ TEST(GameList, KeepsItsTextThroughEncodingsMovesAndMerges)
         many += "<game><path>./g" + std::to_string(i) + ".zip</path><name>T" + std::to_string(i) + "</name></game>";
     GameList games = GamelistXml::read(many + "</gameList>", kRoms, kHome);
     {
-        const GameList other = PegasusMetadata::read(
+        GameList other = PegasusMetadata::read(
             "game: Other\nfile: g5.zip\n\ngame: Extra\nfile: extra.zip\n\ngame: By Title\n", kRoms, kHome);
-        games.merge(other);
+        games.merge(std::move(other));
     }
     ASSERT_EQ(games.size(), 3002u);
     for (int i = 0; i < 3000; ++i) {
