@@ -12,6 +12,27 @@ std::string resolveListedPath(std::string_view path, const std::string &base, co
     return out;
 }
 
+namespace {
+
+// Whether the clean-up would leave path as it is: no doubled separator, no "." or ".." part.
+bool isPlain(std::string_view path)
+{
+    if (path.find("//") != std::string_view::npos)
+        return false;
+    for (std::size_t dot = path.find('.'); dot != std::string_view::npos; dot = path.find('.', dot + 1)) {
+        if (dot > 0 && path[dot - 1] != kPathSeparator)
+            continue; // within a name
+        std::size_t after = dot + 1;
+        if (after < path.size() && path[after] == '.')
+            ++after;
+        if (after == path.size() || path[after] == kPathSeparator)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 void resolveListedPath(std::string_view path, const std::string &base, const std::string &home, std::string &out,
                        std::string &scratch)
 {
@@ -30,8 +51,16 @@ void resolveListedPath(std::string_view path, const std::string &base, const std
         joined.assign(path);
     else if (path.size() >= 2 && path[0] == '~' && path[1] == kPathSeparator)
         joinTo(home, path.substr(2));
-    else
+    else {
+        while (path.size() >= 2 && path[0] == '.' && path[1] == kPathSeparator)
+            path.remove_prefix(2); // "./x.zip", as most lists write it
         joinTo(base, path);
+    }
+    // Most paths are plain already: taken as they are, where the clean-up below would build the same.
+    if (isPlain(joined)) {
+        std::swap(out, joined);
+        return;
+    }
 
     // Lexical clean-up, part by part; ".." never climbs above the root.
     const bool absolute = joined.front() == kPathSeparator;

@@ -183,18 +183,24 @@ std::shared_ptr<const GameCollection> GameCollectionReader::read(const std::stri
             std::find(collection->foundFiles.begin(), collection->foundFiles.end(),
                       split.folder + "metadata.pegasus.txt") != collection->foundFiles.end())
             return;
-        RegularFile::Read file = RegularFile::read(place.path, m_limits.maxFileBytes);
-        if (!file.found)
+        const RegularFile file = RegularFile::open(place.path, m_limits.maxFileBytes);
+        if (!file.found())
             return;
         collection->foundFiles.push_back(place.path);
-        if (!file.problem.empty()) {
-            collection->problems.push_back(place.path + ": " + file.problem);
+        if (!file.problem().empty()) {
+            collection->problems.push_back(place.path + ": " + file.problem());
             return;
         }
-        GameList list = place.format == GameListFormat::EmulationStation
-                            ? GamelistXml::read(std::move(file.bytes), romFolder, home)
-                            : PegasusMetadata::read(file.bytes, split.folder, home);
-        file.bytes = std::string(); // not held while the next is read (a game list in place holds its own)
+        GameList list;
+        if (place.format == GameListFormat::EmulationStation) {
+            list = GamelistXml::read(file, romFolder, home);
+        } else {
+            const RegularFile::Read whole = file.readWhole();
+            if (whole.problem.empty())
+                list = PegasusMetadata::read(whole.bytes, split.folder, home);
+            else
+                list.problem = whole.problem;
+        }
         if (!list.problem.empty())
             collection->problems.push_back(place.path + ": " + list.problem);
         if (collection->games.empty())

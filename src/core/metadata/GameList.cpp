@@ -87,8 +87,19 @@ char *GameList::hold(std::string bytes)
 {
     // The string's object stays in its own allocation, so its characters never move, however
     // short they are.
-    m_held.push_back(std::make_shared<std::string>(std::move(bytes)));
-    return m_held.back()->data();
+    auto held = std::make_shared<std::string>(std::move(bytes));
+    char *data = held->data();
+    m_held.push_back(std::move(held));
+    return data;
+}
+
+char *GameList::hold(std::size_t size)
+{
+    std::shared_ptr<char[]> held = std::make_shared_for_overwrite<char[]>(size);
+    adviseHugePages(held.get(), size);
+    char *data = held.get();
+    m_held.push_back(std::move(held));
+    return data;
 }
 
 std::string_view GameList::keep(std::string_view text)
@@ -98,8 +109,8 @@ std::string_view GameList::keep(std::string_view text)
     if (!m_open || m_open->capacity() - m_open->size() < text.size()) {
         auto block = std::make_shared<std::string>();
         block->reserve(std::max(kBlockBytes, text.size()));
+        m_open = block.get();
         m_held.push_back(std::move(block));
-        m_open = m_held.back().get();
     }
     const std::size_t at = m_open->size();
     m_open->append(text); // within its capacity: what was kept before stays where it is

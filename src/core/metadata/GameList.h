@@ -32,6 +32,8 @@ public:
     // Takes bytes for as long as the list lives; its games may point into them, which stay where
     // they are. Gives them back to be read (and changed in place) by the caller.
     char *hold(std::string bytes);
+    // Room for size bytes, not yet written (no time is spent clearing what is written next).
+    char *hold(std::size_t size);
     // text, copied into what the list holds.
     std::string_view keep(std::string_view text);
     void reserve(std::size_t games);
@@ -95,7 +97,7 @@ private:
     void addKeyed(Index &index, std::string_view key, std::uint64_t hash, GameDescription &&game, bool byStem);
     const GameDescription *findIn(const Index &index, std::string_view key) const;
 
-    std::vector<std::shared_ptr<std::string>> m_held;
+    std::vector<std::shared_ptr<void>> m_held;
     std::string *m_open = nullptr; // the block keep() appends to: never grown past its capacity
     std::vector<GameDescription> m_games;
     std::vector<std::string_view> m_keys; // each game's path or stem

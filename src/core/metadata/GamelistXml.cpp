@@ -1,7 +1,5 @@
 #include "core/metadata/GamelistXml.h"
 
-#include "core/fs/HugePages.h"
-
 #include <pugixml.hpp>
 
 #include <algorithm>
@@ -10,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <thread>
 
 namespace marlit {
@@ -238,6 +237,7 @@ std::string problemOf(const pugi::xml_parse_result &result, std::size_t offset)
 
 constexpr std::string_view kGameEnd = "</game>";
 constexpr std::size_t kPieceBytes = 256u << 10;
+constexpr std::size_t kHalvedBytes = 4u << 20; // below this, a second thread costs more than it gives
 
 // Where a piece begun at `at` ends: after the first "</game>" past kPieceBytes, or at end when
 // what is left is not much more than a piece.
@@ -249,25 +249,33 @@ std::size_t pieceEnd(std::string_view bytes, std::size_t at, std::size_t end)
     return gameEnd < end ? gameEnd + kGameEnd.size() : end;
 }
 
+// Puts [at, end) of the buffer back as the file has it, after an in-place parse wrote over it;
+// false where it cannot (the file changed meanwhile). Keeping a copy of every piece instead cost
+// a tenth of a big list's read.
+using Restore = std::function<bool(std::size_t at, std::size_t end)>;
+
+constexpr std::string_view kChanged = "it changed while it was read";
+
 // Reads the games of [at, end) a piece at a time, each piece's nodes made in the memory of the
 // piece before: the nodes of a whole 50,000-game list are some 50 MB, written once and read once,
 // where a piece's stay in the processor's cache (about ten times faster). A piece is cut after a
 // "</game>"; one that does not read (the cut was no end of a game, in a comment say, or the file
-// is broken there) is put back as it was, and its start is returned; npos when all read. The
+// is broken there) is put back as it was, and its start is returned; npos when nothing is left to
+// read (all read, or the piece could not be put back, which the list's problem then says). The
 // list is reserved for span bytes as dense in games as the first piece.
 std::size_t readPieces(char *buffer, std::size_t at, std::size_t end, std::size_t span, GameList &list,
-                       GameReader &reader)
+                       GameReader &reader, const Restore &restore)
 {
     const std::string_view bytes(buffer, end);
     pugi::xml_document piece;
-    std::string untouched;
     bool reserved = false;
     while (at < end) {
         const std::size_t cut = pieceEnd(bytes, at, end);
-        untouched.assign(buffer + at, cut - at);
         if (!piece.load_buffer_inplace(buffer + at, cut - at, kFlags | pugi::parse_fragment, pugi::encoding_utf8)) {
-            std::copy(untouched.begin(), untouched.end(), buffer + at);
-            return at;
+            if (restore(at, cut))
+                return at;
+            list.problem = kChanged;
+            return std::string_view::npos;
         }
         reader.readAll(piece, {});
         if (!reserved && cut < end) {
@@ -297,11 +305,11 @@ void readRest(char *buffer, std::size_t at, std::size_t end, GameList &list, Gam
 // half is put back as it was and the rest of the list read in one piece, as the whole read would;
 // where one of the second half does not, the same happens within the second half. False, with
 // nothing changed, where this does not apply.
-bool readInPieces(char *buffer, std::size_t size, GameList &list, const std::string &romFolder, const std::string &home)
+bool readInPieces(char *buffer, std::size_t size, GameList &list, const std::string &romFolder, const std::string &home,
+                  const Restore &restore)
 {
     constexpr std::string_view kOpen = "<gameList>";
     constexpr std::string_view kClose = "</gameList>";
-    constexpr std::size_t kHalvedBytes = 4u << 20; // below this, a second thread costs more than it gives
     const std::string_view bytes(buffer, size);
     if (size < 2 * kPieceBytes)
         return false;
@@ -325,7 +333,6 @@ bool readInPieces(char *buffer, std::size_t size, GameList &list, const std::str
         middle = gameEnd < close ? gameEnd + kGameEnd.size() : close;
     }
     GameList second;
-    std::string secondAsRead; // should the first half not read, the second is read again from this
     std::exception_ptr secondFailed;
     // Joined however this thread leaves (memory running out, say); what goes wrong on the second
     // thread is this thread's to throw, as the read of a smaller list would.
@@ -333,11 +340,8 @@ bool readInPieces(char *buffer, std::size_t size, GameList &list, const std::str
     if (middle < close)
         secondReading = std::jthread([&] {
             try {
-                secondAsRead.reserve(close - middle);
-                adviseHugePages(secondAsRead.data(), close - middle);
-                secondAsRead.assign(buffer + middle, close - middle);
                 GameReader reader(second, buffer, size, romFolder, home);
-                const std::size_t stop = readPieces(buffer, middle, close, close - middle, second, reader);
+                const std::size_t stop = readPieces(buffer, middle, close, close - middle, second, reader, restore);
                 if (stop != std::string_view::npos)
                     readRest(buffer, stop, close, second, reader);
             } catch (...) {
@@ -345,29 +349,29 @@ bool readInPieces(char *buffer, std::size_t size, GameList &list, const std::str
             }
         });
     GameReader reader(list, buffer, size, romFolder, home);
-    const std::size_t stop = readPieces(buffer, start, middle, close - start, list, reader);
+    const std::size_t stop = readPieces(buffer, start, middle, close - start, list, reader, restore);
     if (secondReading.joinable())
         secondReading.join();
     if (secondFailed)
         std::rethrow_exception(secondFailed);
     if (stop != std::string_view::npos) {
-        std::copy(secondAsRead.begin(), secondAsRead.end(), buffer + middle);
-        readRest(buffer, stop, close, list, reader);
-    } else if (middle < close) {
+        if (middle == close || restore(middle, close))
+            readRest(buffer, stop, close, list, reader);
+        else
+            list.problem = kChanged;
+    } else if (middle < close && list.problem.empty()) {
         list.problem = second.problem;
         list.merge(std::move(second));
     }
     return true;
 }
 
-} // namespace
-
-GameList GamelistXml::read(std::string bytes, const std::string &romFolder, const std::string &home)
+// The list of the size bytes at buffer, which the list holds; restore puts back what a read in
+// pieces wrote over.
+GameList parse(GameList list, char *buffer, std::size_t size, const std::string &romFolder, const std::string &home,
+               const Restore &restore)
 {
-    GameList list;
-    const std::size_t size = bytes.size();
-    char *buffer = list.hold(std::move(bytes));
-    if (readInPieces(buffer, size, list, romFolder, home))
+    if (readInPieces(buffer, size, list, romFolder, home, restore))
         return list;
     GameReader reader(list, buffer, size, romFolder, home);
 
@@ -394,6 +398,48 @@ GameList GamelistXml::read(std::string bytes, const std::string &romFolder, cons
     else if (!gameList)
         list.problem = "it has no <gameList> element";
     return list;
+}
+
+} // namespace
+
+GameList GamelistXml::read(std::string bytes, const std::string &romFolder, const std::string &home)
+{
+    GameList list;
+    const std::size_t size = bytes.size();
+    // A read in pieces writes over what it parses; only a list big enough for pieces needs a copy.
+    const std::string original = size >= 2 * kPieceBytes ? bytes : std::string();
+    char *buffer = list.hold(std::move(bytes));
+    return parse(std::move(list), buffer, size, romFolder, home, [&](std::size_t at, std::size_t end) {
+        std::copy(original.begin() + static_cast<std::ptrdiff_t>(at),
+                  original.begin() + static_cast<std::ptrdiff_t>(end), buffer + at);
+        return true;
+    });
+}
+
+GameList GamelistXml::read(const RegularFile &file, const std::string &romFolder, const std::string &home)
+{
+    GameList list;
+    char *buffer = list.hold(file.size());
+    // A big file is read by halves on two threads: the copy and the faults of its fresh memory
+    // take as long as a third of its parse.
+    const std::size_t half = file.size() >= kHalvedBytes ? file.size() / 2 : file.size();
+    RegularFile::Part first;
+    RegularFile::Part second;
+    {
+        std::jthread secondHalf;
+        if (half < file.size())
+            secondHalf = std::jthread([&] { second = file.readAt(buffer + half, half, file.size() - half); });
+        first = file.readAt(buffer, 0, half);
+    }
+    if (first.error != 0 || second.error != 0) {
+        list.problem = RegularFile::readProblem(first.error != 0 ? first.error : second.error);
+        return list;
+    }
+    const std::size_t size = first.bytes < half ? first.bytes : half + second.bytes;
+    return parse(std::move(list), buffer, size, romFolder, home, [&](std::size_t at, std::size_t end) {
+        const RegularFile::Part again = file.readAt(buffer + at, at, end - at);
+        return again.error == 0 && again.bytes == end - at;
+    });
 }
 
 } // namespace marlit

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/fs/RegularFile.h"
 #include "core/metadata/GameList.h"
 
 #include <string>
@@ -26,6 +27,8 @@ class GamelistXml
 {
 public:
     static GameList read(std::string bytes, const std::string &romFolder, const std::string &home);
+    // The file's bytes, read whole (what cannot be read is said in the list's problem).
+    static GameList read(const RegularFile &file, const std::string &romFolder, const std::string &home);
 };
 
 } // namespace marlit

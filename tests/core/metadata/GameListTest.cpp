@@ -44,7 +44,8 @@ std::string golden(const char *name)
 // A big list, read a piece at a time on two threads, reads exactly as the whole list
 // read at once (a comment after it makes it read whole): in every form, where pieces cut after a
 // "</game>" that ends no game (in CDATA, a comment, a game inside a game: each game mostly that, so
-// cuts land there), with a fault in either half, and where the first of two descriptions wins.
+// cuts land there), with a fault in either half, and where the first of two descriptions wins;
+// from a file (read by halves, a piece that does not read read again from it) and from memory.
 TEST(GamelistXml, ABigListReadInPiecesReadsAsTheWhole)
 {
     const std::string es =
@@ -73,14 +74,20 @@ TEST(GamelistXml, ABigListReadInPiecesReadsAsTheWhole)
         {"a fault in the first half", "<gameList>", "<rating>0.5</rating", "</gameList>", 3'000},
     };
     const std::string words(330, 'w'); // a list big enough to be read by halves
+    const TempDir dir;
+    bool fromFile = false;
     for (const Case &form : cases) {
+        fromFile = !fromFile;
         std::string bytes = form.head;
         for (int i = 0; i < 12'000; ++i)
             bytes += "<game><path>./" + std::to_string(i) + ".zip</path>" +
                      (i == form.faultAt || form.inGame.find("rating") == std::string::npos ? form.inGame : "") +
                      "<name>Game " + std::to_string(i) + "</name><desc>" + words + "</desc></game>\n";
         bytes += form.tail;
-        const GameList pieces = GamelistXml::read(bytes, kRoms, kHome);
+        std::ofstream(dir.path() + "gamelist.xml", std::ios::binary | std::ios::trunc) << bytes;
+        const GameList pieces =
+            fromFile ? GamelistXml::read(marlit::RegularFile::open(dir.path() + "gamelist.xml", 1u << 30), kRoms, kHome)
+                     : GamelistXml::read(bytes, kRoms, kHome);
         const GameList whole = GamelistXml::read(bytes + "<!-- read whole -->", kRoms, kHome);
         EXPECT_EQ(pieces.size(), whole.size()) << form.what;
         EXPECT_EQ(pieces.problem, whole.problem) << form.what;
