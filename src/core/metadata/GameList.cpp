@@ -136,6 +136,7 @@ void GameList::addKeyed(Index &index, std::string_view key, std::uint64_t hash, 
     const std::size_t slot = index.slotOf(key, hash, m_keys);
     if (index.gameAt(slot))
         return;
+    m_namesPictures = m_namesPictures || !game.pictures.empty();
     m_keys.push_back(key);
     m_byStem.push_back(byStem);
     m_games.push_back(std::move(game));
@@ -149,7 +150,7 @@ GameList::PreparedPath GameList::prepare(std::string_view romPath)
     return {keep(romPath), hash};
 }
 
-void GameList::add(const PreparedPath &romPath, GameDescription game)
+void GameList::add(const PreparedPath &romPath, GameDescription &&game)
 {
     addKeyed(m_byPathIndex, romPath.path, romPath.hash, std::move(game), false);
 }
@@ -201,14 +202,6 @@ const GameDescription *GameList::find(std::string_view romPath) const
     if (const GameDescription *game = findIn(m_byPathIndex, romPath))
         return game;
     return findIn(m_byStemIndex, stemOf(romPath));
-}
-
-bool GameList::namesPictures() const
-{
-    for (const GameDescription &game : m_games)
-        if (!game.pictures.empty())
-            return true;
-    return false;
 }
 
 } // namespace marlit

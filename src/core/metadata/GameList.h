@@ -55,13 +55,13 @@ public:
         std::uint64_t hash;
     };
     PreparedPath prepare(std::string_view romPath);
-    void add(const PreparedPath &romPath, GameDescription game);
+    void add(const PreparedPath &romPath, GameDescription &&game);
     // Takes over the games of other that this list does not describe yet.
     void merge(GameList &&other);
 
     const GameDescription *find(std::string_view romPath) const;
     // Whether any game names a picture of its own.
-    bool namesPictures() const;
+    bool namesPictures() const { return m_namesPictures; }
     std::size_t size() const { return m_games.size(); }
     bool empty() const { return m_games.empty(); }
 
@@ -104,6 +104,7 @@ private:
     std::vector<bool> m_byStem;           // whether each game's key is a stem
     Index m_byPathIndex;
     Index m_byStemIndex;
+    bool m_namesPictures = false;
 };
 
 } // namespace marlit

@@ -149,7 +149,8 @@ public:
         if (m_path.empty() || m_path.back() == '/')
             return;
 
-        GameDescription game;
+        // Made where it waits for its path's turn: a description is moved once, into the list.
+        GameDescription &game = m_batch.emplace_back(m_list.prepare(m_path), GameDescription{}).second;
         game.title = held(values[Name]);
         game.description = held(values[Desc]);
         game.developer = held(values[Developer]);
@@ -171,7 +172,6 @@ public:
             game.pictures.push_back({std::string(kPictureElements[picture].second), {}});
             resolveListedPath(path, m_romFolder, m_home, game.pictures.back().path, m_scratch);
         }
-        m_batch.emplace_back(m_list.prepare(m_path), std::move(game));
     }
 
     // Reads and adds the games of parent, those before cutShort where there is one (a game a
