@@ -1,6 +1,6 @@
 // Other front-ends' game lists in the real window. First, a gamelist.xml of 50,000 games: its read
-// and parse alone, on a thread of its own as the window's loader runs it, and the time from a
-// system's selection until its descriptions reach the UI thread, both against a plain read of the
+// and parse alone, on a thread of its own as the window's loader runs it, and the time from the
+// system's rows until its descriptions reach the UI thread, both against a plain read of the
 // same file in the same runs; the UI thread's longest turn meanwhile; the memory held per game. Second, the
 // selection of a described ROM (title, details panel and two pictures from ES-DE's media folders)
 // against the selection of an undescribed ROM whose two pictures come from snapshot folders.
@@ -11,6 +11,7 @@
 #include "TimedApplication.h"
 
 #include "core/catalogue/CategoryTable.h"
+#include "core/fs/RegularFile.h"
 #include "core/metadata/GameCollection.h"
 #include "core/metadata/GameCollectionReader.h"
 #include "gui/browse/RomFolderReader.h"
@@ -175,21 +176,27 @@ int main(int argc, char **argv)
     std::vector<double> parseSamples;
     std::vector<double> arriveSamples;
     const marlit::GameListPlaces bigPlaces = marlit::GameListPlaces::forRomFolder(big, {});
-    // The plain read goes into memory it has already touched: whether a fresh buffer's pages
-    // cost faults depends on what the allocator did before, which made this baseline vary from 4
-    // to 160 ms between runs of one build.
-    std::string readInto(std::filesystem::file_size(listPath), '\0');
+    // The plain read: the whole file into memory of its own, as the program reads any file (asked
+    // in huge pages, so that the figure does not swing with what the allocator had before: into
+    // fresh 4 kB pages this machine took from 4 to 160 ms). Beside it, the bare copy of the file
+    // into memory touched before, the least a read can cost.
+    std::string copyInto(std::filesystem::file_size(listPath), '\0');
+    std::vector<double> copySamples;
     for (int run = 0; run <= runs; ++run) {
         selectSystem(3); // nothing described
         collectionArrived();
         auto start = std::chrono::steady_clock::now();
         {
             const int file = ::open(listPath.c_str(), O_RDONLY);
-            const ssize_t got = ::read(file, readInto.data(), readInto.size());
+            const ssize_t got = ::read(file, copyInto.data(), copyInto.size());
             ::close(file);
             if (got < 0)
                 return 1;
         }
+        const double copyMs = elapsedMs(start);
+        start = std::chrono::steady_clock::now();
+        if (marlit::RegularFile::read(listPath, std::size_t(1) << 30).bytes.size() != copyInto.size())
+            return 1;
         const double readMs = elapsedMs(start);
 
         // The worker's side alone: read and parsed on a new thread, as the loader does.
@@ -225,6 +232,7 @@ int main(int argc, char **argv)
         QApplication::processEvents();
         ticker.stop();
         if (run > 0) {
+            copySamples.push_back(copyMs);
             readSamples.push_back(readMs);
             parseSamples.push_back(parseMs);
             arriveSamples.push_back(arriveMs);
@@ -233,6 +241,7 @@ int main(int argc, char **argv)
         }
     }
     const Timing readTiming = summarise(readSamples);
+    const Timing copyTiming = summarise(copySamples);
     const Timing parseTiming = summarise(parseSamples);
     const Timing arriveTiming = summarise(arriveSamples);
 
@@ -281,9 +290,12 @@ int main(int argc, char **argv)
     const Timing plainSelection = timeSelections(2);
     const Timing describedSelection = timeSelections(1);
 
-    report("50,000 games: plain read of gamelist.xml (baseline)", readTiming, readTiming);
+    report("50,000 games: plain read of gamelist.xml, as the program reads a file (baseline)", readTiming, readTiming);
+    report("50,000 games: bare copy of it into memory touched before", copyTiming, readTiming);
     report("50,000 games: read and parsed on the worker alone", parseTiming, readTiming);
-    report("50,000 games: selection until described, off the UI thread", arriveTiming, readTiming);
+    std::printf("50,000 games: read and parsed, against the bare copy: %.2fx\n",
+                parseTiming.medianMs / copyTiming.medianMs);
+    report("50,000 games: from the ROM folder's rows until described, off the UI thread", arriveTiming, readTiming);
     std::printf("50,000 games: the UI thread's longest turn meanwhile: %.1f ms (target under 8 ms) %s; longest "
                 "gap between the ticks of a 1 ms timer: %.1f ms\n",
                 longestTurnMs, longestTurnMs < 8.0 ? "met" : "MISSED", longestTickGapMs);
@@ -293,7 +305,7 @@ int main(int argc, char **argv)
     report("ROM selection, undescribed, two snapshots (baseline)", plainSelection, plainSelection);
     report("ROM selection, described: title, panel, two media pictures", describedSelection, plainSelection);
     verdict("50,000-game list parsed off the UI thread", parseTiming, readTiming, 5.0);
-    verdict("50,000-game list until described in the window", arriveTiming, readTiming, 5.0);
+    verdict("50,000-game list from the rows until described", arriveTiming, readTiming, 5.0);
     verdict("described ROM selection", describedSelection, plainSelection, 1.2);
     frame.writeSettings(); // into the temporary workspace, not the caller's folder
     return 0;
