@@ -229,11 +229,8 @@ void FolderReader::read(const FolderRequest &request, const Part &part, const Pr
                 if (!entry.isDirectory && isPegasusMetafileName(entry.name))
                     list.metafiles.push_back(entry.name);
             std::sort(list.metafiles.begin(), list.metafiles.end());
-            // The tree may still need the entries; the list takes a copy only then.
-            if (!request.listAll && sameFolder)
+            if (!request.listAll)
                 games = GameFiles::of(entries, request.search, request.fileTypes, request.listFolder);
-            else if (!request.listAll)
-                games = GameFiles::of(std::move(entries), request.search, request.fileTypes, request.listFolder);
             // Sheets cost a read each: the list shows at once with what they hide guessed from the
             // names, and comes again once they are read, after the tree.
             sheetsPending = games.hasSheets() || watchAfterAnswer;

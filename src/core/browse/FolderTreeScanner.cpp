@@ -1,6 +1,7 @@
 #include "core/browse/FolderTreeScanner.h"
 
 #include "core/browse/NameOrder.h"
+#include "core/browse/ReaderThreads.h"
 #include "core/fs/FileDescriptor.h"
 
 #include <algorithm>
@@ -114,14 +115,6 @@ bool kernelsOwn(int fd)
         return false;
     }
 }
-
-#if defined(__SANITIZE_THREAD__)
-// ThreadSanitizer cannot follow a thread started in a forked child, which the folder readers
-// are: in its builds the folders are read in turn on the scan's own thread.
-constexpr bool kThreadsAfterFork = false;
-#else
-constexpr bool kThreadsAfterFork = true;
-#endif
 
 // Reads folders below a root on a thread of its own, a batch at a time, so that the scan can
 // stop waiting for one that does not answer. Such a reader is left to its thread, which ends once

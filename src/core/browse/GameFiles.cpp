@@ -1,16 +1,20 @@
 #include "core/browse/GameFiles.h"
 
-#include "core/browse/GameTitle.h"
-#include "core/browse/NameOrder.h"
+#include "core/browse/ReaderThreads.h"
 #include "core/browse/SheetFiles.h"
+#include "core/browse/TitleOrder.h"
 #include "core/browse/WildcardMatch.h"
 #include "core/fs/AsciiCase.h"
 
 #include <algorithm>
-#include <array>
+#include <atomic>
 #include <bit>
+#include <condition_variable>
+#include <mutex>
 #include <set>
+#include <span>
 #include <string_view>
+#include <thread>
 #include <unordered_set>
 #include <utility>
 
@@ -76,142 +80,35 @@ private:
     std::size_t m_mask = 0;
 };
 
-struct TitleRow
-{
-    std::uint64_t head;     // eight bytes of the key, big-endian, zero-padded: see sortByKey
-    std::uint32_t keyBegin; // the folded title in the block of keys
-    std::uint32_t keyLength;
-    std::uint32_t index;      // in the names
-    std::uint32_t titleBegin; // the title in its name
-};
-
-// Sorts rows on their heads, a byte at a time from the last (a radix sort, as many passes as
-// bytes that differ between them), through scratch, which holds as many rows.
-void sortByHead(TitleRow *rows, std::size_t count, TitleRow *scratch)
-{
-    std::array<std::array<std::uint32_t, 256>, 8> counts{};
-    for (std::size_t i = 0; i < count; ++i)
-        for (std::size_t byte = 0; byte < 8; ++byte)
-            ++counts[byte][(rows[i].head >> (8 * byte)) & 0xFF];
-    TitleRow *from = rows;
-    TitleRow *to = scratch;
-    for (std::size_t byte = 0; byte < 8; ++byte) {
-        std::array<std::uint32_t, 256> &slots = counts[byte];
-        if (slots[(from[0].head >> (8 * byte)) & 0xFF] == count)
-            continue; // the same in every row
-        std::uint32_t next = 0;
-        for (std::uint32_t &slot : slots)
-            next += std::exchange(slot, next);
-        for (std::size_t i = 0; i < count; ++i)
-            to[slots[(from[i].head >> (8 * byte)) & 0xFF]++] = from[i];
-        std::swap(from, to);
-    }
-    if (from != rows)
-        std::copy(from, from + count, rows);
-}
-
-// Sorts rows whose keys are equal in their first 8 * depth bytes by the rest of their keys, a
-// window of eight bytes at a time held in the rows themselves, so that the sort moves the rows
-// alone and stays within the processor's caches; rows whose whole keys are equal go to sameKey.
-template <typename SameKey>
-void sortByKey(TitleRow *begin, TitleRow *end, std::string_view keys, std::size_t depth, TitleRow *scratch,
-               const SameKey &sameKey)
-{
-    const std::size_t from = 8 * depth;
-    bool longer = false; // whether a key goes on beyond this window
-    for (TitleRow *row = begin; row != end; ++row) {
-        std::uint64_t head = 0;
-        const std::size_t length = row->keyLength;
-        const std::size_t last = std::min(length, from + 8);
-        for (std::size_t at = from; at < last; ++at)
-            head |= std::uint64_t(static_cast<unsigned char>(keys[row->keyBegin + at])) << (56 - 8 * (at - from));
-        row->head = head;
-        longer = longer || length > from + 8;
-    }
-    const auto headLess = [](const TitleRow &a, const TitleRow &b) { return a.head < b.head; };
-    if (end - begin >= 64)
-        sortByHead(begin, static_cast<std::size_t>(end - begin), scratch);
-    else
-        std::sort(begin, end, headLess);
-    for (TitleRow *run = begin; run != end;) {
-        TitleRow *runEnd = run + 1;
-        while (runEnd != end && runEnd->head == run->head)
-            ++runEnd;
-        if (runEnd - run > 1) {
-            if (longer && std::any_of(run, runEnd, [&](const TitleRow &row) { return row.keyLength > from + 8; }))
-                sortByKey(run, runEnd, keys, depth + 1, scratch, sameKey);
-            else
-                sameKey(run, runEnd);
-        }
-        run = runEnd;
-    }
-}
-
-// names' indices in RomListing::before's order. Each title is found and folded once, into one
-// block of keys, and the rows are sorted on them (sortByKey); only titles equal ignoring case
-// are told apart by their names' own bytes.
-std::vector<std::uint32_t> orderByTitle(const RomNames &names)
-{
-    std::string keys(names.bytes().size(), '\0'); // the titles are parts of the names
-    char *key = keys.data();
-    std::vector<TitleRow> rows;
-    rows.reserve(names.size());
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        const std::string_view name = names[i];
-        const std::string_view title = GameTitle::of(name).title;
-        rows.push_back({0, static_cast<std::uint32_t>(key - keys.data()), static_cast<std::uint32_t>(title.size()),
-                        static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(title.data() - name.data())});
-        key = std::transform(title.begin(), title.end(), key, foldAscii);
-    }
-    // Equal ignoring case: ordered by the titles' bytes, then by the names, as before() does.
-    const auto sameKey = [&](TitleRow *begin, TitleRow *end) {
-        std::sort(begin, end, [&](const TitleRow &a, const TitleRow &b) {
-            const std::string_view nameA = names[a.index];
-            const std::string_view nameB = names[b.index];
-            if (const int byTitle =
-                    nameA.substr(a.titleBegin, a.keyLength).compare(nameB.substr(b.titleBegin, b.keyLength));
-                byTitle != 0)
-                return byTitle < 0;
-            return NameOrder::less(nameA, nameB);
-        });
-    };
-    std::vector<TitleRow> scratch(rows.size());
-    sortByKey(rows.data(), rows.data() + rows.size(), keys, 0, scratch.data(), sameKey);
-    std::vector<std::uint32_t> order;
-    order.reserve(rows.size());
-    for (const TitleRow &row : rows)
-        order.push_back(row.index);
-    return order;
-}
-
 } // namespace
 
-void GameFiles::add(const std::vector<DirectoryEntry> &entries, const RomSearch &search,
-                    const std::vector<std::string> &fileTypes, const std::string &folder, const std::string &prefix)
+void GameFiles::add(const DirectoryNames &entries, const RomSearch &search, const std::vector<std::string> &fileTypes,
+                    const std::string &folder, const std::string &prefix)
 {
     const std::string pattern = search.pattern();
     const bool matchAll = matchesEverything(pattern);
     const std::size_t first = m_names.size();
     bool sheets = false;
     std::string name;
-    // Whether a file is a game file the search keeps.
-    const auto listed = [&](const DirectoryEntry &entry) {
-        if (entry.isDirectory || entry.name.starts_with('.'))
+    // Whether an entry is a game file the search keeps.
+    const auto listed = [&](std::size_t entry) {
+        const std::string_view file = entries.name(entry);
+        if (entries.folders[entry] != 0 || file.starts_with('.'))
             return false;
         if (!fileTypes.empty() && std::none_of(fileTypes.begin(), fileTypes.end(), [&](const std::string &type) {
-                return WildcardMatch::matches(type, entry.name);
+                return WildcardMatch::matches(type, file);
             }))
             return false;
-        return (matchAll || WildcardMatch::matches(pattern, entry.name)) && search.keeps(entry.name);
+        return (matchAll || WildcardMatch::matches(pattern, file)) && search.keeps(file);
     };
     std::size_t others = 0;
-    for (const DirectoryEntry &entry : entries) {
+    for (std::size_t entry = 0; entry < entries.size(); ++entry) {
         if (!listed(entry)) {
-            others += entry.isDirectory ? 0 : 1;
+            others += entries.folders[entry] != 0 ? 0 : 1;
             continue;
         }
-        sheets = sheets || SheetFiles::isSheet(entry.name);
-        name.assign(prefix).append(entry.name);
+        sheets = sheets || SheetFiles::isSheet(entries.name(entry));
+        name.assign(prefix).append(entries.name(entry));
         m_names.push_back(name);
     }
     m_hidden.resize(m_names.size(), 0);
@@ -220,21 +117,26 @@ void GameFiles::add(const std::vector<DirectoryEntry> &entries, const RomSearch 
     // The folder's files, listed or not, tell which of what its sheets name are missing.
     Folder held{folder, prefix.size(), first, m_names.size(), {}};
     if (others > 0)
-        for (const DirectoryEntry &entry : entries)
-            if (!entry.isDirectory && !entry.name.empty() && !listed(entry))
-                held.unlisted.push_back(entry.name);
+        for (std::size_t entry = 0; entry < entries.size(); ++entry)
+            if (entries.folders[entry] == 0 && !entries.name(entry).empty() && !listed(entry))
+                held.unlisted.push_back(entries.name(entry));
     m_folders.push_back(std::move(held));
 }
 
-GameFiles GameFiles::of(std::vector<DirectoryEntry> entries, const RomSearch &search,
+GameFiles GameFiles::of(const std::vector<DirectoryEntry> &entries, const RomSearch &search,
                         const std::vector<std::string> &fileTypes, const std::string &folder)
 {
+    DirectoryNames names;
+    names.ends.reserve(entries.size());
+    names.folders.reserve(entries.size());
+    for (const DirectoryEntry &entry : entries) {
+        names.bytes.append(entry.name);
+        names.ends.push_back(static_cast<std::uint32_t>(names.bytes.size()));
+        names.folders.push_back(entry.isDirectory ? 1 : 0);
+    }
     GameFiles games;
-    std::size_t bytes = 0;
-    for (const DirectoryEntry &entry : entries)
-        bytes += entry.name.size();
-    games.m_names.reserve(entries.size(), bytes);
-    games.add(entries, search, fileTypes, folder, {});
+    games.m_names.reserve(entries.size(), names.bytes.size());
+    games.add(names, search, fileTypes, folder, {});
     return games;
 }
 
@@ -243,41 +145,126 @@ int GameFiles::ofTree(const std::string &root, const RomSearch &search, const st
                       const std::function<void(const std::string &, const struct stat &)> &onFolderRead)
 {
     games = GameFiles();
+    // The files are listed, and ordered by their titles a run at a time, on a thread of their
+    // own while the folders are read: the reads wait on the kernel, the ordering on the processor,
+    // and the order is nearly made by the time the last folder is read.
+    struct Read
+    {
+        std::string folder;
+        std::string relative;
+        DirectoryNames entries;
+    };
+    constexpr std::size_t kFoldersHandedOn = 16; // at a time: a wake per folder costs more than it saves
+    constexpr std::size_t kNamesPerRun = 4096;
+    TitleOrder order;
+    std::atomic<std::size_t> listed = 0;
+    const auto list = [&](std::vector<Read> &reads) {
+        for (const Read &read : reads)
+            games.add(read.entries, search, fileTypes, read.folder, read.relative);
+        games.guessFrom(games.m_guessed);
+        listed = games.m_names.size();
+        if (games.m_names.size() - order.size() >= kNamesPerRun)
+            order.addRun(games.m_names);
+    };
+    std::mutex lock;
+    std::condition_variable handedOn;
+    std::vector<Read> reads;
+    // Read folders' blocks go back to the walk for the next folders: each thread frees what it
+    // allocates, and the blocks keep their size.
+    std::vector<DirectoryNames> spare;
+    bool walked = false;
+    std::thread lister;
+    if (kThreadsAfterFork)
+        lister = std::thread([&] {
+            for (std::vector<Read> taken;;) {
+                {
+                    std::unique_lock held(lock);
+                    for (Read &read : taken)
+                        spare.push_back(std::move(read.entries));
+                    taken.clear();
+                    handedOn.wait(held, [&] { return walked || reads.size() >= kFoldersHandedOn; });
+                    if (reads.empty())
+                        return;
+                    taken.swap(reads);
+                }
+                list(taken);
+            }
+        });
+    // Once the walk ends, however it ends, the lister lists what is left and ends too.
+    struct WalkEnd
+    {
+        std::function<void()> ends;
+        ~WalkEnd() { ends(); }
+    } walkEnd{[&] {
+        {
+            const std::lock_guard held(lock);
+            walked = true;
+        }
+        handedOn.notify_one();
+        if (lister.joinable())
+            lister.join();
+    }};
+
     std::set<std::pair<dev_t, ino_t>> seen; // a link back to a folder above is followed once
     std::vector<std::string> pending{std::string()};
-    std::vector<DirectoryEntry> entries;
+    DirectoryNames entries;
     int rootError = -1;
     while (!pending.empty()) {
-        const std::string relative = std::move(pending.back());
+        std::string relative = std::move(pending.back());
         pending.pop_back();
-        const std::string folder = root + relative;
+        std::string folder = root + relative;
         struct stat status
         {
         };
-        const bool stated = ::stat(folder.empty() ? "." : folder.c_str(), &status) == 0;
-        if (stated && !seen.emplace(status.st_dev, status.st_ino).second)
+        const int error = DirectoryReader::read(folder, entries, &status);
+        if (error == 0 && !seen.emplace(status.st_dev, status.st_ino).second)
             continue;
-        const int error = DirectoryReader::read(folder, entries);
-        if (stated && error == 0 && onFolderRead)
+        if (error == 0 && onFolderRead)
             onFolderRead(relative, status);
         if (rootError < 0)
             rootError = error;
-        for (const DirectoryEntry &entry : entries)
-            if (entry.isDirectory && !entry.name.starts_with('.'))
-                pending.push_back(relative + entry.name + '/');
-        games.add(entries, search, fileTypes, folder, relative);
+        for (std::size_t entry = 0; entry < entries.size(); ++entry)
+            if (entries.folders[entry] != 0 && !entries.name(entry).starts_with('.'))
+                pending.push_back(relative + std::string(entries.name(entry)) + '/');
+        if (lister.joinable()) {
+            const std::lock_guard held(lock);
+            reads.push_back({std::move(folder), std::move(relative), std::move(entries)});
+            entries = DirectoryNames();
+            if (!spare.empty()) {
+                entries = std::move(spare.back());
+                spare.pop_back();
+            }
+            if (reads.size() >= kFoldersHandedOn)
+                handedOn.notify_one();
+        } else {
+            reads.push_back({std::move(folder), std::move(relative), std::move(entries)});
+            list(reads);
+            entries = std::move(reads.back().entries);
+            reads.clear();
+        }
         if (progress)
-            progress(games.m_names.size());
+            progress(listed);
     }
+    walkEnd.ends();
+    walkEnd.ends = [] {};
+    games.m_order = order.finish(games.m_names);
+    if (progress)
+        progress(games.m_names.size());
     return rootError;
 }
 
 void GameFiles::hideByName()
 {
+    guessFrom(m_guessed);
+}
+
+void GameFiles::guessFrom(std::size_t first)
+{
+    m_guessed = m_folders.size();
     std::string folded; // a folder's names, folded, each one in the same place as in m_names
     StemSet discStems;  // of the lists
     StemSet trackStems; // of the sheets
-    for (const Folder &folder : m_folders) {
+    for (const Folder &folder : std::span(m_folders).subspan(first)) {
         const std::size_t offset = folder.first == 0 ? 0 : m_names.ends()[folder.first - 1];
         const std::string_view bytes =
             std::string_view(m_names.bytes()).substr(offset, m_names.ends()[folder.end - 1] - offset);
@@ -326,6 +313,7 @@ void GameFiles::hideByName()
 
 bool GameFiles::hideBySheets(MissingParts *missing)
 {
+    m_guessed = 0;
     bool changed = false;
     for (const Folder &folder : m_folders) {
         // A track is hidden only by a sheet that is listed: a search that drops the sheet shows it.
@@ -361,7 +349,7 @@ bool GameFiles::hideBySheets(MissingParts *missing)
 RomNames GameFiles::shown() const
 {
     if (m_order.size() != m_names.size())
-        m_order = orderByTitle(m_names);
+        m_order = TitleOrder::of(m_names);
     RomNames names;
     names.reserve(m_names.size(), m_names.bytes().size());
     for (const std::uint32_t index : m_order)

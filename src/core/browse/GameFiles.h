@@ -26,13 +26,14 @@ public:
     // The game files of one folder's entries (folder ending with the separator): never folders,
     // never names that begin with a dot, those that match one of fileTypes (wildcard patterns;
     // none: every file), that the search's pattern matches and that it keeps. Nothing is hidden.
-    static GameFiles of(std::vector<DirectoryEntry> entries, const RomSearch &search,
+    static GameFiles of(const std::vector<DirectoryEntry> &entries, const RomSearch &search,
                         const std::vector<std::string> &fileTypes, const std::string &folder);
     // The same for root and its sub-folders (not those whose names begin with a dot; a link that
     // leads back to a folder read already is not followed again), each file named by its path
     // below root ("A/Aladdin (USA).md"). Gives 0, or the errno of root when it cannot be read.
     // progress hears the count found after each folder; onFolderRead each folder read, by its
-    // path below root ("" for root), with its state before it was read.
+    // path below root ("" for root), with its state before it was read. What the sheets hide is
+    // guessed by name meanwhile, so hideByName() costs nothing after it.
     static int ofTree(const std::string &root, const RomSearch &search, const std::vector<std::string> &fileTypes,
                       GameFiles &games, const std::function<void(std::size_t)> &progress = {},
                       const std::function<void(const std::string &, const struct stat &)> &onFolderRead = {});
@@ -61,12 +62,15 @@ private:
         RomNames unlisted; // the files it holds that are not listed (saves, read-me files)
     };
 
-    void add(const std::vector<DirectoryEntry> &entries, const RomSearch &search,
-             const std::vector<std::string> &fileTypes, const std::string &folder, const std::string &prefix);
+    // Guesses what the sheets of m_folders from first on hide (hideByName).
+    void guessFrom(std::size_t first);
+    void add(const DirectoryNames &entries, const RomSearch &search, const std::vector<std::string> &fileTypes,
+             const std::string &folder, const std::string &prefix);
 
     RomNames m_names;              // every listed file, each folder's together
     std::vector<Folder> m_folders; // those that hold a listed sheet or list
     std::vector<std::uint8_t> m_hidden;
+    std::size_t m_guessed = 0;                  // m_folders whose hidden files are guessed by name, since their reading
     mutable std::vector<std::uint32_t> m_order; // m_names' indices by title, made once
 };
 

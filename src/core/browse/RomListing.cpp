@@ -22,7 +22,7 @@ std::vector<std::string> RomListing::fromEntries(std::vector<DirectoryEntry> ent
                                                  const std::vector<std::string> &fileTypes, const std::string &folder,
                                                  MissingParts *missing)
 {
-    GameFiles games = GameFiles::of(std::move(entries), search, fileTypes, folder);
+    GameFiles games = GameFiles::of(entries, search, fileTypes, folder);
     games.hideBySheets(missing);
     return games.shown().toVector();
 }

@@ -28,10 +28,10 @@ std::string RomSearch::pattern() const
     return "*" + m_text + "*";
 }
 
-bool RomSearch::keeps(const std::string &name) const
+bool RomSearch::keeps(std::string_view name) const
 {
     // Every name holds the empty text, so an applied empty filter leaves nothing.
-    return !(m_applied && m_mode == FilterMode::FilterOut && name.find(m_text) != std::string::npos);
+    return !(m_applied && m_mode == FilterMode::FilterOut && name.find(m_text) != std::string_view::npos);
 }
 
 } // namespace marlit

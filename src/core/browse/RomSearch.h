@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace marlit {
 
@@ -28,7 +29,7 @@ public:
     std::string pattern() const;
     // Whether a name that matches the pattern stays listed: when filtering out an applied text,
     // the names that hold it (case-sensitive) are dropped.
-    bool keeps(const std::string &name) const;
+    bool keeps(std::string_view name) const;
 
     bool operator==(const RomSearch &) const = default;
 

@@ -1,6 +1,7 @@
 #include "core/browse/RomListing.h"
 #include "core/browse/GameFiles.h"
 #include "core/browse/GameTitle.h"
+#include "core/browse/TitleOrder.h"
 
 #include "TempDir.h"
 
@@ -264,4 +265,32 @@ TEST(GameFilesTest, ABigListIsOrderedExactlyAsBeforeSays)
         expected.push_back(entry.name);
     std::sort(expected.begin(), expected.end(), RomListing::before);
     EXPECT_EQ(marlit::GameFiles::of(entries, RomSearch{}, {}, {}).shown().toVector(), expected);
+
+    // The same names over folders that differ in case and hold one another, listed as "All Games"
+    // lists them, ordered while the folders are read; and ordered in runs of many sizes, merged.
+    TempDir dir;
+    const std::vector<std::string> folders = {"X/", "", "x/", "B/Sub/", "B/", "B/Sub b/"};
+    Names tree;
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        tree.push_back(folders[i % folders.size()] + expected[i]);
+    marlit::RomNames names;
+    for (const std::string &name : tree) {
+        dir.write(name);
+        names.push_back(name);
+    }
+    std::sort(tree.begin(), tree.end(), RomListing::before);
+    Names listed;
+    ASSERT_EQ(RomListing::listAll(dir.path(), RomSearch{}, {}, listed), 0);
+    EXPECT_EQ(listed, tree);
+    marlit::TitleOrder order;
+    for (std::size_t end : {1, 2, 9, 10, 60, 61, 62, 200, 330}) {
+        marlit::RomNames run;
+        for (std::size_t i = 0; i < end; ++i)
+            run.push_back(names[i]);
+        order.addRun(run);
+    }
+    Names ordered;
+    for (const std::uint32_t index : order.finish(names))
+        ordered.push_back(std::string(names[index]));
+    EXPECT_EQ(ordered, tree);
 }

@@ -111,6 +111,12 @@ TEST(NameOrderTest, ComparesAsATotalOrder)
         // Bytes beyond ASCII come after it.
         {"\xc3\xa9", "z", 1},
         {"", "a", -1},
+        // Long names compare eight bytes at a time: a difference of case early waits for a
+        // difference of letters later; punctuation and high bytes keep their places.
+        {"abcdefghijklmnop", "ABCDEFGHIJKLMNOP", 1},
+        {"abcdefghijklmnoZ", "ABCDEFGHIJKLMNOp", 1},
+        {"Zelda_II Adventure", "zeldaB II", -1},
+        {"ABCDEFGH\xc3\xa9xyzwvuts", "abcdefghZxyzwvuts", 1},
     };
     for (const OrderCase &c : cases) {
         EXPECT_EQ(NameOrder::compare(c.a, c.b), c.expected) << c.a << " vs " << c.b;
