@@ -80,9 +80,36 @@ private:
     std::size_t m_mask = 0;
 };
 
+// A folder's entries read either way, alike.
+std::size_t entryCount(const std::vector<DirectoryEntry> &entries)
+{
+    return entries.size();
+}
+std::string_view entryName(const std::vector<DirectoryEntry> &entries, std::size_t index)
+{
+    return entries[index].name;
+}
+bool isFolder(const std::vector<DirectoryEntry> &entries, std::size_t index)
+{
+    return entries[index].isDirectory;
+}
+std::size_t entryCount(const DirectoryNames &entries)
+{
+    return entries.size();
+}
+std::string_view entryName(const DirectoryNames &entries, std::size_t index)
+{
+    return entries.name(index);
+}
+bool isFolder(const DirectoryNames &entries, std::size_t index)
+{
+    return entries.folders[index] != 0;
+}
+
 } // namespace
 
-void GameFiles::add(const DirectoryNames &entries, const RomSearch &search, const std::vector<std::string> &fileTypes,
+template <typename Entries>
+void GameFiles::add(const Entries &entries, const RomSearch &search, const std::vector<std::string> &fileTypes,
                     const std::string &folder, const std::string &prefix)
 {
     const std::string pattern = search.pattern();
@@ -92,8 +119,8 @@ void GameFiles::add(const DirectoryNames &entries, const RomSearch &search, cons
     std::string name;
     // Whether an entry is a game file the search keeps.
     const auto listed = [&](std::size_t entry) {
-        const std::string_view file = entries.name(entry);
-        if (entries.folders[entry] != 0 || file.starts_with('.'))
+        const std::string_view file = entryName(entries, entry);
+        if (isFolder(entries, entry) || file.starts_with('.'))
             return false;
         if (!fileTypes.empty() && std::none_of(fileTypes.begin(), fileTypes.end(), [&](const std::string &type) {
                 return WildcardMatch::matches(type, file);
@@ -102,13 +129,13 @@ void GameFiles::add(const DirectoryNames &entries, const RomSearch &search, cons
         return (matchAll || WildcardMatch::matches(pattern, file)) && search.keeps(file);
     };
     std::size_t others = 0;
-    for (std::size_t entry = 0; entry < entries.size(); ++entry) {
+    for (std::size_t entry = 0; entry < entryCount(entries); ++entry) {
         if (!listed(entry)) {
-            others += entries.folders[entry] != 0 ? 0 : 1;
+            others += isFolder(entries, entry) ? 0 : 1;
             continue;
         }
-        sheets = sheets || SheetFiles::isSheet(entries.name(entry));
-        name.assign(prefix).append(entries.name(entry));
+        sheets = sheets || SheetFiles::isSheet(entryName(entries, entry));
+        name.assign(prefix).append(entryName(entries, entry));
         m_names.push_back(name);
     }
     m_hidden.resize(m_names.size(), 0);
@@ -117,26 +144,21 @@ void GameFiles::add(const DirectoryNames &entries, const RomSearch &search, cons
     // The folder's files, listed or not, tell which of what its sheets name are missing.
     Folder held{folder, prefix.size(), first, m_names.size(), {}};
     if (others > 0)
-        for (std::size_t entry = 0; entry < entries.size(); ++entry)
-            if (entries.folders[entry] == 0 && !entries.name(entry).empty() && !listed(entry))
-                held.unlisted.push_back(entries.name(entry));
+        for (std::size_t entry = 0; entry < entryCount(entries); ++entry)
+            if (!isFolder(entries, entry) && !entryName(entries, entry).empty() && !listed(entry))
+                held.unlisted.push_back(entryName(entries, entry));
     m_folders.push_back(std::move(held));
 }
 
 GameFiles GameFiles::of(const std::vector<DirectoryEntry> &entries, const RomSearch &search,
                         const std::vector<std::string> &fileTypes, const std::string &folder)
 {
-    DirectoryNames names;
-    names.ends.reserve(entries.size());
-    names.folders.reserve(entries.size());
-    for (const DirectoryEntry &entry : entries) {
-        names.bytes.append(entry.name);
-        names.ends.push_back(static_cast<std::uint32_t>(names.bytes.size()));
-        names.folders.push_back(entry.isDirectory ? 1 : 0);
-    }
     GameFiles games;
-    games.m_names.reserve(entries.size(), names.bytes.size());
-    games.add(names, search, fileTypes, folder, {});
+    std::size_t bytes = 0;
+    for (const DirectoryEntry &entry : entries)
+        bytes += entry.name.size();
+    games.m_names.reserve(entries.size(), bytes);
+    games.add(entries, search, fileTypes, folder, {});
     return games;
 }
 

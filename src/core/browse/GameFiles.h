@@ -64,7 +64,9 @@ private:
 
     // Guesses what the sheets of m_folders from first on hide (hideByName).
     void guessFrom(std::size_t first);
-    void add(const DirectoryNames &entries, const RomSearch &search, const std::vector<std::string> &fileTypes,
+    // Lists the game files of a folder's entries (a vector of them, or DirectoryNames).
+    template <typename Entries>
+    void add(const Entries &entries, const RomSearch &search, const std::vector<std::string> &fileTypes,
              const std::string &folder, const std::string &prefix);
 
     RomNames m_names;              // every listed file, each folder's together

@@ -5,9 +5,11 @@
 #include "core/fs/AsciiCase.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 namespace marlit {
 
@@ -22,6 +24,48 @@ bool TitleOrder::less(const RomNames &names, const Row &a, const Row &b) const
         byTitle != 0)
         return byTitle < 0;
     return NameOrder::less(names[a.index], names[b.index]);
+}
+
+void TitleOrder::sortRows(const RomNames &names, Row *begin, Row *end, std::size_t word)
+{
+    const auto count = static_cast<std::size_t>(end - begin);
+    if (count >= 64) {
+        // A byte of the word at a time, from the last (a radix sort), passing over the bytes that
+        // are the same in every row.
+        std::array<std::array<std::uint32_t, 256>, 8> counts{};
+        for (const Row *row = begin; row != end; ++row)
+            for (std::size_t byte = 0; byte < 8; ++byte)
+                ++counts[byte][(row->key[word] >> (8 * byte)) & 0xFF];
+        m_scratch.resize(count);
+        Row *from = begin;
+        Row *to = m_scratch.data();
+        for (std::size_t byte = 0; byte < 8; ++byte) {
+            std::array<std::uint32_t, 256> &slots = counts[byte];
+            if (slots[(from->key[word] >> (8 * byte)) & 0xFF] == count)
+                continue;
+            std::uint32_t next = 0;
+            for (std::uint32_t &slot : slots)
+                next += std::exchange(slot, next);
+            for (const Row *row = from; row != from + count; ++row)
+                to[slots[(row->key[word] >> (8 * byte)) & 0xFF]++] = *row;
+            std::swap(from, to);
+        }
+        if (from != begin)
+            std::copy(from, from + count, begin);
+    } else {
+        std::sort(begin, end, [&](const Row &a, const Row &b) { return a.key[word] < b.key[word]; });
+    }
+    // Rows equal in this word go by the next; rows equal in every word, in full.
+    for (Row *run = begin; run != end;) {
+        Row *runEnd = run + 1;
+        while (runEnd != end && runEnd->key[word] == run->key[word])
+            ++runEnd;
+        if (runEnd - run > 1 && word + 1 < kKeyWords)
+            sortRows(names, run, runEnd, word + 1);
+        else if (runEnd - run > 1)
+            std::sort(run, runEnd, [&](const Row &a, const Row &b) { return less(names, a, b); });
+        run = runEnd;
+    }
 }
 
 void TitleOrder::addRun(const RomNames &names)
@@ -44,18 +88,7 @@ void TitleOrder::addRun(const RomNames &names)
         m_rows.push_back(row);
         m_titleBegins.push_back(static_cast<std::uint32_t>(title.data() - names.bytes().data()));
     }
-    // On the keys first, which tell most rows apart; then each run of equal keys in full.
-    const auto begin = m_rows.begin() + static_cast<std::ptrdiff_t>(first);
-    std::sort(begin, m_rows.end(), [](const Row &a, const Row &b) {
-        return std::lexicographical_compare(a.key, a.key + kKeyWords, b.key, b.key + kKeyWords);
-    });
-    for (auto run = begin; run != m_rows.end();) {
-        const auto runEnd = std::find_if(
-            run + 1, m_rows.end(), [&](const Row &row) { return !std::equal(row.key, row.key + kKeyWords, run->key); });
-        if (runEnd - run > 1)
-            std::sort(run, runEnd, [&](const Row &a, const Row &b) { return less(names, a, b); });
-        run = runEnd;
-    }
+    sortRows(names, m_rows.data() + first, m_rows.data() + m_rows.size(), 0);
     m_runEnds.push_back(m_rows.size());
     // Runs merge once the last is about as long as the one before, so each row is merged a few
     // times at most.

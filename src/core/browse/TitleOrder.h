@@ -36,11 +36,14 @@ private:
     };
 
     bool less(const RomNames &names, const Row &a, const Row &b) const;
+    // Sorts rows equal in the words before word.
+    void sortRows(const RomNames &names, Row *begin, Row *end, std::size_t word);
     void mergeLast(const RomNames &names);
 
     std::vector<Row> m_rows;
     std::vector<std::uint32_t> m_titleBegins; // by index, in the names' bytes
     std::vector<std::size_t> m_runEnds;
+    std::vector<Row> m_scratch;
 };
 
 } // namespace marlit
