@@ -1,6 +1,6 @@
 #include "core/browse/GameFiles.h"
 
-#include "core/browse/ReaderThreads.h"
+#include "core/browse/FolderHandOff.h"
 #include "core/browse/SheetFiles.h"
 #include "core/browse/TitleOrder.h"
 #include "core/browse/WildcardMatch.h"
@@ -9,12 +9,9 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
-#include <condition_variable>
-#include <mutex>
 #include <set>
 #include <span>
 #include <string_view>
-#include <thread>
 #include <unordered_set>
 #include <utility>
 
@@ -166,67 +163,20 @@ int GameFiles::ofTree(const std::string &root, const RomSearch &search, const st
                       GameFiles &games, const std::function<void(std::size_t)> &progress,
                       const std::function<void(const std::string &, const struct stat &)> &onFolderRead)
 {
-    games = GameFiles();
-    // The files are listed, and ordered by their titles a run at a time, on a thread of their
-    // own while the folders are read: the reads wait on the kernel, the ordering on the processor,
-    // and the order is nearly made by the time the last folder is read.
-    struct Read
-    {
-        std::string folder;
-        std::string relative;
-        DirectoryNames entries;
-    };
-    constexpr std::size_t kFoldersHandedOn = 16; // at a time: a wake per folder costs more than it saves
     constexpr std::size_t kNamesPerRun = 4096;
+    games = GameFiles();
     TitleOrder order;
     std::atomic<std::size_t> listed = 0;
-    const auto list = [&](std::vector<Read> &reads) {
-        for (const Read &read : reads)
-            games.add(read.entries, search, fileTypes, read.folder, read.relative);
+    // The files are listed, and ordered by their titles a run at a time, beside the walk: the
+    // order is nearly made by the time the last folder is read.
+    FolderHandOff handOff([&](const std::vector<FolderHandOff::Folder> &folders) {
+        for (const FolderHandOff::Folder &folder : folders)
+            games.add(folder.entries, search, fileTypes, folder.path, folder.relative);
         games.guessFrom(games.m_guessed);
         listed = games.m_names.size();
         if (games.m_names.size() - order.size() >= kNamesPerRun)
             order.addRun(games.m_names);
-    };
-    std::mutex lock;
-    std::condition_variable handedOn;
-    std::vector<Read> reads;
-    // Read folders' blocks go back to the walk for the next folders: each thread frees what it
-    // allocates, and the blocks keep their size.
-    std::vector<DirectoryNames> spare;
-    bool walked = false;
-    std::thread lister;
-    if (kThreadsAfterFork)
-        lister = std::thread([&] {
-            for (std::vector<Read> taken;;) {
-                {
-                    std::unique_lock held(lock);
-                    for (Read &read : taken)
-                        spare.push_back(std::move(read.entries));
-                    taken.clear();
-                    handedOn.wait(held, [&] { return walked || reads.size() >= kFoldersHandedOn; });
-                    if (reads.empty())
-                        return;
-                    taken.swap(reads);
-                }
-                list(taken);
-            }
-        });
-    // Once the walk ends, however it ends, the lister lists what is left and ends too.
-    struct WalkEnd
-    {
-        std::function<void()> ends;
-        ~WalkEnd() { ends(); }
-    } walkEnd{[&] {
-        {
-            const std::lock_guard held(lock);
-            walked = true;
-        }
-        handedOn.notify_one();
-        if (lister.joinable())
-            lister.join();
-    }};
-
+    });
     std::set<std::pair<dev_t, ino_t>> seen; // a link back to a folder above is followed once
     std::vector<std::string> pending{std::string()};
     DirectoryNames entries;
@@ -248,27 +198,11 @@ int GameFiles::ofTree(const std::string &root, const RomSearch &search, const st
         for (std::size_t entry = 0; entry < entries.size(); ++entry)
             if (entries.folders[entry] != 0 && !entries.name(entry).starts_with('.'))
                 pending.push_back(relative + std::string(entries.name(entry)) + '/');
-        if (lister.joinable()) {
-            const std::lock_guard held(lock);
-            reads.push_back({std::move(folder), std::move(relative), std::move(entries)});
-            entries = DirectoryNames();
-            if (!spare.empty()) {
-                entries = std::move(spare.back());
-                spare.pop_back();
-            }
-            if (reads.size() >= kFoldersHandedOn)
-                handedOn.notify_one();
-        } else {
-            reads.push_back({std::move(folder), std::move(relative), std::move(entries)});
-            list(reads);
-            entries = std::move(reads.back().entries);
-            reads.clear();
-        }
+        handOff.handOn(std::move(folder), std::move(relative), entries);
         if (progress)
             progress(listed);
     }
-    walkEnd.ends();
-    walkEnd.ends = [] {};
+    handOff.finish();
     games.m_order = order.finish(games.m_names);
     if (progress)
         progress(games.m_names.size());
