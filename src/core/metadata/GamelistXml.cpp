@@ -9,6 +9,7 @@
 #include <cstring>
 #include <exception>
 #include <functional>
+#include <system_error>
 #include <thread>
 
 namespace marlit {
@@ -249,6 +250,17 @@ std::size_t pieceEnd(std::string_view bytes, std::size_t at, std::size_t end)
     return gameEnd < end ? gameEnd + kGameEnd.size() : end;
 }
 
+// Work on a thread of its own, or done here where the system gives no more threads.
+std::jthread onSecondThread(const std::function<void()> &work)
+{
+    try {
+        return std::jthread(work);
+    } catch (const std::system_error &) {
+        work();
+        return {};
+    }
+}
+
 // Puts [at, end) of the buffer back as the file has it, after an in-place parse wrote over it;
 // false where it cannot (the file changed meanwhile). Keeping a copy of every piece instead cost
 // a tenth of a big list's read.
@@ -338,7 +350,7 @@ bool readInPieces(char *buffer, std::size_t size, GameList &list, const std::str
     // thread is this thread's to throw, as the read of a smaller list would.
     std::jthread secondReading;
     if (middle < close)
-        secondReading = std::jthread([&] {
+        secondReading = onSecondThread([&] {
             try {
                 GameReader reader(second, buffer, size, romFolder, home);
                 const std::size_t stop = readPieces(buffer, middle, close, close - middle, second, reader, restore);
@@ -428,7 +440,7 @@ GameList GamelistXml::read(const RegularFile &file, const std::string &romFolder
     {
         std::jthread secondHalf;
         if (half < file.size())
-            secondHalf = std::jthread([&] { second = file.readAt(buffer + half, half, file.size() - half); });
+            secondHalf = onSecondThread([&] { second = file.readAt(buffer + half, half, file.size() - half); });
         first = file.readAt(buffer, 0, half);
     }
     if (first.error != 0 || second.error != 0) {
