@@ -126,21 +126,30 @@ void GameList::reserve(std::size_t games)
                         (m_games.capacity() - m_games.size()) * sizeof(GameDescription));
     m_keys.reserve(games);
     m_byStem.reserve(games);
-    m_byPathIndex.reserve(games, m_keys);
+    if (m_gatherOnly)
+        m_hashes.reserve(games);
+    else
+        m_byPathIndex.reserve(games, m_keys);
 }
 
 void GameList::addKeyed(Index &index, std::string_view key, std::uint64_t hash, GameDescription &&game, bool byStem)
 {
     if (key.empty())
         return;
-    const std::size_t slot = index.slotOf(key, hash, m_keys);
-    if (index.gameAt(slot))
-        return;
+    std::size_t slot = 0;
+    if (m_gatherOnly) {
+        m_hashes.push_back(hash);
+    } else {
+        slot = index.slotOf(key, hash, m_keys);
+        if (index.gameAt(slot))
+            return;
+    }
     m_namesPictures = m_namesPictures || !game.pictures.empty();
     m_keys.push_back(key);
     m_byStem.push_back(byStem);
     m_games.push_back(std::move(game));
-    index.insert(slot, hash, static_cast<std::uint32_t>(m_games.size() - 1), m_keys);
+    if (!m_gatherOnly)
+        index.insert(slot, hash, static_cast<std::uint32_t>(m_games.size() - 1), m_keys);
 }
 
 GameList::PreparedPath GameList::prepare(std::string_view romPath)
@@ -177,7 +186,7 @@ void GameList::merge(GameList &&other)
         const std::size_t end = std::min(first + kBatch, other.m_games.size());
         hashes.clear();
         for (std::size_t game = first; game < end; ++game) {
-            hashes.push_back(Index::hashOf(other.m_keys[game]));
+            hashes.push_back(other.m_gatherOnly ? other.m_hashes[game] : Index::hashOf(other.m_keys[game]));
             (other.m_byStem[game] ? m_byStemIndex : m_byPathIndex).prefetch(hashes.back());
         }
         for (std::size_t game = first; game < end; ++game) {

@@ -58,6 +58,10 @@ public:
     void add(const PreparedPath &romPath, GameDescription &&game);
     // Takes over the games of other that this list does not describe yet.
     void merge(GameList &&other);
+    // Makes this (empty) list one that only gathers its games, in order, to be merged into
+    // another: no look-up table is made for them (the list they go to makes its own), and find()
+    // finds nothing here.
+    void gatherOnly() { m_gatherOnly = true; }
 
     const GameDescription *find(std::string_view romPath) const;
     // Whether any game names a picture of its own.
@@ -102,9 +106,11 @@ private:
     std::vector<GameDescription> m_games;
     std::vector<std::string_view> m_keys; // each game's path or stem
     std::vector<bool> m_byStem;           // whether each game's key is a stem
+    std::vector<std::uint64_t> m_hashes;  // each game's key's, where the list only gathers
     Index m_byPathIndex;
     Index m_byStemIndex;
     bool m_namesPictures = false;
+    bool m_gatherOnly = false;
 };
 
 } // namespace marlit

@@ -137,9 +137,8 @@ public:
     {
         std::array<std::string_view, kFieldCount> values{};
         unsigned seen = 0;
+        // Only elements have a name (CDATA within a game has none): no look at each child's type.
         for (pugi::xml_node field = node.first_child(); field; field = field.next_sibling()) {
-            if (field.type() != pugi::node_element)
-                continue;
             const unsigned index = fieldOf(field.name());
             if (index == kFieldCount || (seen & (1u << index)) != 0)
                 continue;
@@ -345,6 +344,7 @@ bool readInPieces(char *buffer, std::size_t size, GameList &list, const std::str
         middle = gameEnd < close ? gameEnd + kGameEnd.size() : close;
     }
     GameList second;
+    second.gatherOnly(); // its games are looked up once merged into the first half's
     std::exception_ptr secondFailed;
     // Joined however this thread leaves (memory running out, say); what goes wrong on the second
     // thread is this thread's to throw, as the read of a smaller list would.
