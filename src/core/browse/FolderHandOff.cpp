@@ -2,6 +2,7 @@
 
 #include "core/browse/ReaderThreads.h"
 
+#include <system_error>
 #include <utility>
 
 namespace marlit {
@@ -14,8 +15,13 @@ constexpr std::size_t kFoldersAtATime = 16; // a wake per folder would cost more
 
 FolderHandOff::FolderHandOff(List list) : m_list(std::move(list))
 {
-    if (kThreadsAfterFork)
+    if (!kThreadsAfterFork)
+        return;
+    try {
         m_thread = std::thread([this] { serve(); });
+    } catch (const std::system_error &) {
+        // No thread to be had (a limit of the system's): the walk lists each folder itself.
+    }
 }
 
 FolderHandOff::~FolderHandOff()

@@ -13,8 +13,8 @@ namespace marlit {
 
 // Hands the folders a walk reads on to a thread of their own that lists them, a few at a time,
 // so that what is made of their names is made beside the walk: the reads wait on the kernel, the
-// listing on the processor. Where threads cannot follow a fork (ThreadSanitizer's builds), each
-// folder is listed at once, on the walk's thread.
+// listing on the processor. Where threads cannot follow a fork (ThreadSanitizer's builds), or the
+// system starts no thread, each folder is listed at once, on the walk's thread.
 class FolderHandOff
 {
 public:
