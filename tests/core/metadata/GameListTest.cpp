@@ -45,7 +45,7 @@ std::string golden(const char *name)
 // read at once (a comment after it makes it read whole): in every form, where pieces cut after a
 // "</game>" that ends no game (in CDATA, a comment, a game inside a game: each game mostly that, so
 // cuts land there), with a fault in either half, and where the first of two descriptions wins;
-// from a file (read by halves, a piece that does not read read again from it) and from memory.
+// from a file (a piece that does not read read again from it) and from memory.
 TEST(GamelistXml, ABigListReadInPiecesReadsAsTheWhole)
 {
     const std::string es =
