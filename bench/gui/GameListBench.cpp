@@ -171,6 +171,8 @@ int main(int argc, char **argv)
     // --- 50,000 games: until they reach the UI thread, and the UI thread's turns meanwhile.
     std::printf("gamelist.xml of %zu games, %.1f MB\n", names.size(), std::filesystem::file_size(listPath) / 1048576.0);
     double longestTurnMs = 0;
+    double longestTurnCpuMs = 0;
+    std::string longestTurnWhat;
     double longestTickGapMs = 0;
     std::vector<double> readSamples;
     std::vector<double> parseSamples;
@@ -214,7 +216,7 @@ int main(int argc, char **argv)
         // Each event's handling is timed by the application (the longest turn); a timer every
         // millisecond also says how long the window may have waited for the processor, which
         // the reading threads and processes share with it on a small machine.
-        app.longestTurnMs = 0;
+        app.resetLongestTurn();
         QElapsedTimer sinceTick;
         double longest = 0;
         QTimer ticker;
@@ -236,7 +238,11 @@ int main(int argc, char **argv)
             readSamples.push_back(readMs);
             parseSamples.push_back(parseMs);
             arriveSamples.push_back(arriveMs);
-            longestTurnMs = std::max(longestTurnMs, app.longestTurnMs);
+            if (app.longestTurnMs > longestTurnMs) {
+                longestTurnMs = app.longestTurnMs;
+                longestTurnCpuMs = app.longestTurnCpuMs;
+                longestTurnWhat = app.longestTurnWhat;
+            }
             longestTickGapMs = std::max(longestTickGapMs, longest);
         }
     }
@@ -296,9 +302,10 @@ int main(int argc, char **argv)
     std::printf("50,000 games: read and parsed, against the bare copy: %.2fx\n",
                 parseTiming.medianMs / copyTiming.medianMs);
     report("50,000 games: from the ROM folder's rows until described, off the UI thread", arriveTiming, readTiming);
-    std::printf("50,000 games: the UI thread's longest turn meanwhile: %.1f ms (target under 8 ms) %s; longest "
-                "gap between the ticks of a 1 ms timer: %.1f ms\n",
-                longestTurnMs, longestTurnMs < 8.0 ? "met" : "MISSED", longestTickGapMs);
+    std::printf("50,000 games: the UI thread's longest turn meanwhile: %.1f ms (target under 8 ms) %s: %s, %.1f ms "
+                "on the processor; longest gap between the ticks of a 1 ms timer: %.1f ms\n",
+                longestTurnMs, longestTurnMs < 8.0 ? "met" : "MISSED", longestTurnWhat.c_str(), longestTurnCpuMs,
+                longestTickGapMs);
     std::printf("50,000 games: memory held per game: %.0f bytes of the heap in use (the list's text with it; "
                 "resident memory grew by %lld kB in all)\n",
                 bytesPerGame, after - before);

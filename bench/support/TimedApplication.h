@@ -3,11 +3,15 @@
 #include "BenchSupport.h"
 
 #include <QApplication>
+#include <QMetaEnum>
 #include <QTimer>
 
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <string>
+
+#include <time.h>
 
 namespace marlit::bench {
 
@@ -25,16 +29,42 @@ public:
             --m_depth;
             return handled;
         }
+        const char *receiverClass = receiver->metaObject()->className();
+        const QEvent::Type type = event->type(); // the event may be gone when notify returns
+        const double cpuStart = threadCpuMs();
         const auto start = std::chrono::steady_clock::now();
         const bool handled = QApplication::notify(receiver, event);
-        longestTurnMs = std::max(longestTurnMs, elapsedMs(start));
+        if (const double took = elapsedMs(start); took > longestTurnMs) {
+            longestTurnMs = took;
+            longestTurnCpuMs = threadCpuMs() - cpuStart;
+            longestTurnWhat = QStringLiteral("%1 to %2")
+                                  .arg(QString::fromLatin1(QMetaEnum::fromType<QEvent::Type>().valueToKey(type)),
+                                       QString::fromLatin1(receiverClass))
+                                  .toStdString();
+        }
         --m_depth;
         return handled;
     }
 
+    void resetLongestTurn()
+    {
+        longestTurnMs = 0;
+        longestTurnCpuMs = 0;
+        longestTurnWhat.clear();
+    }
+
     double longestTurnMs = 0;
+    double longestTurnCpuMs = 0; // of it, on the processor: the rest the thread waited
+    std::string longestTurnWhat; // the event and its receiver
 
 private:
+    static double threadCpuMs()
+    {
+        timespec now{};
+        ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+    }
+
     int m_depth = 0;
 };
 

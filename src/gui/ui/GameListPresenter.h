@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QThreadPool>
 
 #include <array>
 #include <cstdint>
@@ -156,6 +157,9 @@ private:
     ShownSystem m_shownSystem;
     std::optional<marlit::OwnPlaysByPath> m_ownPlays; // of the shown system; none: not read yet
     QSet<QString> m_said;                             // problems told already, each once per run
+    // The order's own thread, not Qt's global pool: the painter splits a big fill over that pool
+    // and waits for its parts, which queued behind a long order and held up the window's paint.
+    QThreadPool m_orderingThread;
     QFutureWatcher<Ordered> *m_ordering;
     quint64 m_orderGeneration = 0; // of the listing last given to ordersLater
     quint64 m_orderUnderWay = 0;   // the generation of the order under way on a worker; 0: none
