@@ -11,6 +11,8 @@ Usage: misbehaving_fs.py MOUNTPOINT [--delay-ms N] [--slow-names N]
   /broken/    its listing fails with EIO
   /ticking/   one name that changes every two seconds ("Tick N.nes"), its folder's modification
               time with it, and no change notice ever
+  /stalled/   "Game.nes" and "gamelist.xml", listed and looked up at once; a read of either never
+              answers, as a file on a share that stops answering mid-way
   /guarded/   "Guarded.nes" and a folder "Inner"; chmod sets its mode, and without read permission
               it refuses to be opened (EACCES) to anybody, root too, as the file system checks
               permissions itself; its modification time never changes
@@ -26,7 +28,8 @@ import time
 
 from fusepy import FUSE, FuseOSError, Operations
 
-FOLDERS = ("hang", "slow", "changing", "broken", "ticking", "guarded")
+FOLDERS = ("hang", "slow", "changing", "broken", "ticking", "guarded", "stalled")
+STALLED = ("Game.nes", "gamelist.xml")
 FOLDER = {"st_mode": stat.S_IFDIR | 0o755, "st_nlink": 2}
 FILE = {"st_mode": stat.S_IFREG | 0o644, "st_nlink": 1, "st_size": 0}
 
@@ -57,6 +60,8 @@ class Misbehaving(Operations):
             return dict(FOLDER, st_mode=stat.S_IFDIR | self.guarded_mode)
         if path == "/guarded/Guarded.nes":
             return FILE
+        if len(parts) == 2 and parts[0] == "stalled" and parts[1] in STALLED:
+            return dict(FILE, st_size=4096)
         if path == "/guarded/Inner":
             return FOLDER
         if len(parts) == 2 and parts[0] == "ticking" and parts[1].startswith("Tick "):
@@ -80,6 +85,11 @@ class Misbehaving(Operations):
             raise FuseOSError(errno.EACCES)
         return 0
 
+    def read(self, path, size, offset, fh):
+        if path.startswith("/stalled/"):
+            self.never.wait()
+        raise FuseOSError(errno.EIO)
+
     def readdir(self, path, fh):
         # Each entry carries its type, so a reader needs no further request per name.
         if path == "/":
@@ -102,6 +112,8 @@ class Misbehaving(Operations):
             names = [("Guarded.nes", FILE), ("Inner", FOLDER)]
         elif path == "/guarded/Inner":
             names = []
+        elif path == "/stalled":
+            names = [(name, FILE) for name in STALLED]
         else:
             raise FuseOSError(errno.ENOENT)
         return [(".", FOLDER, 0), ("..", FOLDER, 0)] + [(name, attrs, 0) for name, attrs in names]

@@ -1,8 +1,14 @@
 #include "gui/metadata/GameListLoader.h"
 
+#include <QTimer>
+
+#include <chrono>
 #include <condition_variable>
+#include <iterator>
 #include <mutex>
 #include <optional>
+#include <set>
+#include <system_error>
 #include <thread>
 
 #include <sys/resource.h>
@@ -11,6 +17,8 @@
 namespace {
 
 constexpr int kNiceness = 5;
+
+using Clock = std::chrono::steady_clock;
 
 } // namespace
 
@@ -31,7 +39,8 @@ struct GameListLoader::Shared
     GameListLoader *owner = nullptr; // null once the loader is gone
     quint64 generation = 0;
     std::optional<Request> pending;
-    int running = 0;
+    int running = 0;                             // threads, reading or about to take the pending request
+    std::multiset<Clock::time_point> readsSince; // when each read under way began
 };
 
 GameListLoader::GameListLoader(QObject *parent) : QObject(parent), m_shared(std::make_shared<Shared>())
@@ -54,10 +63,37 @@ void GameListLoader::read(const std::string &romFolder, const marlit::GameListPl
 {
     const std::lock_guard lock(m_shared->mutex);
     m_shared->pending = Shared::Request{++m_shared->generation, romFolder, places, home, std::move(listings)};
-    if (m_shared->running < kMaxReads) {
-        ++m_shared->running;
-        std::thread(work, m_shared).detach();
+    startForPending();
+}
+
+void GameListLoader::startForPending()
+{
+    Shared &shared = *m_shared;
+    // A thread started before, not yet reading, takes it.
+    if (!shared.pending || shared.running > static_cast<int>(shared.readsSince.size()))
+        return;
+    // A read that has gone on for kStuckMs is a file on a share that stopped answering, which
+    // may hold its thread for good: it leaves its place to another, up to kMaxThreads in all.
+    const Clock::time_point now = Clock::now();
+    const auto answering = shared.readsSince.lower_bound(now - std::chrono::milliseconds(kStuckMs));
+    if (std::distance(answering, shared.readsSince.end()) < kMaxReads && shared.running < kMaxThreads) {
+        try {
+            std::thread(work, m_shared).detach();
+            ++shared.running;
+            return;
+        } catch (const std::system_error &) {
+            // No thread for now: looked at again below.
+        }
     }
+    // Looked at again when the oldest read still answering would count as stuck.
+    const Clock::time_point again = answering != shared.readsSince.end()
+                                        ? *answering + std::chrono::milliseconds(kStuckMs)
+                                        : now + std::chrono::milliseconds(kStuckMs);
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(again - now) + std::chrono::milliseconds(1);
+    QTimer::singleShot(wait, this, [this] {
+        const std::lock_guard lock(m_shared->mutex);
+        startForPending();
+    });
 }
 
 void GameListLoader::stop()
@@ -79,6 +115,12 @@ bool GameListLoader::reading() const
     return m_shared->running > 0 || m_shared->pending;
 }
 
+int GameListLoader::readsUnderWay() const
+{
+    const std::lock_guard lock(m_shared->mutex);
+    return static_cast<int>(m_shared->readsSince.size());
+}
+
 void GameListLoader::work(std::shared_ptr<Shared> shared)
 {
     // Background work, on as many threads as a big list takes: the window's thread goes first, so
@@ -88,6 +130,7 @@ void GameListLoader::work(std::shared_ptr<Shared> shared)
     while (shared->pending) {
         const Shared::Request request = std::move(*shared->pending);
         shared->pending.reset();
+        const auto since = shared->readsSince.insert(Clock::now());
         lock.unlock();
         std::shared_ptr<const marlit::GameCollection> collection;
         try {
@@ -100,6 +143,7 @@ void GameListLoader::work(std::shared_ptr<Shared> shared)
             collection = std::move(failed);
         }
         lock.lock();
+        shared->readsSince.erase(since);
         // Posted under the lock, so the loader cannot go meanwhile; a posted call to an object
         // deleted before it runs is dropped with it.
         if (shared->owner && request.generation == shared->generation) {

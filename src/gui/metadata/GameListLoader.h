@@ -15,14 +15,17 @@
 //
 // The reads run on threads of their own that the loader does not wait for: a file on a share
 // that never answers holds up neither the window nor its closing. Folders are never read here:
-// their listings come with the request (GameListFolders). At most kMaxReads such threads
-// run at once; a request beyond them waits for one to end.
+// their listings come with the request (GameListFolders). At most kMaxReads reads run at once; a
+// request beyond them waits for one to end, or for one to have gone on for kStuckMs, when it is
+// taken for stuck and another thread starts (kMaxThreads in all, stuck ones too).
 class GameListLoader : public QObject
 {
     Q_OBJECT
 
 public:
     static constexpr int kMaxReads = 3;
+    static constexpr int kStuckMs = 2000;
+    static constexpr int kMaxThreads = 12;
 
     explicit GameListLoader(QObject *parent = nullptr);
     ~GameListLoader() override;
@@ -37,6 +40,8 @@ public:
     void waitForIdle();
     // Whether a read runs or waits.
     bool reading() const;
+    // Reads under way, stuck ones too (tests).
+    int readsUnderWay() const;
 
 signals:
     // The newest request's collection; the same object again when nothing changed on disk.
@@ -45,6 +50,9 @@ signals:
 private:
     struct Shared;
     static void work(std::shared_ptr<Shared> shared);
+    // Starts a thread for the pending request where one may start, else looks again later. Under
+    // the lock.
+    void startForPending();
 
     std::shared_ptr<Shared> m_shared;
 };

@@ -12,6 +12,7 @@
 #include "gui/browse/FolderReaderPool.h"
 #include "gui/browse/RomFolderReader.h"
 #include "gui/browse/RomFolderTree.h"
+#include "gui/metadata/GameListLoader.h"
 #include "gui/snapshots/SnapshotLoader.h"
 #include "gui/ui/GameListPresenter.h"
 #include "gui/ui/MainFrame.h"
@@ -20,6 +21,7 @@
 #include "gui/ui/RomListModel.h"
 #include "gui/ui/SystemListBox.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
@@ -135,6 +137,7 @@ private slots:
     void aFolderMadeReadableAgainIsReadAfresh();
     void theTreeHoldsItsFolderBoundInSubFoldersAndSaysSo();
     void gameListsAndPicturesComeWhileAFolderOfThemHangs();
+    void aGameListWhoseReadNeverAnswersHoldsUpNoOtherList();
 
 private:
     MainFrame &start(const std::vector<System> &systems, int row, int snapshotMode = 0);
@@ -581,7 +584,7 @@ void SlowStorageTest::aTreeReachingAHungShareShowsWhatAnsweredAndMarksTheRest()
         }(),
         marlit::FolderScanOptions::kAnswerMs * 3);
     QCOMPARE(shown, (QStringList{"Europe", "nas", "broken", "changing", "guarded", "Inner", "hang (does not answer)",
-                                 "slow", "ticking"}));
+                                 "slow", "stalled", "ticking"}));
 }
 
 // A ROM directory whose read permission is taken away and given back. Its file system checks
@@ -698,6 +701,37 @@ void SlowStorageTest::gameListsAndPicturesComeWhileAFolderOfThemHangs()
         QCOMPARE(std::string(games.games()->describe(folder + "Game.nes")->title), "Title " + std::to_string(i));
         QCOMPARE(games.picture(0, folder + "Game.nes"), folder + "media/covers/Game.png");
     }
+}
+
+// Game lists on a share that lists them at once but never answers their reads, for more systems
+// than the window reads game lists at once: another system's list still comes, and the window
+// closes at once, its reading threads still stuck in the kernel.
+void SlowStorageTest::aGameListWhoseReadNeverAnswersHoldsUpNoOtherList()
+{
+    std::vector<System> systems;
+    for (int i = 0; i <= GameListLoader::kMaxReads; ++i) {
+        const std::string folder = "stalled" + std::to_string(i);
+        QCOMPARE(::symlink(mounted("stalled").c_str(), local(folder.c_str()).c_str()), 0);
+        systems.push_back({folder, local(folder.c_str()) + "/"});
+    }
+    m_dir->write("described/Game.nes");
+    m_dir->write("described/gamelist.xml",
+                 "<gameList><game><path>./Game.nes</path><name>Told</name></game></gameList>");
+    systems.push_back({"Local", local("described/")});
+    start(systems, 0);
+    const GameListPresenter &games = m_frame->gameListPresenter();
+    for (int i = 0; i <= GameListLoader::kMaxReads; ++i) {
+        if (i > 0)
+            select(i);
+        QTRY_COMPARE_WITH_TIMEOUT(games.loader().readsUnderWay(), i + 1, 10000);
+    }
+    select(GameListLoader::kMaxReads + 1);
+    QTRY_VERIFY_WITH_TIMEOUT(games.describes() && games.games()->romFolder == local("described/"), 10000);
+    QCOMPARE(std::string(games.games()->describe(local("described/Game.nes"))->title), "Told");
+    QElapsedTimer closing;
+    closing.start();
+    m_frame.reset();
+    QVERIFY(closing.elapsed() < 2000);
 }
 
 QTEST_MAIN(SlowStorageTest)
