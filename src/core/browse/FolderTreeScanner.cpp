@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <system_error>
 #include <thread>
 #include <unordered_set>
 
@@ -135,8 +136,14 @@ public:
     explicit FolderThread(int rootFd) : m_state(std::make_shared<State>())
     {
         m_state->root = FileDescriptor(fcntl(rootFd, F_DUPFD_CLOEXEC, 0));
-        if (kThreadsAfterFork)
+        if (!kThreadsAfterFork)
+            return;
+        try {
             std::thread([state = m_state] { state->serve(); }).detach();
+            m_threaded = true;
+        } catch (const std::system_error &) {
+            // No thread to be had: the folders are read here, without a time limit.
+        }
     }
     ~FolderThread()
     {
@@ -152,7 +159,7 @@ public:
     std::vector<Read> read(std::vector<std::string> paths, int ms)
     {
         std::vector<Read> reads;
-        if (!kThreadsAfterFork) {
+        if (!m_threaded) {
             for (const std::string &path : paths)
                 reads.push_back(State::readFolder(m_state->root.get(), path));
             return reads;
@@ -222,6 +229,7 @@ private:
         }
     };
     std::shared_ptr<State> m_state;
+    bool m_threaded = false; // false: read here, as when threads cannot follow a fork
 };
 
 // The folders of this process's scans that did not answer, by their full path, and the threads
