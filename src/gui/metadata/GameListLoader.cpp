@@ -85,13 +85,18 @@ void GameListLoader::startForPending()
             // No thread for now: looked at again below.
         }
     }
-    // Looked at again when the oldest read still answering would count as stuck.
+    // Looked at again when the oldest read still answering would count as stuck (by one timer,
+    // however many requests came meanwhile).
+    if (m_lookingAgain)
+        return;
+    m_lookingAgain = true;
     const Clock::time_point again = answering != shared.readsSince.end()
                                         ? *answering + std::chrono::milliseconds(kStuckMs)
                                         : now + std::chrono::milliseconds(kStuckMs);
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(again - now) + std::chrono::milliseconds(1);
     QTimer::singleShot(wait, this, [this] {
         const std::lock_guard lock(m_shared->mutex);
+        m_lookingAgain = false;
         startForPending();
     });
 }

@@ -55,4 +55,5 @@ private:
     void startForPending();
 
     std::shared_ptr<Shared> m_shared;
+    bool m_lookingAgain = false; // a timer will look at the pending request again
 };
