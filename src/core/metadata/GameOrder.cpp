@@ -139,4 +139,12 @@ RomNames GameOrder::byTitle(RomNames names, const std::string &folder, const Gam
     return result;
 }
 
+RomNames GameOrder::ordered(RomNames names, const std::string &folder, const GameCollection &games, GameSort sort,
+                            const OwnPlaysByPath *own)
+{
+    // sorted keeps the order it is given where its keys tie: rows the lists say nothing of, or
+    // of one year, read by their titles as under "Name".
+    return sorted(byTitle(std::move(names), folder, games), folder, &games, sort, own);
+}
+
 } // namespace marlit

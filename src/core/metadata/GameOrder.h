@@ -51,6 +51,9 @@ public:
     // order the files' titles. A set named by short names (an arcade set's "sf2.zip") reads in
     // the order of its games' names.
     static RomNames byTitle(RomNames names, const std::string &folder, const GameCollection &games);
+    // names (as above) in the order sort gives, ties by the titles shown: byTitle, then sorted.
+    static RomNames ordered(RomNames names, const std::string &folder, const GameCollection &games, GameSort sort,
+                            const OwnPlaysByPath *own = nullptr);
 
     // "YYYYMMDDTHHMMSS" (a game list's last play, local time) as the number YYYYMMDDHHMMSS; a
     // time since the epoch in milliseconds as the same number in local time. 0 for none.

@@ -66,7 +66,7 @@ GameListPresenter::GameListPresenter(RomListBox *romList, QWidget *window, Folde
         // folder or view).
         if (ordered.generation != m_orderGeneration || ordered.rowsReplaced != m_romList->romModel()->replacements())
             return;
-        // Game lists that arrived meanwhile order them again, by their titles.
+        // Game lists that arrived meanwhile order them again, by what they say.
         if (ordered.games != m_games && ordersLater(ordered.names, ordered.folder, ordered.refresh))
             return;
         emit namesOrdered(std::move(ordered.names), ordered.refresh);
@@ -214,28 +214,31 @@ marlit::RomSearch GameListPresenter::readersSearch(const marlit::RomSearch &sear
 marlit::RomNames GameListPresenter::shown(marlit::RomNames names, const std::string &folder,
                                           const marlit::RomSearch &search) const
 {
-    names = marlit::GameSearch::filtered(std::move(names), folder, m_games.get(), search);
-    return marlit::GameOrder::sorted(std::move(names), folder, m_games.get(), m_sort,
-                                     m_ownPlays ? &*m_ownPlays : nullptr);
+    return marlit::GameSearch::filtered(std::move(names), folder, m_games.get(), search);
 }
 
 bool GameListPresenter::ordersLater(marlit::RomNames &names, const std::string &folder, bool refresh)
 {
     constexpr std::size_t kOrderedAtOnce = 2000; // rows: about a millisecond
     const quint64 generation = ++m_orderGeneration;
-    if (!m_games || m_sort != marlit::GameSort::Name || m_games->games.empty())
+    if (!m_games || m_games->games.empty())
         return false;
+    const marlit::GameSort sort = m_sort;
     if (names.size() <= kOrderedAtOnce) {
-        names = marlit::GameOrder::byTitle(std::move(names), folder, *m_games);
+        names =
+            marlit::GameOrder::ordered(std::move(names), folder, *m_games, sort, m_ownPlays ? &*m_ownPlays : nullptr);
         return false;
     }
     m_orderUnderWay = generation;
-    m_ordering->setFuture(
-        QtConcurrent::run(&m_orderingThread, [names = std::move(names), folder, games = m_games, refresh, generation,
-                                              replaced = m_romList->romModel()->replacements()]() mutable {
+    std::optional<marlit::OwnPlaysByPath> own =
+        marlit::GameOrder::usesOwnPlays(sort) ? m_ownPlays : std::optional<marlit::OwnPlaysByPath>();
+    m_ordering->setFuture(QtConcurrent::run(
+        &m_orderingThread, [names = std::move(names), folder, games = m_games, sort, own = std::move(own), refresh,
+                            generation, replaced = m_romList->romModel()->replacements()]() mutable {
             // Background work: on a busy machine the window's thread, and the painter's, go first.
             ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kOrderNiceness);
-            marlit::RomNames ordered = marlit::GameOrder::byTitle(std::move(names), folder, *games);
+            marlit::RomNames ordered =
+                marlit::GameOrder::ordered(std::move(names), folder, *games, sort, own ? &*own : nullptr);
             return Ordered{std::move(ordered), folder, std::move(games), refresh, generation, replaced};
         }));
     return true;

@@ -90,13 +90,12 @@ public:
     // The search the folder readers apply for search: none while games are described, whose
     // titles the readers do not know.
     marlit::RomSearch readersSearch(const marlit::RomSearch &search) const;
-    // names, read from folder, narrowed by search to those whose file name or title it keeps,
-    // in the order chosen.
+    // names, read from folder, narrowed by search to those whose file name or title it keeps.
     marlit::RomNames shown(marlit::RomNames names, const std::string &folder, const marlit::RomSearch &search) const;
-    // Whether names, as shown() gave them, come later through namesOrdered, in the order of the
-    // titles shown: a long list of a described system in that order, which is made on a worker
-    // (some 20 ms for 50,000 rows). A short one is put in that order at once. Either way, an
-    // order under way for an earlier list is forgotten.
+    // Whether names, as shown() gave them, come later through namesOrdered, in the order chosen
+    // (ties by the titles shown): a long list of a described system in that order, which is made
+    // on a worker (some 20 ms for 50,000 rows). A short one is put in that order at once. Either
+    // way, an order under way for an earlier list is forgotten.
     bool ordersLater(marlit::RomNames &names, const std::string &folder, bool refresh);
     // Whether an order ordersLater began is under way: it follows game lists that arrive
     // meanwhile.
@@ -116,7 +115,7 @@ signals:
     void gamesChanged();
     // The user chose another order.
     void sortChanged();
-    // names, of a listing ordersLater took, in the order of the titles shown.
+    // names, of a listing ordersLater took, in the order chosen.
     void namesOrdered(marlit::RomNames names, bool refresh);
 
 private:

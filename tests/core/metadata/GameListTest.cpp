@@ -2,6 +2,7 @@
 #include "core/metadata/GameCollectionReader.h"
 #include "core/metadata/GameListChoice.h"
 #include "core/metadata/GameListPlaces.h"
+#include "core/metadata/GameOrder.h"
 #include "core/metadata/GameSearch.h"
 #include "core/metadata/GamelistXml.h"
 #include "core/metadata/PegasusMetadata.h"
@@ -539,4 +540,35 @@ TEST(GameSearch, MatchesTheTitleAsWellAsTheFileName)
         EXPECT_EQ(marlit::GameSearch::forReaders(search, nullptr), search);
         EXPECT_EQ(marlit::GameSearch::filtered(names, kRoms, nullptr, search), names);
     }
+}
+
+// Every order puts the rows it ties (of one year, as often played, never played) in the order of
+// the titles shown, as "Name" does, not in that of the file names.
+TEST(GameOrder, TiesFollowTheTitlesShown)
+{
+    marlit::GameCollection games;
+    const auto describe = [&](const char *file, const char *title, int year, int plays) {
+        marlit::GameDescription game;
+        game.title = games.games.keep(title);
+        game.releaseYear = year;
+        game.playCount = plays;
+        games.games.add(std::string("/roms/") + file, std::move(game));
+    };
+    describe("zz.zip", "Alpha", 1991, 2);
+    describe("aa.zip", "Omega", 1991, 2);
+    describe("mm.zip", "Mid", 1995, 5);
+    const struct
+    {
+        marlit::GameSort sort;
+        marlit::RomNames rows;
+    } cases[] = {
+        {marlit::GameSort::Name, {"zz.zip", "bb.zip", "mm.zip", "aa.zip"}},
+        {marlit::GameSort::ReleaseYear, {"zz.zip", "aa.zip", "mm.zip", "bb.zip"}},
+        {marlit::GameSort::MostPlayed, {"mm.zip", "zz.zip", "aa.zip", "bb.zip"}},
+        {marlit::GameSort::LastPlayed, {"zz.zip", "bb.zip", "mm.zip", "aa.zip"}},
+    };
+    for (const auto &test : cases)
+        EXPECT_EQ(marlit::GameOrder::ordered({"aa.zip", "bb.zip", "mm.zip", "zz.zip"}, "/roms/", games, test.sort),
+                  test.rows)
+            << marlit::GameOrder::text(test.sort);
 }
