@@ -4,7 +4,7 @@
 
 namespace marlit {
 
-GameListGeometry GameListLayout::apply(ControlGeometry &controls, int width)
+GameListGeometry GameListLayout::apply(ControlGeometry &controls, int width, int labelWidth, int choiceWidth)
 {
     GameListGeometry geometry;
 
@@ -18,8 +18,8 @@ GameListGeometry GameListLayout::apply(ControlGeometry &controls, int width)
 
     // "Sort by" and its choice, then the Apply button, then what is left for the search box.
     const int row = controls.searchEdit.y;
-    const LayoutRect choice{width - kGap - 100, row, 100, controls.searchEdit.height};
-    const LayoutRect label{choice.x - 50, row, 45, controls.searchEdit.height};
+    const LayoutRect choice{width - kGap - choiceWidth, row, choiceWidth, controls.searchEdit.height};
+    const LayoutRect label{choice.x - 5 - labelWidth, row, labelWidth, controls.searchEdit.height};
     const int applyX = label.x - kGap - controls.applyButton.width;
     const int searchWidth = applyX - kGap - controls.searchEdit.x;
     if (searchWidth >= kMinimumSearchWidth) {

@@ -25,7 +25,9 @@ public:
     static constexpr int kMinimumSearchWidth = 60;
     static constexpr int kGap = 10;
 
-    static GameListGeometry apply(ControlGeometry &controls, int width);
+    // labelWidth, choiceWidth: what "Sort by" and its choice need to show whole (their longest
+    // text in the window's font).
+    static GameListGeometry apply(ControlGeometry &controls, int width, int labelWidth, int choiceWidth);
 };
 
 } // namespace marlit

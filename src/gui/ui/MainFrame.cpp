@@ -923,7 +923,10 @@ void MainFrame::OnSize(int width, int height)
     LayoutSnapshots();
     marlit::ControlGeometry controls = marlit::WindowLayout::compute(width, height, settings.snapshotMode, geometry);
     const marlit::GameListGeometry described =
-        gameLists->describes() ? marlit::GameListLayout::apply(controls, width) : marlit::GameListGeometry{};
+        gameLists->describes()
+            ? marlit::GameListLayout::apply(controls, width, gameLists->sortLabel()->sizeHint().width(),
+                                            gameLists->sortChoice()->sizeHint().width())
+            : marlit::GameListGeometry{};
     const std::pair<QWidget *, std::optional<marlit::LayoutRect>> gameListPlaces[] = {
         {gameLists->panel(), described.detailsPanel},
         {gameLists->sortLabel(), described.sortLabel},

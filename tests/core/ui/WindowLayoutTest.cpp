@@ -334,7 +334,7 @@ TEST(GameListLayoutTest, PanelAndSortChoiceStayClearInEveryModeAndSize)
         const marlit::ControlGeometry before =
             marlit::WindowLayout::compute(test.width, test.height, test.mode, snapshots);
         marlit::ControlGeometry controls = before;
-        const marlit::GameListGeometry placed = GameListLayout::apply(controls, test.width);
+        const marlit::GameListGeometry placed = GameListLayout::apply(controls, test.width, 45, 100);
         const std::string what = std::to_string(test.mode) + " " + std::to_string(test.width);
         ASSERT_EQ(placed.detailsPanel.has_value(), test.panel) << what;
         ASSERT_EQ(placed.sortChoice.has_value(), test.sort) << what;

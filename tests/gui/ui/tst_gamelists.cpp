@@ -182,6 +182,8 @@ private slots:
                 QVERIFY(!panelRect.intersects(QRect(cell.x, cell.y, cell.width, cell.height)));
         auto *sortChoice = frame.findChild<QComboBox *>(QStringLiteral("sortChoice"));
         QVERIFY(sortChoice->isVisible());
+        // Every order's name shows whole, "Release year" the longest.
+        QVERIFY(sortChoice->width() >= sortChoice->sizeHint().width());
         QVERIFY(
             !sortChoice->geometry().intersects(frame.findChild<QWidget *>(QStringLiteral("searchEdit"))->geometry()));
     }
