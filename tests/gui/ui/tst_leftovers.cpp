@@ -38,6 +38,9 @@ std::string settingsBytes(int mode, int width, int height)
 QImage onScreen(QWidget &window)
 {
     QTest::qWait(50); // the window's pending updates reach its backing store
+    // Even on a busy machine: the paint it has asked for, and only that (a whole repaint would
+    // cover the strips looked for).
+    QCoreApplication::sendPostedEvents(&window, QEvent::UpdateRequest);
     return window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
 }
 
