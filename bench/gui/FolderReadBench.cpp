@@ -83,7 +83,7 @@ int main(int argc, char **argv)
     auto *roms = frame->findChild<RomListBox *>(QStringLiteral("romList"));
     // A selection, timed as the turn it is, then the events until count names are shown.
     const auto select = [&](int row, int count) {
-        app.longestTurnMs = 0;
+        app.resetLongestTurn();
         const auto start = Clock::now();
         systems->setCurrentRow(row);
         frame->OnSelChangeSystem();
@@ -125,7 +125,7 @@ int main(int argc, char **argv)
         });
         copy.join();
         const auto start = Clock::now();
-        app.longestTurnMs = 0;
+        app.resetLongestTurn();
         runUntil([&] { return roms->count() == kNames + kAdded; });
         roms->viewport()->repaint();
         const double shown = elapsedMs(start);

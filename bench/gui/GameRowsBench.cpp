@@ -76,7 +76,7 @@ int main(int argc, char **argv)
         std::vector<std::string> names;
         plainReaddir(deep, names, true);
         const double walk = elapsedMs(start);
-        app.longestTurnMs = 0;
+        app.resetLongestTurn();
         start = timedSince = Clock::now();
         firstShownMs = -1;
         tree->setCurrentItem(tree->viewItem(RomFolderTree::View::AllGames));

@@ -72,7 +72,7 @@ Turn pressTimed(TimedApplication &app, QWidget *widget, int key, QWidget *shown)
     shown->repaint();
     const double turn = elapsedMs(start);
     const double cpu = threadCpuMs() - cpuStart;
-    app.longestTurnMs = 0;
+    app.resetLongestTurn();
     QApplication::processEvents();
     return {std::max(turn, app.longestTurnMs), cpu};
 }
@@ -105,12 +105,12 @@ FirstFrame firstFrameOf(TimedApplication &app, MainFrame &frame, const std::stri
     }
     QApplication::processEvents();
     if (what == "tv-prepared") {
-        app.longestTurnMs = 0;
+        app.resetLongestTurn();
         tv->prepare();
         runUntil([&] { return tv->prepared(); });
         figures.preparingMs = app.longestTurnMs;
     }
-    app.longestTurnMs = 0;
+    app.resetLongestTurn();
     const double cpuStart = threadCpuMs();
     const auto start = std::chrono::steady_clock::now();
     if (tv) {
@@ -227,7 +227,7 @@ int main(int argc, char **argv)
     for (int run = 0; run <= runs; ++run) {
         tv.leave();
         QApplication::processEvents();
-        app.longestTurnMs = 0;
+        app.resetLongestTurn();
         const auto start = std::chrono::steady_clock::now();
         tv.enter();
         tv.view()->repaint();
