@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 using marlit::EmulatorDetection;
@@ -37,17 +38,25 @@ struct EmulatorFinder::Shared
     std::vector<Delivery> deliveries;
 
     // Runs work on a thread of its own and hands its delivery over. Detached: a thread stuck on
-    // a disk that does not answer must not hold up the window's closing.
+    // a disk that does not answer must not hold up the window's closing. A thread the system
+    // refuses (too many of them stuck already, say) is asked for again a little later: doing the
+    // work here instead could hold the window on that same disk.
     template <typename Work> static void run(const std::shared_ptr<Shared> &shared, Work work)
     {
-        std::thread([shared, work = std::move(work)]() mutable {
+        const auto body = [shared, work]() mutable {
             Delivery delivery = work();
             const std::lock_guard lock(shared->mutex);
             if (EmulatorFinder *finder = shared->finder) {
                 shared->deliveries.push_back(std::move(delivery));
                 QMetaObject::invokeMethod(finder, "deliverResults", Qt::QueuedConnection);
             }
-        }).detach();
+        };
+        try {
+            std::thread(body).detach(); // a copy: a refused thread leaves nothing to retry with
+        } catch (const std::system_error &) {
+            if (EmulatorFinder *finder = shared->finder)
+                QTimer::singleShot(kThreadRetryMs, finder, [shared, work] { run(shared, work); });
+        }
     }
 };
 

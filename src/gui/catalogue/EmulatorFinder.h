@@ -29,6 +29,7 @@ class EmulatorFinder : public QObject
 
 public:
     static constexpr int kAnswerMs = 3000;
+    static constexpr int kThreadRetryMs = 250;
 
     struct Result
     {
