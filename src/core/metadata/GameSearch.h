@@ -22,6 +22,7 @@ public:
 
     // names (of the ROMs in folder, ending with the separator) that search keeps by file name or
     // title, in the order given. Names the readers narrowed already come through as they are.
+    // The game lists' own files are no games: they are left out, searched for or not.
     static RomNames filtered(RomNames names, const std::string &folder, const GameCollection *games,
                              const RomSearch &search);
 };

@@ -495,9 +495,11 @@ void MainFrame::onGamesChanged(bool sortChanged)
             folderReader->refreshList();
         else if (gameLists->describes() && !gameLists->ordering()) {
             // "Name" goes by the titles the lists give: the rows shown take their order, from the
-            // top unless a ROM is selected, which stays so (an order under way follows them).
+            // top unless a ROM is selected, which stays so (an order under way follows them). The
+            // lists' own files leave the rows.
             const bool keep = romList->currentRow() >= 0;
-            marlit::RomNames names = romList->romModel()->names();
+            marlit::RomNames names = gameLists->shown(romList->romModel()->names(), browsing->state().romFolder(),
+                                                      browsing->state().search());
             if (!gameLists->ordersLater(names, browsing->state().romFolder(), keep))
                 showNames(std::move(names), keep);
         }

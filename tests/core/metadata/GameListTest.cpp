@@ -504,7 +504,8 @@ TEST(GameListChoice, KeptInTheSystemsValues)
 }
 
 // The search row finds a described ROM by its title as well as its file name; filtering out drops
-// it when either holds the text. The readers are then asked for the whole folder.
+// it when either holds the text. The readers are then asked for the whole folder. The game list's
+// own file is no game: it never shows while it describes the folder.
 TEST(GameSearch, MatchesTheTitleAsWellAsTheFileName)
 {
     marlit::GameCollection games;
@@ -513,7 +514,11 @@ TEST(GameSearch, MatchesTheTitleAsWellAsTheFileName)
     games.games.add(kRoms + "smw.sfc", mario);
     GameDescription untitled;
     games.games.add(kRoms + "Mario Paint.sfc", untitled);
-    const marlit::RomNames names{"Mario Paint.sfc", "smw.sfc", "zelda.sfc"};
+    games.foundFiles = {kRoms + "gamelist.xml"};
+    const marlit::RomNames names{"Mario Paint.sfc", "gamelist.xml", "smw.sfc", "zelda.sfc"};
+    EXPECT_EQ(marlit::GameSearch::filtered(names, kRoms, &games, {}).toVector(),
+              (std::vector<std::string>{"Mario Paint.sfc", "smw.sfc", "zelda.sfc"}));
+    EXPECT_EQ(marlit::GameSearch::filtered(names, kRoms + "sub/", &games, {}), names); // another folder's
 
     struct Case
     {
