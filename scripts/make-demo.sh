@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds a demo workspace for trying Marlit by hand: the four category catalogues, ROM folders
 # with sub-folders and awkward file names, snapshot pictures in several formats, system icons,
-# a stand-in emulator that only records how it was started, and one real emulator: DOSBox on a
+# two systems described by other front-ends' game lists (a gamelist.xml and a
+# metadata.pegasus.txt, with their pictures), a stand-in emulator that only records how it was started, and one real emulator: DOSBox on a
 # tiny DOS program of our own (res/demo/hello.asm, assembled here with nasm).
 #
 #   scripts/make-demo.sh DIR
@@ -98,6 +99,12 @@ snapshot() { # final-path title kind
     if [[ $kind == title ]]; then
         IM_ARGS+=('(' -size 256x224 "gradient:$colours")
         text_args 22 center +0+0 "$title"
+    elif [[ $kind == cover ]]; then
+        # A box's front: upright, a band for the system's name, the title across the middle.
+        IM_ARGS+=('(' -size 192x264 "gradient:$colours" -fill '#000000a0' -draw 'rectangle 0,0 191,27'
+            -fill none -stroke '#ffffff80' -strokewidth 2 -draw 'rectangle 6,34 185,257' -stroke none)
+        text_args 13 north +0+6 "GAME BOX"
+        text_args 18 center +0+10 "$title"
     else
         IM_ARGS+=('(' -size 224x256 "gradient:$colours" -rotate 90
             -fill '#3a2a1a' -draw 'rectangle 0,190 255,223'
@@ -244,6 +251,109 @@ GBA=$ROMS/gba
 roms "$GBA" "Metroid Fusion (U).gba" "Advance Wars (U).gba" "Golden Sun (UE).gba" \
     "Mother 3 (J) [T+Eng1.3].gba" "Pokémon - Edición Rubí (S).gba" "Castlevania - Aria of Sorrow (U).zip"
 roms "$GBA/Europe/Multi-language" "Pokémon - Version Saphir (F).gba" "Mario Kart - Super Circuit (E).gba"
+
+# Game lists of other front-ends, as a user who came from one of them has them. Game Boy Advance:
+# an EmulationStation gamelist.xml in the ROM folder (ES-DE writes a first element before
+# <gameList>), naming its pictures under ./media/; Mega Drive: a Pegasus metadata.pegasus.txt,
+# its pictures in media/<title>/. Marlit only reads them.
+gamelist_game() { # path name desc date developer publisher genre players rating playcount favorite picture-stem
+    printf '\t<game>\n\t\t<path>./%s</path>\n\t\t<name>%s</name>\n\t\t<desc>%s</desc>\n' "$1" "$2" "$3"
+    printf '\t\t<releasedate>%sT000000</releasedate>\n\t\t<developer>%s</developer>\n' "$4" "$5"
+    printf '\t\t<publisher>%s</publisher>\n\t\t<genre>%s</genre>\n\t\t<players>%s</players>\n' "$6" "$7" "$8"
+    printf '\t\t<rating>%s</rating>\n\t\t<playcount>%s</playcount>\n\t\t<favorite>%s</favorite>\n' "$9" "${10}" "${11}"
+    if [[ -n ${12} ]]; then
+        printf '\t\t<thumbnail>./media/covers/%s.png</thumbnail>\n\t\t<image>./media/screenshots/%s.png</image>\n' \
+            "${12}" "${12}"
+    fi
+    printf '\t</game>\n'
+}
+{
+    printf '<?xml version="1.0"?>\n<alternativeEmulator>\n\t<label>Stand-in (demo)</label>\n</alternativeEmulator>\n'
+    printf '<gameList>\n'
+    gamelist_game "Metroid Fusion (U).gba" "Metroid Fusion" \
+        "A bounty hunter, infected by a parasite, explores a research station that has gone quiet. Its doors open one power-up at a time." \
+        20021117 "Intelligent Systems" "Nintendo" "Action, Adventure" 1 0.9 14 true "Metroid Fusion"
+    gamelist_game "Advance Wars (U).gba" "Advance Wars" \
+        "Turn-based battles on small maps: infantry, tanks and planes, each with its strengths, and a campaign of commanders with powers of their own." \
+        20010910 "Intelligent Systems" "Nintendo" "Strategy" 1-4 0.85 31 false "Advance Wars"
+    gamelist_game "Golden Sun (UE).gba" "Golden Sun" \
+        "Four young adepts set out to keep the elemental stars from being stolen. Their psynergy moves rocks and reads minds outside battle too." \
+        20011111 "Camelot" "Nintendo" "Role-playing" 1 0.8 3 false "Golden Sun"
+    gamelist_game "Mother 3 (J) [T+Eng1.3].gba" "Mother 3 (fan translation)" \
+        "A village at the edge of a forest, a family torn apart, and strangers who bring happy boxes to every home. Played here in a fan translation." \
+        20060420 "Brownie Brown" "Nintendo" "Role-playing" 1 0.95 0 true "Mother 3"
+    gamelist_game "Castlevania - Aria of Sorrow (U).zip" "Castlevania: Aria of Sorrow" \
+        "A student caught in an eclipse wakes in a castle and takes the souls of what he defeats, each giving him a power." \
+        20030506 "Konami" "Konami" "Action, Platform" 1 0.9 7 false ""
+    gamelist_game "Europe/Multi-language/Mario Kart - Super Circuit (E).gba" "Mario Kart: Super Circuit" \
+        "Karts, shells and banana skins on the tracks of a handheld, with the old courses of the first game to unlock." \
+        20010914 "Intelligent Systems" "Nintendo" "Racing" 1-4 0.75 2 false "Mario Kart - Super Circuit"
+    printf '</gameList>\n'
+} >"$GBA/gamelist.xml"
+for title in "Metroid Fusion" "Advance Wars" "Golden Sun" "Mother 3" "Mario Kart - Super Circuit"; do
+    snapshot "$GBA/media/covers/$title.png" "$title" cover
+    snapshot "$GBA/media/screenshots/$title.png" "$title" game
+done
+
+cat >"$MD/metadata.pegasus.txt" <<'PEGASUS'
+# A Pegasus collection, written as Pegasus' documentation describes it.
+collection: Mega Drive
+shortname: megadrive
+extensions: md, gen, bin, smd, zip
+
+game: Sonic the Hedgehog 2
+file: Sonic the Hedgehog 2 (W) [!].md
+developer: Sonic Team
+publisher: Sega
+genre: Platform
+players: 1-2
+release: 1992-11-21
+rating: 90%
+description:
+  The hedgehog runs again, now with a two-tailed fox at his heels who a second player can take.
+  .
+  Zones of loops and springs, a split-screen race, and seven emeralds for those who find the special stages.
+
+game: Streets of Rage 2
+file: Streets of Rage 2 (U) [!].gen
+developer: Sega
+genre: Beat 'em up
+players: 1-2
+release: 1992-12-20
+rating: 88%
+description: Four fighters walk the streets of a city held by a crime syndicate, side by side for two players.
+
+game: Gunstar Heroes
+file: Gunstar Heroes (U).bin
+developer: Treasure
+publisher: Sega
+genre: Run and gun
+players: 1-2
+release: 1993-09-10
+description:
+  Two heroes, four weapons to combine, and bosses that fill the screen.
+
+game: Phantasy Star IV
+file: Phantasy Star IV (U).md
+developer: Sega
+genre: Role-playing
+players: 1
+release: 1993-12-17
+rating: 92%
+description: A hunter's errand on a dying desert world grows into the end of a millennium-long cycle.
+
+game: Ecco the Dolphin
+files:
+  Ecco the Dolphin (UE).smd
+developer: Novotrade
+publisher: Sega
+genre: Adventure
+release: 1992-12
+PEGASUS
+for title in "Sonic the Hedgehog 2" "Streets of Rage 2" "Gunstar Heroes" "Phantasy Star IV"; do
+    snapshot "$MD/media/$title/boxFront.png" "$title" cover
+    snapshot "$MD/media/$title/screenshot.png" "$title" game
+done
 
 # Game Gear.
 GG=$ROMS/gamegear
