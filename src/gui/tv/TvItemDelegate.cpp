@@ -6,6 +6,7 @@
 #include "gui/ui/RomListModel.h"
 
 #include <QPainter>
+#include <QtMath>
 
 #include <algorithm>
 
@@ -110,7 +111,8 @@ void TvItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option
         const QString detail = index.data(RomListModel::DetailRole).toString();
         if (!detail.isEmpty()) {
             const QFont small = font(m_geometry.smallPixels);
-            const int width = std::min(QFontMetrics(small).horizontalAdvance(detail), textRect.width() / 3);
+            // Rounded up: a text with a glyph of another font ("★") would be cut short by itself.
+            const int width = std::min(qCeil(QFontMetricsF(small).horizontalAdvance(detail)), textRect.width() / 3);
             painter->setFont(small);
             painter->setPen(kDimColor);
             m_text.draw(*painter, QRect(textRect.right() - width, textRect.top(), width, textRect.height()),

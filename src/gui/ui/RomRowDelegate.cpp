@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QStyle>
 #include <QToolTip>
+#include <QtMath>
 #include <QWidget>
 
 #include <algorithm>
@@ -68,7 +69,10 @@ void RomRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option
     if (!detail.isEmpty()) {
         const QRect room = layout.text.adjusted(0, 0, -kDetailMargin, 0);
         const int nameLeast = metrics.horizontalAdvance(QStringLiteral("M\u2026")) + kDetailGap;
-        const int width = std::min(metrics.horizontalAdvance(detail), std::max(0, room.width() - nameLeast));
+        // Its width in whole pixels rounded up: rounded down, a text whose glyphs come from
+        // another font ("★") would be a fraction too wide for itself and be cut short.
+        const int natural = qCeil(QFontMetricsF(m_font).horizontalAdvance(detail));
+        const int width = std::min(natural, std::max(0, room.width() - nameLeast));
         const QRect detailRect(room.right() - width + 1, room.top(), width, room.height());
         painter->setPen(dimmed(m_textColor, background));
         painter->drawText(detailRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
