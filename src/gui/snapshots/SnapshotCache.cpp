@@ -6,7 +6,7 @@
 std::size_t SnapshotCache::KeyHash::operator()(const Key &key) const
 {
     const std::size_t size = (std::size_t(unsigned(key.width)) << 32) ^ std::size_t(unsigned(key.height));
-    return std::hash<std::string>()(key.path) ^ (std::hash<std::size_t>()(size) * 31);
+    return std::hash<std::string>()(key.path) ^ (std::hash<std::size_t>()(size) * 31) ^ std::size_t(key.fit);
 }
 
 SnapshotCache::SnapshotCache(qint64 maxBytes, std::size_t maxEntries) : m_maxBytes(maxBytes), m_maxEntries(maxEntries)
@@ -18,7 +18,7 @@ void SnapshotCache::insert(const std::string &path, QSize cell, const std::optio
 {
     SnapshotImage copy = picture.cellCopy();
     const qint64 bytes = copy.bytes();
-    Key key{path, cell.width(), cell.height()};
+    Key key{path, cell.width(), cell.height(), picture.fit()};
     const std::lock_guard lock(m_mutex);
     if (const auto held = m_entries.find(key); held != m_entries.end())
         erase(held);
@@ -31,12 +31,12 @@ void SnapshotCache::insert(const std::string &path, QSize cell, const std::optio
         erase(m_entries.find(m_useOrder.back()));
 }
 
-std::optional<SnapshotImage> SnapshotCache::find(const std::string &path, QSize cell)
+std::optional<SnapshotImage> SnapshotCache::find(const std::string &path, QSize cell, SnapshotImage::Fit fit)
 {
     // The file is looked at before the lock is taken: a stat may be slow on a remote file system.
     const std::optional<marlit::FileStamp> now = marlit::FileStamp::of(path);
     const std::lock_guard lock(m_mutex);
-    const auto held = m_entries.find(Key{path, cell.width(), cell.height()});
+    const auto held = m_entries.find(Key{path, cell.width(), cell.height(), fit});
     if (held == m_entries.end())
         return std::nullopt;
     if (held->second.stamp != now) {

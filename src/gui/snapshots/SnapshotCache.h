@@ -13,7 +13,7 @@
 #include <unordered_map>
 
 // Pictures already scaled for their cells, so that a row whose pictures were decoded before it
-// was selected shows them at once. Keyed by file and cell size. A picture whose file changed
+// was selected shows them at once. Keyed by file, cell size and fit. A picture whose file changed
 // since it was decoded (size, modification time, or another file put at its name) is dropped
 // when looked up, and so is one whose file has gone. Bounded: at most maxBytes of pixels and
 // maxEntries pictures, the least recently used going first; a picture larger than maxBytes
@@ -30,8 +30,9 @@ public:
     // be opened); kept as its copy for the cell alone.
     void insert(const std::string &path, QSize cell, const std::optional<marlit::FileStamp> &stamp,
                 const SnapshotImage &picture);
-    // The picture kept for path and cell while the file is as it was; none otherwise.
-    std::optional<SnapshotImage> find(const std::string &path, QSize cell);
+    // The picture kept for path, cell and fit while the file is as it was; none otherwise.
+    std::optional<SnapshotImage> find(const std::string &path, QSize cell,
+                                      SnapshotImage::Fit fit = SnapshotImage::Fit::Stretch);
 
     qint64 bytes() const;
     std::size_t count() const;
@@ -43,6 +44,7 @@ private:
         std::string path;
         int width;
         int height;
+        SnapshotImage::Fit fit;
         friend bool operator==(const Key &, const Key &) = default;
     };
     struct KeyHash

@@ -41,13 +41,15 @@ void makeDrawable(QImage &image)
 
 } // namespace
 
-SnapshotImage::SnapshotImage(QImage image, QImage scaled) : m_image(std::move(image)), m_scaled(std::move(scaled))
+SnapshotImage::SnapshotImage(QImage image, QImage scaled, Fit fit)
+    : m_image(std::move(image)), m_scaled(std::move(scaled)), m_fit(fit)
 {
 }
 
 SnapshotImage SnapshotImage::cellCopy() const
 {
-    return m_scaled.isNull() ? *this : SnapshotImage(m_scaled, m_scaled);
+    // A copy that keeps proportions has the picture's own: it serves as the picture too.
+    return m_scaled.isNull() ? *this : SnapshotImage(m_scaled, m_scaled, m_fit);
 }
 
 qint64 SnapshotImage::bytes() const
@@ -56,13 +58,26 @@ qint64 SnapshotImage::bytes() const
     return m_image.sizeInBytes() + (shared ? 0 : m_scaled.sizeInBytes());
 }
 
+QRect SnapshotImage::placeIn(const QRect &target, qreal ratio, QSize &pixels) const
+{
+    pixels = (QSizeF(target.size()) * ratio).toSize();
+    if (m_fit == Fit::Stretch)
+        return target;
+    // As the loader scales it: the picture's proportions (those of its copy for the cell too).
+    pixels = m_image.size().scaled(pixels, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    QRect placed(QPoint(), (QSizeF(pixels) / ratio).toSize());
+    placed.moveCenter(target.center());
+    return placed;
+}
+
 void SnapshotImage::draw(QPainter &painter, const QRect &target) const
 {
     if (isNull() || target.isEmpty())
         return;
     // Scaled to the device's pixels, so that a dense screen shows the picture's own detail.
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatio() : 1.0;
-    const QSize pixels = (QSizeF(target.size()) * ratio).toSize();
+    QSize pixels;
+    const QRect placed = placeIn(target, ratio, pixels);
     if (!m_pixmap || m_pixmap->size() != pixels) {
         // The copy scaled with the picture serves while the cell keeps its size; a new size is
         // scaled here, once, and kept for the repaints that follow.
@@ -72,11 +87,11 @@ void SnapshotImage::draw(QPainter &painter, const QRect &target) const
             m_pixmap = QPixmap::fromImage(m_image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     }
     m_pixmap->setDevicePixelRatio(ratio);
-    painter.drawPixmap(target.topLeft(), *m_pixmap);
+    painter.drawPixmap(placed.topLeft(), *m_pixmap);
 }
 
 SnapshotImage SnapshotImage::load(const std::string &path, const QSize &targetSize, const std::function<bool()> &wanted,
-                                  std::optional<marlit::FileStamp> *stamp, std::string *failure)
+                                  std::optional<marlit::FileStamp> *stamp, std::string *failure, Fit fit)
 {
     if (stamp)
         stamp->reset();
@@ -115,12 +130,15 @@ SnapshotImage SnapshotImage::load(const std::string &path, const QSize &targetSi
         return {};
     QImage scaled;
     if (forCell) {
-        scaled = image.scaled(targetSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const QSize cellPixels = fit == Fit::Stretch
+                                     ? targetSize
+                                     : image.size().scaled(targetSize, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+        scaled = image.scaled(cellPixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         makeDrawable(scaled);
         // A large picture is let go once scaled: the copy for the cell is all a slot keeps.
         if (image.sizeInBytes() > kMaxKeptBytes)
-            return SnapshotImage(scaled, scaled);
+            return SnapshotImage(scaled, scaled, fit);
     }
     makeDrawable(image);
-    return SnapshotImage(std::move(image), std::move(scaled));
+    return SnapshotImage(std::move(image), std::move(scaled), fit);
 }

@@ -48,7 +48,8 @@ struct SnapshotLoader::Job
     std::string directory;
     std::string romName;
     std::string path;              // set: a known file, not looked up
-    std::string insteadOfFallback; // set: shown when the look-up finds nothing
+    SnapshotImage::Fit fit = SnapshotImage::Fit::Stretch; // of the known file
+    std::string insteadOfFallback; // set: shown, keeping its proportions, when the look-up finds nothing
     QSize size;
 
     int slot = -1; // the slot it is delivered to; -1: for the cache only
@@ -97,12 +98,12 @@ SnapshotLoader::~SnapshotLoader()
 void SnapshotLoader::requestSnapshot(int slot, const std::string &directory, const std::string &romName,
                                      QSize targetSize, const std::string &insteadOfFallback)
 {
-    request(slot, directory, romName, {}, targetSize, insteadOfFallback);
+    request(slot, directory, romName, {}, SnapshotImage::Fit::Stretch, targetSize, insteadOfFallback);
 }
 
-void SnapshotLoader::requestFile(int slot, const std::string &path, QSize targetSize)
+void SnapshotLoader::requestFile(int slot, const std::string &path, QSize targetSize, SnapshotImage::Fit fit)
 {
-    request(slot, {}, {}, path, targetSize, {});
+    request(slot, {}, {}, path, fit, targetSize, {});
 }
 
 void SnapshotLoader::cancel(int slot)
@@ -138,8 +139,8 @@ std::optional<marlit::SnapshotSearch> SnapshotLoader::heldSearch(const std::stri
     return m_finder->searchHeld(directory, romName);
 }
 
-void SnapshotLoader::request(int slot, std::string directory, std::string romName, std::string path, QSize cell,
-                             const std::string &insteadOfFallback)
+void SnapshotLoader::request(int slot, std::string directory, std::string romName, std::string path,
+                             SnapshotImage::Fit fit, QSize cell, const std::string &insteadOfFallback)
 {
     if (!validSlot(slot))
         return;
@@ -150,9 +151,12 @@ void SnapshotLoader::request(int slot, std::string directory, std::string romNam
 
     // A picture decoded before for this cell, from a file unchanged since, is shown at once.
     std::optional<marlit::SnapshotSearch> held = heldSearch(directory, romName, path);
-    if (held && held->fellBack && !insteadOfFallback.empty())
+    SnapshotImage::Fit heldFit = fit;
+    if (held && held->fellBack && !insteadOfFallback.empty()) {
         held = instead(*held, insteadOfFallback);
-    if (held && deliverCached(slot, held, targetSize))
+        heldFit = SnapshotImage::Fit::KeepProportions;
+    }
+    if (held && deliverCached(slot, held, targetSize, heldFit))
         return;
 
     const std::lock_guard lock(m_mutex);
@@ -177,6 +181,7 @@ void SnapshotLoader::request(int slot, std::string directory, std::string romNam
         job->directory = std::move(directory);
         job->romName = std::move(romName);
         job->path = std::move(path);
+        job->fit = fit;
         job->insteadOfFallback = insteadOfFallback;
         job->size = targetSize;
         m_requests.push_back(job);
@@ -188,9 +193,10 @@ void SnapshotLoader::request(int slot, std::string directory, std::string romNam
     m_workAvailable.notify_one();
 }
 
-bool SnapshotLoader::deliverCached(int slot, const std::optional<marlit::SnapshotSearch> &search, QSize targetSize)
+bool SnapshotLoader::deliverCached(int slot, const std::optional<marlit::SnapshotSearch> &search, QSize targetSize,
+                                   SnapshotImage::Fit fit)
 {
-    std::optional<SnapshotImage> picture = m_cache.find(search->path, targetSize);
+    std::optional<SnapshotImage> picture = m_cache.find(search->path, targetSize, fit);
     if (!picture)
         return false;
     const auto index = static_cast<std::size_t>(slot);
@@ -361,21 +367,24 @@ SnapshotLoader::Result SnapshotLoader::run(Job &job)
         return result;
     try {
         // Nothing to look for gives no file, which reads as a null picture.
+        SnapshotImage::Fit fit = job.fit;
         if (!job.path.empty() || job.romName.empty())
             result.search.path = job.path;
         else
             result.search = m_finder->search(job.directory, job.romName);
-        if (result.search.fellBack && !job.insteadOfFallback.empty())
+        if (result.search.fellBack && !job.insteadOfFallback.empty()) {
             result.search = instead(result.search, job.insteadOfFallback);
+            fit = SnapshotImage::Fit::KeepProportions;
+        }
         if (!wanted() || result.search.path.empty())
             return result;
-        if (std::optional<SnapshotImage> cached = m_cache.find(result.search.path, job.size)) {
+        if (std::optional<SnapshotImage> cached = m_cache.find(result.search.path, job.size, fit)) {
             result.image = std::move(*cached);
             return result;
         }
         std::optional<marlit::FileStamp> stamp;
         std::string failure;
-        result.image = SnapshotImage::load(result.search.path, job.size, wanted, &stamp, &failure);
+        result.image = SnapshotImage::load(result.search.path, job.size, wanted, &stamp, &failure, fit);
         // A picture read whole is kept, and so is a failure that was not a stop on request.
         if ((!result.image.isNull() || wanted()) && job.size.isValid() && !job.size.isEmpty())
             m_cache.insert(result.search.path, job.size, stamp, result.image);

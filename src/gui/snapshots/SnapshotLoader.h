@@ -48,12 +48,13 @@ public:
 
     // The snapshot of romName in directory (see SnapshotFinder), for slot. targetSize is the
     // cell's size in window pixels; the picture is scaled ahead for the screen's density. When
-    // the folder has none, the file insteadOfFallback (when given) is shown rather than the
-    // fallback picture.
+    // the folder has none, the file insteadOfFallback (when given: a game's own picture) is shown
+    // rather than the fallback picture, keeping its proportions.
     void requestSnapshot(int slot, const std::string &directory, const std::string &romName, QSize targetSize,
                          const std::string &insteadOfFallback = {});
-    // A known picture file, for slot (a system's default picture).
-    void requestFile(int slot, const std::string &path, QSize targetSize);
+    // A known picture file, for slot (a system's default picture, or a game's own).
+    void requestFile(int slot, const std::string &path, QSize targetSize,
+                     SnapshotImage::Fit fit = SnapshotImage::Fit::Stretch);
     // Drops whatever is pending for slot.
     void cancel(int slot);
 
@@ -99,11 +100,12 @@ private:
         bool pictureRead;
     };
 
-    void request(int slot, std::string directory, std::string romName, std::string path, QSize cell,
-                 const std::string &insteadOfFallback);
+    void request(int slot, std::string directory, std::string romName, std::string path, SnapshotImage::Fit fit,
+                 QSize cell, const std::string &insteadOfFallback);
     // The look-up that shows path in place of a fallback.
     static marlit::SnapshotSearch instead(const marlit::SnapshotSearch &search, const std::string &path);
-    bool deliverCached(int slot, const std::optional<marlit::SnapshotSearch> &search, QSize targetSize);
+    bool deliverCached(int slot, const std::optional<marlit::SnapshotSearch> &search, QSize targetSize,
+                       SnapshotImage::Fit fit);
     // The picture a cache hit gives for directory and romName (or path), if any.
     std::optional<marlit::SnapshotSearch> heldSearch(const std::string &directory, const std::string &romName,
                                                      const std::string &path);

@@ -572,7 +572,7 @@ void MainFrame::requestGamePicture(int slot, const SystemEntry &entry, const std
         loader->requestSnapshot(slot, folder, romName, cellSize(slot), described);
     } else if (!described.empty()) {
         image.reset();
-        loader->requestFile(slot, described, cellSize(slot));
+        loader->requestFile(slot, described, cellSize(slot), SnapshotImage::Fit::KeepProportions);
     } else if (gameLists->describes()) {
         // The slot showed the last ROM's picture from the game lists: back to the system's own,
         // and the cell is painted empty meanwhile (no new picture may come to repaint it).

@@ -236,6 +236,7 @@ private slots:
     void pictureChangedOnDiskIsDecodedAgain();
     void movingThroughRowsShowsOnlyTheSelectedRow();
     void drawStretchesIntoTheTarget();
+    void gamesOwnPictureKeepsItsProportions();
     void drawUsesTheScaledCopyOnlyAtItsSize();
     void nullPictureDrawsNothing();
 
@@ -927,6 +928,42 @@ void SnapshotLoaderTest::drawStretchesIntoTheTarget()
     QVERIFY(near(canvas.pixel(1, 28), Qt::red));
     QVERIFY(near(canvas.pixel(18, 28), Qt::blue));
     QCOMPARE(describe(canvas.pixel(25, 15)), describe(qRgb(255, 255, 255)));
+}
+
+// A game's own picture (a box, a cover) is scaled and drawn as large as fits, centred, whether
+// asked for by name or shown where the snapshot folder has none; the cache keeps it apart from
+// the same file stretched, and a snapshot still fills its cell.
+void SnapshotLoaderTest::gamesOwnPictureKeepsItsProportions()
+{
+    m_temp.makeFolder("no-snaps");
+    const std::string cover = m_temp.file("cover.png");
+    QVERIFY(halves({40, 80}, Qt::red, Qt::blue).save(qPath(cover)));
+    SnapshotLoader loader;
+    Recorder recorder(loader);
+    loader.requestSnapshot(0, m_temp.file("no-snaps/"), "Metroid (E).nes", {60, 40}, cover);
+    loader.waitForIdle();
+    loader.requestFile(1, cover, {60, 40}, SnapshotImage::Fit::KeepProportions);
+    loader.waitForIdle();
+    loader.requestFile(1, cover, {60, 40}); // stretched, from the cache of its own
+    loader.waitForIdle();
+    QCOMPARE(recorder.deliveries.size(), std::size_t(3));
+    for (const std::size_t delivery : {0, 1}) {
+        const SnapshotImage &picture = recorder.deliveries[delivery].image;
+        QCOMPARE(picture.fit(), SnapshotImage::Fit::KeepProportions);
+        QCOMPARE(picture.scaled().size(), QSize(20, 40));
+        QImage canvas(60, 40, QImage::Format_RGB32);
+        canvas.fill(Qt::white);
+        {
+            QPainter painter(&canvas);
+            picture.draw(painter, QRect(0, 0, 60, 40));
+        }
+        QCOMPARE(describe(canvas.pixel(19, 20)), describe(qRgb(255, 255, 255))); // beside it: the cell's own
+        QVERIFY2(near(canvas.pixel(21, 20), Qt::red), qPrintable(describe(canvas.pixel(21, 20))));
+        QVERIFY(near(canvas.pixel(38, 20), Qt::blue));
+        QCOMPARE(describe(canvas.pixel(41, 20)), describe(qRgb(255, 255, 255)));
+    }
+    QCOMPARE(recorder.deliveries[2].image.fit(), SnapshotImage::Fit::Stretch);
+    QCOMPARE(recorder.deliveries[2].image.scaled().size(), QSize(60, 40));
 }
 
 void SnapshotLoaderTest::drawUsesTheScaledCopyOnlyAtItsSize()
