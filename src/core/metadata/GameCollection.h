@@ -21,6 +21,9 @@ struct GameCollection
     std::vector<std::string> foundFolders; // the media folders read
     std::vector<std::string> problems;     // "<file>: <what was wrong>", for the user
     bool hasPictures = false;              // a media folder has some, or a game names one
+    // Every picture a game names, sorted: in a ROM folder too (Batocera's "./images/"), where
+    // they are no games.
+    std::vector<std::string_view> namedPictures;
 
     bool empty() const { return games.empty() && media.size() == 0; }
     const GameDescription *describe(std::string_view romPath) const { return games.find(romPath); }

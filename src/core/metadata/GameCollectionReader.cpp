@@ -219,6 +219,8 @@ std::shared_ptr<const GameCollection> GameCollectionReader::read(const std::stri
     }
 
     collection->hasPictures = collection->media.size() > 0 || collection->games.namesPictures();
+    collection->namedPictures = collection->games.namedPicturePaths(); // the games stay where they are now
+    std::sort(collection->namedPictures.begin(), collection->namedPictures.end());
 
     const std::lock_guard lock(m_mutex);
     if (m_held.size() >= m_limits.maxHeld && m_held.count(key) == 0) {

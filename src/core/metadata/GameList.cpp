@@ -198,6 +198,17 @@ void GameList::merge(GameList &&other)
     other = GameList();
 }
 
+std::vector<std::string_view> GameList::namedPicturePaths() const
+{
+    std::vector<std::string_view> paths;
+    if (!m_namesPictures)
+        return paths;
+    for (const GameDescription &game : m_games)
+        for (const NamedPicture &picture : game.pictures)
+            paths.push_back(picture.path);
+    return paths;
+}
+
 const GameDescription *GameList::findIn(const Index &index, std::string_view key) const
 {
     if (index.empty())

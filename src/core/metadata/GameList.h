@@ -66,6 +66,9 @@ public:
     const GameDescription *find(std::string_view romPath) const;
     // Whether any game names a picture of its own.
     bool namesPictures() const { return m_namesPictures; }
+    // The paths of every picture a game names, in no order; they stay where they are while the
+    // list does.
+    std::vector<std::string_view> namedPicturePaths() const;
     std::size_t size() const { return m_games.size(); }
     bool empty() const { return m_games.empty(); }
 

@@ -2,8 +2,11 @@
 
 #include "core/browse/WildcardMatch.h"
 #include "core/metadata/GameCollection.h"
+#include "core/metadata/MediaIndex.h"
 
 #include <algorithm>
+#include <string_view>
+#include <vector>
 
 namespace marlit {
 
@@ -16,15 +19,45 @@ bool keepsText(const RomSearch &search, const std::string &pattern, std::string_
     return WildcardMatch::matches(pattern, text);
 }
 
-// Whether a game list was read from the file named name in folder: rows of the list's folder
-// (or of all its sub-folders) name it as it lies under the folder shown.
-bool isListFile(const GameCollection &games, const std::string &folder, std::string_view name)
+// The files of a described system that are no games, as the rows of a folder name them (relative
+// to it): found once per list shown, so that a row is then told apart without building its path.
+class NotGames
 {
-    return std::any_of(games.foundFiles.begin(), games.foundFiles.end(), [&](const std::string &file) {
-        return file.size() == folder.size() + name.size() && file.compare(0, folder.size(), folder) == 0 &&
-               file.compare(folder.size(), name.size(), name) == 0;
-    });
-}
+public:
+    NotGames(const GameCollection &games, const std::string &folder)
+    {
+        const auto below = [&](std::string_view path) {
+            return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0;
+        };
+        for (const std::string &file : games.foundFiles)
+            if (below(file))
+                m_files.push_back(std::string_view(file).substr(folder.size()));
+        // Sorted by path: those below folder are one run.
+        auto named = std::lower_bound(games.namedPictures.begin(), games.namedPictures.end(), folder);
+        for (; named != games.namedPictures.end() && below(*named); ++named)
+            m_files.push_back(named->substr(folder.size()));
+        std::sort(m_files.begin(), m_files.end());
+        for (const std::string &media : games.foundFolders)
+            if (below(media))
+                m_mediaFolders.push_back(std::string_view(media).substr(folder.size()));
+    }
+
+    bool empty() const { return m_files.empty() && m_mediaFolders.empty(); }
+
+    bool holds(std::string_view name) const
+    {
+        if (std::binary_search(m_files.begin(), m_files.end(), name))
+            return true;
+        return std::any_of(m_mediaFolders.begin(), m_mediaFolders.end(), [&](std::string_view media) {
+            return name.size() > media.size() && name.compare(0, media.size(), media) == 0 &&
+                   MediaIndex::isPictureName(name.substr(name.rfind('/') + 1));
+        });
+    }
+
+private:
+    std::vector<std::string_view> m_files;        // game lists and named pictures
+    std::vector<std::string_view> m_mediaFolders; // ending with the separator
+};
 
 } // namespace
 
@@ -38,9 +71,10 @@ RomNames GameSearch::filtered(RomNames names, const std::string &folder, const G
 {
     if (!games || games->games.empty())
         return names;
+    const NotGames notGames(*games, folder);
     bool listsShown = false;
-    for (std::size_t row = 0; row < names.size() && !listsShown; ++row)
-        listsShown = isListFile(*games, folder, names[row]);
+    for (std::size_t row = 0; row < names.size() && !listsShown && !notGames.empty(); ++row)
+        listsShown = notGames.holds(names[row]);
     if (!search.applied() && !listsShown)
         return names;
     const std::string pattern = search.pattern();
@@ -50,7 +84,7 @@ RomNames GameSearch::filtered(RomNames names, const std::string &folder, const G
     std::string path = folder;
     for (std::size_t row = 0; row < names.size(); ++row) {
         const std::string_view name = names[row];
-        if (listsShown && isListFile(*games, folder, name))
+        if (listsShown && notGames.holds(name))
             continue;
         if (!search.applied()) {
             kept.push_back(name);

@@ -22,7 +22,9 @@ public:
 
     // names (of the ROMs in folder, ending with the separator) that search keeps by file name or
     // title, in the order given. Names the readers narrowed already come through as they are.
-    // The game lists' own files are no games: they are left out, searched for or not.
+    // The system's own files that are no games are left out, searched for or not: its game
+    // lists, the pictures they name, and the pictures of its media folders seen from above them
+    // (in "All Games"; a look into a media folder itself shows what it holds).
     static RomNames filtered(RomNames names, const std::string &folder, const GameCollection *games,
                              const RomSearch &search);
 };

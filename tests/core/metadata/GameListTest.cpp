@@ -394,6 +394,11 @@ TEST(GameCollectionReader, FindsListsAndPicturesAndKeepsThemUntilAFileChanges)
     EXPECT_EQ(collection->media.find("titlescreens", "Europe/Racer (Europe)"),
               home.file("ES-DE/downloaded_media/snes/titlescreens/Europe/Racer (Europe).jpg"));
     EXPECT_EQ(collection->media.size(), 4u); // neither the video nor the text file
+    // The rows of "All Games" leave out what is no game: the lists, their pictures, the media.
+    const marlit::RomNames allGames{"Star Quest (USA).sfc", "gamelist.xml", "images/Super Adventure (USA)-image.png",
+                                    "media/Star Quest (USA)/boxFront.png", "metadata.pegasus.txt"};
+    EXPECT_EQ(marlit::GameSearch::filtered(allGames, roms, collection.get(), {}).toVector(),
+              std::vector<std::string>{"Star Quest (USA).sfc"});
 
     // Unchanged: the same collection, without reading. Changed: read again.
     EXPECT_EQ(reader.read(roms, places, home.path()), collection);
@@ -514,11 +519,24 @@ TEST(GameSearch, MatchesTheTitleAsWellAsTheFileName)
     games.games.add(kRoms + "smw.sfc", mario);
     GameDescription untitled;
     games.games.add(kRoms + "Mario Paint.sfc", untitled);
+    // Neither are the pictures it names, nor those of a media folder seen from above it ("All
+    // Games"); a look into the media folder shows them.
     games.foundFiles = {kRoms + "gamelist.xml"};
+    games.foundFolders = {kRoms + "media/", "/elsewhere/media/"};
+    const std::string named = kRoms + "images/smw.png";
+    games.namedPictures = {named};
+    const marlit::RomNames allGames{"Mario Paint.sfc", "gamelist.xml", "images/smw.png", "images/smw.sfc",
+                                    "media/smw/boxFront.png", "media/notes.txt", "smw.sfc", "zelda.sfc"};
+    EXPECT_EQ(marlit::GameSearch::filtered(allGames, kRoms, &games, {}).toVector(),
+              (std::vector<std::string>{"Mario Paint.sfc", "images/smw.sfc", "media/notes.txt", "smw.sfc",
+                                        "zelda.sfc"}));
+    EXPECT_EQ(marlit::GameSearch::filtered(allGames, kRoms + "sub/", &games, {}), allGames); // another folder's
+    const marlit::RomNames inMedia{"smw/boxFront.png", "cover.jpg"};
+    EXPECT_EQ(marlit::GameSearch::filtered(inMedia, kRoms + "media/", &games, {}), inMedia);
+    const marlit::RomNames images{"smw.png", "smb.png"};
+    EXPECT_EQ(marlit::GameSearch::filtered(images, kRoms + "images/", &games, {}).toVector(),
+              std::vector<std::string>{"smb.png"});
     const marlit::RomNames names{"Mario Paint.sfc", "gamelist.xml", "smw.sfc", "zelda.sfc"};
-    EXPECT_EQ(marlit::GameSearch::filtered(names, kRoms, &games, {}).toVector(),
-              (std::vector<std::string>{"Mario Paint.sfc", "smw.sfc", "zelda.sfc"}));
-    EXPECT_EQ(marlit::GameSearch::filtered(names, kRoms + "sub/", &games, {}), names); // another folder's
 
     struct Case
     {
