@@ -2,6 +2,7 @@
 
 #include "core/catalogue/CategoryCatalogue.h"
 #include "core/catalogue/SystemEntry.h"
+#include "core/fs/Paths.h"
 #include "core/ui/SnapshotLayout.h"
 #include "gui/browse/RomFolderReader.h"
 #include "gui/browse/RomFolderTree.h"
@@ -13,6 +14,7 @@
 #include "gui/tv/TvSystemModel.h"
 #include "gui/tv/TvText.h"
 #include "gui/ui/BrowsingSession.h"
+#include "gui/ui/GameListPresenter.h"
 #include "gui/ui/ListBoxView.h"
 #include "gui/ui/MainFrame.h"
 #include "gui/ui/RomListBox.h"
@@ -135,6 +137,8 @@ TvView::TvView(MainFrame &frame, QWidget *parent) : QWidget(parent), m_frame(fra
     connect(m_games->model(), &QAbstractItemModel::modelReset, this, &TvView::onGamesChanged);
     connect(&m_frame.romFolderReader(), &RomFolderReader::statusChanged, this, &TvView::onGamesChanged);
     connect(m_loader, &SnapshotLoader::snapshotReady, this, &TvView::onPictureReady);
+    // Game lists that come after the game was chosen bring its pictures.
+    connect(&m_frame.gameListPresenter(), &GameListPresenter::gamesChanged, this, &TvView::onGameMoved);
     BrowsingSession &browsing = m_frame.browsingSession();
     connect(&browsing, &BrowsingSession::systemChosen, this, &TvView::onSystemChosen);
     connect(&browsing, &BrowsingSession::folderChosen, this, &TvView::onFolderChosen);
@@ -273,12 +277,28 @@ void TvView::onGameMoved()
     const std::string name = romList.nameAt(row);
     const std::array<QRect, 2> rects = pictureRects();
     const std::array<std::string, 2> folders{entry->snapshotDirA, entry->snapshotDirB};
+    // The game lists' pictures of the game (a cover, a screenshot) where the system's own
+    // folders give none, as in the window.
+    const GameListPresenter &gameLists = m_frame.gameListPresenter();
+    const std::string romPath =
+        m_frame.browsingSession().folderOf(row) + std::string(marlit::splitAfterLastSeparator(name).name);
     for (const int slot : {kSlotA, kSlotB}) {
-        if (folders[static_cast<std::size_t>(slot)].empty())
-            continue;
+        const auto index = static_cast<std::size_t>(slot);
+        const std::string described = gameLists.picture(slot, romPath);
         // The picture shown stays until the next one is decoded: holding a key does not flash.
-        m_loader->requestSnapshot(slot, folders[static_cast<std::size_t>(slot)], name,
-                                  rects[static_cast<std::size_t>(slot)].size());
+        if (!folders[index].empty()) {
+            m_loader->requestSnapshot(slot, folders[index], name, rects[index].size(), described);
+        } else if (!described.empty()) {
+            m_loader->requestFile(slot, described, rects[index].size(), SnapshotImage::Fit::KeepProportions);
+        } else if (gameLists.describes()) {
+            // The last game's picture from the game lists goes: the system's own takes its place.
+            m_pictures[index].reset();
+            if (slot == kSlotA && marlit::SnapshotLayout::defaultSnapshotSlot(entry))
+                m_loader->requestFile(kSlotA, entry->defaultSnapshot, rects[index].size());
+            else
+                m_loader->cancel(slot);
+            update(toQRect(m_geometry.picture));
+        }
     }
     std::vector<std::string> neighbours;
     for (const int next : {row + 1, row - 1})

@@ -67,6 +67,7 @@ private slots:
     void viewsSearchAndMenuChooseInTheWindow();
     void preparedViewEntersOnItsFrameBuffer();
     void largeTypeIsDrawnWhereTheToolkitDrawsIt();
+    void describedGameShowsItsCover();
 
 private:
     // Presses key in the TV view where its focus is, and waits for the readers.
@@ -313,6 +314,30 @@ void TvModeTest::largeTypeIsDrawnWhereTheToolkitDrawsIt()
         QVERIFY(std::abs(actualCount - expectedCount) < expectedCount / 20);
     }
     QVERIFY(text.bytes() > 0); // the large sizes came from images, the small one from the toolkit
+}
+
+// A system without snapshot folders that a game list describes shows a game's cover from it, as
+// large as fits; a game it does not describe shows none.
+void TvModeTest::describedGameShowsItsCover()
+{
+    m_dir->write("roms/snes/Undescribed.sfc");
+    QImage cover(40, 80, QImage::Format_RGB32);
+    cover.fill(Qt::blue);
+    QVERIFY(QDir().mkpath(QString::fromStdString(m_dir->file("roms/snes/covers"))));
+    QVERIFY(cover.save(QString::fromStdString(m_dir->file("roms/snes/covers/F-Zero.png"))));
+    m_dir->write("roms/snes/gamelist.xml", "<gameList><game><path>./F-Zero.sfc</path><name>F-Zero</name>"
+                                           "<thumbnail>./covers/F-Zero.png</thumbnail></game></gameList>");
+    m_frame->showSystem(1, 1); // "Console", SNES
+    QVERIFY(m_frame->romFolderReader().waitForIdle());
+    auto *romList = m_frame->findChild<RomListBox *>(QStringLiteral("romList"));
+    romList->setCurrentRow(rowOf(*romList, "F-Zero.sfc"));
+    QTest::keyClick(m_frame.get(), Qt::Key_F11);
+    TvView &tv = *m_tv->view();
+    QTRY_VERIFY(tv.picture(0) && !tv.picture(0)->isNull()); // once the game list has come
+    QCOMPARE(tv.picture(0)->image().pixelColor(1, 1), QColor(Qt::blue));
+    QCOMPARE(tv.picture(0)->fit(), SnapshotImage::Fit::KeepProportions);
+    tv.gameList()->setCurrentRow(rowOf(*romList, "Undescribed.sfc"));
+    QTRY_VERIFY(!tv.picture(0));
 }
 
 QTEST_MAIN(TvModeTest)
