@@ -2,6 +2,8 @@
 
 #include "core/browse/RomListing.h"
 
+#include <algorithm>
+
 namespace marlit {
 
 RomNames::RomNames(const std::vector<std::string> &names)
@@ -45,6 +47,28 @@ void RomNames::append(const std::vector<std::size_t> &lengths, std::string_view 
     for (const std::size_t length : lengths)
         m_ends.push_back(end += length);
     m_bytes.append(bytes);
+}
+
+void RomNames::erase(const std::vector<std::size_t> &rows)
+{
+    // The names between two removed ones move left in one piece. Indices below the names kept
+    // so far are written; the ends read (of the removed names and after) are not yet.
+    std::size_t kept = rows.empty() ? m_ends.size() : rows.front();
+    std::size_t removed = 0; // bytes
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::size_t drop = rows[i];
+        removed += m_ends[drop] - (drop == 0 ? 0 : m_ends[drop - 1]);
+        const std::size_t stop = i + 1 < rows.size() ? rows[i + 1] : m_ends.size();
+        if (drop + 1 >= stop)
+            continue;
+        const auto from = static_cast<std::ptrdiff_t>(m_ends[drop]);
+        const auto to = static_cast<std::ptrdiff_t>(m_ends[stop - 1]);
+        std::copy(m_bytes.begin() + from, m_bytes.begin() + to, m_bytes.begin() + from - static_cast<std::ptrdiff_t>(removed));
+        for (std::size_t row = drop + 1; row < stop; ++row)
+            m_ends[kept++] = m_ends[row] - removed;
+    }
+    m_ends.resize(kept);
+    m_bytes.resize(m_bytes.size() - removed);
 }
 
 std::size_t RomNames::lowerBound(std::string_view name) const

@@ -32,6 +32,9 @@ public:
     // Appends names whose bytes follow each other in bytes, lengths giving each one's size (their
     // sum is bytes' size).
     void append(const std::vector<std::size_t> &lengths, std::string_view bytes);
+    // Removes the names at rows (ascending, each once), the others keeping their order: in place,
+    // where a list built again would copy every name.
+    void erase(const std::vector<std::size_t> &rows);
 
     // All the names' bytes, one after the other, and where each name ends in them.
     const std::string &bytes() const { return m_bytes; }

@@ -294,3 +294,21 @@ TEST(GameFilesTest, ABigListIsOrderedExactlyAsBeforeSays)
         ordered.push_back(std::string(names[index]));
     EXPECT_EQ(ordered, tree);
 }
+
+// Removing names in place keeps the others whole and in order, whichever rows go: the first, the
+// last, runs of neighbours, every one or none.
+TEST(RomNames, EraseKeepsTheOthersInOrder)
+{
+    const std::vector<std::string> all{"a.nes", "bb.nes", "", "dddd.nes", "e.nes", "ff.nes"};
+    const std::vector<std::vector<std::size_t>> cases{{}, {0}, {5}, {1, 2}, {0, 2, 4}, {1, 3, 5}, {0, 1, 2, 3, 4, 5}};
+    for (const std::vector<std::size_t> &rows : cases) {
+        marlit::RomNames names(all);
+        names.erase(rows);
+        std::vector<std::string> expected;
+        for (std::size_t row = 0; row < all.size(); ++row)
+            if (std::find(rows.begin(), rows.end(), row) == rows.end())
+                expected.push_back(all[row]);
+        EXPECT_EQ(names.toVector(), expected) << rows.size();
+        EXPECT_EQ(names, marlit::RomNames(expected)); // the bytes as a list built afresh
+    }
+}
