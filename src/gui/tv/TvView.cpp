@@ -3,6 +3,7 @@
 #include "core/catalogue/CategoryCatalogue.h"
 #include "core/catalogue/SystemEntry.h"
 #include "core/fs/Paths.h"
+#include "core/metadata/GameCollection.h"
 #include "core/ui/SnapshotLayout.h"
 #include "gui/browse/RomFolderReader.h"
 #include "gui/browse/RomFolderTree.h"
@@ -226,8 +227,10 @@ void TvView::onSystemChosen()
     }
     onFolderChosen();
 
-    // The system's default picture until a game is chosen.
+    // The system's default picture until a game is chosen, and no description.
     m_pictures = {};
+    m_gameFacts.clear();
+    m_gameDescription.clear();
     m_loader->cancel(kSlotA);
     m_loader->cancel(kSlotB);
     m_loader->cancelPrefetch();
@@ -275,6 +278,8 @@ void TvView::onGameMoved()
         return;
     const RomListBox &romList = m_frame.romListBox();
     const std::string name = romList.nameAt(row);
+    describeGame(row);
+    update(toQRect(m_geometry.picture));
     const std::array<QRect, 2> rects = pictureRects();
     const std::array<std::string, 2> folders{entry->snapshotDirA, entry->snapshotDirB};
     // The game lists' pictures of the game (a cover, a screenshot) where the system's own
@@ -532,9 +537,44 @@ void TvView::layoutParts()
         overlay->setGeometry(rect());
 }
 
+QRect TvView::descriptionRect() const
+{
+    if (m_gameFacts.isEmpty() && m_gameDescription.isEmpty())
+        return {};
+    // A third of the area, in whole lines of the small type: no line shows cut in half.
+    const QRect area = toQRect(m_geometry.picture);
+    const int line = QFontMetrics(TvItemDelegate::font(m_geometry.smallPixels)).lineSpacing();
+    const int lines = std::max(2, area.height() / 3 / std::max(1, line));
+    return QRect(area.left(), area.bottom() + 1 - lines * line, area.width(), lines * line);
+}
+
+void TvView::describeGame(int row)
+{
+    m_gameFacts.clear();
+    m_gameDescription.clear();
+    const marlit::GameCollection *games = m_frame.gameListPresenter().games();
+    const marlit::GameDescription *game =
+        games && row >= 0 ? games->describe(m_frame.romListBox().romModel()->pathAt(row)) : nullptr;
+    if (!game)
+        return;
+    const auto text = [](std::string_view bytes) {
+        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())).simplified();
+    };
+    QStringList facts;
+    for (const std::string_view fact : {game->releaseDate, game->genre, game->developer})
+        if (!fact.empty())
+            facts << text(fact);
+    if (!game->players.empty())
+        facts << QStringLiteral("%1 players").arg(text(game->players));
+    m_gameFacts = facts.join(QStringLiteral(" · "));
+    m_gameDescription = text(game->description);
+}
+
 std::array<QRect, 2> TvView::pictureRects() const
 {
-    const QRect area = toQRect(m_geometry.picture);
+    QRect area = toQRect(m_geometry.picture);
+    if (const QRect description = descriptionRect(); !description.isEmpty())
+        area.setBottom(description.top() - m_geometry.margin / 2);
     const marlit::SystemEntry *entry = m_frame.systems().entryAt(m_frame.browsingSession().state().system());
     const bool both = entry && !entry->snapshotDirA.empty() && !entry->snapshotDirB.empty();
     if (!both)
@@ -559,6 +599,18 @@ void TvView::paintEvent(QPaintEvent *)
     }
 
     painter.setFont(TvItemDelegate::font(m_geometry.smallPixels));
+    if (const QRect description = descriptionRect(); !description.isEmpty()) {
+        // The facts on the first line, whole or cut with "…"; the description wrapped in the
+        // lines left, in whole lines.
+        const QFontMetrics metrics(painter.font());
+        const QRect factsLine(description.left(), description.top(), description.width(), metrics.lineSpacing());
+        painter.setPen(kTextColor);
+        painter.drawText(factsLine, Qt::AlignLeft | Qt::AlignVCenter,
+                         metrics.elidedText(m_gameFacts, Qt::ElideRight, description.width()));
+        painter.setPen(kDimColor);
+        painter.drawText(description.adjusted(0, metrics.lineSpacing(), 0, 0), Qt::AlignLeft | Qt::TextWordWrap,
+                         m_gameDescription);
+    }
     painter.setPen(kDimColor);
     const QString hints = QStringLiteral("A Play    B Back    X Search    Y Favourite    Start Menu    "
                                          "LB RB System    LT RT Category");

@@ -63,6 +63,10 @@ public:
     TvLetterGrid *letterGrid() const { return m_letters; }
     TvMenu *menu() const { return m_menu; }
     const std::optional<SnapshotImage> &picture(int slot) const { return m_pictures[static_cast<std::size_t>(slot)]; }
+    // What the game lists say of the chosen game, under its pictures: its facts on one line, its
+    // description; empty for a game they do not describe.
+    const QString &gameFacts() const { return m_gameFacts; }
+    const QString &gameDescription() const { return m_gameDescription; }
     SnapshotLoader &snapshotLoader() const { return *m_loader; }
 
 signals:
@@ -96,8 +100,13 @@ private:
     void onPictureReady(int slot, const SnapshotImage &image);
     void fillViews();
     void layoutParts();
-    // The rectangles of the pictures the shown system has (slot A, slot B), in the picture area.
+    // The rectangles of the pictures the shown system has (slot A, slot B), in the picture area
+    // (above the chosen game's description, when it has one).
     std::array<QRect, 2> pictureRects() const;
+    // The part of the picture area below the pictures that the game's description takes; empty
+    // when it has none.
+    QRect descriptionRect() const;
+    void describeGame(int row);
 
     MainFrame &m_frame;
     std::unique_ptr<TvText> m_text; // the large type of the rows, the letters and the menu
@@ -115,6 +124,8 @@ private:
     TvMenu *m_menu;
     SnapshotLoader *m_loader;
     std::array<std::optional<SnapshotImage>, 2> m_pictures;
+    QString m_gameFacts;
+    QString m_gameDescription;
     bool m_following = false; // set while the rows follow the window's browsing
     bool m_gameRunning = false;
     bool m_passing = false; // set while a key is handed to a row past the view's own keys

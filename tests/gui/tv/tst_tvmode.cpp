@@ -317,7 +317,8 @@ void TvModeTest::largeTypeIsDrawnWhereTheToolkitDrawsIt()
 }
 
 // A system without snapshot folders that a game list describes shows a game's cover from it, as
-// large as fits; a game it does not describe shows none.
+// large as fits, and what the list says of the game under it; a game it does not describe shows
+// neither.
 void TvModeTest::describedGameShowsItsCover()
 {
     m_dir->write("roms/snes/Undescribed.sfc");
@@ -326,6 +327,8 @@ void TvModeTest::describedGameShowsItsCover()
     QVERIFY(QDir().mkpath(QString::fromStdString(m_dir->file("roms/snes/covers"))));
     QVERIFY(cover.save(QString::fromStdString(m_dir->file("roms/snes/covers/F-Zero.png"))));
     m_dir->write("roms/snes/gamelist.xml", "<gameList><game><path>./F-Zero.sfc</path><name>F-Zero</name>"
+                                           "<releasedate>19901121T000000</releasedate><genre>Racing</genre>"
+                                           "<desc>Hover cars race\n  at speed.</desc>"
                                            "<thumbnail>./covers/F-Zero.png</thumbnail></game></gameList>");
     m_frame->showSystem(1, 1); // "Console", SNES
     QVERIFY(m_frame->romFolderReader().waitForIdle());
@@ -336,8 +339,12 @@ void TvModeTest::describedGameShowsItsCover()
     QTRY_VERIFY(tv.picture(0) && !tv.picture(0)->isNull()); // once the game list has come
     QCOMPARE(tv.picture(0)->image().pixelColor(1, 1), QColor(Qt::blue));
     QCOMPARE(tv.picture(0)->fit(), SnapshotImage::Fit::KeepProportions);
+    // Its facts and description under the picture.
+    QCOMPARE(tv.gameFacts(), QStringLiteral("1990-11-21 · Racing"));
+    QCOMPARE(tv.gameDescription(), QStringLiteral("Hover cars race at speed."));
     tv.gameList()->setCurrentRow(rowOf(*romList, "Undescribed.sfc"));
     QTRY_VERIFY(!tv.picture(0));
+    QVERIFY(tv.gameFacts().isEmpty() && tv.gameDescription().isEmpty());
 }
 
 QTEST_MAIN(TvModeTest)
