@@ -2,7 +2,6 @@
 
 #include "core/catalogue/CategoryCatalogue.h"
 #include "core/catalogue/SystemEntry.h"
-#include "core/fs/Paths.h"
 #include "core/metadata/GameCollection.h"
 #include "core/ui/SnapshotLayout.h"
 #include "gui/browse/RomFolderReader.h"
@@ -285,8 +284,7 @@ void TvView::onGameMoved()
     // The game lists' pictures of the game (a cover, a screenshot) where the system's own
     // folders give none, as in the window.
     const GameListPresenter &gameLists = m_frame.gameListPresenter();
-    const std::string romPath =
-        m_frame.browsingSession().folderOf(row) + std::string(marlit::splitAfterLastSeparator(name).name);
+    const std::string romPath = romList.romModel()->pathAt(row);
     for (const int slot : {kSlotA, kSlotB}) {
         const auto index = static_cast<std::size_t>(slot);
         const std::string described = gameLists.picture(slot, romPath);

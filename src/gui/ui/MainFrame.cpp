@@ -565,8 +565,8 @@ void MainFrame::requestGamePicture(int slot, const SystemEntry &entry, const std
 {
     const std::string &folder = slot == kSlotA ? entry.snapshotDirA : entry.snapshotDirB;
     std::optional<SnapshotImage> &image = slot == kSlotA ? snapshotA : snapshotB;
-    const std::string romPath = browsing->folderOf(romList->currentRow()) + romName;
-    const std::string described = gameLists->picture(slot, romPath);
+    // The game lists know a ROM by its whole path: in "All Games", with its sub-folder.
+    const std::string described = gameLists->picture(slot, romList->romModel()->pathAt(romList->currentRow()));
     if (!folder.empty()) {
         image.reset();
         loader->requestSnapshot(slot, folder, romName, cellSize(slot), described);

@@ -8,6 +8,7 @@
 
 #include "core/metadata/GameListChoice.h"
 #include "gui/browse/RomFolderReader.h"
+#include "gui/browse/RomFolderTree.h"
 #include "gui/catalogue/SystemConfigDialog.h"
 #include "gui/launch/LaunchNotice.h"
 #include "gui/metadata/GameDetailsPanel.h"
@@ -357,6 +358,26 @@ private slots:
         auto *roms = frame.findChild<RomListBox *>(QStringLiteral("romList"));
         roms->setCurrentIndex(roms->model()->index(2, 0)); // Super Adventure
         frame.snapshotLoader().waitForIdle();
+        QCOMPARE(colourOf(frame, 0), QColor(Qt::yellow));
+    }
+
+    // "All Games" names a sub-folder's ROM with its sub-folder: its picture and its panel are the
+    // game's all the same.
+    void subFolderGameInAllGamesHasItsPicture()
+    {
+        m_dir->write("roms/snes/Europe/Racer (Europe).zip");
+        savePicture(m_dir->file("home/ES-DE/downloaded_media/snes/covers/Europe/Racer (Europe).png"), Qt::yellow);
+        m_dir->write("marlit.cfg", marlit::test::SettingsBytes{true, true, 2, 1000, 700, 1, 0}.bytes());
+        MainFrame frame(m_dir->path());
+        waitForGames(frame);
+        auto *tree = frame.findChild<RomFolderTree *>(QStringLiteral("folderTree"));
+        tree->setCurrentItem(tree->topLevelItem(0)); // "All Games"
+        QVERIFY(frame.romFolderReader().waitForIdle());
+        auto *roms = frame.findChild<RomListBox *>(QStringLiteral("romList"));
+        QTRY_VERIFY(rowTexts(roms).contains(QStringLiteral("Racer")));
+        roms->setCurrentIndex(roms->model()->index(int(rowTexts(roms).indexOf(QStringLiteral("Racer"))), 0));
+        frame.snapshotLoader().waitForIdle();
+        QCOMPARE(frame.gameListPresenter().panel()->title(), QStringLiteral("Racer"));
         QCOMPARE(colourOf(frame, 0), QColor(Qt::yellow));
     }
 
