@@ -56,8 +56,8 @@ void parseHalf(char *buffer, std::size_t at, std::size_t end, XmlParseFloor::Loo
 {
     t_arena = &arena;
     const std::string_view bytes(buffer, end);
-    constexpr unsigned kFlags = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_eol | pugi::parse_embed_pcdata |
-                                pugi::parse_fragment;
+    constexpr unsigned kFlags =
+        pugi::parse_cdata | pugi::parse_escapes | pugi::parse_eol | pugi::parse_embed_pcdata | pugi::parse_fragment;
     while (at < end) {
         std::size_t cut = end;
         if (end - at > 2 * kPieceBytes) {
@@ -78,7 +78,9 @@ void parseHalf(char *buffer, std::size_t at, std::size_t end, XmlParseFloor::Loo
 
 } // namespace
 
-XmlParseFloor::XmlParseFloor() : m_first(std::make_unique<Arena>()), m_second(std::make_unique<Arena>()) {}
+XmlParseFloor::XmlParseFloor() : m_first(std::make_unique<Arena>()), m_second(std::make_unique<Arena>())
+{
+}
 
 XmlParseFloor::~XmlParseFloor() = default;
 

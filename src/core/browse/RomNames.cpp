@@ -63,7 +63,8 @@ void RomNames::erase(const std::vector<std::size_t> &rows)
             continue;
         const auto from = static_cast<std::ptrdiff_t>(m_ends[drop]);
         const auto to = static_cast<std::ptrdiff_t>(m_ends[stop - 1]);
-        std::copy(m_bytes.begin() + from, m_bytes.begin() + to, m_bytes.begin() + from - static_cast<std::ptrdiff_t>(removed));
+        std::copy(m_bytes.begin() + from, m_bytes.begin() + to,
+                  m_bytes.begin() + from - static_cast<std::ptrdiff_t>(removed));
         for (std::size_t row = drop + 1; row < stop; ++row)
             m_ends[kept++] = m_ends[row] - removed;
     }

@@ -98,7 +98,7 @@ private:
     }
 
     std::vector<Group> m_groups;
-    std::bitset<256> m_lengths; // of the files, modulo its size: most rows have none of them
+    std::bitset<256> m_lengths;                   // of the files, modulo its size: most rows have none of them
     std::vector<std::string_view> m_mediaFolders; // ending with the separator
 };
 

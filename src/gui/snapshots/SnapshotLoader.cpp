@@ -48,9 +48,11 @@ struct SnapshotLoader::Job
     std::string directory;
     std::string romName;
     std::string path;              // set: a known file, not looked up
-    SnapshotImage::Fit fit = SnapshotImage::Fit::Stretch; // of the known file
-    std::string insteadOfFallback; // set: shown, keeping its proportions, when the look-up finds nothing
+    std::string insteadOfFallback; // set: shown when the look-up finds nothing, as a game's own
     QSize size;
+    // How the known file is drawn; a game's own picture in place of the fallback keeps its
+    // proportions.
+    SnapshotImage::Fit fit = SnapshotImage::Fit::Stretch;
 
     int slot = -1; // the slot it is delivered to; -1: for the cache only
     quint64 generation = 0;

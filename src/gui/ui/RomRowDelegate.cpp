@@ -12,8 +12,8 @@
 #include <QPainter>
 #include <QStyle>
 #include <QToolTip>
-#include <QtMath>
 #include <QWidget>
+#include <QtMath>
 
 #include <algorithm>
 

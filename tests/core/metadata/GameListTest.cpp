@@ -525,11 +525,11 @@ TEST(GameSearch, MatchesTheTitleAsWellAsTheFileName)
     games.foundFolders = {kRoms + "media/", "/elsewhere/media/"};
     const std::string named = kRoms + "images/smw.png";
     games.namedPictures = {named};
-    const marlit::RomNames allGames{"Mario Paint.sfc", "gamelist.xml", "images/smw.png", "images/smw.sfc",
-                                    "media/smw/boxFront.png", "media/notes.txt", "smw.sfc", "zelda.sfc"};
-    EXPECT_EQ(marlit::GameSearch::filtered(allGames, kRoms, &games, {}).toVector(),
-              (std::vector<std::string>{"Mario Paint.sfc", "images/smw.sfc", "media/notes.txt", "smw.sfc",
-                                        "zelda.sfc"}));
+    const marlit::RomNames allGames{"Mario Paint.sfc",        "gamelist.xml",    "images/smw.png", "images/smw.sfc",
+                                    "media/smw/boxFront.png", "media/notes.txt", "smw.sfc",        "zelda.sfc"};
+    EXPECT_EQ(
+        marlit::GameSearch::filtered(allGames, kRoms, &games, {}).toVector(),
+        (std::vector<std::string>{"Mario Paint.sfc", "images/smw.sfc", "media/notes.txt", "smw.sfc", "zelda.sfc"}));
     EXPECT_EQ(marlit::GameSearch::filtered(allGames, kRoms + "sub/", &games, {}), allGames); // another folder's
     const marlit::RomNames inMedia{"smw/boxFront.png", "cover.jpg"};
     EXPECT_EQ(marlit::GameSearch::filtered(inMedia, kRoms + "media/", &games, {}), inMedia);

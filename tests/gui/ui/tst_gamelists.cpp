@@ -265,7 +265,7 @@ private slots:
         } cases[] = {
             {"Nothing", {"Described Here"}},   // the ROM's name, not the metafile's
             {"Described", {"Described Here"}}, // the title alone
-            {"metadata", {}}, // the metafile is read, not listed
+            {"metadata", {}},                  // the metafile is read, not listed
         };
         for (const auto &test : cases) {
             MainFrame frame(m_dir->path());
@@ -305,8 +305,8 @@ private slots:
             auto *roms = frame.findChild<RomListBox *>(QStringLiteral("romList"));
             const QString last = QStringLiteral("A %1").arg(games - 1, 4, 10, QLatin1Char('0'));
             QTRY_COMPARE(rowTexts(roms).mid(0, 2), QStringList({"A 0000", "A 0001"}));
-            QCOMPARE(rowTexts(roms).mid(games - 1),
-                     QStringList({last, "B undescribed.zip", "Nothing.gb"})); // the list itself not shown
+            // The list's own file is not among them.
+            QCOMPARE(rowTexts(roms).mid(games - 1), QStringList({last, "B undescribed.zip", "Nothing.gb"}));
             QCOMPARE(roms->indexAt(QPoint(1, 1)).row(), 0); // shown from the top
             roms->setCurrentIndex(roms->model()->index(1, 0));
             frame.applySearch(QString()); // read again
